@@ -1,0 +1,163 @@
+#include "goodstables.h"
+
+#include "database.h"
+
+namespace {
+
+const QString kArticleColumns =
+    QStringLiteral(R"(rowid, "商品编号", "商品名称", "进货价格", "零售价格", "库存数量")");
+
+Article readArticle(const Statement &s)
+{
+    return {s.integer(0), s.text(1), s.text(2), s.real(3), s.real(4), s.real(5)};
+}
+
+OrderLine readLine(const Statement &s)
+{
+    return {s.integer(0), int(s.integer(1)), s.text(2), s.real(3), s.dateTime(4)};
+}
+
+} // namespace
+
+QList<Article> ArticleTable::all()
+{
+    QList<Article> result;
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kArticleColumns +
+                         QStringLiteral(" FROM spkcb ORDER BY rowid"));
+    while (s->next())
+        result.append(readArticle(*s));
+    return result;
+}
+
+std::optional<Article> ArticleTable::byNumber(const QString &number)
+{
+    return first(QStringLiteral("商品编号"), number);
+}
+
+std::optional<Article> ArticleTable::byName(const QString &name)
+{
+    return first(QStringLiteral("商品名称"), name);
+}
+
+std::optional<Article> ArticleTable::first(const QString &field, const QString &value)
+{
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kArticleColumns + QStringLiteral(" FROM spkcb WHERE \"") +
+                         field + QStringLiteral("\" = ? ORDER BY rowid LIMIT 1"));
+    s->bind(1, value);
+    if (!s->next())
+        return std::nullopt;
+    return readArticle(*s);
+}
+
+bool ArticleTable::add(const Article &a)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(INSERT INTO spkcb ("商品编号", "商品名称", "进货价格", "零售价格", "库存数量") VALUES (?,?,?,?,?))"));
+    return s->bindAll({a.number, a.name, a.cost, a.price, a.stock}).run();
+}
+
+bool ArticleTable::save(const Article &a)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(UPDATE spkcb SET "商品编号"=?, "商品名称"=?, "进货价格"=?, "零售价格"=?, "库存数量"=? WHERE rowid=?)"));
+    return s->bindAll({a.number, a.name, a.cost, a.price, a.stock, a.rowid}).run();
+}
+
+bool ArticleTable::remove(qint64 rowid)
+{
+    auto s = m_db.cached(QStringLiteral("DELETE FROM spkcb WHERE rowid=?"));
+    return s->bind(1, rowid).run();
+}
+
+bool ArticleTable::takeFromStock(const QString &number, double quantity)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(UPDATE spkcb SET "库存数量" = ifnull("库存数量", 0) - ?
+           WHERE rowid = (SELECT rowid FROM spkcb WHERE "商品编号" = ? ORDER BY rowid LIMIT 1))"));
+    return s->bindAll({quantity, number}).run();
+}
+
+QList<OrderLine> OrderTable::linesOf(int machine)
+{
+    QList<OrderLine> result;
+    auto s = m_db.cached(QStringLiteral(
+        R"(SELECT rowid, "机号", "商品编号", "数量", "时间" FROM splsjlb WHERE "机号" = ? ORDER BY rowid)"));
+    s->bind(1, machine);
+    while (s->next())
+        result.append(readLine(*s));
+    return result;
+}
+
+QList<PricedLine> OrderTable::pricedLinesOf(int machine)
+{
+    QList<PricedLine> result;
+    auto s = m_db.cached(QStringLiteral(
+        R"(SELECT l.rowid, l."机号", l."商品编号", l."数量", l."时间", a.rowid, a."商品名称", a."零售价格"
+           FROM splsjlb l LEFT JOIN spkcb a ON a.rowid =
+               (SELECT rowid FROM spkcb WHERE "商品编号" = l."商品编号" ORDER BY rowid LIMIT 1)
+           WHERE l."机号" = ? ORDER BY l.rowid)"));
+    s->bind(1, machine);
+    while (s->next())
+        result.append({readLine(*s), !s->isNull(5), s->text(6), s->real(7)});
+    return result;
+}
+
+double OrderTable::goodsTotal(int machine)
+{
+    double total = 0;
+    for (const PricedLine &p : pricedLinesOf(machine))
+        total += p.line.quantity * p.price;
+    return total;
+}
+
+std::optional<OrderLine> OrderTable::find(int machine, const QString &article)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(SELECT rowid, "机号", "商品编号", "数量", "时间" FROM splsjlb
+           WHERE "机号" = ? AND "商品编号" = ? ORDER BY rowid LIMIT 1)"));
+    s->bindAll({machine, article});
+    if (!s->next())
+        return std::nullopt;
+    return readLine(*s);
+}
+
+bool OrderTable::add(const OrderLine &l)
+{
+    auto s = m_db.cached(
+        QStringLiteral(R"(INSERT INTO splsjlb ("机号", "商品编号", "数量", "时间") VALUES (?,?,?,?))"));
+    return s->bindAll({l.machine, l.article, l.quantity, l.time}).run();
+}
+
+bool OrderTable::save(const OrderLine &l)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(UPDATE splsjlb SET "机号"=?, "商品编号"=?, "数量"=?, "时间"=? WHERE rowid=?)"));
+    return s->bindAll({l.machine, l.article, l.quantity, l.time, l.rowid}).run();
+}
+
+bool OrderTable::removeLinesOf(int machine)
+{
+    auto s = m_db.cached(QStringLiteral(R"(DELETE FROM splsjlb WHERE "机号" = ?)"));
+    return s->bind(1, machine).run();
+}
+
+bool OrderTable::moveLines(int fromMachine, int toMachine)
+{
+    auto s = m_db.cached(QStringLiteral(R"(UPDATE splsjlb SET "机号" = ? WHERE "机号" = ?)"));
+    return s->bindAll({toMachine, fromMachine}).run();
+}
+
+bool SalesTable::add(const GoodsSale &g)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(INSERT INTO khspb ("ID", "机号", "商品编号", "数量", "时间") VALUES (?,?,?,?,?))"));
+    return s->bindAll({g.id ? QVariant(*g.id) : QVariant(), g.machine, g.article, g.quantity, g.time})
+        .run();
+}
+
+bool SalesTable::mentions(const QString &article)
+{
+    auto s = m_db.cached(QStringLiteral(R"(SELECT 1 FROM khspb WHERE "商品编号" = ? LIMIT 1)"));
+    s->bind(1, article);
+    return s->next();
+}

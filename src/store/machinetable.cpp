@@ -1,0 +1,122 @@
+#include "machinetable.h"
+
+#include "database.h"
+
+namespace {
+
+const QString kColumns = QStringLiteral(
+    R"(rowid, "机号", "名称", "IP", "单位费用", "状态", "开始时间", "到点时间", "暂停开始",
+       "暂停时间", "已收款", "上机方式", "客户姓名", "客户证件", "证件号码")");
+
+Machine read(const Statement &s)
+{
+    Machine m;
+    m.rowid = s.integer(0);
+    m.number = int(s.integer(1));
+    m.name = s.text(2);
+    m.ip = s.text(3);
+    m.rate = s.real(4);
+    m.status = s.text(5);
+    m.start = s.dateTime(6);
+    m.due = s.dateTime(7);
+    m.pauseStart = s.dateTime(8);
+    m.pauseMinutes = s.real(9);
+    m.prepaid = s.real(10);
+    m.mode = s.text(11);
+    m.customer = s.text(12);
+    m.idKind = s.text(13);
+    m.idNumber = s.text(14);
+    return m;
+}
+
+QVariantList values(const Machine &m)
+{
+    return {m.number,     m.name,     m.ip,         m.rate,   m.status,
+            m.start,      m.due,      m.pauseStart, m.pauseMinutes, m.prepaid,
+            m.mode,       m.customer, m.idKind,     m.idNumber};
+}
+
+} // namespace
+
+int MachineTable::count()
+{
+    auto s = m_db.cached(QStringLiteral("SELECT count(*) FROM yxsjb"));
+    return s->next() ? int(s->integer(0)) : 0;
+}
+
+QList<Machine> MachineTable::all()
+{
+    QList<Machine> result;
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns +
+                               QStringLiteral(" FROM yxsjb ORDER BY rowid"));
+    while (s->next()) {
+        result.append(read(*s));
+        result.last().position = int(result.size());
+    }
+    return result;
+}
+
+std::optional<Machine> MachineTable::at(int position)
+{
+    if (position < 1)
+        return std::nullopt;
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns +
+                               QStringLiteral(" FROM yxsjb ORDER BY rowid LIMIT 1 OFFSET ?"));
+    s->bind(1, position - 1);
+    if (!s->next())
+        return std::nullopt;
+    Machine m = read(*s);
+    m.position = position;
+    return m;
+}
+
+std::optional<Machine> MachineTable::byRowid(qint64 rowid)
+{
+    return first(QStringLiteral("rowid = ?"), rowid);
+}
+
+std::optional<Machine> MachineTable::byNumber(int number)
+{
+    return first(QStringLiteral(R"("机号" = ?)"), number);
+}
+
+std::optional<Machine> MachineTable::byIp(const QString &ip)
+{
+    if (ip.isEmpty())
+        return std::nullopt;
+    return first(QStringLiteral(R"("IP" = ?)"), ip);
+}
+
+std::optional<Machine> MachineTable::first(const QString &where, const QVariant &value)
+{
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM yxsjb WHERE ") +
+                               where + QStringLiteral(" ORDER BY rowid LIMIT 1"));
+    s->bind(1, value);
+    if (!s->next())
+        return std::nullopt;
+    Machine m = read(*s);
+    auto p = m_db.cached(QStringLiteral("SELECT count(*) FROM yxsjb WHERE rowid <= ?"));
+    p->bind(1, m.rowid);
+    m.position = p->next() ? int(p->integer(0)) : 0;
+    return m;
+}
+
+bool MachineTable::save(const Machine &m)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(UPDATE yxsjb SET "机号"=?, "名称"=?, "IP"=?, "单位费用"=?, "状态"=?, "开始时间"=?,
+           "到点时间"=?, "暂停开始"=?, "暂停时间"=?, "已收款"=?, "上机方式"=?, "客户姓名"=?,
+           "客户证件"=?, "证件号码"=? WHERE rowid=?)"));
+    QVariantList v = values(m);
+    v << m.rowid;
+    return s->bindAll(v).run();
+}
+
+bool MachineTable::add(const Machine &m)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(INSERT INTO yxsjb ("机号", "名称", "IP", "单位费用", "状态", "开始时间", "到点时间",
+           "暂停开始", "暂停时间", "已收款", "上机方式", "客户姓名", "客户证件", "证件号码")
+           VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?))"));
+    return s->bindAll(values(m)).run();
+}

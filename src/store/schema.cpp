@@ -1,0 +1,132 @@
+#include "schema.h"
+
+#include "database.h"
+#include "settingstable.h"
+
+namespace {
+
+constexpr int kVersion = 1;
+
+// Field order is part of the format where the management dialogs and the reports read
+// fields by position.
+const char16_t *const kTables[] = {
+    uR"(CREATE TABLE yxsjb (
+        "机号" INTEGER, "名称" TEXT, "IP" TEXT, "单位费用" REAL,
+        "状态" TEXT DEFAULT 'N', "开始时间" TEXT, "到点时间" TEXT, "暂停开始" TEXT,
+        "暂停时间" REAL DEFAULT 0, "已收款" REAL DEFAULT 0, "上机方式" TEXT DEFAULT '',
+        "客户姓名" TEXT DEFAULT '', "客户证件" TEXT DEFAULT '', "证件号码" TEXT DEFAULT ''))",
+    uR"(CREATE TABLE splsjlb (
+        "机号" INTEGER, "商品编号" TEXT, "数量" REAL DEFAULT 0, "时间" TEXT))",
+    uR"(CREATE TABLE spkcb (
+        "商品编号" TEXT, "商品名称" TEXT, "进货价格" REAL DEFAULT 0, "零售价格" REAL DEFAULT 0,
+        "库存数量" REAL DEFAULT 0))",
+    uR"(CREATE TABLE sjlszb (
+        "ID" INTEGER, "机号" INTEGER, "开始时间" TEXT, "结束时间" TEXT, "上机方式" TEXT,
+        "应收款" REAL DEFAULT 0, "实收款" REAL DEFAULT 0, "优惠" REAL DEFAULT 0,
+        "结帐人" TEXT DEFAULT '', "客户姓名" TEXT DEFAULT '', "客户证件" TEXT DEFAULT '',
+        "证件号码" TEXT DEFAULT ''))",
+    uR"(CREATE TABLE khspb (
+        "ID" INTEGER, "机号" INTEGER, "商品编号" TEXT, "数量" REAL DEFAULT 0, "时间" TEXT))",
+    uR"(CREATE TABLE cjkgl (
+        "卡号" TEXT, "总金额" REAL DEFAULT 0, "总机时" REAL DEFAULT 0, "密码" TEXT DEFAULT '',
+        "客户编号" TEXT DEFAULT '', "已用机时" REAL DEFAULT 0, "上机次数" INTEGER DEFAULT 0,
+        "金额" REAL DEFAULT 0))",
+    uR"(CREATE TABLE xtsz (
+        "通宵金额" REAL, "最低消费额" REAL, "取整金额" REAL, "通宵开始时间" TEXT,
+        "通宵结束时间" TEXT, "每月开始时间" REAL, "每月结束时间" REAL))",
+    uR"(CREATE TABLE yhszb (
+        "用户名称" TEXT, "用户密码" TEXT DEFAULT '', "权限" TEXT DEFAULT 'A',
+        "字体" TEXT DEFAULT '宋体', "字号" REAL DEFAULT 9, "字体颜色" INTEGER DEFAULT 0,
+        "粗体" INTEGER DEFAULT 0, "斜体" INTEGER DEFAULT 0, "背景" TEXT DEFAULT '',
+        "背景颜色" INTEGER DEFAULT 2147483653))",
+    uR"(CREATE TABLE khglb (
+        "编号" TEXT, "客户姓名" TEXT DEFAULT '', "证件" TEXT DEFAULT '', "证件号码" TEXT DEFAULT '',
+        "电话" TEXT DEFAULT '', "呼机" TEXT DEFAULT '', "手机" TEXT DEFAULT '',
+        "E-Mail" TEXT DEFAULT '', "消费额" REAL DEFAULT 0, "消费次数" INTEGER DEFAULT 0,
+        "最后一次时间" TEXT))",
+    uR"(CREATE TABLE quickhttp ("网站名称" TEXT, "网站地址" TEXT))",
+    uR"(CREATE TABLE hickhttp ("网站" TEXT))",
+};
+
+// Lookups by machine, article, card, customer and period must not scan.
+const char16_t *const kIndexes[] = {
+    uR"(CREATE INDEX yxsjb_jh ON yxsjb ("机号"))",
+    uR"(CREATE INDEX yxsjb_ip ON yxsjb ("IP"))",
+    uR"(CREATE INDEX splsjlb_jh ON splsjlb ("机号", "商品编号"))",
+    uR"(CREATE INDEX spkcb_bh ON spkcb ("商品编号"))",
+    uR"(CREATE INDEX spkcb_mc ON spkcb ("商品名称"))",
+    uR"(CREATE INDEX sjlszb_js ON sjlszb ("结束时间"))",
+    uR"(CREATE INDEX khspb_sj ON khspb ("时间"))",
+    uR"(CREATE INDEX khspb_bh ON khspb ("商品编号"))",
+    uR"(CREATE INDEX khspb_id ON khspb ("ID"))",
+    uR"(CREATE INDEX cjkgl_kh ON cjkgl ("卡号"))",
+    uR"(CREATE INDEX cjkgl_khbh ON cjkgl ("客户编号"))",
+    uR"(CREATE INDEX khglb_xm ON khglb ("客户姓名"))",
+    uR"(CREATE INDEX khglb_bh ON khglb ("编号"))",
+    uR"(CREATE INDEX yhszb_mc ON yhszb ("用户名称"))",
+};
+
+int userVersion(Database &db)
+{
+    Statement s = db.prepare(QStringLiteral("PRAGMA user_version"));
+    return s.next() ? int(s.integer(0)) : -1;
+}
+
+} // namespace
+
+namespace schema {
+
+QStringList tableNames()
+{
+    return {QStringLiteral("yxsjb"), QStringLiteral("splsjlb"), QStringLiteral("spkcb"),
+            QStringLiteral("sjlszb"), QStringLiteral("khspb"),   QStringLiteral("cjkgl"),
+            QStringLiteral("xtsz"),   QStringLiteral("yhszb"),   QStringLiteral("khglb"),
+            QStringLiteral("quickhttp"), QStringLiteral("hickhttp")};
+}
+
+bool create(Database &db)
+{
+    Transaction t(db);
+    for (const char16_t *sql : kTables)
+        if (!db.exec(QString::fromUtf16(sql)))
+            return false;
+    for (const char16_t *sql : kIndexes)
+        if (!db.exec(QString::fromUtf16(sql)))
+            return false;
+    Settings defaults;
+    defaults.overnightPrice = 10;
+    defaults.minimumCharge = 1;
+    defaults.roundingUnit = 1;
+    defaults.overnightStart = QTime(22, 0);
+    defaults.overnightEnd = QTime(8, 0);
+    defaults.monthStart = 1;
+    defaults.monthEnd = 31;
+    if (!SettingsTable(db).save(defaults))
+        return false;
+    if (!db.exec(QStringLiteral("PRAGMA user_version = %1").arg(kVersion)))
+        return false;
+    return t.commit();
+}
+
+bool upgrade(Database &db, QString *error)
+{
+    const int version = userVersion(db);
+    if (version > kVersion) {
+        *error = QStringLiteral("数据库文件的版本比本程序新");
+        return false;
+    }
+    Statement s = db.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
+    QStringList present;
+    while (s.next())
+        present << s.text(0);
+    for (const QString &name : tableNames()) {
+        if (!present.contains(name)) {
+            *error = QStringLiteral("数据库中缺少表 %1").arg(name);
+            return false;
+        }
+    }
+    // Version 1 is the first; later versions add their steps here, each in a transaction.
+    return true;
+}
+
+} // namespace schema

@@ -1,0 +1,50 @@
+#include "application.h"
+
+#include "desk/frontdesk.h"
+#include "messages.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFont>
+#include <QFontDatabase>
+
+void setUpApplication(QApplication &app)
+{
+    app.setApplicationName(QStringLiteral("Corvana"));
+    app.setApplicationDisplayName(QStringLiteral("Corvana"));
+    app.setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+
+    // Operators' stored font names are the café PCs' Chinese fonts; map them to the
+    // Simplified Chinese font installed here.
+    const QStringList chinese = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                                 QStringLiteral("Noto Sans SC")};
+    for (const QString &name : {QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("新宋体"),
+                                QStringLiteral("黑体"), QStringLiteral("SimHei"), QStringLiteral("MS Sans Serif")})
+        QFont::insertSubstitutions(name, chinese);
+    QFont font = app.font();
+    font.setFamilies({font.family(), QStringLiteral("WenQuanYi Micro Hei")});
+    app.setFont(font);
+}
+
+std::unique_ptr<QLockFile> singleInstanceLock()
+{
+    auto lock = std::make_unique<QLockFile>(QDir(QCoreApplication::applicationDirPath()).filePath(
+        QStringLiteral("corvana.lock")));
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0))
+        return nullptr;
+    return lock;
+}
+
+bool openStoreOrExplain(FrontDesk &desk)
+{
+    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(Store::fileName());
+    QString error;
+    if (desk.open(path, &error))
+        return true;
+    Messages::tell(nullptr, QStringLiteral("错误"),
+                   QStringLiteral("无法打开数据库文件“%1”：\n%2\n\n程序将退出，文件保持原样。")
+                       .arg(QDir::toNativeSeparators(path), error),
+                   QMessageBox::Critical);
+    return false;
+}

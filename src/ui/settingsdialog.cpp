@@ -1,0 +1,128 @@
+#include "settingsdialog.h"
+
+#include "common/numbers.h"
+#include "numberedit.h"
+#include "store/settingstable.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimeEdit>
+
+SettingsDialog::SettingsDialog(Database &db, QWidget *parent) : QDialog(parent), m_db(db)
+{
+    setObjectName(QStringLiteral("frmOption"));
+    setWindowTitle(QStringLiteral("选项"));
+
+    m_overnightStart = new QTimeEdit(this);
+    m_overnightStart->setObjectName(QStringLiteral("dtpStart"));
+    m_overnightEnd = new QTimeEdit(this);
+    m_overnightEnd->setObjectName(QStringLiteral("dtpEnd"));
+    for (QTimeEdit *t : {m_overnightStart, m_overnightEnd})
+        t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    m_overnightPrice = numberEdit(this, QStringLiteral("txtOvernightPrice"), true);
+    m_minimumCharge = numberEdit(this, QStringLiteral("txtMinimumCharge"), true);
+    m_roundingUnit = numberEdit(this, QStringLiteral("txtRoundingUnit"), true);
+    m_startDay = numberEdit(this, QStringLiteral("txtStartDay"), true);
+    m_endDay = numberEdit(this, QStringLiteral("txtEndDay"), true);
+    m_startMonth = new QComboBox(this);
+    m_startMonth->setObjectName(QStringLiteral("cboStartMonth"));
+    m_startMonth->addItems({QStringLiteral("上月"), QStringLiteral("本月")});
+    m_endMonth = new QComboBox(this);
+    m_endMonth->setObjectName(QStringLiteral("cboEndMonth"));
+    m_endMonth->addItems({QStringLiteral("本月"), QStringLiteral("下月")});
+
+    auto *grid = new QGridLayout;
+    auto row = [&](int r, const QString &label, QWidget *field, const QString &unit) {
+        grid->addWidget(new QLabel(label, this), r, 0);
+        grid->addWidget(field, r, 1);
+        if (!unit.isEmpty())
+            grid->addWidget(new QLabel(unit, this), r, 2);
+    };
+    auto *window = new QHBoxLayout;
+    window->addWidget(m_overnightStart);
+    window->addWidget(new QLabel(QStringLiteral("到"), this));
+    window->addWidget(m_overnightEnd);
+    grid->addWidget(new QLabel(QStringLiteral("通宵时间： 从"), this), 0, 0);
+    grid->addLayout(window, 0, 1, 1, 2);
+    row(1, QStringLiteral("通宵金额："), m_overnightPrice, QStringLiteral("元"));
+    row(2, QStringLiteral("最低消费金额："), m_minimumCharge, QStringLiteral("元"));
+    row(3, QStringLiteral("取整金额："), m_roundingUnit, QStringLiteral("元"));
+    auto *period = new QHBoxLayout;
+    period->addWidget(m_startMonth);
+    period->addWidget(m_startDay);
+    period->addWidget(new QLabel(QStringLiteral("日 到："), this));
+    period->addWidget(m_endMonth);
+    period->addWidget(m_endDay);
+    period->addWidget(new QLabel(QStringLiteral("日"), this));
+    grid->addWidget(new QLabel(QStringLiteral("每月结帐时间：从："), this), 4, 0);
+    grid->addLayout(period, 4, 1, 1, 2);
+
+    auto *buttons = new QDialogButtonBox(this);
+    auto *ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("cmdOK"));
+    auto *cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    m_applyButton = buttons->addButton(QStringLiteral("应用"), QDialogButtonBox::ApplyRole);
+    m_applyButton->setObjectName(QStringLiteral("cmdApply"));
+    connect(ok, &QPushButton::clicked, this, [this] {
+        if (m_applyButton->isEnabled())
+            apply();
+        accept();
+    });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_applyButton, &QPushButton::clicked, this, &SettingsDialog::apply);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(buttons);
+
+    load();
+    for (QLineEdit *e : {m_overnightPrice, m_minimumCharge, m_roundingUnit, m_startDay, m_endDay})
+        connect(e, &QLineEdit::textChanged, this, &SettingsDialog::markChanged);
+    for (QComboBox *c : {m_startMonth, m_endMonth})
+        connect(c, &QComboBox::currentIndexChanged, this, &SettingsDialog::markChanged);
+    for (QTimeEdit *t : {m_overnightStart, m_overnightEnd})
+        connect(t, &QTimeEdit::timeChanged, this, &SettingsDialog::markChanged);
+    m_applyButton->setEnabled(false);
+}
+
+void SettingsDialog::load()
+{
+    const std::optional<Settings> s = SettingsTable(m_db).read();
+    if (!s)
+        return;
+    m_overnightPrice->setText(plainNumber(s->overnightPrice));
+    m_minimumCharge->setText(s->minimumCharge ? plainNumber(*s->minimumCharge) : QString());
+    m_startDay->setText(plainNumber(std::abs(s->monthStart)));
+    m_endDay->setText(plainNumber(std::abs(s->monthEnd)));
+    m_roundingUnit->setText(plainNumber(s->roundingUnit));
+    m_startMonth->setCurrentIndex(s->monthStart < 0 ? 0 : 1);
+    m_endMonth->setCurrentIndex(s->monthEnd < 0 ? 1 : 0);
+    m_overnightStart->setTime(s->overnightStart);
+    m_overnightEnd->setTime(s->overnightEnd);
+}
+
+void SettingsDialog::markChanged()
+{
+    m_applyButton->setEnabled(true);
+}
+
+void SettingsDialog::apply()
+{
+    m_applyButton->setEnabled(false);
+    Settings s;
+    s.overnightPrice = numberValue(m_overnightPrice->text());
+    s.minimumCharge = numberValue(m_minimumCharge->text());
+    s.roundingUnit = numberValue(m_roundingUnit->text());
+    s.overnightStart = m_overnightStart->time();
+    s.overnightEnd = m_overnightEnd->time();
+    const double startDay = numberValue(m_startDay->text());
+    const double endDay = numberValue(m_endDay->text());
+    s.monthStart = m_startMonth->currentText() == u"上月" ? -startDay : startDay;
+    s.monthEnd = m_endMonth->currentText() == u"本月" ? endDay : -endDay;
+    SettingsTable(m_db).save(s);
+}
