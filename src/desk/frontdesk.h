@@ -61,6 +61,11 @@ signals:
     void countsChanged(const QString &text);
     // The selected machine changed (or was selected again); `tooltip` is its status text.
     void selectionChanged(int position, const QString &tooltip);
+    // A client's request to settle with a card was approved: open checkout for the selected
+    // machine with the card filled in.
+    void checkoutWithCardRequested(const QString &card, const QString &password);
+    // A client sent the list of its running programs: (title, number) pairs.
+    void programListArrived(int slot, const QStringList &titlesAndNumbers);
 
 private:
     Store m_store;
