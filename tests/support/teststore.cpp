@@ -1,0 +1,48 @@
+#include "teststore.h"
+
+#include "store/goodstables.h"
+#include "store/machinetable.h"
+#include "store/settingstable.h"
+
+TestStore::TestStore()
+{
+    QString error;
+    if (!m_store.open(path(), &error))
+        qFatal("cannot create the test store: %s", qPrintable(error));
+}
+
+Machine TestStore::addMachine(int number, double rate, const QString &status, const QString &ip)
+{
+    Machine m;
+    m.number = number;
+    m.name = QString::number(number) + QStringLiteral("号机");
+    m.rate = rate;
+    m.status = status;
+    m.ip = ip;
+    MachineTable(db()).add(m);
+    return *MachineTable(db()).byNumber(number);
+}
+
+Machine TestStore::startSession(int number, const QDateTime &start, const QString &mode)
+{
+    Machine m = *MachineTable(db()).byNumber(number);
+    m.status = QStringLiteral("Y");
+    m.start = start;
+    m.mode = mode;
+    MachineTable(db()).save(m);
+    return m;
+}
+
+void TestStore::addArticle(const QString &number, const QString &name, double price, double stock)
+{
+    ArticleTable(db()).add({0, number, name, price / 2, price, stock});
+}
+
+void TestStore::setTariff(double minimum, double unit, double overnight)
+{
+    Settings s = SettingsTable(db()).read().value_or(Settings{});
+    s.minimumCharge = minimum;
+    s.roundingUnit = unit;
+    s.overnightPrice = overnight;
+    SettingsTable(db()).save(s);
+}

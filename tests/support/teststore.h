@@ -1,0 +1,30 @@
+#pragma once
+
+#include "store/rows.h"
+#include "store/store.h"
+
+#include <QTemporaryDir>
+
+// A fresh store in a temporary folder, with shortcuts for the rows tests need.
+class TestStore
+{
+public:
+    TestStore();
+
+    Database &db() { return m_store.db(); }
+    Store &store() { return m_store; }
+    QString path() const { return m_dir.filePath(Store::fileName()); }
+    QString dir() const { return m_dir.path(); }
+
+    // Adds machine `number` named "<number>号机" at `rate` yuan per hour with `status`.
+    Machine addMachine(int number, double rate = 3, const QString &status = QStringLiteral("N"),
+                       const QString &ip = QString());
+    // Makes machine `number` billing since `start` (normal mode unless `mode` says "P").
+    Machine startSession(int number, const QDateTime &start, const QString &mode = QStringLiteral("N"));
+    void addArticle(const QString &number, const QString &name, double price, double stock = 100);
+    void setTariff(double minimum, double unit, double overnight = 10);
+
+private:
+    QTemporaryDir m_dir;
+    Store m_store;
+};
