@@ -1,6 +1,8 @@
 #include "desk/frontdesk.h"
+#include "link/linkserver.h"
 #include "ui/application.h"
 #include "ui/mainwindow.h"
+#include "ui/timedmessagebox.h"
 
 #include <QApplication>
 
@@ -19,8 +21,17 @@ int main(int argc, char *argv[])
         return 1;
 
     MainWindow window(desk);
+    TimedQuestionPresenter presenter(&window);
+    desk.questions().setPresenter(&presenter);
     window.show();
     desk.startTimers();
     desk.refresh();
-    return app.exec();
+
+    // Listening comes last; without the port the desk runs without its clients.
+    LinkServer link(desk);
+    link.listen();
+
+    const int rc = app.exec();
+    desk.questions().setPresenter(nullptr);
+    return rc;
 }

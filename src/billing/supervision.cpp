@@ -4,6 +4,7 @@
 #include "common/clock.h"
 #include "common/questions.h"
 #include "machinelist.h"
+#include "store/database.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
 
@@ -17,15 +18,43 @@ QString Supervisor::countsText(int billing, int paused)
     return QStringLiteral("%1台记费中 %2台暂停中").arg(billing).arg(paused);
 }
 
+bool Supervisor::connected(const QString &ip) const
+{
+    return m_link && m_link->hasConnection(ip);
+}
+
 void Supervisor::pass()
 {
+    const quint64 serial = ++m_passes;
     const QDateTime now = Clock::now();
     const Tariff tariff = Tariff::read(m_db);
     MachineTable machines(m_db);
     OrderTable orders(m_db);
+    QList<Machine> rows = machines.all();
+
+    // Standby machines whose client has gone are turned off together, in one write.
+    {
+        Transaction t(m_db);
+        for (Machine &m : rows) {
+            if (m.status == u"S" && !connected(m.ip)) {
+                machines.setStatus(m.rowid, QStringLiteral("S"), QStringLiteral("N"));
+                m.status = QStringLiteral("N");
+            }
+        }
+        t.commit();
+    }
+
     int billing = 0;
     int paused = 0;
-    for (Machine m : machines.all()) {
+    for (Machine m : std::as_const(rows)) {
+        // A question answered at once runs a complete pass from inside this one; the rows
+        // read before it are stale then, so read each remaining row afresh.
+        if (m_passes != serial) {
+            std::optional<Machine> fresh = machines.byRowid(m.rowid);
+            if (!fresh)
+                continue;
+            m = *fresh;
+        }
         const double goods = m.inSession() ? orders.goodsTotal(m.number) : 0;
         if (const auto columns = FlashListView(m, tariff, goods, now))
             m_list.apply(m.position, *columns);
@@ -36,9 +65,8 @@ void Supervisor::pass()
                 handleDue(m.rowid, m.name, m.ip);
         } else if (m.status == u"P") {
             ++paused;
-        } else if (m.status == u"S" && !(m_link && m_link->hasConnection(m.ip))) {
-            m.status = QStringLiteral("N");
-            machines.save(m);
+        } else if (m.status == u"S" && !connected(m.ip)) {
+            machines.setStatus(m.rowid, QStringLiteral("S"), QStringLiteral("N"));
             icon = IconOff;
         }
         m_list.setIcon(m.position, icon);

@@ -30,6 +30,7 @@ signals:
     void selectRequested(int position);
 
 private:
+    bool connected(const QString &ip) const;
     void handleDue(qint64 rowid, const QString &name, const QString &ip);
     void dueAnswered(qint64 rowid, bool checkout);
 
@@ -38,4 +39,5 @@ private:
     QuestionQueue &m_questions;
     ClientLink *m_link = nullptr;
     QSet<qint64> m_dueAsked; // machines whose due-time question is waiting or shown
+    quint64 m_passes = 0;    // passes begun, to notice one run from inside another
 };

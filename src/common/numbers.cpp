@@ -3,6 +3,7 @@
 #include <QSet>
 #include <QStringList>
 #include <cmath>
+#include <limits>
 
 double numberValue(const QString &text)
 {
@@ -39,10 +40,12 @@ double roundEven(double x, int decimals)
         return x;
     const double scale = std::pow(10.0, decimals);
     double scaled = x * scale;
-    // Amounts like 4.75 * 2 are exact, but 0.1-step values carry binary noise: treat a value
-    // within a few ulps of a half as that half.
+    // Amounts like 4.75 * 2 are exact, but 0.1-step values carry binary noise (0.135 * 100 is
+    // 13.500000000000002): treat a value within a few ulps of a half as that half. The margin
+    // is relative to the magnitude, so a real fraction like 100001.4999 is never taken for a half.
     const double nearestHalf = std::round(scaled * 2.0) / 2.0;
-    if (std::fabs(scaled - nearestHalf) <= 1e-9 * std::max(1.0, std::fabs(scaled)))
+    const double margin = 64 * std::numeric_limits<double>::epsilon() * std::max(1.0, std::fabs(scaled));
+    if (std::fabs(scaled - nearestHalf) <= margin)
         scaled = nearestHalf;
     return std::nearbyint(scaled) / scale; // default rounding mode: to nearest, ties to even
 }

@@ -1,5 +1,6 @@
 #include "questions.h"
 
+#include <QPointer>
 #include <QTimer>
 
 QuestionQueue::QuestionQueue(QObject *parent) : QObject(parent) {}
@@ -25,13 +26,20 @@ void QuestionQueue::showNext()
     m_showing = true;
     const quint64 generation = ++m_generation;
     auto callback = std::make_shared<Callback>(std::move(entry.callback));
-    m_presenter->present(entry.question, [this, generation, callback](Answer answer) {
-        if (generation != m_generation || !m_showing)
+    // The presenter may outlive the queue (a box still open at shut-down): answers that come
+    // after the queue is gone reach nobody.
+    QPointer<QuestionQueue> self(this);
+    m_presenter->present(entry.question, [self, generation, callback](Answer answer) {
+        if (!self)
             return;
-        m_showing = false;
+        QuestionQueue *const q = self.data();
+        if (generation != q->m_generation || !q->m_showing)
+            return;
+        q->m_showing = false;
         if (*callback)
             (*callback)(answer);
         // The next question comes from the event loop, not from inside this answer.
-        QTimer::singleShot(0, this, &QuestionQueue::showNext);
+        if (self)
+            QTimer::singleShot(0, q, &QuestionQueue::showNext);
     });
 }

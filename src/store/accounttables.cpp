@@ -67,6 +67,17 @@ std::optional<Card> CardTable::byNumber(const QString &number)
     return readCard(*s);
 }
 
+std::optional<Card> CardTable::find(const QString &number, const QString &password)
+{
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kCardColumns +
+                         QStringLiteral(R"( FROM cjkgl WHERE "卡号" = ? AND ifnull("密码", '') = ?
+                                            ORDER BY rowid LIMIT 1)"));
+    s->bindAll({number, password});
+    if (!s->next())
+        return std::nullopt;
+    return readCard(*s);
+}
+
 bool CardTable::add(const Card &c)
 {
     auto s = m_db.cached(QStringLiteral(

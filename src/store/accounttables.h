@@ -14,6 +14,8 @@ public:
 
     QList<Card> all();
     std::optional<Card> byNumber(const QString &number);
+    // The first card with exactly this number and password.
+    std::optional<Card> find(const QString &number, const QString &password);
     bool add(const Card &card);
     bool save(const Card &card);
     bool remove(qint64 rowid);

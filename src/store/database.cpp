@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include "common/formats.h"
+#include "common/numbers.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -253,8 +254,10 @@ double Statement::real(int column) const
 {
     if (isNull(column))
         return 0;
+    // A number kept as text (typed in by hand with the sqlcipher shell, say) reads as its
+    // leading decimal number, like every other text that becomes a number.
     if (sqlite3_column_type(m_stmt, column) == SQLITE_TEXT)
-        return text(column).toDouble();
+        return numberValue(text(column));
     return sqlite3_column_double(m_stmt, column);
 }
 

@@ -104,9 +104,15 @@ QList<PricedLine> OrderTable::pricedLinesOf(int machine)
 
 double OrderTable::goodsTotal(int machine)
 {
+    // Runs for every machine on every supervision pass: read only the two numbers, and add
+    // them up here in table order, as the lines are listed.
+    auto s = m_db.cached(QStringLiteral(
+        R"(SELECT l."数量", (SELECT "零售价格" FROM spkcb WHERE "商品编号" = l."商品编号" ORDER BY rowid LIMIT 1)
+           FROM splsjlb l WHERE l."机号" = ? ORDER BY l.rowid)"));
+    s->bind(1, machine);
     double total = 0;
-    for (const PricedLine &p : pricedLinesOf(machine))
-        total += p.line.quantity * p.price;
+    while (s->next())
+        total += s->real(0) * s->real(1); // a line missing from the catalogue reads price 0
     return total;
 }
 

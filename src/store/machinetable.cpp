@@ -120,3 +120,9 @@ bool MachineTable::add(const Machine &m)
            VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?))"));
     return s->bindAll(values(m)).run();
 }
+
+bool MachineTable::setStatus(qint64 rowid, const QString &from, const QString &to)
+{
+    auto s = m_db.cached(QStringLiteral(R"(UPDATE yxsjb SET "状态"=? WHERE rowid=? AND "状态"=?)"));
+    return s->bindAll({to, rowid, from}).run();
+}

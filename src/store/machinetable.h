@@ -23,6 +23,9 @@ public:
     // Writes every field of the row `machine.rowid`.
     bool save(const Machine &machine);
     bool add(const Machine &machine);
+    // Writes only 状态 of the row `rowid`, when it still reads `from`; other fields that
+    // changed meanwhile are left alone.
+    bool setStatus(qint64 rowid, const QString &from, const QString &to);
 
 private:
     std::optional<Machine> first(const QString &where, const QVariant &value);

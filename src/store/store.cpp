@@ -11,6 +11,9 @@ QByteArray Store::key()
 
 bool Store::open(const QString &path, QString *error)
 {
+    QString ignored;
+    if (!error)
+        error = &ignored;
     m_path = path;
     const bool exists = QFile::exists(path);
     if (!m_db.open(path, key(), !exists)) {

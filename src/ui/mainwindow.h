@@ -5,8 +5,10 @@
 class FrontDesk;
 class MachineListModel;
 class QAbstractItemView;
+class QAction;
 class QLabel;
 class QListView;
+class QMenu;
 class QStackedWidget;
 class QTreeView;
 
@@ -24,12 +26,30 @@ public:
     // The view that shows the list now.
     QAbstractItemView *currentView() const;
 
+    // The "记费(&M)" menu; popped up at `globalPos` with its default entry in bold: "开始记费"
+    // when that command is enabled, else "结帐".
+    QMenu *billingMenu() const { return m_billingMenu; }
+    void popupBillingMenu(const QPoint &globalPos);
+
+    // Checkout of the selected machine; with a card, paid from it once the operator settles.
+    void openCheckout();
+    void openCheckoutWithCard(const QString &card, const QString &password);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenus();
+    void buildBillingMenu();
     void showSelection(int position, const QString &tooltip);
+    void applyCommandStates();
+    // Double-click or Enter on the selected entry.
+    void activateSelected();
+    void runCheckout(const QString *card, const QString *password);
+    void openSessionStart(bool limitTime);
+    void openChangeMachine();
+    void openPurchase();
     void openSettings();
 
     FrontDesk &m_desk;
@@ -38,4 +58,13 @@ private:
     QListView *m_iconView;
     QTreeView *m_detailsView;
     QLabel *m_panels[3];
+    QMenu *m_billingMenu = nullptr;
+    QAction *m_startAction = nullptr;
+    QAction *m_limitAction = nullptr;
+    QAction *m_checkoutAction = nullptr;
+    QAction *m_changeAction = nullptr;
+    QAction *m_purchaseAction = nullptr;
+    QAction *m_toolStart = nullptr;
+    QAction *m_toolCheckout = nullptr;
+    bool m_checkoutOpen = false;
 };

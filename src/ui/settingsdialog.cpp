@@ -1,7 +1,9 @@
 #include "settingsdialog.h"
 
 #include "common/numbers.h"
+#include "messages.h"
 #include "numberedit.h"
+#include "store/database.h"
 #include "store/settingstable.h"
 
 #include <QComboBox>
@@ -69,8 +71,9 @@ SettingsDialog::SettingsDialog(Database &db, QWidget *parent) : QDialog(parent),
     m_applyButton = buttons->addButton(QStringLiteral("应用"), QDialogButtonBox::ApplyRole);
     m_applyButton->setObjectName(QStringLiteral("cmdApply"));
     connect(ok, &QPushButton::clicked, this, [this] {
-        if (m_applyButton->isEnabled())
-            apply();
+        // A change that could not be saved keeps the dialog open rather than vanish silently.
+        if (m_applyButton->isEnabled() && !apply())
+            return;
         accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -93,8 +96,12 @@ SettingsDialog::SettingsDialog(Database &db, QWidget *parent) : QDialog(parent),
 void SettingsDialog::load()
 {
     const std::optional<Settings> s = SettingsTable(m_db).read();
-    if (!s)
+    if (!s) {
+        // No row yet: empty fields, and the month choices that a day of 0 stands for.
+        m_startMonth->setCurrentIndex(1);
+        m_endMonth->setCurrentIndex(0);
         return;
+    }
     m_overnightPrice->setText(plainNumber(s->overnightPrice));
     m_minimumCharge->setText(s->minimumCharge ? plainNumber(*s->minimumCharge) : QString());
     m_startDay->setText(plainNumber(std::abs(s->monthStart)));
@@ -111,7 +118,7 @@ void SettingsDialog::markChanged()
     m_applyButton->setEnabled(true);
 }
 
-void SettingsDialog::apply()
+bool SettingsDialog::apply()
 {
     m_applyButton->setEnabled(false);
     Settings s;
@@ -124,5 +131,11 @@ void SettingsDialog::apply()
     const double endDay = numberValue(m_endDay->text());
     s.monthStart = m_startMonth->currentText() == u"上月" ? -startDay : startDay;
     s.monthEnd = m_endMonth->currentText() == u"本月" ? endDay : -endDay;
-    SettingsTable(m_db).save(s);
+    if (!SettingsTable(m_db).save(s)) {
+        m_applyButton->setEnabled(true);
+        Messages::tell(this, QStringLiteral("错误"), QStringLiteral("无法保存设置（%1）").arg(m_db.lastError()),
+                       QMessageBox::Critical);
+        return false;
+    }
+    return true;
 }

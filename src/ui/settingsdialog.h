@@ -16,7 +16,8 @@ class SettingsDialog final : public QDialog
 public:
     explicit SettingsDialog(Database &db, QWidget *parent = nullptr);
 
-    void apply();
+    // Saves the fields; false (after telling the operator) when the row could not be written.
+    bool apply();
 
 private:
     void load();

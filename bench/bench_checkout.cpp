@@ -1,0 +1,169 @@
+// Checkout of one machine with 50 goods lines: in an empty store, and in one whose journals
+// hold a million sessions and two million goods sales. The journals only grow, so checkout
+// must not slow down with them.
+
+#include "billing/checkout.h"
+#include "common/clock.h"
+#include "desk/frontdesk.h"
+#include "store/database.h"
+#include "store/goodstables.h"
+#include "store/machinetable.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kGoodsLines = 50;
+constexpr int kRuns = 9;
+constexpr qint64 kSessions = 1000000;
+constexpr qint64 kSales = 2000000;
+const QDateTime kNow(QDate(2024, 5, 1), QTime(12, 0));
+
+QString article(int i)
+{
+    return QString::number(i + 1).rightJustified(8, u'0');
+}
+
+bool prepareStore(FrontDesk &desk, const QString &path)
+{
+    QString error;
+    if (!desk.open(path, &error)) {
+        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), qPrintable(error));
+        return false;
+    }
+    Database &db = desk.db();
+    Transaction t(db);
+    Machine m;
+    m.number = 1;
+    m.name = QStringLiteral("1号机");
+    m.rate = 3;
+    m.status = QStringLiteral("S");
+    m.ip = QStringLiteral("127.0.0.2");
+    MachineTable(db).add(m);
+    ArticleTable articles(db);
+    for (int i = 0; i < kGoodsLines; ++i)
+        articles.add({0, article(i), QStringLiteral("商品%1").arg(i + 1), 1, 2.5, 1000000});
+    if (!t.commit())
+        return false;
+    desk.rebuildList();
+    return true;
+}
+
+// Past sessions spread over the two years before now, each with two goods sales.
+bool fillJournals(Database &db)
+{
+    Transaction t(db);
+    Statement session = db.prepare(QStringLiteral(
+        R"(INSERT INTO sjlszb ("ID", "机号", "开始时间", "结束时间", "上机方式", "应收款", "实收款", "优惠",
+           "结帐人", "客户姓名", "客户证件", "证件号码") VALUES (?,?,?,?,?,?,?,?,?,?,?,?))"));
+    Statement sale = db.prepare(
+        QStringLiteral(R"(INSERT INTO khspb ("ID", "机号", "商品编号", "数量", "时间") VALUES (?,?,?,?,?))"));
+    const QDateTime first = kNow.addDays(-730);
+    const qint64 span = first.secsTo(kNow.addDays(-1));
+    const QString cashier = QStringLiteral("收银员");
+    const QString normal = QStringLiteral("N");
+    for (qint64 id = 1; id <= kSessions; ++id) {
+        const QDateTime end = first.addSecs(span * id / kSessions);
+        const int machine = int(id % 40) + 1;
+        session.bindAll({id, machine, end.addSecs(-7200), end, normal, 6.0, 6.0, 0.0, cashier, QString(),
+                         QString(), QString()});
+        if (!session.run())
+            return false;
+        session.reset();
+        for (int k = 0; k < kSales / kSessions; ++k) {
+            sale.bindAll({id, machine, article(int((id + k) % kGoodsLines)), 1.0, end.addSecs(-3600 + k)});
+            if (!sale.run())
+                return false;
+            sale.reset();
+        }
+    }
+    return t.commit();
+}
+
+// One billing session with its goods, settled; returns the milliseconds the checkout took.
+double timedCheckout(FrontDesk &desk)
+{
+    Database &db = desk.db();
+    {
+        Transaction t(db);
+        MachineTable machines(db);
+        Machine m = *machines.byNumber(1);
+        m.status = QStringLiteral("Y");
+        m.start = Clock::now().addSecs(-7200);
+        m.mode = QStringLiteral("N");
+        m.customer = QStringLiteral("张三");
+        machines.save(m);
+        OrderTable orders(db);
+        for (int i = 0; i < kGoodsLines; ++i)
+            orders.add({0, 1, article(i), 2, Clock::now().addSecs(-60)});
+        t.commit();
+    }
+    desk.select(1);
+    QElapsedTimer timer;
+    timer.start();
+    Checkout checkout(desk);
+    checkout.open();
+    const Checkout::Result result = checkout.settle();
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    if (result.outcome != Checkout::Outcome::Settled) {
+        std::fprintf(stderr, "checkout failed: %s\n", qPrintable(result.message));
+        return -1;
+    }
+    Clock::advanceSeconds(60);
+    return ms;
+}
+
+double medianCheckout(FrontDesk &desk)
+{
+    std::vector<double> times;
+    timedCheckout(desk); // warm the statement cache
+    for (int i = 0; i < kRuns; ++i) {
+        const double ms = timedCheckout(desk);
+        if (ms < 0)
+            return -1;
+        times.push_back(ms);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Clock::fix(kNow);
+    QTemporaryDir emptyDir;
+    QTemporaryDir bigDir;
+
+    FrontDesk empty;
+    if (!prepareStore(empty, emptyDir.filePath(QStringLiteral("dbase.mdb"))))
+        return 1;
+    FrontDesk big;
+    if (!prepareStore(big, bigDir.filePath(QStringLiteral("dbase.mdb"))))
+        return 1;
+    QElapsedTimer fill;
+    fill.start();
+    if (!fillJournals(big.db())) {
+        std::fprintf(stderr, "cannot fill the journals: %s\n", qPrintable(big.db().lastError()));
+        return 1;
+    }
+    std::printf("journals filled: %lld sessions, %lld goods sales in %.1f s\n", kSessions, kSales,
+                double(fill.elapsed()) / 1000);
+
+    const double baseline = medianCheckout(empty);
+    const double loaded = medianCheckout(big);
+    if (baseline <= 0 || loaded <= 0)
+        return 1;
+    const double ratio = loaded / baseline;
+    std::printf("checkout of one machine with %d goods lines, median of %d runs\n", kGoodsLines, kRuns);
+    std::printf("empty store: %.2f ms\n", baseline);
+    std::printf("1M sessions, 2M goods sales: %.2f ms\n", loaded);
+    std::printf("ratio: %.2f (limit 2) %s\n", ratio, ratio <= 2 ? "ok" : "TOO SLOW");
+    return ratio <= 2 ? 0 : 1;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "billing/fee.h"
+#include "store/goodstables.h"
+#include "store/rows.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+// The bill shown, printed and kept by checkout. Every line ends with CR LF.
+namespace billtext {
+
+// "───────────────────" and "━━━━━━━━━━━━━━━━━━━", 19 characters each.
+QString lightRule();
+QString heavyRule();
+
+// The lines of one machine's bill, from its name line down to the "以上金额合计：" line.
+// Goods lines missing from the catalogue add nothing.
+QString machineLines(const Machine &machine, const Tariff &tariff, const QList<PricedLine> &goods,
+                     const QDateTime &now);
+
+// The heavy rule and the "实 收 金 额 ：" line.
+QString receivedLines(double received);
+
+} // namespace billtext
+
+// The text of the bill of one or more machines with a single received line at its end. The
+// tail is where the received part begins, so a new received amount rewrites only that part.
+class Bill final
+{
+public:
+    const QString &text() const { return m_text; }
+    // 0 until a machine has been added.
+    qsizetype tail() const { return m_tail; }
+
+    void clear();
+    // Adds a machine's lines followed by the received part; a machine after the first is
+    // separated from the one before by the heavy rule.
+    void appendMachine(const QString &machineLines, double received);
+    // Rewrites the received part (nothing before the first machine).
+    void setReceived(double received);
+
+private:
+    QString m_text;
+    qsizetype m_tail = 0;
+};

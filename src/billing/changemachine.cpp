@@ -1,0 +1,124 @@
+#include "changemachine.h"
+
+#include "clientlink.h"
+#include "common/clock.h"
+#include "desk/frontdesk.h"
+#include "machinelist.h"
+#include "store/database.h"
+#include "store/goodstables.h"
+#include "store/machinetable.h"
+
+#include <QLoggingCategory>
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcChangeMachine, "corvana.billing.change")
+
+namespace ChangeMachine {
+
+namespace {
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+// The source's goods lines go to the target. A line for an article the target already has
+// (left from an order outside a session) is added to it, so each machine keeps one line per
+// article.
+bool moveGoods(Database &db, int fromMachine, int toMachine, const QDateTime &now)
+{
+    OrderTable orders(db);
+    const QList<OrderLine> lines = orders.linesOf(fromMachine);
+    bool merged = false;
+    for (const OrderLine &line : lines) {
+        if (std::optional<OrderLine> existing = orders.find(toMachine, line.article)) {
+            existing->quantity += line.quantity;
+            existing->time = std::max(existing->time, line.time.isValid() ? line.time : now);
+            if (!orders.save(*existing))
+                return false;
+            merged = true;
+        }
+    }
+    if (!merged)
+        return orders.moveLines(fromMachine, toMachine);
+    for (const OrderLine &line : lines) {
+        if (orders.find(toMachine, line.article))
+            continue;
+        OrderLine moved = line;
+        moved.rowid = 0;
+        moved.machine = toMachine;
+        if (!orders.add(moved))
+            return false;
+    }
+    return orders.removeLinesOf(fromMachine);
+}
+
+} // namespace
+
+QList<Machine> candidates(Database &db)
+{
+    QList<Machine> result;
+    for (const Machine &m : MachineTable(db).all()) {
+        if (!m.inSession())
+            result.append(m);
+    }
+    return result;
+}
+
+bool move(FrontDesk &desk, int source, int target, QString *error)
+{
+    Database &db = desk.db();
+    MachineTable machines(db);
+    std::optional<Machine> from = machines.at(source);
+    std::optional<Machine> to = machines.at(target);
+    if (!from || !from->inSession()) {
+        setError(error, QStringLiteral("该计算机没有在记费中！"));
+        return false;
+    }
+    if (!to || to->rowid == from->rowid) {
+        setError(error, QStringLiteral("请先选择要更换的计算机！"));
+        return false;
+    }
+    if (to->inSession()) {
+        setError(error, to->name + QStringLiteral("正在使用中，不能更换！"));
+        return false;
+    }
+
+    to->start = from->start;
+    to->due = from->due;
+    to->prepaid = from->prepaid;
+    to->pauseStart = from->pauseStart;
+    to->pauseMinutes = from->pauseMinutes;
+    to->status = from->status;
+
+    from->start = QDateTime();
+    from->due = QDateTime();
+    from->prepaid = 0;
+    from->pauseStart = QDateTime();
+    from->pauseMinutes = 0;
+    from->status = QStringLiteral("S");
+
+    // One step: a failure must not leave the session on one machine and its goods on the other.
+    Transaction t(db);
+    if (!machines.save(*from) || !machines.save(*to) ||
+        !moveGoods(db, from->number, to->number, Clock::now()) || !t.commit()) {
+        setError(error, QStringLiteral("保存失败：") + db.lastError());
+        qCWarning(lcChangeMachine) << "session not moved from" << from->name << "to" << to->name
+                                   << db.lastError();
+        return false;
+    }
+
+    MachineList &list = desk.machineList();
+    list.setIcon(source, IconStandby);
+    list.clearColumns(source);
+    if (ClientLink *link = desk.link()) {
+        link->SendCommand(from->ip, QStringLiteral("stop"), ClientLink::Reach::Every);
+        link->SendCommand(to->ip, QStringLiteral("start"), ClientLink::Reach::Every);
+    }
+    desk.select(target);
+    desk.refresh();
+    return true;
+}
+
+} // namespace ChangeMachine

@@ -1,0 +1,306 @@
+#include "checkout.h"
+
+#include "billing/clientlink.h"
+#include "billing/fee.h"
+#include "common/clock.h"
+#include "common/numbers.h"
+#include "desk/frontdesk.h"
+#include "store/accounttables.h"
+#include "store/database.h"
+#include "store/goodstables.h"
+#include "store/journaltable.h"
+#include "store/machinetable.h"
+
+#include <QLoggingCategory>
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcCheckout, "corvana.checkout")
+
+double receivedByDiscount(double discount, double due, double prepaid)
+{
+    if (discount > 0)
+        return roundEven((discount * due / 100 - prepaid) * 2) / 2;
+    return roundEven((due - prepaid) * 2) / 2;
+}
+
+double combinedDue(double total)
+{
+    return roundEven(total * 2) / 2;
+}
+
+double cardCharge(double received, const Card &card, double rate)
+{
+    if (rate == 0 || card.totalHours == 0)
+        return 0;
+    return roundEven(received * card.total * 2 / rate / card.totalHours) / 2;
+}
+
+double shareOf(double received, double machineDue, double due)
+{
+    if (due == 0)
+        return 0;
+    return roundEven(received * machineDue / due, 2);
+}
+
+Checkout::Checkout(FrontDesk &desk) : m_desk(desk) {}
+
+bool Checkout::open()
+{
+    const std::optional<Machine> m = m_desk.selectedMachine();
+    if (!m)
+        return false;
+    m_rowid = m->rowid;
+    m_position = m->position;
+    m_due = plainNumber(CountJF(m_desk.db(), *m));
+    m_prepaid = plainNumber(m->prepaid);
+    m_received = m_due;
+    m_others.clear();
+    m_selectedOthers.clear();
+    for (const Machine &other : MachineTable(m_desk.db()).all()) {
+        if (other.rowid != m_rowid && other.inSession())
+            m_others.append({other.rowid, other.position, other.name});
+    }
+    m_bill.clear();
+    m_bill.appendMachine(machineBill(*m), numberValue(m_received));
+    return true;
+}
+
+QString Checkout::caption() const
+{
+    const MachineList::Entry *e = m_desk.machineList().at(m_position);
+    return (e ? e->text : QString()) + QStringLiteral("->要结帐？");
+}
+
+QString Checkout::machineBill(const Machine &machine)
+{
+    Database &db = m_desk.db();
+    return billtext::machineLines(machine, Tariff::read(db), OrderTable(db).pricedLinesOf(machine.number),
+                                  Clock::now());
+}
+
+void Checkout::setDiscountText(const QString &text)
+{
+    m_discount = text;
+    recomputeReceived();
+}
+
+void Checkout::recomputeReceived()
+{
+    setReceivedText(
+        plainNumber(receivedByDiscount(numberValue(m_discount), numberValue(m_due), numberValue(m_prepaid))));
+}
+
+void Checkout::setReceivedText(const QString &text)
+{
+    m_received = text;
+    m_bill.setReceived(numberValue(text));
+}
+
+void Checkout::setSelectedOthers(const QList<int> &indexes)
+{
+    QList<int> chosen;
+    for (int i : indexes)
+        if (i >= 0 && i < m_others.size() && !chosen.contains(i))
+            chosen.append(i);
+    std::sort(chosen.begin(), chosen.end());
+    m_selectedOthers = chosen;
+
+    Database &db = m_desk.db();
+    MachineTable machines(db);
+    const double received = numberValue(m_received);
+    double total = 0;
+    m_bill.clear();
+    if (const auto m = machines.byRowid(m_rowid)) {
+        m_bill.appendMachine(machineBill(*m), received);
+        total = CountJF(db, *m);
+    }
+    for (int i : chosen) {
+        if (const auto o = machines.byRowid(m_others.at(i).rowid)) {
+            total += CountJF(db, *o);
+            m_bill.appendMachine(machineBill(*o), received);
+        }
+    }
+    m_due = plainNumber(combinedDue(total));
+    recomputeReceived();
+}
+
+void Checkout::setCard(const QString &number, const QString &password)
+{
+    m_cardNumber = number;
+    m_cardPassword = password;
+}
+
+bool Checkout::chargeCard(Result *result)
+{
+    Database &db = m_desk.db();
+    CardTable cards(db);
+    std::optional<Card> card = cards.find(m_cardNumber, m_cardPassword);
+    if (!card) {
+        result->outcome = Outcome::CardWrong;
+        result->message = QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！");
+        return false;
+    }
+    const std::optional<Machine> machine = MachineTable(db).byRowid(m_rowid);
+    const double charge = cardCharge(numberValue(m_received), *card, machine ? machine->rate : 0);
+    if (card->balance < charge) {
+        result->outcome = Outcome::CardShort;
+        result->message =
+            QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：") + plainNumber(card->balance);
+        return false;
+    }
+    card->balance -= charge;
+    // A card without a price has no hours to count.
+    if (card->total != 0)
+        card->usedHours = roundEven(card->usedHours + charge * card->totalHours / card->total, 2);
+    card->sessions += 1;
+    if (!cards.save(*card))
+        return false;
+    // A card given to no customer must not credit every customer without a number.
+    if (!card->customer.isEmpty() &&
+        !CustomerTable(db).addVisitByNumber(card->customer, charge, Clock::now()))
+        return false;
+    m_useCard = false;
+    m_cardNumber.clear();
+    m_cardPassword.clear();
+    return true;
+}
+
+bool Checkout::ClearJF(qint64 rowid, QList<Settled> *settled)
+{
+    Database &db = m_desk.db();
+    MachineTable machines(db);
+    const std::optional<Machine> found = machines.byRowid(rowid);
+    if (!found) {
+        qCWarning(lcCheckout) << "machine row" << rowid << "is gone; nothing to settle";
+        return true;
+    }
+    const Machine &m = *found;
+    const QDateTime now = Clock::now();
+    const double machineDue = CountJF(db, m);
+
+    JournalTable journal(db);
+    JournalEntry entry;
+    entry.id = journal.nextId();
+    entry.machine = m.number;
+    entry.start = m.start;
+    entry.end = now;
+    entry.mode = m.mode;
+    entry.due = machineDue;
+    entry.received = shareOf(numberValue(m_received), machineDue, numberValue(m_due));
+    entry.discount = numberValue(m_discount);
+    entry.cashier = m_desk.operatorName();
+    entry.customer = m.customer;
+    entry.idKind = m.idKind;
+    entry.idNumber = m.idNumber;
+    if (!journal.add(entry))
+        return false;
+
+    // A walk-in session has no customer; crediting it to every nameless customer would
+    // corrupt their totals.
+    if (!m.customer.isEmpty() && !CustomerTable(db).addVisitByName(m.customer, entry.received, now))
+        return false;
+
+    Machine idle = m;
+    idle.start = QDateTime();
+    idle.due = QDateTime();
+    idle.pauseStart = QDateTime();
+    idle.pauseMinutes = 0;
+    idle.prepaid = 0;
+    idle.status = QStringLiteral("S");
+    idle.mode.clear();
+    idle.customer.clear();
+    idle.idKind.clear();
+    idle.idNumber.clear();
+    if (!machines.save(idle))
+        return false;
+
+    OrderTable orders(db);
+    SalesTable sales(db);
+    for (const OrderLine &line : orders.linesOf(m.number)) {
+        if (!sales.add({entry.id, line.machine, line.article, line.quantity, line.time}))
+            return false;
+    }
+    if (!orders.removeLinesOf(m.number))
+        return false;
+
+    settled->append({m.position, m.ip});
+    return true;
+}
+
+Checkout::Result Checkout::settle()
+{
+    Result result;
+    if (m_rowid == 0)
+        return result;
+
+    // What the settlement changes in the figures; put back when it does not go through.
+    const QString discount = m_discount;
+    const QString received = m_received;
+    const bool useCard = m_useCard;
+    const QString cardNumber = m_cardNumber;
+    const QString cardPassword = m_cardPassword;
+    const Bill bill = m_bill;
+    auto restore = [&] {
+        m_discount = discount;
+        m_received = received;
+        m_useCard = useCard;
+        m_cardNumber = cardNumber;
+        m_cardPassword = cardPassword;
+        m_bill = bill;
+    };
+
+    Database &db = m_desk.db();
+    QList<Settled> settled;
+    {
+        Transaction transaction(db);
+        bool ok = true;
+        if (m_useCard && !chargeCard(&result)) {
+            if (result.outcome == Outcome::CardWrong || result.outcome == Outcome::CardShort) {
+                restore();
+                return result;
+            }
+            ok = false;
+        }
+        ok = ok && ClearJF(m_rowid, &settled);
+        if (ok) {
+            // The discount the first machine was paid at, applied to the others: the amount
+            // received is recomputed from it, still less the first machine's prepaid amount.
+            const double due = numberValue(m_due);
+            if (due != 0)
+                setDiscountText(plainNumber(roundEven(numberValue(m_received) / due, 4) * 100));
+            for (int i : std::as_const(m_selectedOthers)) {
+                if (!(ok = ClearJF(m_others.at(i).rowid, &settled)))
+                    break;
+            }
+        }
+        ok = ok && transaction.commit();
+        if (!ok) {
+            result.outcome = Outcome::StoreFailed;
+            result.message = QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError();
+            qCWarning(lcCheckout) << "checkout rolled back:" << db.lastError();
+            restore();
+            return result;
+        }
+    }
+
+    ClientLink *link = m_desk.link();
+    for (const Settled &s : std::as_const(settled)) {
+        if (link)
+            link->SendCommand(s.ip, QStringLiteral("stop"));
+        m_desk.select(s.position);
+        m_desk.machineList().clearColumns(s.position);
+    }
+    m_rowid = 0; // settled: a second settle must not write again
+    m_desk.refresh();
+    result.outcome = Outcome::Settled;
+    result.lastIp = settled.isEmpty() ? QString() : settled.constLast().ip;
+    return result;
+}
+
+Checkout::Result Checkout::settleAndShutdown()
+{
+    Result result = settle();
+    if (result.outcome == Outcome::Settled && m_desk.link() && !result.lastIp.isEmpty())
+        m_desk.link()->SendCommand(result.lastIp, QStringLiteral("shutdown"), ClientLink::Reach::Every);
+    return result;
+}

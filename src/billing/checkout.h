@@ -1,0 +1,107 @@
+#pragma once
+
+#include "billing/bill.h"
+#include "store/rows.h"
+
+#include <QList>
+#include <QString>
+
+class FrontDesk;
+
+// The amount to take for the amount due, less what was prepaid, after a discount of
+// `discount` percent (none when it is not above 0), to the half yuan.
+double receivedByDiscount(double discount, double due, double prepaid);
+// Amount due of several machines settled together: their sum to the half yuan, whatever the
+// café's rounding unit.
+double combinedDue(double total);
+// What a stored-value card is charged for `received` yuan of a machine at `rate` yuan per
+// hour: the hours the money buys, priced at the card's own hourly price, to the half yuan.
+// 0 when the rate or the card's hours are 0.
+double cardCharge(double received, const Card &card, double rate);
+// The part of `received` that falls to a machine due `machineDue` of `due` in all.
+double shareOf(double received, double machineDue, double due);
+
+// Checkout of the selected machine, and of other running machines paid together with it:
+// the figures and the bill the operator sees, and the settlement. The dialog only shows
+// this and passes the operator's input on.
+class Checkout final
+{
+public:
+    struct OtherMachine
+    {
+        qint64 rowid = 0;
+        int position = 0;
+        QString name;
+    };
+
+    enum class Outcome { Settled, NoMachine, CardWrong, CardShort, StoreFailed };
+    struct Result
+    {
+        Outcome outcome = Outcome::NoMachine;
+        QString message;
+        QString lastIp; // IP of the last machine settled
+    };
+
+    explicit Checkout(FrontDesk &desk);
+
+    // Loads the selected machine: amount due, prepaid, the other running machines and the
+    // bill. False when no machine is selected.
+    bool open();
+
+    // The selected list entry's text followed by "->要结帐？".
+    QString caption() const;
+
+    QString dueText() const { return m_due; }
+    QString receivedText() const { return m_received; }
+    QString discountText() const { return m_discount; }
+    QString prepaidText() const { return m_prepaid; }
+    const QList<OtherMachine> &others() const { return m_others; }
+    QList<int> selectedOthers() const { return m_selectedOthers; }
+    bool usesCard() const { return m_useCard; }
+    QString cardNumber() const { return m_cardNumber; }
+    QString cardPassword() const { return m_cardPassword; }
+    const Bill &bill() const { return m_bill; }
+
+    // A typed or chosen discount: recomputes the amount received.
+    void setDiscountText(const QString &text);
+    // A typed amount received: rewrites the bill's received line.
+    void setReceivedText(const QString &text);
+    // Indexes into others() to settle together with the selected machine: rebuilds the bill
+    // and the amount due, and recomputes the amount received.
+    void setSelectedOthers(const QList<int> &indexes);
+    void setUseCard(bool use) { m_useCard = use; }
+    void setCard(const QString &number, const QString &password);
+
+    // Charges the card (when used), settles the selected machine, then each selected other
+    // machine: all written together or nothing. Only then are the clients told to stop, the
+    // list entries cleared and the list refreshed.
+    Result settle();
+    // settle(), then shuts down every client at the address of the last machine settled.
+    Result settleAndShutdown();
+
+private:
+    struct Settled
+    {
+        int position = 0;
+        QString ip;
+    };
+
+    QString machineBill(const Machine &machine);
+    void recomputeReceived();
+    bool chargeCard(Result *result);
+    bool ClearJF(qint64 rowid, QList<Settled> *settled);
+
+    FrontDesk &m_desk;
+    qint64 m_rowid = 0;
+    int m_position = 0;
+    QString m_due;
+    QString m_received;
+    QString m_discount;
+    QString m_prepaid;
+    QList<OtherMachine> m_others;
+    QList<int> m_selectedOthers;
+    bool m_useCard = false;
+    QString m_cardNumber;
+    QString m_cardPassword;
+    Bill m_bill;
+};

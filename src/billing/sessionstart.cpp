@@ -1,0 +1,224 @@
+#include "sessionstart.h"
+
+#include "clientlink.h"
+#include "common/clock.h"
+#include "common/formats.h"
+#include "common/numbers.h"
+#include "desk/frontdesk.h"
+#include "machinelist.h"
+#include "store/accounttables.h"
+#include "store/database.h"
+#include "store/machinetable.h"
+#include "store/settingstable.h"
+
+#include <QLoggingCategory>
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcSessionStart, "corvana.billing.start")
+
+namespace SessionStart {
+
+namespace {
+
+// A missing or empty setting reads as midnight.
+QTime timeOrMidnight(const QTime &t)
+{
+    return t.isValid() ? t : QTime(0, 0);
+}
+
+struct Window
+{
+    QTime start;
+    QTime end;
+};
+
+Window overnightWindow(Database &db)
+{
+    const Settings s = SettingsTable(db).read().value_or(Settings{});
+    return {timeOrMidnight(s.overnightStart), timeOrMidnight(s.overnightEnd)};
+}
+
+// Minutes of the time limit typed in; 0 means no limit.
+double limitMinutes(const SessionInput &input)
+{
+    return numberValue(input.hours) * 60 + numberValue(input.minutes);
+}
+
+QDateTime plusMinutes(const QDateTime &t, double minutes)
+{
+    return t.addSecs(qint64(std::llround(minutes * 60)));
+}
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+QString storeError(Database &db)
+{
+    return QStringLiteral("保存失败：") + db.lastError();
+}
+
+bool addCustomer(Database &db, const SessionInput &input)
+{
+    CustomerTable customers(db);
+    Customer c;
+    c.number = customers.nextNumber();
+    c.name = input.name;
+    c.idKind = input.idKind;
+    c.idNumber = input.idNumber;
+    return customers.add(c);
+}
+
+enum class Kind { Timing, Overnight };
+
+bool start(FrontDesk &desk, int position, const SessionInput &input, bool registerCustomer, Kind kind,
+           QString *error)
+{
+    Database &db = desk.db();
+    MachineTable machines(db);
+    std::optional<Machine> m = machines.at(position);
+    if (!m) {
+        setError(error, QStringLiteral("没有选中计算机！"));
+        return false;
+    }
+    // The dialog may have been open while a client's own start request was accepted;
+    // starting again would throw away the time already billed.
+    if (m->inSession()) {
+        setError(error, m->name + QStringLiteral("已经在记费中！"));
+        return false;
+    }
+
+    const QDateTime now = Clock::now();
+    if (kind == Kind::Overnight) {
+        const Window w = overnightWindow(db);
+        if (!isOvernightTime(w.start, w.end, now.time())) {
+            setError(error, overnightRefusalText(w.start, w.end));
+            return false;
+        }
+        m->due = overnightDue(w.end, now);
+        m->mode = QStringLiteral("P");
+    } else {
+        m->mode = QStringLiteral("N");
+    }
+    m->status = QStringLiteral("Y");
+    m->start = now;
+    m->customer = input.name;
+    m->idKind = input.idKind;
+    m->idNumber = input.idNumber;
+    const double limit = limitMinutes(input);
+    if (limit != 0) {
+        m->due = plusMinutes(now, limit);
+        if (!input.prepaid.isEmpty())
+            m->prepaid = numberValue(input.prepaid);
+    }
+
+    Transaction t(db);
+    if (registerCustomer && isNewCustomer(db, input.name) && !addCustomer(db, input)) {
+        setError(error, storeError(db));
+        return false;
+    }
+    if (!machines.save(*m) || !t.commit()) {
+        setError(error, storeError(db));
+        qCWarning(lcSessionStart) << "session not started on" << m->name << db.lastError();
+        return false;
+    }
+
+    if (ClientLink *link = desk.link())
+        link->SendCommand(m->ip, QStringLiteral("start"));
+    desk.machineList().setIcon(position, IconBilling);
+    desk.refresh();
+    return true;
+}
+
+} // namespace
+
+TimeFields amountToTime(double amount, double rate)
+{
+    if (!(rate > 0) || !std::isfinite(amount))
+        return {QStringLiteral("0"), QStringLiteral("0")};
+    // The small allowance keeps 1.1 yuan at 1.1 yuan per hour from reading 59 minutes.
+    const double exact = 60 * amount / rate;
+    const qint64 total = qint64(std::trunc(exact + 1e-9 * std::max(1.0, std::fabs(exact))));
+    return {QString::number(total / 60), QString::number(total % 60)};
+}
+
+bool isOvernightTime(const QTime &start, const QTime &end, const QTime &now)
+{
+    // The window's edges are whole seconds; compare at that grain.
+    const QTime t(now.hour(), now.minute(), now.second());
+    if (start > end)
+        return !(t > end && t < start);
+    return t > start && t < end;
+}
+
+QString overnightRefusalText(const QTime &start, const QTime &end)
+{
+    return QStringLiteral("还未到通宵时间！\r\n通宵时间：") + storedTime(start) + QStringLiteral(" 至 ") +
+           storedTime(end);
+}
+
+QDateTime overnightDue(const QTime &end, const QDateTime &now)
+{
+    // The window's next end: later today when the night has already begun after midnight
+    // (03:00 in 22:00-08:00, 01:00 in 00:00-06:00), else tomorrow.
+    const QTime e(end.hour(), end.minute(), end.second());
+    const QDate day = now.time() < e ? now.date() : now.date().addDays(1);
+    return QDateTime(day, e);
+}
+
+std::optional<QString> overnightRefusal(Database &db)
+{
+    const Window w = overnightWindow(db);
+    if (isOvernightTime(w.start, w.end, Clock::now().time()))
+        return std::nullopt;
+    return overnightRefusalText(w.start, w.end);
+}
+
+bool isNewCustomer(Database &db, const QString &name)
+{
+    return !name.isEmpty() && !CustomerTable(db).byName(name);
+}
+
+bool startTiming(FrontDesk &desk, int position, const SessionInput &input, bool registerCustomer,
+                 QString *error)
+{
+    return start(desk, position, input, registerCustomer, Kind::Timing, error);
+}
+
+bool startOvernight(FrontDesk &desk, int position, const SessionInput &input, bool registerCustomer,
+                    QString *error)
+{
+    return start(desk, position, input, registerCustomer, Kind::Overnight, error);
+}
+
+bool changeSession(FrontDesk &desk, int position, const SessionInput &input, QString *error)
+{
+    Database &db = desk.db();
+    MachineTable machines(db);
+    std::optional<Machine> m = machines.at(position);
+    // The session may have been settled while the dialog was open; a due time or prepaid
+    // amount written then would wrongly carry over to the next customer.
+    if (!m || !m->inSession()) {
+        setError(error, QStringLiteral("该计算机没有在记费中！"));
+        return false;
+    }
+    const double limit = limitMinutes(input);
+    if (limit != 0 && m->start.isValid())
+        m->due = plusMinutes(m->start, limit);
+    m->customer = input.name;
+    m->idKind = input.idKind;
+    m->idNumber = input.idNumber;
+    m->prepaid = numberValue(input.prepaid);
+
+    Transaction t(db);
+    if (!machines.save(*m) || !t.commit()) {
+        setError(error, storeError(db));
+        return false;
+    }
+    desk.refresh();
+    return true;
+}
+
+} // namespace SessionStart

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// Which billing commands fit the selected machine.
+struct CommandStates
+{
+    bool startBilling = false;  // "开始记费"
+    bool limitTime = false;     // "限定时间"
+    bool checkout = false;      // "结帐"
+    bool changeMachine = false; // "调换计算机"
+    bool purchase = false;      // "选购商品"
+    bool programList = false;   // "查看当前机程序"
+    bool clientControl = false; // "客户机控制"
+    bool toolStart = false;     // toolbar "记费"
+    bool toolCheckout = false;  // toolbar "结帐"
+
+    bool operator==(const CommandStates &) const = default;
+};
+
+// The command states for a machine with status letter `status`; empty for a letter that is
+// none of Y, P, N, S (the commands then keep their states).
+std::optional<CommandStates> commandStatesFor(const QString &status);

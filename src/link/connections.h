@@ -1,0 +1,92 @@
+#pragma once
+
+#include "message.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <set>
+#include <vector>
+
+class QHostAddress;
+class QTcpSocket;
+
+// The numbered connection slots of the client link and the connection table kept alongside:
+// for every slot the peer address recorded when the connection was accepted and the machine
+// number the client announced. A new connection takes the lowest slot that is not connected;
+// slots are never removed. Every lookup of a machine's connection considers connected slots
+// only.
+class ConnectionSlots final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxSlots = 32768;
+    // What may wait to be sent to one client. A client that stops reading loses the messages
+    // beyond this instead of making the desk hold them.
+    static constexpr qint64 kMaxPendingOutput = 1024 * 1024;
+
+    explicit ConnectionSlots(QObject *parent = nullptr);
+    ~ConnectionSlots() override;
+
+    // Puts an accepted connection on the lowest free slot and returns the slot; -1 when every
+    // possible slot is taken (the socket is then left to the caller).
+    int adopt(QTcpSocket *socket);
+
+    // Highest slot number + 1.
+    int count() const { return int(m_slots.size()); }
+    int connectedCount() const { return m_connected; }
+    bool isConnected(int slot) const;
+    // Names the connection on a slot, so that an answer arriving later can tell whether the
+    // client it belongs to is still there. 0 for a slot that is not connected.
+    quint64 serial(int slot) const;
+    bool isSame(int slot, quint64 serial) const { return serial != 0 && this->serial(slot) == serial; }
+
+    // The live peer address (dotted decimal); empty when the slot is not connected.
+    QString peerAddress(int slot) const;
+    // The peer address recorded in the connection table; kept after the connection closes.
+    QString recordedAddress(int slot) const;
+    int machineNumber(int slot) const;
+    void setMachineNumber(int slot, int number);
+
+    // The lowest connected slot whose peer address is `ip` (never for an empty address), -1.
+    int firstSlotOf(const QString &ip) const;
+    QList<int> slotsOf(const QString &ip) const;
+
+    // Sends one message on a slot in one write; false when the slot is not connected or its
+    // client has kMaxPendingOutput bytes still to read.
+    bool send(int slot, const QByteArray &message);
+    // Bytes written to the slot that its client has not taken yet (beyond the kernel's).
+    qint64 pendingOutput(int slot) const;
+    // Sends to slots 0 to the highest; slots without a connection are skipped.
+    void sendToEvery(const QByteArray &message);
+
+    // "a.b.c.d" for IPv4 peers, also when they reach a dual-stack listener as ::ffff:a.b.c.d.
+    static QString dottedAddress(const QHostAddress &address);
+
+signals:
+    // One complete message from the client on `slot`, end mark removed.
+    void messageArrived(int slot, const QByteArray &message);
+    // The connection on `slot` has gone; `address` is the peer address recorded for it.
+    void slotClosed(int slot, const QString &address);
+
+private:
+    struct Slot
+    {
+        QTcpSocket *socket = nullptr;
+        quint64 serial = 0; // 0: not connected
+        QString address;
+        int machine = 0;
+        wire::Framer framer;
+        bool outputDropped = false;
+    };
+
+    void readFrom(int slot, quint64 serial);
+    void closed(int slot, quint64 serial);
+
+    std::vector<Slot> m_slots;
+    std::set<int> m_free;                   // slots that are not connected, lowest first
+    QHash<QString, QList<int>> m_byAddress; // connected slots by peer address, ascending
+    quint64 m_nextSerial = 1;
+    int m_connected = 0;
+};

@@ -1,0 +1,75 @@
+#include "linkserver.h"
+
+#include "desk/frontdesk.h"
+#include "linklog.h"
+#include "message.h"
+
+#include <QTcpSocket>
+
+LinkServer::LinkServer(FrontDesk &desk, QObject *parent)
+    : QObject(parent), m_desk(desk), m_chat(m_slots), m_lists(desk.db(), m_slots),
+      m_requests(desk, m_slots, m_chat, m_lists)
+{
+    // A café's PCs come up together: let the kernel queue their connections rather than
+    // refuse them.
+    m_server.setListenBacklogSize(1024);
+    connect(&m_server, &QTcpServer::newConnection, this, &LinkServer::acceptPending);
+    connect(&m_slots, &ConnectionSlots::messageArrived, &m_requests, &RequestHandler::dispatch);
+    connect(&m_slots, &ConnectionSlots::slotClosed, &m_requests, &RequestHandler::connectionClosed);
+    m_desk.setLink(this);
+}
+
+LinkServer::~LinkServer()
+{
+    disconnect(&m_server, nullptr, this, nullptr);
+    if (m_desk.link() == this)
+        m_desk.setLink(nullptr);
+}
+
+bool LinkServer::listen(quint16 port)
+{
+    if (m_server.isListening())
+        return true;
+    // Both IPv4 and IPv6 clients; a host without IPv6 still takes IPv4 ones.
+    if (m_server.listen(QHostAddress::Any, port) || m_server.listen(QHostAddress::AnyIPv4, port))
+        return true;
+    qCWarning(lcLink) << "cannot listen on port" << port << "-" << m_server.errorString()
+                      << "; running without the client link";
+    return false;
+}
+
+void LinkServer::acceptPending()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        if (m_slots.adopt(socket) < 0) {
+            socket->abort();
+            socket->deleteLater();
+        }
+    }
+}
+
+bool LinkServer::hasConnection(const QString &ip) const
+{
+    return m_slots.firstSlotOf(ip) >= 0;
+}
+
+bool LinkServer::sendToMachine(const QString &ip, const QByteArray &message)
+{
+    return m_slots.send(m_slots.firstSlotOf(ip), message);
+}
+
+void LinkServer::SendCommand(const QString &ip, const QString &word, Reach reach)
+{
+    const QByteArray message = wire::command(word);
+    if (reach == Reach::First) {
+        sendToMachine(ip, message);
+        return;
+    }
+    for (int slot : m_slots.slotsOf(ip))
+        m_slots.send(slot, message);
+}
+
+void LinkServer::sendMessageBox(const QString &ip, const QString &text)
+{
+    sendToMachine(ip, wire::messageBox(text));
+}

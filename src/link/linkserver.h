@@ -1,0 +1,76 @@
+#pragma once
+
+#include "billing/clientlink.h"
+#include "chat.h"
+#include "connections.h"
+#include "requests.h"
+#include "weblists.h"
+
+#include <QObject>
+#include <QTcpServer>
+
+class FrontDesk;
+
+// The server side of the client link: listens on port 14914 (all local addresses, IPv4 and
+// IPv6), keeps the connection slots, hands every client message to the request handler and
+// offers the sends that billing, the control commands and the list dialogs use.
+class LinkServer final : public QObject, public ClientLink
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint16 kPort = 14914;
+
+    explicit LinkServer(FrontDesk &desk, QObject *parent = nullptr);
+    ~LinkServer() override;
+
+    // Opens the listener; false (logged) when the port cannot be had: the desk then runs
+    // without the client link. Port 0 takes any free port (see port()).
+    bool listen(quint16 port = kPort);
+    bool isListening() const { return m_server.isListening(); }
+    quint16 port() const { return m_server.serverPort(); }
+
+    // ClientLink
+    bool hasConnection(const QString &ip) const override;
+    void SendCommand(const QString &ip, const QString &word, Reach reach = Reach::First) override;
+    void sendMessageBox(const QString &ip, const QString &text) override;
+
+    // Slots, by number.
+    int slotCount() const { return m_slots.count(); }
+    int connectionCount() const { return m_slots.connectedCount(); }
+    bool isConnected(int slot) const { return m_slots.isConnected(slot); }
+    bool sendToSlot(int slot, const QByteArray &message) { return m_slots.send(slot, message); }
+    void sendToEverySlot(const QByteArray &message) { m_slots.sendToEvery(message); }
+    qint64 pendingOutput(int slot) const { return m_slots.pendingOutput(slot); }
+    // The live peer address of a slot ("" when not connected) and the recorded one.
+    QString peerAddress(int slot) const { return m_slots.peerAddress(slot); }
+    QString recordedAddress(int slot) const { return m_slots.recordedAddress(slot); }
+    // The machine number the client on the slot announced (0 before any announcement).
+    int machineNumber(int slot) const { return m_slots.machineNumber(slot); }
+    // The first connected slot whose peer address is `ip`, -1 when there is none.
+    int slotOf(const QString &ip) const { return m_slots.firstSlotOf(ip); }
+    // A message to the machine's client (the first connected slot with its address).
+    bool sendToMachine(const QString &ip, const QByteArray &message);
+
+    // The web-address lists to one slot, or to every slot after the lists were edited.
+    void SetQuickHttp(int slot) { m_lists.SetQuickHttp(slot); }
+    void SetHickHttp(int slot) { m_lists.SetHickHttp(slot); }
+    void pushQuickHttp() { m_lists.pushQuickHttp(); }
+    void pushHickHttp() { m_lists.pushHickHttp(); }
+
+    const std::vector<ChatRelay::Entry> &chatRoster() { return m_chat.roster(); }
+
+    // Writes at once what announcements and closed connections changed (they are written
+    // together a moment later, see RequestHandler).
+    void flushPending() { m_requests.flushPending(); }
+
+private:
+    void acceptPending();
+
+    FrontDesk &m_desk;
+    QTcpServer m_server;
+    ConnectionSlots m_slots;
+    ChatRelay m_chat;
+    WebLists m_lists;
+    RequestHandler m_requests;
+};

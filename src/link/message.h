@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The wire format of the client link: a five-character tag, then fields each introduced by
+// the separator 0x00; everything the server sends ends with the field "OK$". Text travels in
+// code page 936. A second byte of a Chinese character may be an ASCII character, but never
+// 0x00, so messages are split on 0x00 bytes first and only then decoded.
+namespace wire {
+
+inline constexpr char kSeparator = '\0';
+// The separator and trailer that close every server message; also taken as the end mark of
+// a client message when a client sends it.
+inline const QByteArray kEndMark = QByteArrayLiteral("\0OK$");
+// A client message may be at most this long; longer data is dropped.
+inline constexpr qsizetype kMaxMessage = 64 * 1024;
+
+// tag, then each field introduced by a separator, then separator and "OK$".
+QByteArray message(const QString &tag, const QStringList &fields);
+// A list message: tag, the fixed fields, then every element followed by a separator, then the
+// usual separator and "OK$" — so an empty field stands just before the trailer.
+QByteArray listMessage(const QString &tag, const QStringList &fixed, const QStringList &elements);
+// "_comm" with a command word.
+QByteArray command(const QString &word);
+// "_msgb" with a text for the customer.
+QByteArray messageBox(const QString &text);
+// A received client message passed on to others: the message, separator, "OK$".
+QByteArray relayed(const QByteArray &received);
+
+// The tag of a received message: its first five characters. Known tags are ASCII, so the
+// first five bytes are compared; a message that does not start with five ASCII bytes has no
+// tag that any handler knows.
+QByteArray tagOf(const QByteArray &message);
+
+// The three ways a handler splits a received message; field k is the text between the k-th
+// and the (k+1)-th separator, a missing field reads as empty text.
+// Field 1 only.
+QString singleField(const QByteArray &message);
+// Fields 1 to n; fields beyond n are dropped.
+QStringList fixedFields(const QByteArray &message, int n);
+// Every field (as many as there are separators).
+QStringList allFields(const QByteArray &message);
+
+// Cuts the byte stream of one connection into messages. A client that closes its messages
+// with the end mark gets them split at it (TCP may join or split sends); data without an end
+// mark is one message per arrival, as the link has always worked. Nothing longer than
+// kMaxMessage is ever held: such data is dropped, up to its end (the next end mark, or the
+// end of a burst of full reads).
+class Framer final
+{
+public:
+    // Feeds one arrival. `more` says the read stopped at the read-buffer limit, so the data
+    // very likely goes on. Returns the complete messages, end marks removed.
+    QList<QByteArray> feed(const QByteArray &arrival, bool more);
+
+    // Bytes held waiting for the rest of a message.
+    qsizetype pending() const { return m_pending.size(); }
+    // Whether this client was seen to close messages with the end mark.
+    bool usesEndMark() const { return m_usesEndMark; }
+    // Messages dropped for being too long, since construction.
+    int dropped() const { return m_dropped; }
+
+private:
+    QByteArray m_pending;
+    bool m_usesEndMark = false;
+    bool m_discarding = false; // inside an over-long message: drop until its end
+    int m_dropped = 0;
+};
+
+} // namespace wire

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "cachedmessage.h"
+#include "common/questions.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+#include <optional>
+
+class ChatRelay;
+class ConnectionSlots;
+class FrontDesk;
+class WebLists;
+struct Machine;
+
+// What the client programs ask of the front desk: the dispatcher and the handling of every
+// request. Requests that need the operator's consent ask through the desk's question queue;
+// the answer comes later, when the client may have gone and the machine may have changed, so
+// every answer looks its machine and its connection up again before it acts.
+class RequestHandler final : public QObject
+{
+    Q_OBJECT
+
+public:
+    RequestHandler(FrontDesk &desk, ConnectionSlots &connections, ChatRelay &chat, WebLists &lists,
+                   QObject *parent = nullptr);
+    ~RequestHandler() override;
+
+    void dispatch(int slot, const QByteArray &message);
+    // The connection on `slot` (peer `address`) has gone: its standby machines go off.
+    void connectionClosed(int slot, const QString &address);
+
+    // One supervision pass soon: at the next turn of the event loop, but no sooner than
+    // kPassInterval after the last one. Requests handled meanwhile share it: a pass refreshes
+    // everything, so one after the last of them shows what each of them changed.
+    void requestPass();
+    static constexpr int kPassInterval = 100; // ms
+
+    // Writes what announcements and closed connections changed and is not written yet.
+    void flushPending();
+    static constexpr int kWriteWindow = 50; // ms
+
+    // The goods list reply ("_gets" "good"): every article's number, name and retail price.
+    static QByteArray goodsListMessage(Database &db);
+
+private:
+    struct Item
+    {
+        QString article;
+        QString name;
+        QString quantity; // as the client sent it
+    };
+
+    // Who asked: the slot, its connection and the peer address at the time of the request.
+    struct Requester
+    {
+        int slot = -1;
+        quint64 serial = 0;
+        QString address;
+    };
+
+    void openMachine(int slot, const QByteArray &message);
+    void openMachineAnswered(const Requester &who, qint64 machine, Answer answer);
+    void orderGoods(int slot, const QByteArray &message);
+    void goodsAnswered(const Requester &who, qint64 machine, const QList<Item> &items, Answer answer);
+    void announce(int slot, const QByteArray &message);
+    void query(int slot, const QByteArray &message);
+    void sessionFigures(int slot);
+    void cardFigures(int slot, const QString &number, const QString &password);
+    void validate(int slot, const QByteArray &message);
+    void settleWithCard(int slot, const QString &number, const QString &password);
+    void settleAnswered(const Requester &who, qint64 machine, const QString &number, const QString &password,
+                        Answer answer);
+
+    Requester requester(int slot) const;
+    bool stillThere(const Requester &who) const;
+    // Replies "主机已被锁定，请稍后再试！" and returns true while the desktop is locked.
+    bool refuseWhenLocked(int slot);
+    // The first machine whose IP is the live peer address of the slot.
+    std::optional<Machine> requestingMachine(int slot);
+    void ask(const Question &question, std::function<void(Answer)> answered);
+    void reply(int slot, const QString &text);
+    void sendCommand(int slot, const QString &word);
+
+    FrontDesk &m_desk;
+    ConnectionSlots &m_slots;
+    ChatRelay &m_chat;
+    WebLists &m_lists;
+    CachedMessage m_goodsList;
+    QTimer m_passTimer;
+    QElapsedTimer m_lastPass;
+    // What announcements and closes change is written together, within kWriteWindow: a café's
+    // PCs come up (and go down) together, and one commit per PC would keep the desk busy for
+    // seconds. Machine rowid -> the address announced; peer addresses of closed connections.
+    QHash<qint64, QString> m_announced;
+    QSet<QString> m_closedAddresses;
+    QTimer m_writeTimer;
+};
+
+// The text of a goods order for the operator: per item its name padded with blanks to 50
+// bytes in code page 936 (one blank when the name is that long already), "数量：", the
+// quantity as sent, CR LF.
+QString goodsOrderList(const QStringList &names, const QStringList &quantities);

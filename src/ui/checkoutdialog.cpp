@@ -1,0 +1,287 @@
+#include "checkoutdialog.h"
+
+#include "billing/checkout.h"
+#include "desk/frontdesk.h"
+#include "messages.h"
+#include "numberedit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+// 3480 and 6705 twips.
+constexpr int kCollapsedHeight = 232;
+constexpr int kExpandedHeight = 447;
+constexpr int kWidth = 600;
+
+const QString kShowDetails = QStringLiteral("详细资料>>");
+const QString kHideDetails = QStringLiteral("<<详细资料");
+
+QLabel *label(const QString &text, QWidget *buddy, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setBuddy(buddy);
+    return l;
+}
+
+} // namespace
+
+CheckoutDialog::CheckoutDialog(FrontDesk &desk, QWidget *parent)
+    : QDialog(parent), m_checkout(std::make_unique<Checkout>(desk))
+{
+    setObjectName(QStringLiteral("frmEndPlay"));
+    setWindowTitle(QStringLiteral("结帐"));
+    buildWidgets();
+
+    m_ready = m_checkout->open();
+    if (m_ready) {
+        setWindowTitle(m_checkout->caption());
+        for (const Checkout::OtherMachine &o : m_checkout->others())
+            m_others->addItem(o.name);
+    }
+    showFigures();
+    // Opens collapsed: the toggle hides the bill.
+    m_details->setText(kHideDetails);
+    toggleDetails();
+}
+
+CheckoutDialog::~CheckoutDialog() = default;
+
+void CheckoutDialog::buildWidgets()
+{
+    m_due = new QLineEdit(this);
+    m_due->setObjectName(QStringLiteral("txtDue"));
+    m_due->setReadOnly(true);
+    m_received = numberEdit(this, QStringLiteral("txtReceived"), true);
+    m_discount = new QComboBox(this);
+    m_discount->setObjectName(QStringLiteral("cboDiscount"));
+    m_discount->setEditable(true);
+    m_discount->setInsertPolicy(QComboBox::NoInsert);
+    m_discount->addItems(
+        {QStringLiteral("95"), QStringLiteral("90"), QStringLiteral("85"), QStringLiteral("80")});
+    m_discount->setCurrentIndex(-1);
+    m_discount->setEditText(QString());
+    m_discount->lineEdit()->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9.]*")), m_discount));
+    m_prepaid = new QLineEdit(this);
+    m_prepaid->setObjectName(QStringLiteral("txtPrepaid"));
+    m_prepaid->setReadOnly(true);
+
+    QFont big = m_due->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.2);
+    m_due->setFont(big);
+    m_received->setFont(big);
+
+    m_others = new QListWidget(this);
+    m_others->setObjectName(QStringLiteral("lstMachines"));
+    m_others->setSelectionMode(QAbstractItemView::MultiSelection);
+    // The list takes the height the fields beside it leave; the bill gets the rest.
+    m_others->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+
+    m_card = new QCheckBox(QStringLiteral("使用储金卡"), this);
+    m_card->setObjectName(QStringLiteral("chkCard"));
+    m_cardNumber = new QLineEdit(this);
+    m_cardNumber->setObjectName(QStringLiteral("txtCard"));
+    m_cardPassword = new QLineEdit(this);
+    m_cardPassword->setObjectName(QStringLiteral("txtPassword"));
+    m_cardPassword->setEchoMode(QLineEdit::Password);
+    m_cardNumber->setEnabled(false);
+    m_cardPassword->setEnabled(false);
+
+    m_bill = new QTextEdit(this);
+    m_bill->setObjectName(QStringLiteral("rtbBill"));
+    m_bill->setReadOnly(true);
+    m_bill->setLineWrapMode(QTextEdit::NoWrap);
+
+    auto *settle = new QPushButton(QStringLiteral("结帐"), this);
+    settle->setObjectName(QStringLiteral("cmdSettle"));
+    auto *settleOff = new QPushButton(QStringLiteral("结帐并关机"), this);
+    settleOff->setObjectName(QStringLiteral("cmdSettleShutdown"));
+    auto *print = new QPushButton(QStringLiteral("打印帐单"), this);
+    print->setObjectName(QStringLiteral("cmdPrint"));
+    m_details = new QPushButton(kHideDetails, this);
+    m_details->setObjectName(QStringLiteral("cmdDetails"));
+    // Enter while typing an amount must not settle: settling takes a deliberate click.
+    for (QPushButton *b : {settle, settleOff, print, m_details})
+        b->setAutoDefault(false);
+
+    auto *fields = new QGridLayout;
+    fields->addWidget(label(QStringLiteral("应收金额："), m_due, this), 0, 0);
+    fields->addWidget(m_due, 0, 1);
+    fields->addWidget(label(QStringLiteral("已收金额："), m_prepaid, this), 0, 2);
+    fields->addWidget(m_prepaid, 0, 3);
+    fields->addWidget(label(QStringLiteral("实收金额："), m_received, this), 1, 0);
+    fields->addWidget(m_received, 1, 1);
+    fields->addWidget(label(QStringLiteral("打折优惠："), m_discount, this), 1, 2);
+    fields->addWidget(m_discount, 1, 3);
+    fields->addWidget(m_card, 2, 0, 1, 4);
+    fields->addWidget(label(QStringLiteral("卡号："), m_cardNumber, this), 3, 0);
+    fields->addWidget(m_cardNumber, 3, 1);
+    fields->addWidget(label(QStringLiteral("密码："), m_cardPassword, this), 3, 2);
+    fields->addWidget(m_cardPassword, 3, 3);
+    fields->setColumnStretch(1, 1);
+    fields->setColumnStretch(3, 1);
+    fields->setRowStretch(4, 1); // keep the fields together at the top
+
+    auto *othersColumn = new QVBoxLayout;
+    othersColumn->addWidget(label(QStringLiteral("其他一起结帐的机器："), m_others, this));
+    othersColumn->addWidget(m_others, 1);
+
+    auto *top = new QHBoxLayout;
+    top->addLayout(fields, 3);
+    top->addLayout(othersColumn, 2);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(settle);
+    buttons->addWidget(settleOff);
+    buttons->addWidget(print);
+    buttons->addStretch(1);
+    buttons->addWidget(m_details);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+    layout->addWidget(m_bill, 1);
+    resize(kWidth, kCollapsedHeight);
+
+    connect(m_received, &QLineEdit::textEdited, this, [this](const QString &text) {
+        m_checkout->setReceivedText(text);
+        showBill();
+    });
+    connect(m_discount, &QComboBox::editTextChanged, this, [this](const QString &text) {
+        m_checkout->setDiscountText(text);
+        showFigures();
+    });
+    // Choosing the entry already shown changes no text but still recomputes.
+    connect(m_discount, &QComboBox::textActivated, this, [this](const QString &text) {
+        m_checkout->setDiscountText(text);
+        showFigures();
+    });
+    connect(m_others, &QListWidget::itemSelectionChanged, this, [this] {
+        QList<int> rows;
+        for (int i = 0; i < m_others->count(); ++i)
+            if (m_others->item(i)->isSelected())
+                rows.append(i);
+        m_checkout->setSelectedOthers(rows);
+        showFigures();
+    });
+    connect(m_card, &QCheckBox::toggled, this, [this](bool on) {
+        m_checkout->setUseCard(on);
+        m_cardNumber->setEnabled(on);
+        m_cardPassword->setEnabled(on);
+    });
+    auto cardEdited = [this] { m_checkout->setCard(m_cardNumber->text(), m_cardPassword->text()); };
+    connect(m_cardNumber, &QLineEdit::textEdited, this, cardEdited);
+    connect(m_cardPassword, &QLineEdit::textEdited, this, cardEdited);
+    connect(m_details, &QPushButton::clicked, this, &CheckoutDialog::toggleDetails);
+    connect(settle, &QPushButton::clicked, this, [this] { this->settle(false); });
+    connect(settleOff, &QPushButton::clicked, this, [this] { this->settle(true); });
+    connect(print, &QPushButton::clicked, this, &CheckoutDialog::print);
+}
+
+void CheckoutDialog::showFigures()
+{
+    const QSignalBlocker b1(m_received);
+    const QSignalBlocker b2(m_card);
+    m_due->setText(m_checkout->dueText());
+    m_prepaid->setText(m_checkout->prepaidText());
+    if (m_received->text() != m_checkout->receivedText())
+        m_received->setText(m_checkout->receivedText());
+    if (m_discount->currentText() != m_checkout->discountText()) {
+        const QSignalBlocker b3(m_discount);
+        m_discount->setEditText(m_checkout->discountText());
+    }
+    m_card->setChecked(m_checkout->usesCard());
+    m_cardNumber->setEnabled(m_checkout->usesCard());
+    m_cardPassword->setEnabled(m_checkout->usesCard());
+    m_cardNumber->setText(m_checkout->cardNumber());
+    m_cardPassword->setText(m_checkout->cardPassword());
+    showBill();
+}
+
+void CheckoutDialog::showBill()
+{
+    QString text = m_checkout->bill().text();
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (text.endsWith(u'\n'))
+        text.chop(1);
+    m_bill->setPlainText(text);
+}
+
+bool CheckoutDialog::isExpanded() const
+{
+    return m_details->text() == kHideDetails;
+}
+
+void CheckoutDialog::toggleDetails()
+{
+    if (m_details->text() == kHideDetails) {
+        m_details->setText(kShowDetails);
+        m_bill->hide();
+        setFixedHeight(kCollapsedHeight);
+    } else {
+        m_details->setText(kHideDetails);
+        m_bill->show();
+        setFixedHeight(kExpandedHeight);
+    }
+}
+
+void CheckoutDialog::useCard(const QString &number, const QString &password)
+{
+    m_checkout->setUseCard(true);
+    m_checkout->setCard(number, password);
+    showFigures();
+}
+
+void CheckoutDialog::settle(bool shutdown)
+{
+    const Checkout::Result result = shutdown ? m_checkout->settleAndShutdown() : m_checkout->settle();
+    switch (result.outcome) {
+    case Checkout::Outcome::Settled:
+        accept();
+        return;
+    case Checkout::Outcome::NoMachine:
+        reject();
+        return;
+    case Checkout::Outcome::CardWrong:
+        Messages::tell(this, QStringLiteral("警告"), result.message, QMessageBox::Critical);
+        break;
+    case Checkout::Outcome::CardShort:
+        Messages::tell(this, QStringLiteral("警告"), result.message, QMessageBox::Warning);
+        break;
+    case Checkout::Outcome::StoreFailed:
+        Messages::tell(this, QStringLiteral("错误"), result.message, QMessageBox::Critical);
+        break;
+    }
+    showFigures();
+}
+
+void CheckoutDialog::printBill(QPrinter &printer) const
+{
+    m_bill->document()->print(&printer);
+}
+
+void CheckoutDialog::print()
+{
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    printBill(printer);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+class Checkout;
+class FrontDesk;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QPrinter;
+class QPushButton;
+class QTextEdit;
+
+// "结帐": checkout of the selected machine, with the machines paid together with it, the
+// discount, the stored-value card and the bill.
+class CheckoutDialog final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CheckoutDialog(FrontDesk &desk, QWidget *parent = nullptr);
+    ~CheckoutDialog() override;
+
+    // False when no machine was selected: there is nothing to check out.
+    bool isReady() const { return m_ready; }
+    // Pays from a stored-value card: ticks "使用储金卡" and fills in the card.
+    void useCard(const QString &number, const QString &password);
+    // Prints the bill, as shown, on `printer`.
+    void printBill(QPrinter &printer) const;
+    bool isExpanded() const;
+
+private:
+    void buildWidgets();
+    void showFigures();
+    void showBill();
+    void toggleDetails();
+    void settle(bool shutdown);
+    void print();
+
+    std::unique_ptr<Checkout> m_checkout;
+    bool m_ready = false;
+    QLineEdit *m_due;
+    QLineEdit *m_received;
+    QComboBox *m_discount;
+    QLineEdit *m_prepaid;
+    QListWidget *m_others;
+    QCheckBox *m_card;
+    QLineEdit *m_cardNumber;
+    QLineEdit *m_cardPassword;
+    QTextEdit *m_bill;
+    QPushButton *m_details;
+};

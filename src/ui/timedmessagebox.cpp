@@ -1,0 +1,265 @@
+#include "timedmessagebox.h"
+
+#include "sound.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+struct ButtonSet
+{
+    QString first;
+    Answer firstAnswer;
+    QString second; // empty: no second button
+    Answer secondAnswer;
+};
+
+ButtonSet buttonsFor(const Question &question)
+{
+    switch (question.buttons) {
+    case Question::Buttons::YesNo:
+        // The plain question is the ordinary yes/no box, without the keyboard hints.
+        if (question.seconds <= 0)
+            return {QStringLiteral("是"), Answer::Yes, QStringLiteral("否"), Answer::No};
+        return {QStringLiteral("是(&Y)"), Answer::Yes, QStringLiteral("否(&N)"), Answer::No};
+    case Question::Buttons::OkCancel:
+        return {QStringLiteral("确定"), Answer::Ok, QStringLiteral("取消"), Answer::Cancel};
+    case Question::Buttons::OkOnly:
+        break;
+    }
+    // A box with only "确定" has nothing else to answer when it times out or is closed.
+    return {QStringLiteral("确定"), Answer::Ok, QString(), Answer::Ok};
+}
+
+// A goods order lists its goods below the question, each name padded with spaces to a fixed
+// width counted in bytes (a Chinese character taking two). No proportional font keeps such
+// columns in line, so a list of that form is shown as a grid: the question, then one row of
+// cells per line. Anything else is shown as it stands.
+struct Layout
+{
+    QString head;
+    QList<QStringList> rows;
+};
+
+Layout layoutOf(const QString &text)
+{
+    static const QRegularExpression padding(QStringLiteral(" {2,}"));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+        lines.removeLast();
+    Layout layout{text, {}};
+    if (lines.size() < 2)
+        return layout;
+    QList<QStringList> rows;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        QStringList cells = lines.at(i).split(padding, Qt::SkipEmptyParts);
+        if (cells.size() != 2)
+            return layout;
+        rows << cells;
+    }
+    return {lines.first(), rows};
+}
+
+} // namespace
+
+TimedMessageBox::TimedMessageBox(const Question &question, QWidget *parent)
+    : QDialog(parent), m_question(question)
+{
+    setObjectName(QStringLiteral("TimedMessageBox"));
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowTitle(question.title.isEmpty() ? QApplication::applicationDisplayName() : question.title);
+    setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+
+    const ButtonSet set = buttonsFor(question);
+    m_firstAnswer = set.firstAnswer;
+
+    auto *icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("icon"));
+    const bool informs = question.buttons == Question::Buttons::OkOnly;
+    const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    icon->setPixmap(
+        style()
+            ->standardIcon(informs ? QStyle::SP_MessageBoxInformation : QStyle::SP_MessageBoxQuestion,
+                           nullptr, this)
+            .pixmap(iconSize, iconSize));
+    icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+
+    // Clients send line breaks as CR LF.
+    QString text = question.text;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const Layout parts = layoutOf(text);
+    m_text = new QLabel(parts.head, this);
+    m_text->setObjectName(QStringLiteral("text"));
+    m_text->setTextFormat(Qt::PlainText);
+    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A one-line question sits level with the icon.
+    m_text->setMinimumHeight(iconSize);
+    m_text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    auto *textColumn = new QVBoxLayout;
+    textColumn->setSpacing(6);
+    textColumn->addWidget(m_text);
+    if (!parts.rows.isEmpty()) {
+        auto *grid = new QGridLayout;
+        grid->setHorizontalSpacing(28);
+        grid->setVerticalSpacing(2);
+        grid->setContentsMargins(12, 0, 0, 0);
+        for (int r = 0; r < parts.rows.size(); ++r)
+            for (int c = 0; c < 2; ++c) {
+                auto *cell = new QLabel(parts.rows.at(r).at(c), this);
+                cell->setTextFormat(Qt::PlainText);
+                grid->addWidget(cell, r, c);
+            }
+        grid->setColumnStretch(2, 1);
+        textColumn->addLayout(grid);
+    }
+    auto *message = new QHBoxLayout;
+    message->setSpacing(16);
+    message->addWidget(icon, 0, Qt::AlignTop);
+    message->addLayout(textColumn, 1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize); // sized to the question
+    layout->setContentsMargins(20, 18, 20, 14);
+    layout->setSpacing(10);
+    layout->addLayout(message);
+
+    if (isTimed()) {
+        // Written once: the bar shows the time running out.
+        m_countdown = new QLabel(QStringLiteral("窗口将在%1秒后关闭").arg(question.seconds), this);
+        m_countdown->setObjectName(QStringLiteral("countdown"));
+        QPalette muted = m_countdown->palette();
+        muted.setColor(QPalette::WindowText, muted.color(QPalette::PlaceholderText));
+        m_countdown->setPalette(muted);
+        m_bar = new QProgressBar(this);
+        m_bar->setObjectName(QStringLiteral("progress"));
+        m_bar->setRange(0, 100);
+        m_bar->setValue(0);
+        m_bar->setTextVisible(false);
+        m_bar->setFixedHeight(8);
+        m_bar->setMinimumWidth(260);
+        layout->addSpacing(4);
+        layout->addWidget(m_countdown);
+        layout->addWidget(m_bar);
+    }
+
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(12);
+    buttons->addStretch(1);
+    m_first = new QPushButton(set.first, this);
+    m_first->setObjectName(QStringLiteral("firstButton"));
+    m_first->setMinimumWidth(88);
+    buttons->addWidget(m_first);
+    connect(m_first, &QPushButton::clicked, this, [this] { finish(m_firstAnswer); });
+    m_second = new QPushButton(set.second, this);
+    m_second->setObjectName(QStringLiteral("secondButton"));
+    m_second->setMinimumWidth(88);
+    buttons->addWidget(m_second);
+    connect(m_second, &QPushButton::clicked, this, [this] { finish(secondAnswer()); });
+    buttons->addStretch(1);
+    layout->addSpacing(4);
+    layout->addLayout(buttons);
+
+    // A stray Enter from someone typing elsewhere must not grant a request: the refusing
+    // button has the focus.
+    QPushButton *preferred = m_first;
+    if (set.second.isEmpty())
+        m_second->hide();
+    else
+        preferred = m_second;
+    preferred->setDefault(true);
+    preferred->setFocus();
+
+    m_timer.setInterval(kTickMilliseconds);
+    connect(&m_timer, &QTimer::timeout, this, &TimedMessageBox::tick);
+}
+
+TimedMessageBox::~TimedMessageBox()
+{
+    if (!m_answered) {
+        m_answered = true;
+        m_answer = secondAnswer();
+        emit answered(m_answer);
+    }
+}
+
+int TimedMessageBox::progress() const
+{
+    return m_bar ? m_bar->value() : 0;
+}
+
+Answer TimedMessageBox::secondAnswer() const
+{
+    return buttonsFor(m_question).secondAnswer;
+}
+
+void TimedMessageBox::reject()
+{
+    finish(secondAnswer());
+}
+
+void TimedMessageBox::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_started)
+        return;
+    m_started = true;
+    if (!isTimed())
+        return;
+    m_soundStarted = Sound::play(QDir(Sound::directory()).filePath(QStringLiteral("notify.wav")));
+    raise();
+    activateWindow();
+    m_timer.start();
+}
+
+void TimedMessageBox::tick()
+{
+    if (m_answered)
+        return;
+    ++m_count;
+    const int total = m_question.seconds * 10;
+    m_bar->setValue(qMin(100, m_count * 100 / total));
+    if (m_count >= total)
+        finish(secondAnswer());
+}
+
+void TimedMessageBox::finish(Answer answer)
+{
+    if (m_answered)
+        return;
+    m_answered = true;
+    m_answer = answer;
+    m_timer.stop();
+    QPointer<TimedMessageBox> alive(this);
+    done(answer == m_firstAnswer ? QDialog::Accepted : QDialog::Rejected);
+    if (alive)
+        emit answered(answer);
+}
+
+TimedQuestionPresenter::TimedQuestionPresenter(QWidget *window, QObject *parent)
+    : QObject(parent), m_window(window)
+{
+}
+
+void TimedQuestionPresenter::present(const Question &question, std::function<void(Answer)> answered)
+{
+    auto *box = new TimedMessageBox(question, m_window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &TimedMessageBox::answered, box, [answered = std::move(answered)](Answer answer) {
+        if (answered)
+            answered(answer);
+    });
+    m_current = box;
+    box->open();
+    emit boxShown(box);
+}

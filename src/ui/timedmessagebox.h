@@ -1,0 +1,94 @@
+#pragma once
+
+#include "common/questions.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// A question that must not hold up the desk: it plays the notification sound, stays on top,
+// shows a countdown and answers with its second button when nobody reacts in time. It is
+// modal over its parent window but runs no event loop of its own: the answer arrives
+// through answered(). A question without seconds is a plain question that waits.
+class TimedMessageBox final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kTickMilliseconds = 100;
+
+    explicit TimedMessageBox(const Question &question, QWidget *parent = nullptr);
+    // A box destroyed before it was answered (its window closing) answers like its second
+    // button, so the one who asked is never left waiting.
+    ~TimedMessageBox() override;
+
+    const Question &question() const { return m_question; }
+    bool isTimed() const { return m_question.seconds > 0; }
+    // Ticks of 100 ms since the box was first shown, and the bar's value.
+    int count() const { return m_count; }
+    int progress() const;
+    // The answer given by the second button, by the window's close control and on time-out.
+    Answer secondAnswer() const;
+    bool hasAnswered() const { return m_answered; }
+    Answer answer() const { return m_answer; }
+    // Whether the notification sound could be started when the box opened.
+    bool soundStarted() const { return m_soundStarted; }
+
+    QPushButton *firstButton() const { return m_first; }
+    QPushButton *secondButton() const { return m_second; }
+
+    // Escape and the window's close control.
+    void reject() override;
+
+signals:
+    // Exactly once per box.
+    void answered(Answer answer);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void tick();
+    void finish(Answer answer);
+
+    Question m_question;
+    QTimer m_timer;
+    QLabel *m_text = nullptr;
+    QLabel *m_countdown = nullptr;
+    QProgressBar *m_bar = nullptr;
+    QPushButton *m_first = nullptr;
+    QPushButton *m_second = nullptr;
+    Answer m_firstAnswer = Answer::Ok;
+    int m_count = 0;
+    bool m_started = false;
+    bool m_answered = false;
+    bool m_soundStarted = false;
+    Answer m_answer = Answer::Cancel;
+};
+
+// Serves the questions of the core's QuestionQueue to the operator, each in its own timed
+// message box over `window`. The queue hands over one question at a time, so a box appears
+// only when the previous one has been answered, and its countdown starts from zero then.
+class TimedQuestionPresenter final : public QObject, public QuestionPresenter
+{
+    Q_OBJECT
+
+public:
+    explicit TimedQuestionPresenter(QWidget *window, QObject *parent = nullptr);
+
+    void present(const Question &question, std::function<void(Answer)> answered) override;
+
+    // The box waiting for the operator, if any.
+    TimedMessageBox *currentBox() const { return m_current; }
+
+signals:
+    void boxShown(TimedMessageBox *box);
+
+private:
+    QPointer<QWidget> m_window;
+    QPointer<TimedMessageBox> m_current;
+};

@@ -1,0 +1,189 @@
+#include "billing/changemachine.h"
+#include "billing/clientlink.h"
+#include "billing/fee.h"
+#include "common/clock.h"
+#include "desk/frontdesk.h"
+#include "goods/orders.h"
+#include "store/goodstables.h"
+#include "store/machinetable.h"
+#include "support/teststore.h"
+
+#include <QSet>
+#include <QTest>
+
+namespace {
+
+class FakeLink final : public ClientLink
+{
+public:
+    bool hasConnection(const QString &ip) const override { return connected.contains(ip); }
+    void SendCommand(const QString &ip, const QString &word, Reach reach) override
+    {
+        sent << ip + u' ' + word + (reach == Reach::Every ? QStringLiteral(" every") : QString());
+    }
+    void sendMessageBox(const QString &, const QString &) override {}
+    QSet<QString> connected;
+    QStringList sent;
+};
+
+const QDateTime kStart(QDate(2002, 3, 14), QTime(9, 0));
+
+QString ip(int n)
+{
+    return QStringLiteral("10.0.0.%1").arg(n);
+}
+
+} // namespace
+
+class ChangeMachineTest final : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Machines 1–7 at 3 yuan per hour (machine 7 at 4); 3 is billing, 5 paused, 4 standby.
+    struct Fixture
+    {
+        TestStore store;
+        FrontDesk desk;
+        FakeLink link;
+
+        Fixture()
+        {
+            for (int n = 1; n <= 7; ++n)
+                store.addMachine(n, n == 7 ? 4 : 3, n == 4 ? QStringLiteral("S") : QStringLiteral("N"),
+                                 ip(n));
+            store.startSession(3, kStart);
+            Machine paused = store.startSession(5, kStart);
+            paused.status = QStringLiteral("P");
+            paused.pauseStart = kStart.addSecs(1800);
+            paused.pauseMinutes = 12;
+            paused.prepaid = 8;
+            paused.due = kStart.addSecs(7200);
+            MachineTable(store.db()).save(paused);
+            store.setTariff(1, 1);
+            store.addArticle(QStringLiteral("00000001"), QStringLiteral("可乐"), 2.5);
+            store.addArticle(QStringLiteral("00000002"), QStringLiteral("面包"), 3);
+            QString error;
+            if (!desk.open(store.path(), &error))
+                qFatal("%s", qPrintable(error));
+            desk.setLink(&link);
+            link.connected = {ip(3), ip(4), ip(5)};
+            desk.select(3);
+        }
+        Machine machine(int position) { return *MachineTable(desk.db()).at(position); }
+    };
+
+private slots:
+    void init() { Clock::fix(kStart.addSecs(3600)); }
+    void cleanup() { Clock::release(); }
+
+    void candidatesLeaveOutSessions()
+    {
+        Fixture f;
+        QList<int> positions;
+        for (const Machine &m : ChangeMachine::candidates(f.desk.db()))
+            positions << m.position;
+        QCOMPARE(positions, (QList<int>{1, 2, 4, 6, 7}));
+    }
+
+    void sessionAndGoodsMoveToTarget()
+    {
+        Fixture f;
+        QVERIFY(recordOrder(f.desk.db(), 3, QStringLiteral("00000001"), 2, kStart));
+        QVERIFY(recordOrder(f.desk.db(), 3, QStringLiteral("00000002"), 1, kStart));
+        QVERIFY(ChangeMachine::move(f.desk, 3, 4));
+
+        const Machine source = f.machine(3);
+        QCOMPARE(source.status, QStringLiteral("S"));
+        QVERIFY(!source.start.isValid());
+        const Machine target = f.machine(4);
+        QCOMPARE(target.status, QStringLiteral("Y"));
+        QCOMPARE(target.start, kStart);
+        QCOMPARE(f.link.sent, (QStringList{ip(3) + QStringLiteral(" stop every"),
+                                           ip(4) + QStringLiteral(" start every")}));
+        OrderTable orders(f.desk.db());
+        QVERIFY(orders.linesOf(3).isEmpty());
+        QCOMPARE(orders.goodsTotal(4), 8.0);
+        // Charged on the target: one hour at the target's rate plus the goods.
+        QCOMPARE(CountJF(f.desk.db(), target), 11.0);
+
+        QCOMPARE(f.desk.selected(), 4);
+        QCOMPARE(f.desk.machineList().at(3)->icon, IconStandby);
+        QCOMPARE(f.desk.machineList().at(3)->columns.at(7), QString());
+        QCOMPARE(f.desk.machineList().at(4)->icon, IconBilling);
+        QVERIFY(!f.desk.machineList().at(4)->columns.at(7).isEmpty());
+    }
+
+    void pausedSessionArrivesPaused()
+    {
+        Fixture f;
+        QVERIFY(ChangeMachine::move(f.desk, 5, 7));
+        const Machine target = f.machine(7);
+        QCOMPARE(target.status, QStringLiteral("P"));
+        QCOMPARE(target.pauseStart, kStart.addSecs(1800));
+        QCOMPARE(target.pauseMinutes, 12.0);
+        QCOMPARE(target.prepaid, 8.0);
+        QCOMPARE(target.due, kStart.addSecs(7200));
+        QCOMPARE(target.rate, 4.0); // billed at the target's own rate
+        const Machine source = f.machine(5);
+        QVERIFY(!source.pauseStart.isValid());
+        QCOMPARE(source.pauseMinutes, 0.0);
+        QCOMPARE(source.prepaid, 0.0);
+        QVERIFY(!source.due.isValid());
+    }
+
+    void unconnectedTargetStillGetsSession()
+    {
+        Fixture f;
+        f.desk.setLink(nullptr);
+        QVERIFY(ChangeMachine::move(f.desk, 3, 6));
+        QCOMPARE(f.machine(6).status, QStringLiteral("Y"));
+        QCOMPARE(f.machine(6).start, kStart);
+        // Without a client the idle source turns off at the pass.
+        QCOMPARE(f.machine(3).status, QStringLiteral("N"));
+        QVERIFY(f.link.sent.isEmpty());
+    }
+
+    void targetLinesOfSameArticleMerge()
+    {
+        Fixture f;
+        QVERIFY(recordOrder(f.desk.db(), 3, QStringLiteral("00000001"), 2, kStart));
+        QVERIFY(recordOrder(f.desk.db(), 4, QStringLiteral("00000001"), 1, kStart));
+        QVERIFY(ChangeMachine::move(f.desk, 3, 4));
+        const QList<OrderLine> lines = OrderTable(f.desk.db()).linesOf(4);
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.first().quantity, 3.0);
+    }
+
+    void refusedMoves_data()
+    {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<int>("target");
+        QTest::newRow("no target") << 3 << 0;
+        QTest::newRow("target missing") << 3 << 8;
+        QTest::newRow("onto itself") << 3 << 3;
+        QTest::newRow("onto a billing machine") << 5 << 3;
+        QTest::newRow("onto a paused machine") << 3 << 5;
+        QTest::newRow("source idle") << 4 << 6;
+    }
+    void refusedMoves()
+    {
+        QFETCH(int, source);
+        QFETCH(int, target);
+        Fixture f;
+        const QList<Machine> before = MachineTable(f.desk.db()).all();
+        QString error;
+        QVERIFY(!ChangeMachine::move(f.desk, source, target, &error));
+        QVERIFY(!error.isEmpty());
+        const QList<Machine> after = MachineTable(f.desk.db()).all();
+        for (int i = 0; i < before.size(); ++i) {
+            QCOMPARE(after.at(i).status, before.at(i).status);
+            QCOMPARE(after.at(i).start, before.at(i).start);
+        }
+        QVERIFY(f.link.sent.isEmpty());
+        QCOMPARE(f.desk.selected(), 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(ChangeMachineTest)
+#include "changemachine_test.moc"

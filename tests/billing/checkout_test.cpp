@@ -1,0 +1,478 @@
+#include "billing/checkout.h"
+#include "billing/clientlink.h"
+#include "common/clock.h"
+#include "desk/frontdesk.h"
+#include "store/accounttables.h"
+#include "store/database.h"
+#include "store/goodstables.h"
+#include "store/journaltable.h"
+#include "store/machinetable.h"
+#include "support/teststore.h"
+
+#include <QSet>
+#include <QTest>
+
+namespace {
+
+const QDateTime kNow(QDate(2024, 5, 1), QTime(12, 0));
+
+class FakeLink final : public ClientLink
+{
+public:
+    bool hasConnection(const QString &ip) const override { return !ip.isEmpty(); }
+    void SendCommand(const QString &ip, const QString &word, Reach reach) override
+    {
+        sent << ip + u' ' + word + (reach == Reach::Every ? QStringLiteral(" (every)") : QString());
+    }
+    void sendMessageBox(const QString &ip, const QString &text) override
+    {
+        sent << ip + QStringLiteral(" msgb ") + text;
+    }
+
+    QStringList sent;
+};
+
+// A front desk on a fresh store: machine n is "n号机" at 192.168.0.n.
+struct Fixture
+{
+    explicit Fixture(const QList<std::pair<double, int>> &ratesAndMinutes)
+    {
+        ts.setTariff(1, 1);
+        int n = 0;
+        for (const auto &[rate, minutes] : ratesAndMinutes) {
+            ++n;
+            ts.addMachine(n, rate, QStringLiteral("S"), QStringLiteral("192.168.0.%1").arg(n));
+            if (minutes >= 0)
+                ts.startSession(n, kNow.addSecs(-60 * minutes));
+        }
+        QString error;
+        if (!desk.open(ts.path(), &error))
+            qFatal("cannot open the desk: %s", qPrintable(error));
+        desk.setLink(&link);
+        desk.setOperator(QStringLiteral("小王"), QStringLiteral("B"));
+        desk.select(1);
+    }
+
+    Database &db() { return desk.db(); }
+    Machine machine(int number) { return *MachineTable(db()).byNumber(number); }
+    void save(const Machine &m) { MachineTable(db()).save(m); }
+
+    QString dump(const QString &table, int columns)
+    {
+        QStringList rows;
+        Statement s =
+            db().prepare(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY rowid"));
+        while (s.next()) {
+            QStringList fields;
+            for (int c = 0; c < columns; ++c)
+                fields << (s.isNull(c) ? QStringLiteral("<null>") : s.text(c));
+            rows << fields.join(u'|');
+        }
+        return rows.join(u'\n');
+    }
+    QString dumpAll()
+    {
+        return dump(QStringLiteral("cjkgl"), 8) + u'#' + dump(QStringLiteral("sjlszb"), 12) + u'#' +
+               dump(QStringLiteral("khspb"), 5) + u'#' + dump(QStringLiteral("splsjlb"), 4) + u'#' +
+               dump(QStringLiteral("yxsjb"), 14) + u'#' + dump(QStringLiteral("khglb"), 11);
+    }
+    int count(const QString &table)
+    {
+        Statement s = db().prepare(QStringLiteral("SELECT count(*) FROM ") + table);
+        return s.next() ? int(s.integer(0)) : -1;
+    }
+
+    TestStore ts;
+    FrontDesk desk;
+    FakeLink link;
+};
+
+Card card(const QString &number, double balance, const QString &customer = QString())
+{
+    Card c;
+    c.number = number;
+    c.password = QStringLiteral("pw");
+    c.total = 100;
+    c.totalHours = 50;
+    c.balance = balance;
+    c.customer = customer;
+    return c;
+}
+
+Customer customer(const QString &number, const QString &name)
+{
+    Customer c;
+    c.number = number;
+    c.name = name;
+    return c;
+}
+
+} // namespace
+
+class CheckoutTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { Clock::fix(kNow); }
+    void cleanup() { Clock::release(); }
+
+    void discountRule_data()
+    {
+        QTest::addColumn<double>("discount");
+        QTest::addColumn<double>("due");
+        QTest::addColumn<double>("prepaid");
+        QTest::addColumn<double>("received");
+        QTest::newRow("90% of 20 less 4 prepaid") << 90.0 << 20.0 << 4.0 << 14.0;
+        QTest::newRow("90% of 10.5 is 9.45, to the half yuan") << 90.0 << 10.5 << 0.0 << 9.5;
+        QTest::newRow("no discount less prepaid") << 0.0 << 10.0 << 3.0 << 7.0;
+        QTest::newRow("no discount, half to even") << 0.0 << 10.25 << 0.0 << 10.0;
+        QTest::newRow("negative discount is none") << -5.0 << 8.0 << 0.0 << 8.0;
+        QTest::newRow("prepaid more than due") << 0.0 << 5.0 << 10.0 << -5.0;
+    }
+    void discountRule()
+    {
+        QFETCH(double, discount);
+        QFETCH(double, due);
+        QFETCH(double, prepaid);
+        QFETCH(double, received);
+        QCOMPARE(receivedByDiscount(discount, due, prepaid), received);
+    }
+
+    void cardCharge_data()
+    {
+        QTest::addColumn<double>("received");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<double>("totalHours");
+        QTest::addColumn<double>("charge");
+        // The card's own price is 100 yuan for its hours.
+        QTest::newRow("9 yuan at 3 per hour on a 2-per-hour card") << 9.0 << 3.0 << 50.0 << 6.0;
+        QTest::newRow("to the half yuan") << 5.0 << 3.0 << 50.0 << 3.5;
+        QTest::newRow("no rate") << 9.0 << 0.0 << 50.0 << 0.0;
+        QTest::newRow("no hours on the card") << 9.0 << 3.0 << 0.0 << 0.0;
+    }
+    void cardCharge()
+    {
+        QFETCH(double, received);
+        QFETCH(double, rate);
+        QFETCH(double, totalHours);
+        QFETCH(double, charge);
+        Card c = card(QStringLiteral("1"), 0);
+        c.totalHours = totalHours;
+        QCOMPARE(::cardCharge(received, c, rate), charge);
+    }
+
+    void sharesAndCombinedDue()
+    {
+        QCOMPARE(shareOf(9, 6, 10), 5.4);
+        QCOMPARE(shareOf(9, 4, 10), 3.6);
+        QCOMPARE(shareOf(10, 1, 3), 3.33);
+        QCOMPARE(shareOf(9, 4, 0), 0.0);
+        QCOMPARE(combinedDue(12.25), 12.0);
+        QCOMPARE(combinedDue(12.75), 13.0);
+        QCOMPARE(combinedDue(12.3), 12.5);
+    }
+
+    void openingShowsTheSelectedMachine()
+    {
+        // 1: 95 minutes at 3 per hour (5), 2 idle, 3 and 4 running, 4 paused.
+        Fixture f({{3, 95}, {3, -1}, {2, 60}, {2, 30}});
+        Machine paused = f.machine(4);
+        paused.status = QStringLiteral("P");
+        f.save(paused);
+        Checkout c(f.desk);
+        QVERIFY(c.open());
+        QCOMPARE(c.caption(), QStringLiteral("1号机->要结帐？"));
+        QCOMPARE(c.dueText(), QStringLiteral("5"));
+        QCOMPARE(c.receivedText(), QStringLiteral("5"));
+        QCOMPARE(c.prepaidText(), QStringLiteral("0"));
+        QCOMPARE(c.others().size(), 2);
+        QCOMPARE(c.others().at(0).name, QStringLiteral("3号机"));
+        QCOMPARE(c.others().at(1).name, QStringLiteral("4号机"));
+        QVERIFY(c.bill().text().startsWith(QStringLiteral("1号机上机详细状况")));
+        QVERIFY(c.bill().text().endsWith(QStringLiteral("实 收 金 额 ：￥5.00元\r\n")));
+
+        // Even with something prepaid the amount received starts at the amount due.
+        Machine first = f.machine(1);
+        first.prepaid = 4;
+        f.save(first);
+        Checkout prepaid(f.desk);
+        QVERIFY(prepaid.open());
+        QCOMPARE(prepaid.prepaidText(), QStringLiteral("4"));
+        QCOMPARE(prepaid.receivedText(), QStringLiteral("5"));
+        prepaid.setDiscountText(QString());
+        QCOMPARE(prepaid.receivedText(), QStringLiteral("1"));
+    }
+
+    void discountRecomputesReceivedAndBill()
+    {
+        Fixture f({{12, 100}}); // 20 yuan
+        Machine m = f.machine(1);
+        m.prepaid = 4;
+        f.save(m);
+        Checkout c(f.desk);
+        QVERIFY(c.open());
+        c.setDiscountText(QStringLiteral("90"));
+        QCOMPARE(c.receivedText(), QStringLiteral("14"));
+        QVERIFY(c.bill().text().endsWith(QStringLiteral("实 收 金 额 ：￥14.00元\r\n")));
+        c.setReceivedText(QStringLiteral("13.5"));
+        QVERIFY(c.bill().text().endsWith(QStringLiteral("实 收 金 额 ：￥13.50元\r\n")));
+    }
+
+    void otherMachinesJoinTheBill()
+    {
+        // Half-yuan rounding: the selected machine is due 5.5, the other 7.
+        Fixture f({{3, 110}, {4.2, 100}});
+        f.ts.setTariff(1, 0.5);
+        Checkout c(f.desk);
+        QVERIFY(c.open());
+        QCOMPARE(c.dueText(), QStringLiteral("5.5"));
+        c.setSelectedOthers({0});
+        QCOMPARE(c.dueText(), QStringLiteral("12.5"));
+        QCOMPARE(c.receivedText(), QStringLiteral("12.5"));
+        const QString text = c.bill().text();
+        const qsizetype second = text.indexOf(QStringLiteral("2号机上机详细状况"));
+        QVERIFY(second > 0);
+        QVERIFY(text.mid(0, second).endsWith(QString(19, QChar(0x2501)) + QStringLiteral("\r\n")));
+        QCOMPARE(text.count(QStringLiteral("实 收 金 额")), 1);
+        QVERIFY(text.endsWith(QStringLiteral("实 收 金 额 ：￥12.50元\r\n")));
+
+        c.setSelectedOthers({});
+        QCOMPARE(c.dueText(), QStringLiteral("5.5"));
+        QVERIFY(!c.bill().text().contains(QStringLiteral("2号机")));
+    }
+
+    void twoMachinesShareWhatWasReceived()
+    {
+        Fixture f({{6, 60}, {4, 60}}); // due 6 and 4
+        Checkout c(f.desk);
+        QVERIFY(c.open());
+        c.setSelectedOthers({0});
+        QCOMPARE(c.dueText(), QStringLiteral("10"));
+        c.setReceivedText(QStringLiteral("9"));
+        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+        QCOMPARE(c.discountText(), QStringLiteral("90"));
+
+        const QList<JournalEntry> rows = JournalTable(f.db()).endedBetween(kNow, kNow);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0).id, qint64(1));
+        QCOMPARE(rows.at(0).machine, 1);
+        QCOMPARE(rows.at(0).due, 6.0);
+        QCOMPARE(rows.at(0).received, 5.4);
+        QCOMPARE(rows.at(0).discount, 0.0); // the box was empty
+        QCOMPARE(rows.at(0).cashier, QStringLiteral("小王"));
+        QCOMPARE(rows.at(0).start, kNow.addSecs(-3600));
+        QCOMPARE(rows.at(1).id, qint64(2));
+        QCOMPARE(rows.at(1).machine, 2);
+        QCOMPARE(rows.at(1).due, 4.0);
+        QCOMPARE(rows.at(1).received, 3.6);
+        QCOMPARE(rows.at(1).discount, 90.0);
+
+        for (int n : {1, 2}) {
+            const Machine m = f.machine(n);
+            QCOMPARE(m.status, QStringLiteral("S"));
+            QVERIFY(!m.start.isValid());
+            QCOMPARE(m.prepaid, 0.0);
+            QCOMPARE(m.mode, QString());
+            QCOMPARE(f.desk.machineList().at(n)->columns.mid(1), QStringList(8));
+        }
+        QCOMPARE(f.link.sent,
+                 QStringList({QStringLiteral("192.168.0.1 stop"), QStringLiteral("192.168.0.2 stop")}));
+        QCOMPARE(f.desk.selected(), 2); // the last machine settled
+    }
+
+    void secondShareUsesTheRecomputedAmount()
+    {
+        // The first machine's prepaid amount is taken off again when the discount carries
+        // over to the second machine.
+        Fixture f({{6, 60}, {4, 60}});
+        Machine first = f.machine(1);
+        first.prepaid = 2;
+        f.save(first);
+        Checkout c(f.desk);
+        QVERIFY(c.open());
+        c.setSelectedOthers({0}); // received 10 - 2 = 8
+        QCOMPARE(c.receivedText(), QStringLiteral("8"));
+        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+        const QList<JournalEntry> rows = JournalTable(f.db()).endedBetween(kNow, kNow);
+        QCOMPARE(rows.at(0).received, 4.8);
+        QCOMPARE(rows.at(1).discount, 80.0);
+        QCOMPARE(rows.at(1).received, 2.4); // (80% of 10 - 2) shared 4 of 10
+    }
+
+    void goodsMoveToTheSalesJournal()
+    {
+        Fixture f({{3, 60}, {3, 60}});
+        f.ts.addArticle(QStringLiteral("01"), QStringLiteral("可乐"), 2.5);
+        f.ts.addArticle(QStringLiteral("02"), QStringLiteral("面包"), 3);
+        OrderTable orders(f.db());
+        orders.add({0, 1, QStringLiteral("01"), 2, kNow.addSecs(-600)});
+        orders.add({0, 2, QStringLiteral("01"), 1, kNow.addSecs(-500)});
+        orders.add({0, 1, QStringLiteral("02"), 1, kNow.addSecs(-400)});
+        orders.add({0, 1, QStringLiteral("99"), 4, kNow.addSecs(-300)}); // not in the catalogue
+        // An earlier session already in the journal.
+        JournalTable(f.db()).add({1, 2, kNow.addDays(-1), kNow.addDays(-1), QStringLiteral("N"), 5, 5, 0,
+                                  QString(), QString(), QString(), QString()});
+
+        Checkout c(f.desk);
+        QVERIFY(c.open());
+        QCOMPARE(c.dueText(), QStringLiteral("11")); // 3 + 5 + 3
+        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+
+        QCOMPARE(f.dump(QStringLiteral("khspb"), 5), QStringLiteral("2|1|01|2.0|2024-05-01 11:50:00\n"
+                                                                    "2|1|02|1.0|2024-05-01 11:53:20\n"
+                                                                    "2|1|99|4.0|2024-05-01 11:55:00"));
+        QCOMPARE(orders.linesOf(1).size(), 0);
+        QCOMPARE(orders.linesOf(2).size(), 1);
+        QCOMPARE(f.count(QStringLiteral("sjlszb")), 2);
+    }
+
+    void customersAreCredited()
+    {
+        Fixture f({{3, 60}, {3, 60}});
+        CustomerTable customers(f.db());
+        customers.add(customer(QStringLiteral("00000001"), QStringLiteral("王五")));
+        customers.add(customer(QStringLiteral("00000002"), QString()));
+        Machine named = f.machine(1);
+        named.customer = QStringLiteral("王五");
+        f.save(named);
+
+        Checkout c(f.desk);
+        QVERIFY(c.open());
+        c.setSelectedOthers({0}); // machine 2 is a walk-in
+        c.setReceivedText(QStringLiteral("5"));
+        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+
+        const QList<Customer> all = customers.all();
+        QCOMPARE(all.at(0).spent, 2.5);
+        QCOMPARE(all.at(0).visits, 1);
+        QCOMPARE(all.at(0).lastVisit, kNow);
+        // A session without a customer name credits nobody.
+        QCOMPARE(all.at(1).spent, 0.0);
+        QCOMPARE(all.at(1).visits, 0);
+        QVERIFY(!all.at(1).lastVisit.isValid());
+    }
+
+    void cardPaysAtItsOwnPrice()
+    {
+        Fixture f({{3, 180}}); // 9 yuan
+        CardTable(f.db()).add(card(QStringLiteral("C1"), 20, QStringLiteral("00000007")));
+        CustomerTable(f.db()).add(customer(QStringLiteral("00000007"), QStringLiteral("李四")));
+        Checkout c(f.desk);
+        QVERIFY(c.open());
+        c.setUseCard(true);
+        c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
+        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+        QVERIFY(!c.usesCard());
+        QCOMPARE(c.cardNumber(), QString());
+
+        const Card after = *CardTable(f.db()).byNumber(QStringLiteral("C1"));
+        QCOMPARE(after.balance, 14.0);
+        QCOMPARE(after.usedHours, 3.0);
+        QCOMPARE(after.sessions, 1);
+        const Customer owner = CustomerTable(f.db()).all().at(0);
+        QCOMPARE(owner.spent, 6.0);
+        QCOMPARE(owner.visits, 1);
+        QCOMPARE(owner.lastVisit, kNow);
+        QCOMPARE(JournalTable(f.db()).endedBetween(kNow, kNow).at(0).received, 9.0);
+    }
+
+    void cardRefusals_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<double>("balance");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wrong password") << QStringLiteral("nope") << 20.0 << int(Checkout::Outcome::CardWrong)
+                                        << QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！");
+        QTest::newRow("5 left, 6 asked")
+            << QStringLiteral("pw") << 5.0 << int(Checkout::Outcome::CardShort)
+            << QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：5");
+    }
+    void cardRefusals()
+    {
+        QFETCH(QString, password);
+        QFETCH(double, balance);
+        QFETCH(int, outcome);
+        QFETCH(QString, message);
+        Fixture f({{3, 180}});
+        CardTable(f.db()).add(card(QStringLiteral("C1"), balance));
+        const QString before = f.dumpAll();
+        Checkout c(f.desk);
+        QVERIFY(c.open());
+        c.setUseCard(true);
+        c.setCard(QStringLiteral("C1"), password);
+        const Checkout::Result r = c.settleAndShutdown();
+        QCOMPARE(int(r.outcome), outcome);
+        QCOMPARE(r.message, message);
+        QCOMPARE(f.dumpAll(), before);
+        QVERIFY(f.link.sent.isEmpty());
+        // The operator can correct the card and try again.
+        QVERIFY(c.usesCard());
+        QCOMPARE(c.cardNumber(), QStringLiteral("C1"));
+    }
+
+    void settleAndShutdownStopsTheLastMachine()
+    {
+        Fixture f({{6, 60}, {4, 60}});
+        Checkout c(f.desk);
+        QVERIFY(c.open());
+        c.setSelectedOthers({0});
+        QCOMPARE(c.settleAndShutdown().outcome, Checkout::Outcome::Settled);
+        QCOMPARE(f.link.sent,
+                 QStringList({QStringLiteral("192.168.0.1 stop"), QStringLiteral("192.168.0.2 stop"),
+                              QStringLiteral("192.168.0.2 shutdown (every)")}));
+        // Settled once: a second press writes nothing more.
+        QCOMPARE(c.settle().outcome, Checkout::Outcome::NoMachine);
+        QCOMPARE(f.count(QStringLiteral("sjlszb")), 2);
+    }
+
+    void failedStoreWritesNothing()
+    {
+        // Fail after each number of writes in turn; every failing checkout leaves all tables
+        // as they were and tells no client anything.
+        int failures = 0;
+        for (int writes = 0; writes < 40; ++writes) {
+            Fixture f({{3, 180}, {3, 60}});
+            f.ts.addArticle(QStringLiteral("01"), QStringLiteral("可乐"), 2.5);
+            OrderTable(f.db()).add({0, 1, QStringLiteral("01"), 2, kNow.addSecs(-600)});
+            OrderTable(f.db()).add({0, 2, QStringLiteral("01"), 1, kNow.addSecs(-600)});
+            CardTable(f.db()).add(card(QStringLiteral("C1"), 50, QStringLiteral("00000001")));
+            CustomerTable(f.db()).add(customer(QStringLiteral("00000001"), QStringLiteral("王五")));
+            Machine named = f.machine(1);
+            named.customer = QStringLiteral("王五");
+            f.save(named);
+            f.desk.refresh();
+            const QString before = f.dumpAll();
+
+            Checkout c(f.desk);
+            QVERIFY(c.open());
+            c.setSelectedOthers({0});
+            c.setUseCard(true);
+            c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
+            const QString received = c.receivedText();
+            f.db().failWritesAfter(writes);
+            const Checkout::Result r = c.settleAndShutdown();
+            f.db().failWritesAfter(-1);
+            if (r.outcome == Checkout::Outcome::Settled) {
+                QVERIFY2(failures > 0, "the checkout never failed");
+                QCOMPARE(f.count(QStringLiteral("sjlszb")), 2);
+                return;
+            }
+            ++failures;
+            QCOMPARE(r.outcome, Checkout::Outcome::StoreFailed);
+            QVERIFY(r.message.startsWith(QStringLiteral("结帐失败")));
+            QCOMPARE(f.dumpAll(), before);
+            QVERIFY(f.link.sent.isEmpty());
+            QCOMPARE(f.desk.machineList().at(1)->columns.at(7), QStringLiteral("14.00元"));
+            // The dialog's figures are as the operator left them.
+            QVERIFY(c.usesCard());
+            QCOMPARE(c.receivedText(), received);
+            QCOMPARE(c.discountText(), QString());
+        }
+        QFAIL("the checkout never went through");
+    }
+};
+
+QTEST_MAIN(CheckoutTest)
+#include "checkout_test.moc"

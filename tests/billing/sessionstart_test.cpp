@@ -1,0 +1,301 @@
+#include "billing/clientlink.h"
+#include "billing/sessionstart.h"
+#include "common/clock.h"
+#include "desk/frontdesk.h"
+#include "store/accounttables.h"
+#include "store/machinetable.h"
+#include "store/settingstable.h"
+#include "support/teststore.h"
+
+#include <QTest>
+
+namespace {
+
+class FakeLink final : public ClientLink
+{
+public:
+    bool hasConnection(const QString &ip) const override { return !ip.isEmpty(); }
+    void SendCommand(const QString &ip, const QString &word, Reach) override { sent << ip + u' ' + word; }
+    void sendMessageBox(const QString &, const QString &) override {}
+    QStringList sent;
+};
+
+QDateTime at(int day, int hour, int minute)
+{
+    return QDateTime(QDate(2002, 3, day), QTime(hour, minute));
+}
+
+} // namespace
+
+class SessionStartTest final : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A desk on a fresh store with machine 1 (rate 3, IP 10.0.0.1) and machine 2.
+    struct Fixture
+    {
+        TestStore store;
+        FrontDesk desk;
+        FakeLink link;
+
+        Fixture()
+        {
+            store.addMachine(1, 3, QStringLiteral("S"), QStringLiteral("10.0.0.1"));
+            store.addMachine(2, 2);
+            QString error;
+            if (!desk.open(store.path(), &error))
+                qFatal("%s", qPrintable(error));
+            desk.setLink(&link);
+        }
+        Machine machine(int position) { return *MachineTable(desk.db()).at(position); }
+        void setWindow(QTime start, QTime end)
+        {
+            Settings s = SettingsTable(desk.db()).read().value_or(Settings{});
+            s.overnightStart = start;
+            s.overnightEnd = end;
+            SettingsTable(desk.db()).save(s);
+        }
+    };
+
+    static SessionInput input(const QString &name = QString(), const QString &hours = QString(),
+                              const QString &minutes = QString(), const QString &prepaid = QString())
+    {
+        return {name, QStringLiteral("身份证"), QStringLiteral("110"), hours, minutes, prepaid};
+    }
+
+private slots:
+    void cleanup() { Clock::release(); }
+
+    void amountToTime_data()
+    {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<QString>("hours");
+        QTest::addColumn<QString>("minutes");
+        QTest::newRow("10 at 2.5") << 10.0 << 2.5 << "4"
+                                   << "0";
+        QTest::newRow("10 at 3") << 10.0 << 3.0 << "3"
+                                 << "20";
+        QTest::newRow("5 at 2") << 5.0 << 2.0 << "2"
+                                << "30";
+        QTest::newRow("part minute cut") << 1.0 << 7.0 << "0"
+                                         << "8";
+        QTest::newRow("no binary noise") << 1.1 << 1.1 << "1"
+                                         << "0";
+        QTest::newRow("rate 0") << 10.0 << 0.0 << "0"
+                                << "0";
+        QTest::newRow("amount 0") << 0.0 << 3.0 << "0"
+                                  << "0";
+    }
+    void amountToTime()
+    {
+        QFETCH(double, amount);
+        QFETCH(double, rate);
+        QFETCH(QString, hours);
+        QFETCH(QString, minutes);
+        const SessionStart::TimeFields t = SessionStart::amountToTime(amount, rate);
+        QCOMPARE(t.hours, hours);
+        QCOMPARE(t.minutes, minutes);
+    }
+
+    void overnightWindow_data()
+    {
+        QTest::addColumn<QTime>("start");
+        QTest::addColumn<QTime>("end");
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<bool>("allowed");
+        QTest::addColumn<QDateTime>("due");
+        const QTime ten(22, 0), eight(8, 0);
+        QTest::newRow("21:30 before the night") << ten << eight << at(14, 21, 30) << false << QDateTime();
+        QTest::newRow("23:00 in the evening") << ten << eight << at(14, 23, 0) << true << at(15, 8, 0);
+        QTest::newRow("03:00 after midnight") << ten << eight << at(15, 3, 0) << true << at(15, 8, 0);
+        QTest::newRow("08:30 morning") << ten << eight << at(15, 8, 30) << false << QDateTime();
+        QTest::newRow("00:00 on the opening edge")
+            << QTime(0, 0) << QTime(6, 0) << at(14, 0, 0) << false << QDateTime();
+        QTest::newRow("01:00 inside a day window")
+            << QTime(0, 0) << QTime(6, 0) << at(14, 1, 0) << true << at(14, 6, 0);
+    }
+    void overnightWindow()
+    {
+        QFETCH(QTime, start);
+        QFETCH(QTime, end);
+        QFETCH(QDateTime, now);
+        QFETCH(bool, allowed);
+        QFETCH(QDateTime, due);
+        QCOMPARE(SessionStart::isOvernightTime(start, end, now.time()), allowed);
+        if (allowed)
+            QCOMPARE(SessionStart::overnightDue(end, now), due);
+    }
+
+    void startTimingWithLimit()
+    {
+        Fixture f;
+        Clock::fix(at(14, 10, 0));
+        QVERIFY(SessionStart::startTiming(
+            f.desk, 1, input(QString(), QStringLiteral("1"), QStringLiteral("30"), QStringLiteral("4.5")),
+            false));
+        const Machine m = f.machine(1);
+        QCOMPARE(m.status, QStringLiteral("Y"));
+        QCOMPARE(m.mode, QStringLiteral("N"));
+        QCOMPARE(m.start, at(14, 10, 0));
+        QCOMPARE(m.due, at(14, 11, 30));
+        QCOMPARE(m.prepaid, 4.5);
+        QCOMPARE(m.idKind, QStringLiteral("身份证"));
+        QCOMPARE(m.idNumber, QStringLiteral("110"));
+        QCOMPARE(f.link.sent, QStringList{QStringLiteral("10.0.0.1 start")});
+        QCOMPARE(f.desk.machineList().at(1)->icon, IconBilling);
+        QVERIFY(!f.desk.machineList().at(1)->columns.at(1).isEmpty()); // the pass has run
+    }
+
+    void startTimingWithoutLimitKeepsDueAndPrepaid()
+    {
+        Fixture f;
+        Machine m = f.machine(1);
+        m.prepaid = 7; // left by an earlier checkout
+        MachineTable(f.desk.db()).save(m);
+        QVERIFY(SessionStart::startTiming(
+            f.desk, 1, input(QString(), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("20")),
+            false));
+        m = f.machine(1);
+        QVERIFY(!m.due.isValid());
+        QCOMPARE(m.prepaid, 7.0);
+        QVERIFY(m.customer.isEmpty());
+        QVERIFY(CustomerTable(f.desk.db()).all().isEmpty());
+    }
+
+    void registersNewCustomerWithNextNumber()
+    {
+        Fixture f;
+        CustomerTable customers(f.desk.db());
+        for (const auto &[number, name] : {std::pair{QStringLiteral("00000001"), QStringLiteral("甲")},
+                                           std::pair{QStringLiteral("00000003"), QStringLiteral("乙")}}) {
+            Customer c;
+            c.number = number;
+            c.name = name;
+            QVERIFY(customers.add(c));
+        }
+        QVERIFY(SessionStart::isNewCustomer(f.desk.db(), QStringLiteral("丙")));
+        QVERIFY(!SessionStart::isNewCustomer(f.desk.db(), QStringLiteral("甲")));
+        QVERIFY(!SessionStart::isNewCustomer(f.desk.db(), QString()));
+
+        QVERIFY(SessionStart::startTiming(f.desk, 1, input(QStringLiteral("丙")), true));
+        const std::optional<Customer> c = customers.byName(QStringLiteral("丙"));
+        QVERIFY(c);
+        QCOMPARE(c->number, QStringLiteral("00000002"));
+        QCOMPARE(c->idKind, QStringLiteral("身份证"));
+        QCOMPARE(c->idNumber, QStringLiteral("110"));
+        QCOMPARE(f.machine(1).customer, QStringLiteral("丙"));
+    }
+
+    void declinedRegistrationStillStarts()
+    {
+        Fixture f;
+        QVERIFY(SessionStart::startTiming(f.desk, 1, input(QStringLiteral("丁")), false));
+        QVERIFY(CustomerTable(f.desk.db()).all().isEmpty());
+        QCOMPARE(f.machine(1).customer, QStringLiteral("丁"));
+        QCOMPARE(f.machine(1).status, QStringLiteral("Y"));
+    }
+
+    void refusesToRestartARunningSession()
+    {
+        Fixture f;
+        Clock::fix(at(14, 10, 0));
+        QVERIFY(SessionStart::startTiming(f.desk, 1, input(), false));
+        Clock::fix(at(14, 12, 0));
+        QString error;
+        QVERIFY(!SessionStart::startTiming(f.desk, 1, input(), false, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(f.machine(1).start, at(14, 10, 0));
+        QVERIFY(!SessionStart::startTiming(f.desk, 9, input(), false));
+    }
+
+    void overnightOutsideWindowIsRefused()
+    {
+        Fixture f;
+        f.setWindow(QTime(22, 0), QTime(8, 0));
+        Clock::fix(at(14, 21, 30));
+        QCOMPARE(SessionStart::overnightRefusal(f.desk.db()),
+                 QStringLiteral("还未到通宵时间！\r\n通宵时间：22:00:00 至 08:00:00"));
+        QString error;
+        QVERIFY(!SessionStart::startOvernight(f.desk, 1, input(QStringLiteral("戊")), true, &error));
+        QCOMPARE(error, QStringLiteral("还未到通宵时间！\r\n通宵时间：22:00:00 至 08:00:00"));
+        QCOMPARE(f.machine(1).status, QStringLiteral("S"));
+        QVERIFY(CustomerTable(f.desk.db()).all().isEmpty());
+        QVERIFY(f.link.sent.isEmpty());
+    }
+
+    void overnightStarts()
+    {
+        Fixture f;
+        f.setWindow(QTime(22, 0), QTime(8, 0));
+        Clock::fix(at(14, 23, 0));
+        QVERIFY(!SessionStart::overnightRefusal(f.desk.db()));
+        QVERIFY(SessionStart::startOvernight(f.desk, 1, input(), false));
+        Machine m = f.machine(1);
+        QCOMPARE(m.mode, QStringLiteral("P"));
+        QCOMPARE(m.status, QStringLiteral("Y"));
+        QCOMPARE(m.due, at(15, 8, 0));
+        QCOMPARE(f.link.sent, QStringList{QStringLiteral("10.0.0.1 start")});
+
+        // A time limit replaces the overnight due time.
+        QVERIFY(SessionStart::startOvernight(
+            f.desk, 2, input(QString(), QStringLiteral("2"), QString(), QStringLiteral("10")), false));
+        m = f.machine(2);
+        QCOMPARE(m.due, at(15, 1, 0));
+        QCOMPARE(m.prepaid, 10.0);
+    }
+
+    void changeSetsDueFromStart()
+    {
+        Fixture f;
+        Clock::fix(at(14, 10, 0));
+        QVERIFY(SessionStart::startTiming(f.desk, 1, input(QStringLiteral("己")), false));
+        Clock::fix(at(14, 10, 40));
+        QVERIFY(
+            SessionStart::changeSession(f.desk, 1,
+                                        {QStringLiteral("庚"), QStringLiteral("学生证"), QStringLiteral("9"),
+                                         QStringLiteral("2"), QStringLiteral("15"), QStringLiteral("6.5")}));
+        Machine m = f.machine(1);
+        QCOMPARE(m.due, at(14, 12, 15));
+        QCOMPARE(m.customer, QStringLiteral("庚"));
+        QCOMPARE(m.idKind, QStringLiteral("学生证"));
+        QCOMPARE(m.idNumber, QStringLiteral("9"));
+        QCOMPARE(m.prepaid, 6.5);
+        QCOMPARE(m.start, at(14, 10, 0));
+        QCOMPARE(f.link.sent.size(), 1); // only the start
+        QVERIFY(CustomerTable(f.desk.db()).all().isEmpty());
+
+        // No limit keeps the due time; an amount that is no number stores 0.
+        QVERIFY(SessionStart::changeSession(
+            f.desk, 1, input(QString(), QStringLiteral("0"), QString(), QStringLiteral("."))));
+        m = f.machine(1);
+        QCOMPARE(m.due, at(14, 12, 15));
+        QCOMPARE(m.prepaid, 0.0);
+    }
+
+    void changeNeedsARunningSession()
+    {
+        Fixture f;
+        QString error;
+        QVERIFY(!SessionStart::changeSession(f.desk, 2, input(QString(), QStringLiteral("1")), &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!f.machine(2).due.isValid());
+    }
+
+    void failedWriteStartsNothing()
+    {
+        Fixture f;
+        f.desk.db().failWritesAfter(1); // the customer goes in, the machine row fails
+        QString error;
+        QVERIFY(!SessionStart::startTiming(f.desk, 1, input(QStringLiteral("辛")), true, &error));
+        f.desk.db().failWritesAfter(-1);
+        QVERIFY(!error.isEmpty());
+        QVERIFY(CustomerTable(f.desk.db()).all().isEmpty());
+        QCOMPARE(f.machine(1).status, QStringLiteral("S"));
+        QVERIFY(f.link.sent.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(SessionStartTest)
+#include "sessionstart_test.moc"

@@ -1,0 +1,180 @@
+#include "link/message.h"
+#include "link/requests.h"
+#include "link/weblists.h"
+#include "support/linkfixture.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class MessageTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void serverMessages();
+    void listMessages_data();
+    void listMessages();
+    void splitting_data();
+    void splitting();
+    void tags();
+    void framer_data();
+    void framer();
+    void goodsOrderPadding_data();
+    void goodsOrderPadding();
+};
+
+void MessageTest::serverMessages()
+{
+    const QByteArray start = wire::command(u"start"_s);
+    QCOMPARE(start, bin("_comm\0start\0OK$"));
+    QCOMPARE(start.size(), 15);
+    QCOMPARE(wire::messageBox(u"可乐"_s), bin("_msgb\0\xbf\xc9\xc0\xd6\0OK$"));
+    QCOMPARE(wire::message(u"_comm"_s, {u"settext"_s, u""_s}), bin("_comm\0settext\0\0OK$"));
+    // A stray NUL in stored text must not split a field.
+    QCOMPARE(wire::message(u"_msgb"_s, {QString(u"a\0b"_s)}), bin("_msgb\0ab\0OK$"));
+    QCOMPARE(wire::relayed(bin("_talk\0talk\0A\0hi")), bin("_talk\0talk\0A\0hi\0OK$"));
+}
+
+void MessageTest::listMessages_data()
+{
+    QTest::addColumn<QByteArray>("built");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("empty quick list") << quickAddressMessage({}) << bin("_http\0\0OK$");
+    QTest::newRow("empty restricted list") << restrictedSiteMessage({}) << bin("_hick\0\0OK$");
+    QTest::newRow("two quick addresses")
+        << quickAddressMessage({{1, u"A"_s, u"B"_s}, {2, u"C"_s, u"D"_s}}) << bin("_http\0A\0B\0C\0D\0\0OK$");
+    QTest::newRow("restricted fragments, one empty")
+        << restrictedSiteMessage({{1, u"sex"_s}, {2, u""_s}}) << bin("_hick\0sex\0\0\0OK$");
+    QTest::newRow("empty goods list")
+        << wire::listMessage(u"_gets"_s, {u"good"_s}, {}) << bin("_gets\0good\0\0OK$");
+}
+
+void MessageTest::listMessages()
+{
+    QFETCH(QByteArray, built);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(built, expected);
+}
+
+void MessageTest::splitting_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QString>("single");
+    QTest::addColumn<QStringList>("fixed3");
+    QTest::addColumn<QStringList>("all");
+
+    QTest::newRow("one field") << bin("_sele\0"
+                                      "7")
+                               << u"7"_s << QStringList{u"7"_s, {}, {}} << QStringList{u"7"_s};
+    QTest::newRow("tag alone") << QByteArray("_sele") << QString() << QStringList{{}, {}, {}}
+                               << QStringList{};
+    QTest::newRow("empty message") << QByteArray() << QString() << QStringList{{}, {}, {}} << QStringList{};
+    QTest::newRow("empty fields") << bin("_gets\0card\0\0pw") << u"card"_s
+                                  << QStringList{u"card"_s, {}, u"pw"_s}
+                                  << QStringList{u"card"_s, {}, u"pw"_s};
+    QTest::newRow("surplus fields dropped")
+        << bin("_vali\0a\0b\0c\0d\0e") << u"a"_s << QStringList{u"a"_s, u"b"_s, u"c"_s}
+        << QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s};
+    QTest::newRow("trailing separator")
+        << bin("_http\0a\0") << u"a"_s << QStringList{u"a"_s, {}, {}} << QStringList{u"a"_s, {}};
+    // 億 is 83 7C ("|" as second byte), 誠 is D5 5C (a backslash as second byte).
+    QTest::newRow("ASCII second bytes") << bin("_good\0\x83\x7c\0\xd5\x5c") << u"億"_s
+                                        << QStringList{u"億"_s, u"誠"_s, {}} << QStringList{u"億"_s, u"誠"_s};
+    // A lone lead byte before a separator must not swallow the separator.
+    QTest::newRow("invalid sequence")
+        << bin("_good\0\x81\0x") << u"\uFFFD"_s << QStringList{u"\uFFFD"_s, u"x"_s, {}}
+        << QStringList{u"\uFFFD"_s, u"x"_s};
+}
+
+void MessageTest::splitting()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(QString, single);
+    QFETCH(QStringList, fixed3);
+    QFETCH(QStringList, all);
+    QCOMPARE(wire::singleField(message), single);
+    QCOMPARE(wire::fixedFields(message, 3), fixed3);
+    QCOMPARE(wire::allFields(message), all);
+}
+
+void MessageTest::tags()
+{
+    QCOMPARE(wire::tagOf(bin("_comm\0start")), QByteArray("_comm"));
+    QCOMPARE(wire::tagOf(bin("_co\0mm")), bin("_co\0m"));
+    QCOMPARE(wire::tagOf(QByteArray("_go")), QByteArray("_go"));
+}
+
+void MessageTest::framer_data()
+{
+    QTest::addColumn<QList<QByteArray>>("arrivals");
+    QTest::addColumn<QList<QByteArray>>("messages");
+
+    const QByteArray sele("_sele\0"
+                          "1",
+                          7);
+    const QByteArray good("_gets\0good", 10);
+    const QByteArray end("\0OK$", 4);
+    const QByteArray full(wire::kMaxMessage, 'x');
+
+    QTest::newRow("arrival without end mark is one message")
+        << QList<QByteArray>{good} << QList<QByteArray>{good};
+    QTest::newRow("joined messages split at end marks")
+        << QList<QByteArray>{sele + end + good + end} << QList<QByteArray>{sele, good};
+    QTest::newRow("split message waits for its end mark")
+        << QList<QByteArray>{sele + end + good.left(8), good.mid(8) + end} << QList<QByteArray>{sele, good};
+    QTest::newRow("end mark split across arrivals")
+        << QList<QByteArray>{sele + end + good + end.left(2), end.mid(2)} << QList<QByteArray>{sele, good};
+    QTest::newRow("remainder after an end mark waits")
+        << QList<QByteArray>{sele + end + good} << QList<QByteArray>{sele};
+    QTest::newRow("empty arrival") << QList<QByteArray>{QByteArray()} << QList<QByteArray>{};
+    QTest::newRow("message of the largest size") << QList<QByteArray>{full.left(wire::kMaxMessage - 1)}
+                                                 << QList<QByteArray>{full.left(wire::kMaxMessage - 1)};
+    QTest::newRow("over-long arrivals are dropped to the end of the burst")
+        << QList<QByteArray>{full, full, QByteArray(100, 'y'), good} << QList<QByteArray>{good};
+    QTest::newRow("over-long message is dropped up to its end mark")
+        << QList<QByteArray>{sele + end, QByteArray(70000, 'x'), QByteArray("tail") + end + good + end}
+        << QList<QByteArray>{sele, good};
+    QTest::newRow("over-long framed message in one arrival")
+        << QList<QByteArray>{QByteArray(70000, 'x') + end + good + end} << QList<QByteArray>{good};
+}
+
+void MessageTest::framer()
+{
+    QFETCH(QList<QByteArray>, arrivals);
+    QFETCH(QList<QByteArray>, messages);
+    wire::Framer framer;
+    QList<QByteArray> got;
+    for (const QByteArray &a : arrivals) {
+        got += framer.feed(a, a.size() >= wire::kMaxMessage);
+        QVERIFY(framer.pending() <= wire::kMaxMessage);
+    }
+    QCOMPARE(got, messages);
+}
+
+void MessageTest::goodsOrderPadding_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("blanks");
+
+    QTest::newRow("two Chinese characters") << u"可乐"_s << 46;
+    QTest::newRow("four Chinese characters") << u"康师傅面"_s << 42;
+    QTest::newRow("mixed") << u"可乐500ml"_s << 41;
+    QTest::newRow("49 bytes") << QString(49, u'a') << 1;
+    QTest::newRow("exactly 50 bytes") << QString(50, u'a') << 1;
+    QTest::newRow("longer than 50 bytes") << QString(30, u'饼') << 1;
+    QTest::newRow("empty name") << QString() << 50;
+}
+
+void MessageTest::goodsOrderPadding()
+{
+    QFETCH(QString, name);
+    QFETCH(int, blanks);
+    const QString list = goodsOrderList({name, u"水"_s}, {u"3"_s, u"2个"_s});
+    const QString first = name + QString(blanks, u' ') + u"数量：3\r\n"_s;
+    QCOMPARE(list, first + u"水"_s + QString(48, u' ') + u"数量：2个\r\n"_s);
+}
+
+QTEST_MAIN(MessageTest)
+#include "message_test.moc"

@@ -1,0 +1,158 @@
+#include "linkfixture.h"
+
+#include "common/cp936.h"
+#include "store/database.h"
+
+#include <QTest>
+#include <sqlcipher/sqlite3.h>
+
+void FakePresenter::present(const Question &question, std::function<void(Answer)> answered)
+{
+    asked.append(question);
+    m_waiting.emplace_back(question, std::move(answered));
+}
+
+bool FakePresenter::answer(Answer answer)
+{
+    if (m_waiting.empty())
+        return false;
+    auto callback = std::move(m_waiting.front().second);
+    m_waiting.pop_front();
+    callback(answer);
+    return true;
+}
+
+bool FakePresenter::timeOut()
+{
+    if (m_waiting.empty())
+        return false;
+    const Question::Buttons buttons = m_waiting.front().first.buttons;
+    return answer(buttons == Question::Buttons::OkCancel ? Answer::Cancel : Answer::No);
+}
+
+TestClient::TestClient(quint16 port, const QHostAddress &bind)
+{
+    QObject::connect(&m_socket, &QTcpSocket::readyRead, this, [this] {
+        m_buffer += m_socket.readAll();
+        const QByteArray end = QByteArrayLiteral("\0OK$");
+        for (qsizetype mark; (mark = m_buffer.indexOf(end)) >= 0;) {
+            messages.append(m_buffer.left(mark + end.size()));
+            m_buffer.remove(0, mark + end.size());
+        }
+    });
+    if (!bind.isNull())
+        m_socket.bind(bind, 0);
+    m_socket.connectToHost(QHostAddress::LocalHost, port);
+}
+
+void TestClient::sendBytes(const QByteArray &bytes)
+{
+    m_socket.write(bytes);
+    m_socket.flush();
+}
+
+void TestClient::sendBare(const QString &tag, const QStringList &fields)
+{
+    QByteArray bytes = cp936::encode(tag);
+    for (const QString &f : fields)
+        bytes += '\0' + cp936::encode(f);
+    sendBytes(bytes);
+}
+
+void TestClient::send(const QString &tag, const QStringList &fields)
+{
+    QByteArray bytes = cp936::encode(tag);
+    for (const QString &f : fields)
+        bytes += '\0' + cp936::encode(f);
+    sendBytes(bytes + QByteArrayLiteral("\0OK$"));
+}
+
+void TestClient::close()
+{
+    m_socket.disconnectFromHost();
+}
+
+bool TestClient::waitFor(int count, int ms)
+{
+    return QTest::qWaitFor([&] { return messages.size() >= count; }, ms);
+}
+
+QByteArray TestClient::take()
+{
+    return messages.isEmpty() ? QByteArray() : messages.takeFirst();
+}
+
+LinkFixture::LinkFixture()
+{
+    QString error;
+    if (!desk.open(store.path(), &error))
+        qFatal("cannot open the desk: %s", qPrintable(error));
+    desk.questions().setPresenter(&presenter);
+    server = std::make_unique<LinkServer>(desk);
+    if (!server->listen(0))
+        qFatal("cannot listen");
+}
+
+LinkFixture::~LinkFixture()
+{
+    server.reset();
+    desk.questions().setPresenter(nullptr);
+}
+
+std::unique_ptr<TestClient> LinkFixture::connect(const QString &bind)
+{
+    const int before = server->connectionCount();
+    auto client =
+        std::make_unique<TestClient>(server->port(), bind.isEmpty() ? QHostAddress() : QHostAddress(bind));
+    if (!QTest::qWaitFor([&] { return client->isConnected() && server->connectionCount() > before; }, 5000))
+        qWarning("client did not connect");
+    return client;
+}
+
+std::unique_ptr<TestClient> LinkFixture::announced(int machine, const QString &bind)
+{
+    auto client = connect(bind);
+    client->send(QStringLiteral("_sele"), {QString::number(machine)});
+    if (!QTest::qWaitFor(
+            [&] { return !client->messages.isEmpty() && client->messages.last().startsWith("_http"); }, 5000))
+        qWarning("the lists did not arrive after the announcement");
+    client->messages.clear();
+    return client;
+}
+
+QByteArray LinkFixture::probe(TestClient &client)
+{
+    client.send(QStringLiteral("_gets"), {QStringLiteral("good")});
+    client.waitFor(1);
+    return client.take();
+}
+
+QStringList tableDump(Database &db)
+{
+    static const char *const tables[] = {"yxsjb", "sjlszb", "splsjlb", "spkcb",     "khspb",   "cjkgl",
+                                         "xtsz",  "yhszb",  "khglb",   "quickhttp", "hickhttp"};
+    QStringList rows;
+    for (const char *table : tables) {
+        sqlite3_stmt *s = nullptr;
+        const QByteArray sql = QByteArray("SELECT * FROM ") + table + " ORDER BY rowid";
+        if (sqlite3_prepare_v2(db.handle(), sql.constData(), -1, &s, nullptr) != SQLITE_OK) {
+            rows << QStringLiteral("cannot read ") + QLatin1String(table);
+            continue;
+        }
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            QStringList values{QLatin1String(table)};
+            for (int c = 0; c < sqlite3_column_count(s); ++c) {
+                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
+                values << (text ? QString::fromUtf8(text) : QStringLiteral("<null>"));
+            }
+            rows << values.join(u'|');
+        }
+        sqlite3_finalize(s);
+    }
+    return rows;
+}
+
+QByteArray cp(const QString &text)
+{
+    return cp936::encode(text);
+}

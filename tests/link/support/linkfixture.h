@@ -1,0 +1,91 @@
+#pragma once
+
+#include "common/questions.h"
+#include "desk/frontdesk.h"
+#include "link/linkserver.h"
+#include "support/teststore.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <deque>
+#include <memory>
+
+// Answers the desk's questions when the test says so.
+class FakePresenter final : public QuestionPresenter
+{
+public:
+    void present(const Question &question, std::function<void(Answer)> answered) override;
+
+    // Answers the question being shown; false when none is.
+    bool answer(Answer answer);
+    // Lets the question run out of time: it answers with its second button.
+    bool timeOut();
+    bool isAsking() const { return !m_waiting.empty(); }
+
+    QList<Question> asked;
+
+private:
+    std::deque<std::pair<Question, std::function<void(Answer)>>> m_waiting;
+};
+
+// A client program as the tests drive it: raw bytes out, messages in (split after each
+// 0x00 "OK$", the trailer kept). Never blocks the server's thread.
+class TestClient final : public QObject
+{
+public:
+    explicit TestClient(quint16 port, const QHostAddress &bind = QHostAddress());
+
+    bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    QTcpSocket &socket() { return m_socket; }
+
+    void sendBytes(const QByteArray &bytes);
+    // tag, then each field after a 0x00, closed with the end mark 0x00 "OK$" so that requests
+    // sent in a row stay apart.
+    void send(const QString &tag, const QStringList &fields = {});
+    // The same without the end mark, as older client programs send: one arrival, one message.
+    void sendBare(const QString &tag, const QStringList &fields = {});
+    void close();
+
+    // Waits until `count` messages have arrived in all (not counting those taken).
+    bool waitFor(int count, int ms = 5000);
+    QByteArray take();
+    QList<QByteArray> messages;
+
+private:
+    QTcpSocket m_socket;
+    QByteArray m_buffer;
+};
+
+// A temporary store, a front desk on it and a link server on an ephemeral port.
+struct LinkFixture
+{
+    LinkFixture();
+    ~LinkFixture();
+
+    // After rows were added through `store`: the machine list again.
+    void reload() { desk.rebuildList(); }
+    // A connected client (bound to `bind` when given).
+    std::unique_ptr<TestClient> connect(const QString &bind = QString());
+    // A connected client announced as `machine` whose two lists have arrived (and were taken).
+    std::unique_ptr<TestClient> announced(int machine, const QString &bind);
+    // Sends "_gets" "good" and returns the next message: a request that did nothing shows as
+    // the goods list coming next.
+    QByteArray probe(TestClient &client);
+
+    TestStore store;
+    FrontDesk desk;
+    FakePresenter presenter;
+    std::unique_ptr<LinkServer> server;
+};
+
+// Every row of every table, for before/after comparisons.
+QStringList tableDump(Database &db);
+
+// Text encoded in code page 936.
+QByteArray cp(const QString &text);
+
+// A byte literal with its 0x00 bytes: bin("_comm\0start\0OK$").
+template <size_t N> QByteArray bin(const char (&literal)[N])
+{
+    return QByteArray(literal, qsizetype(N - 1));
+}

@@ -1,0 +1,237 @@
+#include "billing/clientlink.h"
+#include "common/clock.h"
+#include "desk/frontdesk.h"
+#include "store/accounttables.h"
+#include "store/journaltable.h"
+#include "store/machinetable.h"
+#include "support/teststore.h"
+#include "ui/checkoutdialog.h"
+#include "ui/messages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTextEdit>
+
+namespace {
+
+const QDateTime kNow(QDate(2024, 5, 1), QTime(12, 0));
+
+class FakeLink final : public ClientLink
+{
+public:
+    bool hasConnection(const QString &ip) const override { return !ip.isEmpty(); }
+    void SendCommand(const QString &ip, const QString &word, Reach) override { sent << ip + u' ' + word; }
+    void sendMessageBox(const QString &, const QString &) override {}
+    QStringList sent;
+};
+
+// Machine 1 running 95 minutes at 3 yuan per hour (due 5) with a drink, machine 2 running an
+// hour at 4 yuan per hour (due 4).
+struct Fixture
+{
+    Fixture()
+    {
+        ts.setTariff(1, 1);
+        ts.addMachine(1, 3, QStringLiteral("S"), QStringLiteral("10.0.0.1"));
+        ts.addMachine(2, 4, QStringLiteral("S"), QStringLiteral("10.0.0.2"));
+        ts.startSession(1, kNow.addSecs(-95 * 60));
+        ts.startSession(2, kNow.addSecs(-3600));
+        QString error;
+        if (!desk.open(ts.path(), &error))
+            qFatal("cannot open the desk: %s", qPrintable(error));
+        desk.setLink(&link);
+        desk.select(1);
+    }
+
+    TestStore ts;
+    FrontDesk desk;
+    FakeLink link;
+};
+
+template <typename T> T *child(QWidget &parent, const char *name)
+{
+    T *w = parent.findChild<T *>(QString::fromLatin1(name));
+    if (!w)
+        qFatal("no child %s", name);
+    return w;
+}
+
+} // namespace
+
+class CheckoutDialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        Clock::fix(kNow);
+        Messages::setScripted(true);
+        Messages::takeShownTexts();
+    }
+    void cleanup()
+    {
+        Clock::release();
+        Messages::setScripted(false);
+    }
+
+    void opensCollapsedWithTheFigures()
+    {
+        Fixture f;
+        CheckoutDialog dialog(f.desk);
+        QVERIFY(dialog.isReady());
+        QCOMPARE(dialog.objectName(), QStringLiteral("frmEndPlay"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("1号机->要结帐？"));
+        QCOMPARE(child<QLineEdit>(dialog, "txtDue")->text(), QStringLiteral("5"));
+        QCOMPARE(child<QLineEdit>(dialog, "txtReceived")->text(), QStringLiteral("5"));
+        QCOMPARE(child<QLineEdit>(dialog, "txtPrepaid")->text(), QStringLiteral("0"));
+        QCOMPARE(child<QComboBox>(dialog, "cboDiscount")->currentText(), QString());
+        QCOMPARE(child<QListWidget>(dialog, "lstMachines")->count(), 1);
+        QVERIFY(!child<QLineEdit>(dialog, "txtCard")->isEnabled());
+
+        dialog.show();
+        auto *details = child<QPushButton>(dialog, "cmdDetails");
+        auto *bill = child<QTextEdit>(dialog, "rtbBill");
+        QCOMPARE(details->text(), QStringLiteral("详细资料>>"));
+        QVERIFY(!bill->isVisible());
+        QCOMPARE(dialog.height(), 232);
+        QTest::mouseClick(details, Qt::LeftButton);
+        QCOMPARE(details->text(), QStringLiteral("<<详细资料"));
+        QVERIFY(bill->isVisible());
+        QCOMPARE(dialog.height(), 447);
+        QVERIFY(bill->isReadOnly());
+        QVERIFY(bill->toPlainText().startsWith(QStringLiteral("1号机上机详细状况\n")));
+    }
+
+    void fieldsDriveTheFigures()
+    {
+        Fixture f;
+        CheckoutDialog dialog(f.desk);
+        dialog.show();
+        auto *received = child<QLineEdit>(dialog, "txtReceived");
+        auto *due = child<QLineEdit>(dialog, "txtDue");
+        auto *discount = child<QComboBox>(dialog, "cboDiscount");
+        auto *bill = child<QTextEdit>(dialog, "rtbBill");
+
+        // Only digits and the point reach the amount received; the bill follows.
+        received->clear();
+        QTest::keyClicks(received, QStringLiteral("a4-.5x"));
+        QCOMPARE(received->text(), QStringLiteral("4.5"));
+        QVERIFY(bill->toPlainText().endsWith(QStringLiteral("实 收 金 额 ：￥4.50元")));
+
+        // Settling together with machine 2: due 5 + 4.
+        child<QListWidget>(dialog, "lstMachines")->item(0)->setSelected(true);
+        QCOMPARE(due->text(), QStringLiteral("9"));
+        QCOMPARE(received->text(), QStringLiteral("9"));
+        QVERIFY(bill->toPlainText().contains(QStringLiteral("2号机上机详细状况")));
+
+        discount->setCurrentIndex(discount->findText(QStringLiteral("90")));
+        QCOMPARE(received->text(), QStringLiteral("8")); // 8.1 to the half yuan
+        discount->lineEdit()->clear();
+        QTest::keyClicks(discount->lineEdit(), QStringLiteral("x5y0"));
+        QCOMPARE(discount->currentText(), QStringLiteral("50"));
+        QCOMPARE(received->text(), QStringLiteral("4.5"));
+
+        auto *card = child<QCheckBox>(dialog, "chkCard");
+        card->setChecked(true);
+        QVERIFY(child<QLineEdit>(dialog, "txtCard")->isEnabled());
+        QVERIFY(child<QLineEdit>(dialog, "txtPassword")->isEnabled());
+        QCOMPARE(child<QLineEdit>(dialog, "txtPassword")->echoMode(), QLineEdit::Password);
+        card->setChecked(false);
+        QVERIFY(!child<QLineEdit>(dialog, "txtCard")->isEnabled());
+
+        // Enter after typing an amount settles nothing.
+        QTest::keyClick(received, Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(MachineTable(f.desk.db()).byNumber(1)->status, QStringLiteral("Y"));
+    }
+
+    void settleWritesAndCloses()
+    {
+        Fixture f;
+        CheckoutDialog dialog(f.desk);
+        dialog.show();
+        child<QListWidget>(dialog, "lstMachines")->item(0)->setSelected(true);
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdSettleShutdown"), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(JournalTable(f.desk.db()).endedBetween(kNow, kNow).size(), 2);
+        QCOMPARE(f.link.sent, QStringList({QStringLiteral("10.0.0.1 stop"), QStringLiteral("10.0.0.2 stop"),
+                                           QStringLiteral("10.0.0.2 shutdown")}));
+    }
+
+    void refusedCardKeepsTheDialogOpen()
+    {
+        Fixture f;
+        Card c;
+        c.number = QStringLiteral("8001");
+        c.password = QStringLiteral("pw");
+        c.total = 100;
+        c.totalHours = 50;
+        c.balance = 1;
+        CardTable(f.desk.db()).add(c);
+        CheckoutDialog dialog(f.desk);
+        dialog.useCard(QStringLiteral("8001"), QStringLiteral("pw"));
+        dialog.show();
+        QVERIFY(child<QCheckBox>(dialog, "chkCard")->isChecked());
+        QCOMPARE(child<QLineEdit>(dialog, "txtCard")->text(), QStringLiteral("8001"));
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdSettle"), Qt::LeftButton);
+        QCOMPARE(Messages::takeShownTexts(),
+                 QStringList(QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：1")));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(MachineTable(f.desk.db()).byNumber(1)->status, QStringLiteral("Y"));
+        QVERIFY(f.link.sent.isEmpty());
+
+        // A wrong password is told apart.
+        auto *password = child<QLineEdit>(dialog, "txtPassword");
+        password->clear();
+        QTest::keyClicks(password, QStringLiteral("bad"));
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdSettle"), Qt::LeftButton);
+        QCOMPARE(Messages::takeShownTexts(),
+                 QStringList(QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！")));
+        QVERIFY(dialog.isVisible());
+    }
+
+    void printsTheBill()
+    {
+        Fixture f;
+        CheckoutDialog dialog(f.desk);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("bill.pdf"));
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        dialog.printBill(printer);
+        QVERIFY(QFileInfo(file).size() > 0);
+
+        const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+        if (pdftotext.isEmpty())
+            QSKIP("pdftotext is not installed");
+        QProcess p;
+        p.start(pdftotext, {file, QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(30000));
+        const QString text = QString::fromUtf8(p.readAllStandardOutput());
+        QVERIFY2(text.contains(QStringLiteral("上机详细状况")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("￥5.00元")));
+    }
+
+    void withoutSelectionThereIsNothingToCheckOut()
+    {
+        TestStore ts;
+        FrontDesk desk;
+        QString error;
+        QVERIFY(desk.open(ts.path(), &error));
+        CheckoutDialog dialog(desk);
+        QVERIFY(!dialog.isReady());
+    }
+};
+
+QTEST_MAIN(CheckoutDialogTest)
+#include "checkoutdialog_test.moc"
