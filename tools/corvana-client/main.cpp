@@ -22,7 +22,8 @@ struct RunOptions
     bool quiet = false;
     bool summary = false;
     double linger = 1;
-    double duration = 0;          // 0: until stdin ends
+    double duration = 0;          // 0: until stdin ends (chatty PCs: until stopped)
+    bool chatty = false;
     double timeout = 0;           // 0: none
     int expect = 0;               // total messages
     QList<QByteArray> expectEach; // tags every PC must have seen
@@ -166,7 +167,7 @@ private:
 
     void checkIdle()
     {
-        if (!m_inputEnded || m_lingering || m_options.duration > 0 || m_options.expect > 0 ||
+        if (!m_inputEnded || m_lingering || m_options.chatty || m_options.duration > 0 || m_options.expect > 0 ||
             !m_options.expectEach.isEmpty())
             return;
         for (SimulatedPc *pc : m_pcs)
@@ -256,7 +257,7 @@ int main(int argc, char *argv[])
                                     QStringLiteral("SECONDS"), QStringLiteral("1.5"));
     const QCommandLineOption duration(
         {QStringLiteral("duration")},
-        QStringLiteral("Run this long, then stop (standard input is not awaited)."),
+        QStringLiteral("Run this long, then stop (standard input is not awaited). Chatty PCs otherwise run until stopped."),
         QStringLiteral("SECONDS"));
     const QCommandLineOption timeout({QStringLiteral("timeout")}, QStringLiteral("Give up after this long."),
                                      QStringLiteral("SECONDS"));
@@ -300,6 +301,7 @@ int main(int argc, char *argv[])
     settings.announce = !parser.isSet(noAnnounce);
     settings.trailer = !parser.isSet(noTrailer);
     settings.chatty = parser.isSet(chatty);
+    options.chatty = settings.chatty;
     if (parser.isSet(repeat)) {
         settings.repeat = parseCommand(parser.value(repeat));
         if (settings.repeat.kind != ClientCommand::Kind::Send) {
