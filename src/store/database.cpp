@@ -110,9 +110,43 @@ bool Database::writeAllowed()
     return true;
 }
 
+namespace {
+// What the operator is told about the store's failures; the engine's own words follow.
+QString describe(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_NOTADB:
+        return QStringLiteral("文件不是数据库，或数据库密码不符");
+    case SQLITE_CORRUPT:
+        return QStringLiteral("数据库文件已损坏");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("数据库文件正被其他程序锁定");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("无法打开文件");
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_AUTH:
+        return QStringLiteral("没有读写这个文件的权限");
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘已满");
+    case SQLITE_IOERR:
+        return QStringLiteral("读写文件出错");
+    default:
+        return {};
+    }
+}
+} // namespace
+
 void Database::setError(const QString &context)
 {
-    m_error = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : context;
+    if (!m_db) {
+        m_error = context;
+        return;
+    }
+    const QString detail = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const QString reason = describe(sqlite3_extended_errcode(m_db));
+    m_error = reason.isEmpty() ? detail : reason + QStringLiteral("：") + detail;
 }
 
 Statement::~Statement()

@@ -294,14 +294,16 @@ void MainWindow::setViewMode(ViewMode mode)
         m_stack->setCurrentWidget(m_detailsView);
         return;
     }
-    m_stack->setCurrentWidget(m_iconView);
-    m_iconView->setViewMode(mode == ViewMode::List ? QListView::ListMode : QListView::IconMode);
+    // Large icons: icons above their names, in rows. Small icons: names beside small icons,
+    // in rows. List: the same, in columns.
+    const bool large = mode == ViewMode::LargeIcons;
+    m_iconView->setViewMode(large ? QListView::IconMode : QListView::ListMode);
+    m_iconView->setMovement(QListView::Static);
     m_iconView->setFlow(mode == ViewMode::List ? QListView::TopToBottom : QListView::LeftToRight);
     m_iconView->setWrapping(true);
-    m_iconView->setIconSize(mode == ViewMode::LargeIcons ? QSize(32, 32) : QSize(16, 16));
-    m_iconView->setGridSize(mode == ViewMode::LargeIcons ? QSize(84, 64) : QSize());
-    if (mode == ViewMode::SmallIcons)
-        m_iconView->setViewMode(QListView::ListMode);
+    m_iconView->setIconSize(large ? QSize(32, 32) : QSize(16, 16));
+    m_iconView->setGridSize(large ? QSize(84, 64) : mode == ViewMode::SmallIcons ? QSize(110, 22) : QSize());
+    m_stack->setCurrentWidget(m_iconView);
 }
 
 QAbstractItemView *MainWindow::currentView() const
