@@ -3,6 +3,7 @@
 // must not slow down with them.
 
 #include "billing/checkout.h"
+#include "support/history.h"
 #include "common/clock.h"
 #include "desk/frontdesk.h"
 #include "store/database.h"
@@ -24,11 +25,6 @@ constexpr qint64 kSessions = 1000000;
 constexpr qint64 kSales = 2000000;
 const QDateTime kNow(QDate(2024, 5, 1), QTime(12, 0));
 
-QString article(int i)
-{
-    return QString::number(i + 1).rightJustified(8, u'0');
-}
-
 bool prepareStore(FrontDesk &desk, const QString &path)
 {
     QString error;
@@ -47,42 +43,11 @@ bool prepareStore(FrontDesk &desk, const QString &path)
     MachineTable(db).add(m);
     ArticleTable articles(db);
     for (int i = 0; i < kGoodsLines; ++i)
-        articles.add({0, article(i), QStringLiteral("商品%1").arg(i + 1), 1, 2.5, 1000000});
+        articles.add({0, articleNumber(i), QStringLiteral("商品%1").arg(i + 1), 1, 2.5, 1000000});
     if (!t.commit())
         return false;
     desk.rebuildList();
     return true;
-}
-
-// Past sessions spread over the two years before now, each with two goods sales.
-bool fillJournals(Database &db)
-{
-    Transaction t(db);
-    Statement session = db.prepare(QStringLiteral(
-        R"(INSERT INTO sjlszb ("ID", "机号", "开始时间", "结束时间", "上机方式", "应收款", "实收款", "优惠",
-           "结帐人", "客户姓名", "客户证件", "证件号码") VALUES (?,?,?,?,?,?,?,?,?,?,?,?))"));
-    Statement sale = db.prepare(
-        QStringLiteral(R"(INSERT INTO khspb ("ID", "机号", "商品编号", "数量", "时间") VALUES (?,?,?,?,?))"));
-    const QDateTime first = kNow.addDays(-730);
-    const qint64 span = first.secsTo(kNow.addDays(-1));
-    const QString cashier = QStringLiteral("收银员");
-    const QString normal = QStringLiteral("N");
-    for (qint64 id = 1; id <= kSessions; ++id) {
-        const QDateTime end = first.addSecs(span * id / kSessions);
-        const int machine = int(id % 40) + 1;
-        session.bindAll({id, machine, end.addSecs(-7200), end, normal, 6.0, 6.0, 0.0, cashier, QString(),
-                         QString(), QString()});
-        if (!session.run())
-            return false;
-        session.reset();
-        for (int k = 0; k < kSales / kSessions; ++k) {
-            sale.bindAll({id, machine, article(int((id + k) % kGoodsLines)), 1.0, end.addSecs(-3600 + k)});
-            if (!sale.run())
-                return false;
-            sale.reset();
-        }
-    }
-    return t.commit();
 }
 
 // One billing session with its goods, settled; returns the milliseconds the checkout took.
@@ -100,7 +65,7 @@ double timedCheckout(FrontDesk &desk)
         machines.save(m);
         OrderTable orders(db);
         for (int i = 0; i < kGoodsLines; ++i)
-            orders.add({0, 1, article(i), 2, Clock::now().addSecs(-60)});
+            orders.add({0, 1, articleNumber(i), 2, Clock::now().addSecs(-60)});
         t.commit();
     }
     desk.select(1);
@@ -149,7 +114,7 @@ int main(int argc, char *argv[])
         return 1;
     QElapsedTimer fill;
     fill.start();
-    if (!fillJournals(big.db())) {
+    if (!addHistory(big.db(), kSessions, int(kSales / kSessions), kGoodsLines, 40, kNow)) {
         std::fprintf(stderr, "cannot fill the journals: %s\n", qPrintable(big.db().lastError()));
         return 1;
     }

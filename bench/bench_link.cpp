@@ -5,6 +5,7 @@
 //   (c) one chat message relayed to 500 clients;
 //   (d) a supervision pass over 1,000 machines and 10,000 order lines, against 100 and 1,000.
 
+#include "support/history.h"
 #include "common/clock.h"
 #include "desk/frontdesk.h"
 #include "link/linkserver.h"
@@ -139,11 +140,6 @@ void addMachines(Database &db, int count, const QString &status, bool withIp)
         machines.add(m);
     }
     t.commit();
-}
-
-QString articleNumber(int i)
-{
-    return QString::number(i + 1).rightJustified(8, u'0');
 }
 
 void addArticles(Database &db, int count)

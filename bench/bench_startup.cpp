@@ -1,8 +1,8 @@
 // Start-up with big journals against start-up with empty ones, and the cost of one
 // supervision pass over a full café. Prints plain lines; the start-up ratio should stay <= 1.5.
 
+#include "support/history.h"
 #include "common/clock.h"
-#include "common/formats.h"
 #include "desk/frontdesk.h"
 #include "store/database.h"
 #include "store/goodstables.h"
@@ -30,11 +30,6 @@ constexpr int kPassRuns = 9;
 
 const QDateTime kNow(QDate(2002, 3, 14), QTime(14, 5, 9));
 
-QString articleNumber(int i)
-{
-    return QStringLiteral("%1").arg(i + 1, 8, 10, QLatin1Char('0'));
-}
-
 void fail(const QString &what)
 {
     std::fprintf(stderr, "bench-startup: %s\n", qPrintable(what));
@@ -45,13 +40,6 @@ void check(bool ok, Database &db, const char *what)
 {
     if (!ok)
         fail(QString::fromLatin1(what) + QStringLiteral(": ") + db.lastError());
-}
-
-// Speeds up bulk writes into a scratch file; the store sets its own pragmas again on every open.
-void fastWrites(Database &db)
-{
-    check(db.exec(QStringLiteral("PRAGMA synchronous=OFF")), db, "pragma");
-    check(db.exec(QStringLiteral("PRAGMA cache_size=-262144")), db, "pragma");
 }
 
 // The catalogue and `kMachines` machines. `allBilling`: every machine billing with
@@ -99,58 +87,15 @@ void addMachines(Database &db, bool allBilling, int linesPerMachine)
     check(t.commit(), db, "commit");
 }
 
-// One session journal row per session and two goods sales per session, as years of trade leave them.
-void addJournals(Database &db)
-{
-    QRandomGenerator gen(11);
-    Transaction t(db);
-    Statement session = db.prepare(QStringLiteral(
-        R"(INSERT INTO sjlszb ("ID", "机号", "开始时间", "结束时间", "上机方式", "应收款", "实收款", "优惠",
-           "结帐人", "客户姓名", "客户证件", "证件号码") VALUES (?,?,?,?,?,?,?,?,?,?,?,?))"));
-    Statement sale = db.prepare(
-        QStringLiteral(R"(INSERT INTO khspb ("ID", "机号", "商品编号", "数量", "时间") VALUES (?,?,?,?,?))"));
-    check(session.isValid() && sale.isValid(), db, "prepare");
-    const QDateTime first = kNow.addDays(-5 * 365);
-    const qint64 step = (5LL * 365 * 24 * 3600) / kSessions;
-    const QString normal = QStringLiteral("N");
-    const QString cashier = QStringLiteral("收银员");
-    const QString empty;
-    std::vector<QString> articleNumbers;
-    for (int i = 0; i < kArticles; ++i)
-        articleNumbers.push_back(articleNumber(i));
-    for (int i = 0; i < kSessions; ++i) {
-        const QDateTime end = first.addSecs(i * step);
-        const QString endText = storedDateTime(end);
-        const int machine = 1 + int(gen.bounded(kMachines));
-        const double due = 2 + int(gen.bounded(20));
-        session.bindAll({qint64(i + 1), machine, storedDateTime(end.addSecs(-3600)), endText, normal, due, due, 0.0,
-                         cashier, empty, empty, empty});
-        check(session.run(), db, "session row");
-        session.reset();
-        for (int k = 0; k < kSales / kSessions; ++k) {
-            sale.bindAll({qint64(i + 1), machine, articleNumbers[size_t(gen.bounded(kArticles))], 1.0, endText});
-            check(sale.run(), db, "sale row");
-            sale.reset();
-        }
-    }
-    check(t.commit(), db, "commit");
-}
-
 QString createStore(const QString &path, bool allBilling, int linesPerMachine)
 {
     Store store;
     QString error;
     if (!store.open(path, &error))
         fail(error);
-    fastWrites(store.db());
+    check(fastWrites(store.db()), store.db(), "pragma");
     addMachines(store.db(), allBilling, linesPerMachine);
     return path;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // Opening the store (key derivation included) and building the machine list.
@@ -190,8 +135,8 @@ int main(int argc, char **argv)
         QString error;
         if (!store.open(bigPath, &error))
             fail(error);
-        fastWrites(store.db());
-        addJournals(store.db());
+        check(fastWrites(store.db()), store.db(), "pragma");
+        check(addHistory(store.db(), kSessions, kSales / kSessions, kArticles, kMachines, kNow), store.db(), "journals");
     }
     std::printf("generated %d sjlszb and %d khspb rows in %.1f s (file %.0f MB)\n", kSessions, kSales,
                 double(build.elapsed()) / 1000, double(QFileInfo(bigPath).size()) / 1e6);
