@@ -86,29 +86,29 @@ void MachineList::rebuild(const QList<Machine> &machines, const Tariff &tariff, 
         const StatusIcon icon = iconForStatus(m.status);
         if (icon != IconNone)
             e.icon = icon;
-        if (const auto columns = FlashListView(m, tariff, goodsTotals.value(i), now)) {
-            for (int c = 1; c < 9; ++c)
-                if ((*columns)[c])
-                    e.columns[c] = *(*columns)[c];
-        }
+        if (const auto columns = FlashListView(m, tariff, goodsTotals.value(i), now))
+            assign(e, *columns);
         m_entries.append(e);
     }
     emit rebuilt();
 }
 
-void MachineList::apply(int position, const EntryColumns &columns)
+bool MachineList::assign(Entry &e, const EntryColumns &columns)
 {
-    Entry *e = entry(position);
-    if (!e)
-        return;
     bool changed = false;
     for (int c = 1; c < 9; ++c) {
-        if (columns[c] && e->columns[c] != *columns[c]) {
-            e->columns[c] = *columns[c];
+        if (columns[c] && e.columns[c] != *columns[c]) {
+            e.columns[c] = *columns[c];
             changed = true;
         }
     }
-    if (changed)
+    return changed;
+}
+
+void MachineList::apply(int position, const EntryColumns &columns)
+{
+    Entry *e = entry(position);
+    if (e && assign(*e, columns))
         emit entryChanged(position);
 }
 

@@ -63,5 +63,7 @@ signals:
 
 private:
     Entry *entry(int position);
+    // Writes the given columns into the entry; true when a text changed.
+    static bool assign(Entry &e, const EntryColumns &columns);
     QList<Entry> m_entries;
 };

@@ -58,18 +58,14 @@ void Supervisor::pass()
         const double goods = m.inSession() ? orders.goodsTotal(m.number) : 0;
         if (const auto columns = FlashListView(m, tariff, goods, now))
             m_list.apply(m.position, *columns);
-        StatusIcon icon = iconForStatus(m.status);
         if (m.status == u"Y") {
             ++billing;
             if (m.due.isValid() && m.due < now)
                 handleDue(m.rowid, m.name, m.ip);
         } else if (m.status == u"P") {
             ++paused;
-        } else if (m.status == u"S" && !connected(m.ip)) {
-            machines.setStatus(m.rowid, QStringLiteral("S"), QStringLiteral("N"));
-            icon = IconOff;
         }
-        m_list.setIcon(m.position, icon);
+        m_list.setIcon(m.position, iconForStatus(m.status));
     }
     emit countsChanged(countsText(billing, paused));
 }
