@@ -1,7 +1,6 @@
 #include "changemachine.h"
 
 #include "clientlink.h"
-#include "common/clock.h"
 #include "desk/frontdesk.h"
 #include "machinelist.h"
 #include "store/database.h"
@@ -24,33 +23,24 @@ void setError(QString *error, const QString &text)
 }
 
 // The source's goods lines go to the target. A line for an article the target already has
-// (left from an order outside a session) is added to it, so each machine keeps one line per
-// article.
-bool moveGoods(Database &db, int fromMachine, int toMachine, const QDateTime &now)
+// (left from an order outside a session, or a second line of the same article) is added to
+// that line, so each machine keeps one line per article.
+bool moveGoods(Database &db, int fromMachine, int toMachine)
 {
     OrderTable orders(db);
-    const QList<OrderLine> lines = orders.linesOf(fromMachine);
-    bool merged = false;
-    for (const OrderLine &line : lines) {
-        if (std::optional<OrderLine> existing = orders.find(toMachine, line.article)) {
-            existing->quantity += line.quantity;
-            existing->time = std::max(existing->time, line.time.isValid() ? line.time : now);
-            if (!orders.save(*existing))
+    for (OrderLine line : orders.linesOf(fromMachine)) {
+        if (std::optional<OrderLine> kept = orders.find(toMachine, line.article)) {
+            kept->quantity += line.quantity;
+            kept->time = std::max(kept->time, line.time);
+            if (!orders.save(*kept))
                 return false;
-            merged = true;
+        } else {
+            line.machine = toMachine;
+            if (!orders.save(line))
+                return false;
         }
     }
-    if (!merged)
-        return orders.moveLines(fromMachine, toMachine);
-    for (const OrderLine &line : lines) {
-        if (orders.find(toMachine, line.article))
-            continue;
-        OrderLine moved = line;
-        moved.rowid = 0;
-        moved.machine = toMachine;
-        if (!orders.add(moved))
-            return false;
-    }
+    // What is left of the source's lines has been added to the target's.
     return orders.removeLinesOf(fromMachine);
 }
 
@@ -101,8 +91,8 @@ bool move(FrontDesk &desk, int source, int target, QString *error)
 
     // One step: a failure must not leave the session on one machine and its goods on the other.
     Transaction t(db);
-    if (!machines.save(*from) || !machines.save(*to) ||
-        !moveGoods(db, from->number, to->number, Clock::now()) || !t.commit()) {
+    if (!machines.save(*from) || !machines.save(*to) || !moveGoods(db, from->number, to->number) ||
+        !t.commit()) {
         setError(error, QStringLiteral("保存失败：") + db.lastError());
         qCWarning(lcChangeMachine) << "session not moved from" << from->name << "to" << to->name
                                    << db.lastError();

@@ -58,7 +58,7 @@ bool Checkout::open()
     m_selectedOthers.clear();
     for (const Machine &other : MachineTable(m_desk.db()).all()) {
         if (other.rowid != m_rowid && other.inSession())
-            m_others.append({other.rowid, other.position, other.name});
+            m_others.append({other.rowid, other.name});
     }
     m_bill.clear();
     m_bill.appendMachine(machineBill(*m), numberValue(m_received));
@@ -165,18 +165,10 @@ bool Checkout::chargeCard(Result *result)
     return true;
 }
 
-bool Checkout::ClearJF(qint64 rowid, QList<Settled> *settled)
+bool Checkout::ClearJF(const Machine &m, double machineDue, double dueTotal, QList<Settled> *settled)
 {
     Database &db = m_desk.db();
-    MachineTable machines(db);
-    const std::optional<Machine> found = machines.byRowid(rowid);
-    if (!found) {
-        qCWarning(lcCheckout) << "machine row" << rowid << "is gone; nothing to settle";
-        return true;
-    }
-    const Machine &m = *found;
     const QDateTime now = Clock::now();
-    const double machineDue = CountJF(db, m);
 
     JournalTable journal(db);
     JournalEntry entry;
@@ -186,7 +178,7 @@ bool Checkout::ClearJF(qint64 rowid, QList<Settled> *settled)
     entry.end = now;
     entry.mode = m.mode;
     entry.due = machineDue;
-    entry.received = shareOf(numberValue(m_received), machineDue, numberValue(m_due));
+    entry.received = shareOf(numberValue(m_received), machineDue, dueTotal);
     entry.discount = numberValue(m_discount);
     entry.cashier = m_desk.operatorName();
     entry.customer = m.customer;
@@ -211,7 +203,7 @@ bool Checkout::ClearJF(qint64 rowid, QList<Settled> *settled)
     idle.customer.clear();
     idle.idKind.clear();
     idle.idNumber.clear();
-    if (!machines.save(idle))
+    if (!MachineTable(db).save(idle))
         return false;
 
     OrderTable orders(db);
@@ -233,6 +225,25 @@ Checkout::Result Checkout::settle()
     if (m_rowid == 0)
         return result;
 
+    // The machines to settle, the selected one first, each with what it is due now. The money
+    // received is shared out by these dues, so a single machine gets all of it and the shares
+    // add up even when the figures on screen are minutes old.
+    Database &db = m_desk.db();
+    MachineTable machines(db);
+    QList<qint64> rows{m_rowid};
+    for (int i : std::as_const(m_selectedOthers))
+        rows.append(m_others.at(i).rowid);
+    QList<std::pair<Machine, double>> dues;
+    double dueTotal = 0;
+    for (qint64 rowid : std::as_const(rows)) {
+        if (const std::optional<Machine> m = machines.byRowid(rowid)) {
+            dues.append({*m, CountJF(db, *m)});
+            dueTotal += dues.constLast().second;
+        } else {
+            qCWarning(lcCheckout) << "machine row" << rowid << "is gone; nothing to settle";
+        }
+    }
+
     // What the settlement changes in the figures; put back when it does not go through.
     const QString discount = m_discount;
     const QString received = m_received;
@@ -249,7 +260,6 @@ Checkout::Result Checkout::settle()
         m_bill = bill;
     };
 
-    Database &db = m_desk.db();
     QList<Settled> settled;
     {
         Transaction transaction(db);
@@ -261,17 +271,13 @@ Checkout::Result Checkout::settle()
             }
             ok = false;
         }
-        ok = ok && ClearJF(m_rowid, &settled);
-        if (ok) {
+        const double shownDue = numberValue(m_due);
+        for (qsizetype i = 0; ok && i < dues.size(); ++i) {
+            ok = ClearJF(dues.at(i).first, dues.at(i).second, dueTotal, &settled);
             // The discount the first machine was paid at, applied to the others: the amount
             // received is recomputed from it, still less the first machine's prepaid amount.
-            const double due = numberValue(m_due);
-            if (due != 0)
-                setDiscountText(plainNumber(roundEven(numberValue(m_received) / due, 4) * 100));
-            for (int i : std::as_const(m_selectedOthers)) {
-                if (!(ok = ClearJF(m_others.at(i).rowid, &settled)))
-                    break;
-            }
+            if (ok && i == 0 && shownDue != 0)
+                setDiscountText(plainNumber(roundEven(numberValue(m_received) / shownDue, 4) * 100));
         }
         ok = ok && transaction.commit();
         if (!ok) {

@@ -30,7 +30,6 @@ public:
     struct OtherMachine
     {
         qint64 rowid = 0;
-        int position = 0;
         QString name;
     };
 
@@ -89,7 +88,8 @@ private:
     QString machineBill(const Machine &machine);
     void recomputeReceived();
     bool chargeCard(Result *result);
-    bool ClearJF(qint64 rowid, QList<Settled> *settled);
+    // Settles one machine due `machineDue` of `dueTotal` for all machines settled together.
+    bool ClearJF(const Machine &machine, double machineDue, double dueTotal, QList<Settled> *settled);
 
     FrontDesk &m_desk;
     qint64 m_rowid = 0;

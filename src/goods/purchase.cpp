@@ -40,12 +40,6 @@ bool ShoppingList::remove(int row)
     return true;
 }
 
-void ShoppingList::clear()
-{
-    m_lines.clear();
-    m_totalFormatted = false;
-}
-
 QStringList ShoppingList::row(int row) const
 {
     if (isTotalRow(row))

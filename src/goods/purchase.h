@@ -29,7 +29,6 @@ public:
     void add(const Article &article);
     // Removes the line shown in row `row` (0-based); the total line cannot be removed.
     bool remove(int row);
-    void clear();
 
     bool isEmpty() const { return m_lines.isEmpty(); }
     const QList<Line> &lines() const { return m_lines; }

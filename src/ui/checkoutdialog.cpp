@@ -54,7 +54,6 @@ CheckoutDialog::CheckoutDialog(FrontDesk &desk, QWidget *parent)
     }
     showFigures();
     // Opens collapsed: the toggle hides the bill.
-    m_details->setText(kHideDetails);
     toggleDetails();
 }
 
@@ -220,11 +219,6 @@ void CheckoutDialog::showBill()
     if (text.endsWith(u'\n'))
         text.chop(1);
     m_bill->setPlainText(text);
-}
-
-bool CheckoutDialog::isExpanded() const
-{
-    return m_details->text() == kHideDetails;
 }
 
 void CheckoutDialog::toggleDetails()

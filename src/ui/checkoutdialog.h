@@ -29,7 +29,6 @@ public:
     void useCard(const QString &number, const QString &password);
     // Prints the bill, as shown, on `printer`.
     void printBill(QPrinter &printer) const;
-    bool isExpanded() const;
 
 private:
     void buildWidgets();

@@ -213,35 +213,46 @@ void MainWindow::activateSelected()
 
 void MainWindow::openCheckout()
 {
-    runCheckout(nullptr, nullptr);
+    runCheckouts(true);
 }
 
 void MainWindow::openCheckoutWithCard(const QString &card, const QString &password)
 {
-    // Only a running session can be settled; an idle machine has nothing to pay.
-    const std::optional<Machine> machine = m_desk.selectedMachine();
-    if (!machine || !machine->inSession()) {
-        qCInfo(lcMainWindow) << "card checkout asked for a machine without a session";
-        return;
-    }
-    runCheckout(&card, &password);
+    m_cardPayments.append({m_desk.selected(), card, password});
+    runCheckouts(false);
 }
 
-void MainWindow::runCheckout(const QString *card, const QString *password)
+void MainWindow::runCheckouts(bool forSelected)
 {
-    // A client's card request may arrive while the operator is already checking out.
+    // A client's card payment approved while the operator is checking out waits its turn.
     if (m_checkoutOpen)
         return;
+    m_checkoutOpen = true;
+    if (forSelected)
+        showCheckout(nullptr);
+    while (!m_cardPayments.isEmpty()) {
+        const CardPayment payment = m_cardPayments.takeFirst();
+        m_desk.select(payment.position);
+        // Only a running session can be settled; an idle machine has nothing to pay.
+        const std::optional<Machine> machine = m_desk.selectedMachine();
+        if (machine && machine->inSession())
+            showCheckout(&payment);
+        else
+            qCInfo(lcMainWindow) << "card checkout asked for a machine without a session";
+    }
+    m_checkoutOpen = false;
+}
+
+void MainWindow::showCheckout(const CardPayment *payment)
+{
     CheckoutDialog dialog(m_desk, this);
     if (!dialog.isReady())
         return;
-    if (card)
-        dialog.useCard(*card, password ? *password : QString());
+    if (payment)
+        dialog.useCard(payment->card, payment->password);
     const QRect frame = frameGeometry();
     dialog.move(frame.left() + (frame.width() - dialog.width()) / 2, frame.top() + 100); // 1500 twips
-    m_checkoutOpen = true;
     dialog.exec();
-    m_checkoutOpen = false;
 }
 
 void MainWindow::openSessionStart(bool limitTime)

@@ -32,6 +32,7 @@ public:
     void popupBillingMenu(const QPoint &globalPos);
 
     // Checkout of the selected machine; with a card, paid from it once the operator settles.
+    // A card checkout asked for while another checkout is open follows when that one closes.
     void openCheckout();
     void openCheckoutWithCard(const QString &card, const QString &password);
 
@@ -46,7 +47,14 @@ private:
     void applyCommandStates();
     // Double-click or Enter on the selected entry.
     void activateSelected();
-    void runCheckout(const QString *card, const QString *password);
+    struct CardPayment
+    {
+        int position = 0;
+        QString card;
+        QString password;
+    };
+    void runCheckouts(bool forSelected);
+    void showCheckout(const CardPayment *payment);
     void openSessionStart(bool limitTime);
     void openChangeMachine();
     void openPurchase();
@@ -67,4 +75,6 @@ private:
     QAction *m_toolStart = nullptr;
     QAction *m_toolCheckout = nullptr;
     bool m_checkoutOpen = false;
+    // Card payments of clients approved while a checkout was open, taken up when it closes.
+    QList<CardPayment> m_cardPayments;
 };

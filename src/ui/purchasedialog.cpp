@@ -178,12 +178,6 @@ void PurchaseDialog::confirmPurchase()
     accept();
 }
 
-int PurchaseDialog::barTop() const
-{
-    const QList<int> sizes = d->splitter->sizes();
-    return d->splitter->mapTo(this, QPoint(0, 0)).y() + (sizes.isEmpty() ? 0 : sizes.first());
-}
-
 void PurchaseDialog::keepBarInRange()
 {
     const QList<int> sizes = d->splitter->sizes();

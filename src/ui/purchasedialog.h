@@ -14,9 +14,6 @@ public:
     explicit PurchaseDialog(FrontDesk &desk, QWidget *parent = nullptr);
     ~PurchaseDialog() override;
 
-    // Top of the bar between the two lists, in the dialog's coordinates.
-    int barTop() const;
-
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

@@ -1,61 +1,35 @@
 #include "billing/checkout.h"
-#include "billing/clientlink.h"
 #include "common/clock.h"
-#include "desk/frontdesk.h"
 #include "store/accounttables.h"
 #include "store/database.h"
 #include "store/goodstables.h"
 #include "store/journaltable.h"
 #include "store/machinetable.h"
-#include "support/teststore.h"
+#include "support/testdesk.h"
 
-#include <QSet>
 #include <QTest>
 
 namespace {
 
 const QDateTime kNow(QDate(2024, 5, 1), QTime(12, 0));
 
-class FakeLink final : public ClientLink
-{
-public:
-    bool hasConnection(const QString &ip) const override { return !ip.isEmpty(); }
-    void SendCommand(const QString &ip, const QString &word, Reach reach) override
-    {
-        sent << ip + u' ' + word + (reach == Reach::Every ? QStringLiteral(" (every)") : QString());
-    }
-    void sendMessageBox(const QString &ip, const QString &text) override
-    {
-        sent << ip + QStringLiteral(" msgb ") + text;
-    }
-
-    QStringList sent;
-};
-
 // A front desk on a fresh store: machine n is "n号机" at 192.168.0.n.
-struct Fixture
+struct Fixture : TestDesk
 {
     explicit Fixture(const QList<std::pair<double, int>> &ratesAndMinutes)
     {
-        ts.setTariff(1, 1);
+        store.setTariff(1, 1);
         int n = 0;
         for (const auto &[rate, minutes] : ratesAndMinutes) {
             ++n;
-            ts.addMachine(n, rate, QStringLiteral("S"), QStringLiteral("192.168.0.%1").arg(n));
+            store.addMachine(n, rate, QStringLiteral("S"), QStringLiteral("192.168.0.%1").arg(n));
             if (minutes >= 0)
-                ts.startSession(n, kNow.addSecs(-60 * minutes));
+                store.startSession(n, kNow.addSecs(-60 * minutes));
         }
-        QString error;
-        if (!desk.open(ts.path(), &error))
-            qFatal("cannot open the desk: %s", qPrintable(error));
-        desk.setLink(&link);
+        open();
         desk.setOperator(QStringLiteral("小王"), QStringLiteral("B"));
         desk.select(1);
     }
-
-    Database &db() { return desk.db(); }
-    Machine machine(int number) { return *MachineTable(db()).byNumber(number); }
-    void save(const Machine &m) { MachineTable(db()).save(m); }
 
     QString dump(const QString &table, int columns)
     {
@@ -81,10 +55,6 @@ struct Fixture
         Statement s = db().prepare(QStringLiteral("SELECT count(*) FROM ") + table);
         return s.next() ? int(s.integer(0)) : -1;
     }
-
-    TestStore ts;
-    FrontDesk desk;
-    FakeLink link;
 };
 
 Card card(const QString &number, double balance, const QString &customer = QString())
@@ -96,14 +66,6 @@ Card card(const QString &number, double balance, const QString &customer = QStri
     c.totalHours = 50;
     c.balance = balance;
     c.customer = customer;
-    return c;
-}
-
-Customer customer(const QString &number, const QString &name)
-{
-    Customer c;
-    c.number = number;
-    c.name = name;
     return c;
 }
 
@@ -223,7 +185,7 @@ private slots:
     {
         // Half-yuan rounding: the selected machine is due 5.5, the other 7.
         Fixture f({{3, 110}, {4.2, 100}});
-        f.ts.setTariff(1, 0.5);
+        f.store.setTariff(1, 0.5);
         Checkout c(f.desk);
         QVERIFY(c.open());
         QCOMPARE(c.dueText(), QStringLiteral("5.5"));
@@ -300,11 +262,38 @@ private slots:
         QCOMPARE(rows.at(1).received, 2.4); // (80% of 10 - 2) shared 4 of 10
     }
 
+    void staleFiguresStillShareWhatWasReceived()
+    {
+        // The dialog showed 5 (95 minutes at 3 per hour); settled 25 minutes later the machine
+        // is due 6, yet only the 5 taken may be written as received.
+        Fixture f({{3, 95}});
+        Checkout single(f.desk);
+        QVERIFY(single.open());
+        Clock::advanceSeconds(25 * 60);
+        QCOMPARE(single.settle().outcome, Checkout::Outcome::Settled);
+        const JournalEntry entry = JournalTable(f.db()).endedBetween(kNow, kNow.addDays(1)).at(0);
+        QCOMPARE(entry.due, 6.0);
+        QCOMPARE(entry.received, 5.0);
+
+        // Several machines: the shares still add up to what was received.
+        Fixture two({{6, 60}, {4, 60}}); // due 6 and 4 when shown
+        Clock::fix(kNow);
+        Checkout c(two.desk);
+        QVERIFY(c.open());
+        c.setSelectedOthers({0});
+        c.setReceivedText(QStringLiteral("10"));
+        Clock::advanceSeconds(10 * 60); // now due 7 and 5
+        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+        const QList<JournalEntry> rows = JournalTable(two.db()).endedBetween(kNow, kNow.addDays(1));
+        QCOMPARE(rows.at(0).received, 5.83);
+        QCOMPARE(rows.at(1).received, 4.17);
+    }
+
     void goodsMoveToTheSalesJournal()
     {
         Fixture f({{3, 60}, {3, 60}});
-        f.ts.addArticle(QStringLiteral("01"), QStringLiteral("可乐"), 2.5);
-        f.ts.addArticle(QStringLiteral("02"), QStringLiteral("面包"), 3);
+        f.store.addArticle(QStringLiteral("01"), QStringLiteral("可乐"), 2.5);
+        f.store.addArticle(QStringLiteral("02"), QStringLiteral("面包"), 3);
         OrderTable orders(f.db());
         orders.add({0, 1, QStringLiteral("01"), 2, kNow.addSecs(-600)});
         orders.add({0, 2, QStringLiteral("01"), 1, kNow.addSecs(-500)});
@@ -330,11 +319,14 @@ private slots:
     void customersAreCredited()
     {
         Fixture f({{3, 60}, {3, 60}});
-        CustomerTable customers(f.db());
-        customers.add(customer(QStringLiteral("00000001"), QStringLiteral("王五")));
-        customers.add(customer(QStringLiteral("00000002"), QString()));
+        f.store.addCustomer(QStringLiteral("00000001"), QStringLiteral("王五"));
+        f.store.addCustomer(QStringLiteral("00000002"), QString());
         Machine named = f.machine(1);
         named.customer = QStringLiteral("王五");
+        named.idKind = QStringLiteral("身份证");
+        named.idNumber = QStringLiteral("110101");
+        named.due = kNow.addSecs(600);
+        named.pauseStart = kNow.addSecs(-600); // no pause minutes: nothing deducted
         f.save(named);
 
         Checkout c(f.desk);
@@ -343,7 +335,17 @@ private slots:
         c.setReceivedText(QStringLiteral("5"));
         QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
 
-        const QList<Customer> all = customers.all();
+        const JournalEntry entry = JournalTable(f.db()).endedBetween(kNow, kNow).at(0);
+        QCOMPARE(entry.end, kNow);
+        QCOMPARE(entry.mode, QStringLiteral("N"));
+        QCOMPARE(entry.customer, QStringLiteral("王五"));
+        QCOMPARE(entry.idKind, QStringLiteral("身份证"));
+        QCOMPARE(entry.idNumber, QStringLiteral("110101"));
+        // The row is idle again in every session field.
+        QCOMPARE(f.dump(QStringLiteral("yxsjb"), 14).section(u'\n', 0, 0),
+                 QStringLiteral("1|1号机|192.168.0.1|3.0|S|<null>|<null>|<null>|0.0|0.0||||"));
+
+        const QList<Customer> all = CustomerTable(f.db()).all();
         QCOMPARE(all.at(0).spent, 2.5);
         QCOMPARE(all.at(0).visits, 1);
         QCOMPARE(all.at(0).lastVisit, kNow);
@@ -357,7 +359,7 @@ private slots:
     {
         Fixture f({{3, 180}}); // 9 yuan
         CardTable(f.db()).add(card(QStringLiteral("C1"), 20, QStringLiteral("00000007")));
-        CustomerTable(f.db()).add(customer(QStringLiteral("00000007"), QStringLiteral("李四")));
+        f.store.addCustomer(QStringLiteral("00000007"), QStringLiteral("李四"));
         Checkout c(f.desk);
         QVERIFY(c.open());
         c.setUseCard(true);
@@ -434,11 +436,11 @@ private slots:
         int failures = 0;
         for (int writes = 0; writes < 40; ++writes) {
             Fixture f({{3, 180}, {3, 60}});
-            f.ts.addArticle(QStringLiteral("01"), QStringLiteral("可乐"), 2.5);
+            f.store.addArticle(QStringLiteral("01"), QStringLiteral("可乐"), 2.5);
             OrderTable(f.db()).add({0, 1, QStringLiteral("01"), 2, kNow.addSecs(-600)});
             OrderTable(f.db()).add({0, 2, QStringLiteral("01"), 1, kNow.addSecs(-600)});
             CardTable(f.db()).add(card(QStringLiteral("C1"), 50, QStringLiteral("00000001")));
-            CustomerTable(f.db()).add(customer(QStringLiteral("00000001"), QStringLiteral("王五")));
+            f.store.addCustomer(QStringLiteral("00000001"), QStringLiteral("王五"));
             Machine named = f.machine(1);
             named.customer = QStringLiteral("王五");
             f.save(named);

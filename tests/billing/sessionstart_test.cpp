@@ -1,24 +1,12 @@
-#include "billing/clientlink.h"
 #include "billing/sessionstart.h"
 #include "common/clock.h"
-#include "desk/frontdesk.h"
 #include "store/accounttables.h"
 #include "store/machinetable.h"
-#include "store/settingstable.h"
-#include "support/teststore.h"
+#include "support/testdesk.h"
 
 #include <QTest>
 
 namespace {
-
-class FakeLink final : public ClientLink
-{
-public:
-    bool hasConnection(const QString &ip) const override { return !ip.isEmpty(); }
-    void SendCommand(const QString &ip, const QString &word, Reach) override { sent << ip + u' ' + word; }
-    void sendMessageBox(const QString &, const QString &) override {}
-    QStringList sent;
-};
 
 QDateTime at(int day, int hour, int minute)
 {
@@ -33,28 +21,13 @@ class SessionStartTest final : public QObject
 
 private:
     // A desk on a fresh store with machine 1 (rate 3, IP 10.0.0.1) and machine 2.
-    struct Fixture
+    struct Fixture : TestDesk
     {
-        TestStore store;
-        FrontDesk desk;
-        FakeLink link;
-
         Fixture()
         {
             store.addMachine(1, 3, QStringLiteral("S"), QStringLiteral("10.0.0.1"));
             store.addMachine(2, 2);
-            QString error;
-            if (!desk.open(store.path(), &error))
-                qFatal("%s", qPrintable(error));
-            desk.setLink(&link);
-        }
-        Machine machine(int position) { return *MachineTable(desk.db()).at(position); }
-        void setWindow(QTime start, QTime end)
-        {
-            Settings s = SettingsTable(desk.db()).read().value_or(Settings{});
-            s.overnightStart = start;
-            s.overnightEnd = end;
-            SettingsTable(desk.db()).save(s);
+            open();
         }
     };
 
@@ -153,7 +126,7 @@ private slots:
         Fixture f;
         Machine m = f.machine(1);
         m.prepaid = 7; // left by an earlier checkout
-        MachineTable(f.desk.db()).save(m);
+        f.save(m);
         QVERIFY(SessionStart::startTiming(
             f.desk, 1, input(QString(), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("20")),
             false));
@@ -161,23 +134,18 @@ private slots:
         QVERIFY(!m.due.isValid());
         QCOMPARE(m.prepaid, 7.0);
         QVERIFY(m.customer.isEmpty());
-        QVERIFY(CustomerTable(f.desk.db()).all().isEmpty());
+        QVERIFY(CustomerTable(f.db()).all().isEmpty());
     }
 
     void registersNewCustomerWithNextNumber()
     {
         Fixture f;
-        CustomerTable customers(f.desk.db());
-        for (const auto &[number, name] : {std::pair{QStringLiteral("00000001"), QStringLiteral("甲")},
-                                           std::pair{QStringLiteral("00000003"), QStringLiteral("乙")}}) {
-            Customer c;
-            c.number = number;
-            c.name = name;
-            QVERIFY(customers.add(c));
-        }
-        QVERIFY(SessionStart::isNewCustomer(f.desk.db(), QStringLiteral("丙")));
-        QVERIFY(!SessionStart::isNewCustomer(f.desk.db(), QStringLiteral("甲")));
-        QVERIFY(!SessionStart::isNewCustomer(f.desk.db(), QString()));
+        f.store.addCustomer(QStringLiteral("00000001"), QStringLiteral("甲"));
+        f.store.addCustomer(QStringLiteral("00000003"), QStringLiteral("乙"));
+        CustomerTable customers(f.db());
+        QVERIFY(SessionStart::isNewCustomer(f.db(), QStringLiteral("丙")));
+        QVERIFY(!SessionStart::isNewCustomer(f.db(), QStringLiteral("甲")));
+        QVERIFY(!SessionStart::isNewCustomer(f.db(), QString()));
 
         QVERIFY(SessionStart::startTiming(f.desk, 1, input(QStringLiteral("丙")), true));
         const std::optional<Customer> c = customers.byName(QStringLiteral("丙"));
@@ -192,7 +160,7 @@ private slots:
     {
         Fixture f;
         QVERIFY(SessionStart::startTiming(f.desk, 1, input(QStringLiteral("丁")), false));
-        QVERIFY(CustomerTable(f.desk.db()).all().isEmpty());
+        QVERIFY(CustomerTable(f.db()).all().isEmpty());
         QCOMPARE(f.machine(1).customer, QStringLiteral("丁"));
         QCOMPARE(f.machine(1).status, QStringLiteral("Y"));
     }
@@ -213,29 +181,35 @@ private slots:
     void overnightOutsideWindowIsRefused()
     {
         Fixture f;
-        f.setWindow(QTime(22, 0), QTime(8, 0));
+        f.store.setOvernightWindow(QTime(22, 0), QTime(8, 0));
         Clock::fix(at(14, 21, 30));
-        QCOMPARE(SessionStart::overnightRefusal(f.desk.db()),
+        QCOMPARE(SessionStart::overnightRefusal(f.db()),
                  QStringLiteral("还未到通宵时间！\r\n通宵时间：22:00:00 至 08:00:00"));
         QString error;
         QVERIFY(!SessionStart::startOvernight(f.desk, 1, input(QStringLiteral("戊")), true, &error));
         QCOMPARE(error, QStringLiteral("还未到通宵时间！\r\n通宵时间：22:00:00 至 08:00:00"));
         QCOMPARE(f.machine(1).status, QStringLiteral("S"));
-        QVERIFY(CustomerTable(f.desk.db()).all().isEmpty());
+        QVERIFY(CustomerTable(f.db()).all().isEmpty());
         QVERIFY(f.link.sent.isEmpty());
     }
 
     void overnightStarts()
     {
         Fixture f;
-        f.setWindow(QTime(22, 0), QTime(8, 0));
+        f.store.setOvernightWindow(QTime(22, 0), QTime(8, 0));
         Clock::fix(at(14, 23, 0));
-        QVERIFY(!SessionStart::overnightRefusal(f.desk.db()));
-        QVERIFY(SessionStart::startOvernight(f.desk, 1, input(), false));
+        QVERIFY(!SessionStart::overnightRefusal(f.db()));
+        // Without a time limit an amount typed is not taken as prepaid.
+        QVERIFY(SessionStart::startOvernight(
+            f.desk, 1, input(QStringLiteral("壬"), QString(), QString(), QStringLiteral("10")), false));
         Machine m = f.machine(1);
         QCOMPARE(m.mode, QStringLiteral("P"));
         QCOMPARE(m.status, QStringLiteral("Y"));
+        QCOMPARE(m.start, at(14, 23, 0));
         QCOMPARE(m.due, at(15, 8, 0));
+        QCOMPARE(m.prepaid, 0.0);
+        QCOMPARE(m.customer, QStringLiteral("壬"));
+        QCOMPARE(m.idKind, QStringLiteral("身份证"));
         QCOMPARE(f.link.sent, QStringList{QStringLiteral("10.0.0.1 start")});
 
         // A time limit replaces the overnight due time.
@@ -264,7 +238,7 @@ private slots:
         QCOMPARE(m.prepaid, 6.5);
         QCOMPARE(m.start, at(14, 10, 0));
         QCOMPARE(f.link.sent.size(), 1); // only the start
-        QVERIFY(CustomerTable(f.desk.db()).all().isEmpty());
+        QVERIFY(CustomerTable(f.db()).all().isEmpty());
 
         // No limit keeps the due time; an amount that is no number stores 0.
         QVERIFY(SessionStart::changeSession(
@@ -286,12 +260,12 @@ private slots:
     void failedWriteStartsNothing()
     {
         Fixture f;
-        f.desk.db().failWritesAfter(1); // the customer goes in, the machine row fails
+        f.db().failWritesAfter(1); // the customer goes in, the machine row fails
         QString error;
         QVERIFY(!SessionStart::startTiming(f.desk, 1, input(QStringLiteral("辛")), true, &error));
-        f.desk.db().failWritesAfter(-1);
+        f.db().failWritesAfter(-1);
         QVERIFY(!error.isEmpty());
-        QVERIFY(CustomerTable(f.desk.db()).all().isEmpty());
+        QVERIFY(CustomerTable(f.db()).all().isEmpty());
         QCOMPARE(f.machine(1).status, QStringLiteral("S"));
         QVERIFY(f.link.sent.isEmpty());
     }

@@ -1,10 +1,9 @@
 #include "common/clock.h"
-#include "desk/frontdesk.h"
 #include "goods/orders.h"
 #include "goods/purchase.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
-#include "support/teststore.h"
+#include "support/testdesk.h"
 
 #include <QTest>
 
@@ -74,15 +73,14 @@ private slots:
 
     void confirmRecordsLinesAndLowersStock()
     {
-        TestStore store;
-        store.addMachine(1);
-        store.addMachine(2);
-        store.startSession(2, kNow.addSecs(-600));
-        store.addArticle(QStringLiteral("00000001"), QStringLiteral("可乐"), 2.5, 20);
-        store.addArticle(QStringLiteral("00000002"), QStringLiteral("面包"), 4, 1);
-        FrontDesk desk;
-        QString openError;
-        QVERIFY2(desk.open(store.path(), &openError), qPrintable(openError));
+        TestDesk t;
+        t.store.addMachine(1);
+        t.store.addMachine(2);
+        t.store.startSession(2, kNow.addSecs(-600));
+        t.store.addArticle(QStringLiteral("00000001"), QStringLiteral("可乐"), 2.5, 20);
+        t.store.addArticle(QStringLiteral("00000002"), QStringLiteral("面包"), 4, 1);
+        t.open();
+        FrontDesk &desk = t.desk;
         QVERIFY(recordOrder(desk.db(), 2, QStringLiteral("00000001"), 1, kNow.addSecs(-300)));
 
         ShoppingList list;
@@ -108,14 +106,13 @@ private slots:
 
     void linesWithoutAUniqueNameGoByNumber()
     {
-        TestStore store;
-        store.addMachine(1);
-        store.addArticle(QStringLiteral("00000001"), QStringLiteral("可乐"), 2.5, 20);
-        store.addArticle(QStringLiteral("00000002"), QStringLiteral("可乐"), 3, 20);
-        store.addArticle(QStringLiteral("00000003"), QStringLiteral("面包"), 4, 20);
-        FrontDesk desk;
-        QString openError;
-        QVERIFY2(desk.open(store.path(), &openError), qPrintable(openError));
+        TestDesk t;
+        t.store.addMachine(1);
+        t.store.addArticle(QStringLiteral("00000001"), QStringLiteral("可乐"), 2.5, 20);
+        t.store.addArticle(QStringLiteral("00000002"), QStringLiteral("可乐"), 3, 20);
+        t.store.addArticle(QStringLiteral("00000003"), QStringLiteral("面包"), 4, 20);
+        t.open();
+        FrontDesk &desk = t.desk;
 
         ShoppingList list;
         list.add(article(QStringLiteral("00000002"), QStringLiteral("可乐"), 3));
@@ -130,13 +127,12 @@ private slots:
 
     void failedConfirmRecordsNothing()
     {
-        TestStore store;
-        store.addMachine(1);
-        store.addArticle(QStringLiteral("00000001"), QStringLiteral("可乐"), 2.5, 20);
-        store.addArticle(QStringLiteral("00000002"), QStringLiteral("面包"), 4, 20);
-        FrontDesk desk;
-        QString openError;
-        QVERIFY2(desk.open(store.path(), &openError), qPrintable(openError));
+        TestDesk t;
+        t.store.addMachine(1);
+        t.store.addArticle(QStringLiteral("00000001"), QStringLiteral("可乐"), 2.5, 20);
+        t.store.addArticle(QStringLiteral("00000002"), QStringLiteral("面包"), 4, 20);
+        t.open();
+        FrontDesk &desk = t.desk;
         ShoppingList list;
         QString error;
         QVERIFY(!Purchase::confirm(desk, 1, list, &error));

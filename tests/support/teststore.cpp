@@ -1,5 +1,6 @@
 #include "teststore.h"
 
+#include "store/accounttables.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
 #include "store/settingstable.h"
@@ -45,4 +46,23 @@ void TestStore::setTariff(double minimum, double unit, double overnight)
     s.roundingUnit = unit;
     s.overnightPrice = overnight;
     SettingsTable(db()).save(s);
+}
+
+void TestStore::setOvernightWindow(const QTime &start, const QTime &end)
+{
+    Settings s = SettingsTable(db()).read().value_or(Settings{});
+    s.overnightStart = start;
+    s.overnightEnd = end;
+    SettingsTable(db()).save(s);
+}
+
+void TestStore::addCustomer(const QString &number, const QString &name, const QString &idKind,
+                            const QString &idNumber)
+{
+    Customer c;
+    c.number = number;
+    c.name = name;
+    c.idKind = idKind;
+    c.idNumber = idNumber;
+    CustomerTable(db()).add(c);
 }

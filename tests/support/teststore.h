@@ -23,6 +23,9 @@ public:
     Machine startSession(int number, const QDateTime &start, const QString &mode = QStringLiteral("N"));
     void addArticle(const QString &number, const QString &name, double price, double stock = 100);
     void setTariff(double minimum, double unit, double overnight = 10);
+    void setOvernightWindow(const QTime &start, const QTime &end);
+    void addCustomer(const QString &number, const QString &name, const QString &idKind = QString(),
+                     const QString &idNumber = QString());
 
 private:
     QTemporaryDir m_dir;

@@ -1,7 +1,6 @@
-#include "common/clock.h"
-#include "desk/frontdesk.h"
 #include "store/machinetable.h"
-#include "support/teststore.h"
+#include "support/testdesk.h"
+#include "support/uitest.h"
 #include "ui/changemachinedialog.h"
 #include "ui/messages.h"
 
@@ -13,36 +12,37 @@ namespace {
 
 const QDateTime kStart(QDate(2002, 3, 14), QTime(9, 0));
 
+// Machines 1 to `count` standing by but machine 1, which bills and is selected.
+struct Fixture : TestDesk
+{
+    explicit Fixture(int count)
+    {
+        for (int n = 1; n <= count; ++n)
+            store.addMachine(n, 3, QStringLiteral("S"));
+        store.startSession(1, kStart);
+        open();
+        desk.select(1);
+    }
+};
+
 } // namespace
 
-class ChangeMachineDialogTest final : public QObject
+class ChangeMachineDialogTest final : public UiTest
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase() { Messages::setScripted(true); }
-    void init()
-    {
-        Clock::fix(kStart.addSecs(600));
-        Messages::takeShownTexts();
-    }
-    void cleanup() { Clock::release(); }
+public:
+    ChangeMachineDialogTest() : UiTest(kStart.addSecs(600)) {}
 
+private slots:
     void movesToTheChosenMachine()
     {
-        TestStore store;
-        for (int n = 1; n <= 4; ++n)
-            store.addMachine(n, 3, QStringLiteral("S"));
-        store.startSession(1, kStart);
-        Machine paused = store.startSession(3, kStart);
+        Fixture t(4);
+        Machine paused = t.store.startSession(3, kStart);
         paused.status = QStringLiteral("P");
-        MachineTable(store.db()).save(paused);
-        FrontDesk desk;
-        QString error;
-        QVERIFY2(desk.open(store.path(), &error), qPrintable(error));
-        desk.select(1);
+        t.save(paused);
 
-        ChangeMachineDialog dialog(desk);
+        ChangeMachineDialog dialog(t.desk);
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("换机管理"));
         auto *list = dialog.findChild<QListWidget *>(QStringLiteral("candidateList"));
@@ -59,35 +59,28 @@ private slots:
         QVERIFY(confirm->isEnabled());
         QTest::mouseClick(confirm, Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(MachineTable(desk.db()).at(4)->start, kStart);
-        QCOMPARE(MachineTable(desk.db()).at(4)->status, QStringLiteral("Y"));
-        QVERIFY(!MachineTable(desk.db()).at(1)->start.isValid());
-        QCOMPARE(desk.selected(), 4);
+        QCOMPARE(MachineTable(t.db()).at(4)->start, kStart);
+        QCOMPARE(MachineTable(t.db()).at(4)->status, QStringLiteral("Y"));
+        QVERIFY(!MachineTable(t.db()).at(1)->start.isValid());
+        QCOMPARE(t.desk.selected(), 4);
         QVERIFY(Messages::takeShownTexts().isEmpty());
     }
 
     void targetTakenMeanwhileIsRefused()
     {
-        TestStore store;
-        store.addMachine(1, 3, QStringLiteral("S"));
-        store.addMachine(2, 3, QStringLiteral("S"));
-        store.startSession(1, kStart);
-        FrontDesk desk;
-        QString error;
-        QVERIFY2(desk.open(store.path(), &error), qPrintable(error));
-        desk.select(1);
+        Fixture t(2);
 
-        ChangeMachineDialog dialog(desk);
+        ChangeMachineDialog dialog(t.desk);
         dialog.show();
         auto *list = dialog.findChild<QListWidget *>(QStringLiteral("candidateList"));
         list->setCurrentRow(0);
-        store.startSession(2, kStart.addSecs(300)); // a client started machine 2 meanwhile
+        t.store.startSession(2, kStart.addSecs(300)); // a client started machine 2 meanwhile
         QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("confirmButton")), Qt::LeftButton);
         QCOMPARE(Messages::takeShownTexts().size(), 1);
         QVERIFY(dialog.isVisible());
         QCOMPARE(list->count(), 0);
-        QCOMPARE(MachineTable(desk.db()).at(1)->start, kStart);
-        QCOMPARE(MachineTable(desk.db()).at(2)->start, kStart.addSecs(300));
+        QCOMPARE(MachineTable(t.db()).at(1)->start, kStart);
+        QCOMPARE(MachineTable(t.db()).at(2)->start, kStart.addSecs(300));
     }
 };
 

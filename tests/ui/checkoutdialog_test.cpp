@@ -1,10 +1,8 @@
-#include "billing/clientlink.h"
-#include "common/clock.h"
-#include "desk/frontdesk.h"
 #include "store/accounttables.h"
 #include "store/journaltable.h"
 #include "store/machinetable.h"
-#include "support/teststore.h"
+#include "support/testdesk.h"
+#include "support/uitest.h"
 #include "ui/checkoutdialog.h"
 #include "ui/messages.h"
 
@@ -23,65 +21,32 @@ namespace {
 
 const QDateTime kNow(QDate(2024, 5, 1), QTime(12, 0));
 
-class FakeLink final : public ClientLink
-{
-public:
-    bool hasConnection(const QString &ip) const override { return !ip.isEmpty(); }
-    void SendCommand(const QString &ip, const QString &word, Reach) override { sent << ip + u' ' + word; }
-    void sendMessageBox(const QString &, const QString &) override {}
-    QStringList sent;
-};
-
-// Machine 1 running 95 minutes at 3 yuan per hour (due 5) with a drink, machine 2 running an
-// hour at 4 yuan per hour (due 4).
-struct Fixture
+// Machine 1 running 95 minutes at 3 yuan per hour (due 5), machine 2 running an hour at 4
+// yuan per hour (due 4).
+struct Fixture : TestDesk
 {
     Fixture()
     {
-        ts.setTariff(1, 1);
-        ts.addMachine(1, 3, QStringLiteral("S"), QStringLiteral("10.0.0.1"));
-        ts.addMachine(2, 4, QStringLiteral("S"), QStringLiteral("10.0.0.2"));
-        ts.startSession(1, kNow.addSecs(-95 * 60));
-        ts.startSession(2, kNow.addSecs(-3600));
-        QString error;
-        if (!desk.open(ts.path(), &error))
-            qFatal("cannot open the desk: %s", qPrintable(error));
-        desk.setLink(&link);
+        store.setTariff(1, 1);
+        store.addMachine(1, 3, QStringLiteral("S"), QStringLiteral("10.0.0.1"));
+        store.addMachine(2, 4, QStringLiteral("S"), QStringLiteral("10.0.0.2"));
+        store.startSession(1, kNow.addSecs(-95 * 60));
+        store.startSession(2, kNow.addSecs(-3600));
+        open();
         desk.select(1);
     }
-
-    TestStore ts;
-    FrontDesk desk;
-    FakeLink link;
 };
-
-template <typename T> T *child(QWidget &parent, const char *name)
-{
-    T *w = parent.findChild<T *>(QString::fromLatin1(name));
-    if (!w)
-        qFatal("no child %s", name);
-    return w;
-}
 
 } // namespace
 
-class CheckoutDialogTest : public QObject
+class CheckoutDialogTest : public UiTest
 {
     Q_OBJECT
 
-private slots:
-    void init()
-    {
-        Clock::fix(kNow);
-        Messages::setScripted(true);
-        Messages::takeShownTexts();
-    }
-    void cleanup()
-    {
-        Clock::release();
-        Messages::setScripted(false);
-    }
+public:
+    CheckoutDialogTest() : UiTest(kNow) {}
 
+private slots:
     void opensCollapsedWithTheFigures()
     {
         Fixture f;
@@ -150,7 +115,7 @@ private slots:
         // Enter after typing an amount settles nothing.
         QTest::keyClick(received, Qt::Key_Return);
         QVERIFY(dialog.isVisible());
-        QCOMPARE(MachineTable(f.desk.db()).byNumber(1)->status, QStringLiteral("Y"));
+        QCOMPARE(MachineTable(f.db()).byNumber(1)->status, QStringLiteral("Y"));
     }
 
     void settleWritesAndCloses()
@@ -161,9 +126,9 @@ private slots:
         child<QListWidget>(dialog, "lstMachines")->item(0)->setSelected(true);
         QTest::mouseClick(child<QPushButton>(dialog, "cmdSettleShutdown"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(JournalTable(f.desk.db()).endedBetween(kNow, kNow).size(), 2);
+        QCOMPARE(JournalTable(f.db()).endedBetween(kNow, kNow).size(), 2);
         QCOMPARE(f.link.sent, QStringList({QStringLiteral("10.0.0.1 stop"), QStringLiteral("10.0.0.2 stop"),
-                                           QStringLiteral("10.0.0.2 shutdown")}));
+                                           QStringLiteral("10.0.0.2 shutdown (every)")}));
     }
 
     void refusedCardKeepsTheDialogOpen()
@@ -175,7 +140,7 @@ private slots:
         c.total = 100;
         c.totalHours = 50;
         c.balance = 1;
-        CardTable(f.desk.db()).add(c);
+        CardTable(f.db()).add(c);
         CheckoutDialog dialog(f.desk);
         dialog.useCard(QStringLiteral("8001"), QStringLiteral("pw"));
         dialog.show();
@@ -186,7 +151,7 @@ private slots:
                  QStringList(QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：1")));
         QVERIFY(dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(MachineTable(f.desk.db()).byNumber(1)->status, QStringLiteral("Y"));
+        QCOMPARE(MachineTable(f.db()).byNumber(1)->status, QStringLiteral("Y"));
         QVERIFY(f.link.sent.isEmpty());
 
         // A wrong password is told apart.
@@ -224,11 +189,9 @@ private slots:
 
     void withoutSelectionThereIsNothingToCheckOut()
     {
-        TestStore ts;
-        FrontDesk desk;
-        QString error;
-        QVERIFY(desk.open(ts.path(), &error));
-        CheckoutDialog dialog(desk);
+        TestDesk empty;
+        empty.open();
+        CheckoutDialog dialog(empty.desk);
         QVERIFY(!dialog.isReady());
     }
 };

@@ -1,14 +1,13 @@
-#include "billing/clientlink.h"
-#include "common/clock.h"
-#include "desk/frontdesk.h"
 #include "store/machinetable.h"
-#include "support/teststore.h"
+#include "support/testdesk.h"
+#include "support/uitest.h"
 #include "ui/changemachinedialog.h"
 #include "ui/checkoutdialog.h"
 #include "ui/mainwindow.h"
 #include "ui/messages.h"
 #include "ui/purchasedialog.h"
 #include "ui/sessionstartdialog.h"
+#include "ui/timedmessagebox.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -16,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -25,28 +25,16 @@ namespace {
 
 const QDateTime kNow(QDate(2024, 5, 1), QTime(12, 0));
 
-class FakeLink final : public ClientLink
-{
-public:
-    bool hasConnection(const QString &ip) const override { return !ip.isEmpty(); }
-    void SendCommand(const QString &ip, const QString &word, Reach) override { sent << ip + u' ' + word; }
-    void sendMessageBox(const QString &, const QString &) override {}
-    QStringList sent;
-};
-
 // Machine 1 standing by, 2 billing, 3 off.
-struct Fixture
+struct Fixture : TestDesk
 {
     Fixture()
     {
-        ts.addMachine(1, 3, QStringLiteral("S"), QStringLiteral("10.0.0.1"));
-        ts.addMachine(2, 3, QStringLiteral("S"), QStringLiteral("10.0.0.2"));
-        ts.addMachine(3, 3, QStringLiteral("N"));
-        ts.startSession(2, kNow.addSecs(-3600));
-        QString error;
-        if (!desk.open(ts.path(), &error))
-            qFatal("cannot open the desk: %s", qPrintable(error));
-        desk.setLink(&link);
+        store.addMachine(1, 3, QStringLiteral("S"), QStringLiteral("10.0.0.1"));
+        store.addMachine(2, 3, QStringLiteral("S"), QStringLiteral("10.0.0.2"));
+        store.addMachine(3, 3, QStringLiteral("N"));
+        store.startSession(2, kNow.addSecs(-3600));
+        open();
         window = std::make_unique<MainWindow>(desk);
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get()))
@@ -60,9 +48,6 @@ struct Fixture
         return view()->visualRect(view()->model()->index(position - 1, 0)).center();
     }
 
-    TestStore ts;
-    FrontDesk desk;
-    FakeLink link;
     std::unique_ptr<MainWindow> window;
 };
 
@@ -94,22 +79,14 @@ QStringList texts(const QList<QAction *> &actions)
 
 } // namespace
 
-class MainWindowTest : public QObject
+class MainWindowTest : public UiTest
 {
     Q_OBJECT
 
-private slots:
-    void init()
-    {
-        Clock::fix(kNow);
-        Messages::setScripted(true);
-    }
-    void cleanup()
-    {
-        Clock::release();
-        Messages::setScripted(false);
-    }
+public:
+    MainWindowTest() : UiTest(kNow) {}
 
+private slots:
     void billingMenuAndToolbar()
     {
         Fixture f;
@@ -153,7 +130,7 @@ private slots:
         Fixture f;
         f.desk.select(1);
         QVERIFY(!f.action(QStringLiteral("mnuCheckout"))->isEnabled());
-        MachineTable machines(f.desk.db());
+        MachineTable machines(f.db());
         Machine m = *machines.byNumber(1);
         m.status = QStringLiteral("Y");
         m.start = kNow;
@@ -251,7 +228,7 @@ private slots:
         QCOMPARE(card, QStringLiteral("8001"));
         QCOMPARE(password, QStringLiteral("pw"));
         // Closing it settles nothing.
-        QCOMPARE(MachineTable(f.desk.db()).byNumber(2)->status, QStringLiteral("Y"));
+        QCOMPARE(MachineTable(f.db()).byNumber(2)->status, QStringLiteral("Y"));
         QVERIFY(f.link.sent.isEmpty());
 
         // A machine without a session has nothing to settle.
@@ -260,6 +237,62 @@ private slots:
                      emit f.desk.checkoutWithCardRequested(QStringLiteral("8001"), QStringLiteral("pw"));
                  }),
                  QString());
+    }
+
+    void timedQuestionIsAnsweredOverAnOpenDialog()
+    {
+        // A client's question arrives while the operator has checkout open: its box must take
+        // the operator's click, not wait behind the dialog.
+        Fixture f;
+        TimedQuestionPresenter presenter(f.window.get());
+        f.desk.questions().setPresenter(&presenter);
+        f.desk.select(2);
+        std::optional<Answer> answer;
+        int selectedWhileBlocked = 0;
+        const QString opened = modalOpenedBy(
+            [&] { f.action(QStringLiteral("mnuCheckout"))->trigger(); },
+            [&](QDialog *) {
+                Question q;
+                q.text = QStringLiteral("1号机要求开机，是否同意？");
+                f.desk.questions().ask(q, [&](Answer a) { answer = a; });
+                TimedMessageBox *box = presenter.currentBox();
+                QVERIFY(QTest::qWaitForWindowExposed(box));
+                // Clicks go through the window system, which holds them back from blocked
+                // windows: the list behind the dialog is not reached, the box is.
+                QTest::mouseClick(f.window->windowHandle(), Qt::LeftButton, {},
+                                  f.view()->viewport()->mapTo(f.window.get(), f.entryCenter(3)));
+                selectedWhileBlocked = f.desk.selected();
+                QPushButton *yes = box->firstButton();
+                QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {},
+                                  yes->mapTo(box, yes->rect().center()));
+            });
+        QCOMPARE(opened, QStringLiteral("CheckoutDialog"));
+        QCOMPARE(selectedWhileBlocked, 2);
+        QCOMPARE(answer, std::optional<Answer>(Answer::Yes));
+        f.desk.questions().setPresenter(nullptr);
+    }
+
+    void cardRequestDuringACheckoutFollowsIt()
+    {
+        Fixture f;
+        f.desk.select(2);
+        QStringList opened; // captions, "+card" where the card is filled in
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            const bool card = dialog->findChild<QCheckBox *>(QStringLiteral("chkCard"))->isChecked();
+            opened << dialog->windowTitle() + (card ? QStringLiteral("+card") : QString());
+            if (opened.size() == 1)
+                emit f.desk.checkoutWithCardRequested(QStringLiteral("8001"), QStringLiteral("pw"));
+            dialog->reject();
+        });
+        closer.start(0);
+        f.action(QStringLiteral("mnuCheckout"))->trigger();
+        closer.stop();
+        QCOMPARE(opened,
+                 (QStringList{QStringLiteral("2号机->要结帐？"), QStringLiteral("2号机->要结帐？+card")}));
     }
 };
 

@@ -1,7 +1,6 @@
-#include "common/clock.h"
-#include "desk/frontdesk.h"
 #include "store/goodstables.h"
-#include "support/teststore.h"
+#include "support/testdesk.h"
+#include "support/uitest.h"
 #include "ui/messages.h"
 #include "ui/purchasedialog.h"
 
@@ -16,11 +15,8 @@ namespace {
 
 const QDateTime kNow(QDate(2002, 3, 14), QTime(20, 0));
 
-struct Fixture
+struct Fixture : TestDesk
 {
-    TestStore store;
-    FrontDesk desk;
-
     Fixture()
     {
         store.addMachine(1);
@@ -28,9 +24,7 @@ struct Fixture
         store.startSession(2, kNow.addSecs(-600));
         store.addArticle(QStringLiteral("00000001"), QStringLiteral("可乐"), 2.5, 20);
         store.addArticle(QStringLiteral("00000002"), QStringLiteral("面包"), 4, 10);
-        QString error;
-        if (!desk.open(store.path(), &error))
-            qFatal("%s", qPrintable(error));
+        open();
         desk.select(2);
     }
 };
@@ -52,20 +46,14 @@ void click(QDialog &dialog, const QString &button)
 
 } // namespace
 
-class PurchaseDialogTest final : public QObject
+class PurchaseDialogTest final : public UiTest
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase() { Messages::setScripted(true); }
-    void init()
-    {
-        Clock::fix(kNow);
-        Messages::takeShownTexts();
-        Messages::setNextAnswers({});
-    }
-    void cleanup() { Clock::release(); }
+public:
+    PurchaseDialogTest() : UiTest(kNow) {}
 
+private slots:
     void buildsTheShoppingList()
     {
         Fixture f;
@@ -116,8 +104,8 @@ private slots:
                      QStringLiteral("你确实要选购选中的商品吗？总价格为：2.5\r\n如果一经确认则不能退货！")});
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QVERIFY(OrderTable(f.desk.db()).linesOf(2).isEmpty());
-        QCOMPARE(ArticleTable(f.desk.db()).byNumber(QStringLiteral("00000001"))->stock, 20.0);
+        QVERIFY(OrderTable(f.db()).linesOf(2).isEmpty());
+        QCOMPARE(ArticleTable(f.db()).byNumber(QStringLiteral("00000001"))->stock, 20.0);
     }
 
     void confirmBooksToTheSelectedMachine()
@@ -137,8 +125,23 @@ private slots:
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown.at(1), QStringLiteral("已经记帐完毕，请点收商品！"));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(OrderTable(f.desk.db()).goodsTotal(2), 9.0);
+        QCOMPARE(OrderTable(f.db()).goodsTotal(2), 9.0);
         QCOMPARE(f.desk.machineList().at(2)->columns.at(6), QStringLiteral("9.00元"));
+    }
+
+    void goodsGoToTheEntryPositionNotTheRowNumber()
+    {
+        Fixture f;
+        Machine second = f.machine(2);
+        second.number = 9;
+        f.save(second);
+        PurchaseDialog dialog(f.desk);
+        dialog.show();
+        click(dialog, QStringLiteral("addButton"));
+        Messages::setNextAnswers({QMessageBox::Ok});
+        click(dialog, QStringLiteral("confirmButton"));
+        QCOMPARE(OrderTable(f.db()).linesOf(2).size(), 1);
+        QVERIFY(OrderTable(f.db()).linesOf(9).isEmpty());
     }
 
     void barStaysBetweenOneAndThreeFifths()

@@ -1,9 +1,8 @@
 #include "common/clock.h"
-#include "desk/frontdesk.h"
 #include "store/accounttables.h"
 #include "store/machinetable.h"
-#include "store/settingstable.h"
-#include "support/teststore.h"
+#include "support/testdesk.h"
+#include "support/uitest.h"
 #include "ui/messages.h"
 #include "ui/sessionstartdialog.h"
 
@@ -17,11 +16,8 @@ namespace {
 const QDateTime kNow(QDate(2002, 3, 14), QTime(21, 30));
 
 // Machine 1 at 2.5 yuan per hour stands by; machine 2 at 2 yuan per hour bills with 5 paid.
-struct Fixture
+struct Fixture : TestDesk
 {
-    TestStore store;
-    FrontDesk desk;
-
     Fixture()
     {
         store.addMachine(1, 2.5, QStringLiteral("S"));
@@ -30,66 +26,45 @@ struct Fixture
         m.prepaid = 5;
         m.customer = QStringLiteral("甲");
         MachineTable(store.db()).save(m);
-        Customer c;
-        c.number = QStringLiteral("00000001");
-        c.name = QStringLiteral("甲");
-        c.idKind = QStringLiteral("学生证");
-        c.idNumber = QStringLiteral("2002");
-        CustomerTable(store.db()).add(c);
-        QString error;
-        if (!desk.open(store.path(), &error))
-            qFatal("%s", qPrintable(error));
+        store.addCustomer(QStringLiteral("00000001"), QStringLiteral("甲"), QStringLiteral("学生证"),
+                          QStringLiteral("2002"));
+        open();
     }
-    Machine machine(int position) { return *MachineTable(desk.db()).at(position); }
 };
-
-template <typename T> T *child(QWidget &parent, const QString &name)
-{
-    T *w = parent.findChild<T *>(name);
-    if (!w)
-        qFatal("no control %s", qPrintable(name));
-    return w;
-}
 
 } // namespace
 
-class SessionStartDialogTest final : public QObject
+class SessionStartDialogTest final : public UiTest
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase() { Messages::setScripted(true); }
-    void init()
-    {
-        Clock::fix(kNow);
-        Messages::takeShownTexts();
-        Messages::setNextAnswers({});
-    }
-    void cleanup() { Clock::release(); }
+public:
+    SessionStartDialogTest() : UiTest(kNow) {}
 
+private slots:
     void modesSetTitleAndCommands()
     {
         Fixture f;
         f.desk.select(1);
         SessionStartDialog start(f.desk, SessionStartDialog::Mode::Start);
         QCOMPARE(start.windowTitle(), QStringLiteral("1号机->开始记费？"));
-        QVERIFY(child<QPushButton>(start, QStringLiteral("cmdOpen"))->isEnabled());
-        QVERIFY(child<QPushButton>(start, QStringLiteral("Command8"))->isEnabled());
-        QVERIFY(!child<QPushButton>(start, QStringLiteral("Command12"))->isEnabled());
-        QCOMPARE(child<QLineEdit>(start, QStringLiteral("设定时"))->text(), QStringLiteral("0"));
-        QCOMPARE(child<QLineEdit>(start, QStringLiteral("设定分"))->text(), QStringLiteral("0"));
+        QVERIFY(child<QPushButton>(start, "cmdOpen")->isEnabled());
+        QVERIFY(child<QPushButton>(start, "Command8")->isEnabled());
+        QVERIFY(!child<QPushButton>(start, "Command12")->isEnabled());
+        QCOMPARE(child<QLineEdit>(start, "设定时")->text(), QStringLiteral("0"));
+        QCOMPARE(child<QLineEdit>(start, "设定分")->text(), QStringLiteral("0"));
 
         f.desk.select(2);
         SessionStartDialog limit(f.desk, SessionStartDialog::Mode::LimitTime);
         QCOMPARE(limit.windowTitle(), QStringLiteral("2号机->重新设定开机？"));
-        QVERIFY(!child<QPushButton>(limit, QStringLiteral("cmdOpen"))->isEnabled());
-        QVERIFY(!child<QPushButton>(limit, QStringLiteral("Command8"))->isEnabled());
-        QVERIFY(child<QPushButton>(limit, QStringLiteral("Command12"))->isEnabled());
+        QVERIFY(!child<QPushButton>(limit, "cmdOpen")->isEnabled());
+        QVERIFY(!child<QPushButton>(limit, "Command8")->isEnabled());
+        QVERIFY(child<QPushButton>(limit, "Command12")->isEnabled());
         // The prepaid 5 yuan at 2 yuan per hour show again as the time they buy.
-        QCOMPARE(child<QLineEdit>(limit, QStringLiteral("预交金额"))->text(), QStringLiteral("5"));
-        QCOMPARE(child<QLineEdit>(limit, QStringLiteral("设定时"))->text(), QStringLiteral("2"));
-        QCOMPARE(child<QLineEdit>(limit, QStringLiteral("设定分"))->text(), QStringLiteral("30"));
-        QCOMPARE(child<QComboBox>(limit, QStringLiteral("txtSJName"))->currentText(), QStringLiteral("甲"));
+        QCOMPARE(child<QLineEdit>(limit, "预交金额")->text(), QStringLiteral("5"));
+        QCOMPARE(child<QLineEdit>(limit, "设定时")->text(), QStringLiteral("2"));
+        QCOMPARE(child<QLineEdit>(limit, "设定分")->text(), QStringLiteral("30"));
+        QCOMPARE(child<QComboBox>(limit, "txtSJName")->currentText(), QStringLiteral("甲"));
         QVERIFY(Messages::takeShownTexts().isEmpty());
     }
 
@@ -98,9 +73,9 @@ private slots:
         Fixture f;
         f.desk.select(1);
         SessionStartDialog dialog(f.desk, SessionStartDialog::Mode::Start);
-        QLineEdit *hours = child<QLineEdit>(dialog, QStringLiteral("设定时"));
-        QLineEdit *minutes = child<QLineEdit>(dialog, QStringLiteral("设定分"));
-        QLineEdit *amount = child<QLineEdit>(dialog, QStringLiteral("预交金额"));
+        QLineEdit *hours = child<QLineEdit>(dialog, "设定时");
+        QLineEdit *minutes = child<QLineEdit>(dialog, "设定分");
+        QLineEdit *amount = child<QLineEdit>(dialog, "预交金额");
 
         minutes->clear();
         QTest::keyClicks(minutes, QStringLiteral("75"));
@@ -132,13 +107,12 @@ private slots:
         Fixture f;
         f.desk.select(1);
         SessionStartDialog dialog(f.desk, SessionStartDialog::Mode::Start);
-        QComboBox *name = child<QComboBox>(dialog, QStringLiteral("txtSJName"));
+        QComboBox *name = child<QComboBox>(dialog, "txtSJName");
         QCOMPARE(name->count(), 1);
         name->setCurrentIndex(0);
         emit name->activated(0);
-        QCOMPARE(child<QComboBox>(dialog, QStringLiteral("comSjZhengJi"))->currentText(),
-                 QStringLiteral("学生证"));
-        QCOMPARE(child<QLineEdit>(dialog, QStringLiteral("txtZhengJian"))->text(), QStringLiteral("2002"));
+        QCOMPARE(child<QComboBox>(dialog, "comSjZhengJi")->currentText(), QStringLiteral("学生证"));
+        QCOMPARE(child<QLineEdit>(dialog, "txtZhengJian")->text(), QStringLiteral("2002"));
     }
 
     void startAsksAboutANewCustomer()
@@ -147,19 +121,19 @@ private slots:
         f.desk.select(1);
         SessionStartDialog dialog(f.desk, SessionStartDialog::Mode::Start);
         dialog.show();
-        child<QComboBox>(dialog, QStringLiteral("txtSJName"))->setEditText(QStringLiteral("乙"));
-        child<QLineEdit>(dialog, QStringLiteral("txtZhengJian"))->setText(QStringLiteral("77"));
-        QLineEdit *hours = child<QLineEdit>(dialog, QStringLiteral("设定时"));
+        child<QComboBox>(dialog, "txtSJName")->setEditText(QStringLiteral("乙"));
+        child<QLineEdit>(dialog, "txtZhengJian")->setText(QStringLiteral("77"));
+        QLineEdit *hours = child<QLineEdit>(dialog, "设定时");
         hours->clear();
         QTest::keyClicks(hours, QStringLiteral("2"));
         Messages::setNextAnswers({QMessageBox::Yes});
-        QTest::mouseClick(child<QPushButton>(dialog, QStringLiteral("cmdOpen")), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdOpen"), Qt::LeftButton);
 
         QCOMPARE(Messages::takeShownTexts(),
                  QStringList{QStringLiteral("这个一个新用户，是否添加到用户表中？")});
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(!dialog.isVisible());
-        const std::optional<Customer> c = CustomerTable(f.desk.db()).byName(QStringLiteral("乙"));
+        const std::optional<Customer> c = CustomerTable(f.db()).byName(QStringLiteral("乙"));
         QVERIFY(c);
         QCOMPARE(c->number, QStringLiteral("00000002"));
         QCOMPARE(c->idNumber, QStringLiteral("77"));
@@ -175,26 +149,23 @@ private slots:
         f.desk.select(1);
         SessionStartDialog dialog(f.desk, SessionStartDialog::Mode::Start);
         dialog.show();
-        QTest::mouseClick(child<QPushButton>(dialog, QStringLiteral("cmdOpen")), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdOpen"), Qt::LeftButton);
         QVERIFY(Messages::takeShownTexts().isEmpty());
         QCOMPARE(f.machine(1).status, QStringLiteral("Y"));
         QVERIFY(f.machine(1).customer.isEmpty());
         QVERIFY(!f.machine(1).due.isValid());
-        QCOMPARE(CustomerTable(f.desk.db()).all().size(), 1);
+        QCOMPARE(CustomerTable(f.db()).all().size(), 1);
     }
 
     void overnightRefusedKeepsTheDialogOpen()
     {
         Fixture f;
-        Settings s = SettingsTable(f.desk.db()).read().value_or(Settings{});
-        s.overnightStart = QTime(22, 0);
-        s.overnightEnd = QTime(8, 0);
-        SettingsTable(f.desk.db()).save(s);
+        f.store.setOvernightWindow(QTime(22, 0), QTime(8, 0));
         f.desk.select(1);
         SessionStartDialog dialog(f.desk, SessionStartDialog::Mode::Start);
         dialog.show();
-        child<QComboBox>(dialog, QStringLiteral("txtSJName"))->setEditText(QStringLiteral("丙"));
-        QTest::mouseClick(child<QPushButton>(dialog, QStringLiteral("Command8")), Qt::LeftButton);
+        child<QComboBox>(dialog, "txtSJName")->setEditText(QStringLiteral("丙"));
+        QTest::mouseClick(child<QPushButton>(dialog, "Command8"), Qt::LeftButton);
         // Refused before any customer question.
         QCOMPARE(Messages::takeShownTexts(),
                  QStringList{QStringLiteral("还未到通宵时间！\r\n通宵时间：22:00:00 至 08:00:00")});
@@ -203,11 +174,11 @@ private slots:
 
         Clock::fix(kNow.addSecs(3600));
         Messages::setNextAnswers({QMessageBox::No});
-        QTest::mouseClick(child<QPushButton>(dialog, QStringLiteral("Command8")), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dialog, "Command8"), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(f.machine(1).mode, QStringLiteral("P"));
         QCOMPARE(f.machine(1).due, QDateTime(QDate(2002, 3, 15), QTime(8, 0)));
-        QVERIFY(!CustomerTable(f.desk.db()).byName(QStringLiteral("丙")));
+        QVERIFY(!CustomerTable(f.db()).byName(QStringLiteral("丙")));
     }
 
     void setChangesTheRunningSession()
@@ -216,10 +187,10 @@ private slots:
         f.desk.select(2);
         SessionStartDialog dialog(f.desk, SessionStartDialog::Mode::LimitTime);
         dialog.show();
-        QLineEdit *amount = child<QLineEdit>(dialog, QStringLiteral("预交金额"));
+        QLineEdit *amount = child<QLineEdit>(dialog, "预交金额");
         amount->clear();
         QTest::keyClicks(amount, QStringLiteral("8"));
-        QTest::mouseClick(child<QPushButton>(dialog, QStringLiteral("Command12")), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(dialog, "Command12"), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
         const Machine m = f.machine(2);
         QCOMPARE(m.prepaid, 8.0);
