@@ -16,7 +16,6 @@ public:
     explicit CachedMessage(Builder build) : m_build(std::move(build)) {}
 
     QByteArray get(Database &db);
-    void invalidate() { m_valid = false; }
 
 private:
     // What says "the store has not changed": the connection, the rows it changed itself and

@@ -61,7 +61,7 @@ public:
     const std::vector<ChatRelay::Entry> &chatRoster() { return m_chat.roster(); }
 
     // Writes at once what announcements and closed connections changed (they are written
-    // together a moment later, see RequestHandler).
+    // together before the next pass, see RequestHandler).
     void flushPending() { m_requests.flushPending(); }
 
 private:

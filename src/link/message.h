@@ -58,15 +58,13 @@ public:
 
     // Bytes held waiting for the rest of a message.
     qsizetype pending() const { return m_pending.size(); }
-    // Whether this client was seen to close messages with the end mark.
-    bool usesEndMark() const { return m_usesEndMark; }
     // Messages dropped for being too long, since construction.
     int dropped() const { return m_dropped; }
 
 private:
     QByteArray m_pending;
-    bool m_usesEndMark = false;
-    bool m_discarding = false; // inside an over-long message: drop until its end
+    bool m_usesEndMark = false; // this client was seen to close messages with the end mark
+    bool m_discarding = false;  // inside an over-long message: drop until its end
     int m_dropped = 0;
 };
 

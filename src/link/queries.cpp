@@ -121,7 +121,7 @@ void RequestHandler::settleWithCard(int slot, const QString &number, const QStri
     q.seconds = 0; // the operator decides in his own time
     const Requester who = requester(slot);
     const qint64 rowid = machine->rowid;
-    ask(q, [this, who, rowid, number, password](Answer answer) {
+    ask(rowid, q, [this, who, rowid, number, password](Answer answer) {
         settleAnswered(who, rowid, number, password, answer);
     });
 }
@@ -134,13 +134,9 @@ void RequestHandler::settleAnswered(const Requester &who, qint64 rowid, const QS
             reply(who.slot, QStringLiteral("主机拒绝用此卡结帐！"));
         return;
     }
-    flushPending();
-    const std::optional<Machine> m = MachineTable(m_desk.db()).byRowid(rowid);
-    if (!m || m->ip != who.address) {
-        qCWarning(lcLink) << "card settlement approved for a machine that is no longer the client's:"
-                          << who.address;
+    const std::optional<Machine> m = machineStillOf(who, rowid, "card settlement");
+    if (!m)
         return;
-    }
     // The operator completes the settlement in checkout, where the card is taken.
     m_desk.select(m->position);
     emit m_desk.checkoutWithCardRequested(number, password);

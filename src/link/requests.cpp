@@ -14,6 +14,8 @@
 #include "store/machinetable.h"
 #include "weblists.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPointer>
 #include <QTimer>
 #include <climits>
@@ -53,13 +55,12 @@ RequestHandler::RequestHandler(FrontDesk &desk, ConnectionSlots &connections, Ch
     m_passTimer.setSingleShot(true);
     connect(&m_passTimer, &QTimer::timeout, this, [this] {
         flushPending();
-        m_passTimer.stop(); // this pass shows what the flush wrote
         m_desk.refresh();
         m_lastPass.start();
     });
-    m_writeTimer.setSingleShot(true);
-    m_writeTimer.setInterval(kWriteWindow);
-    connect(&m_writeTimer, &QTimer::timeout, this, &RequestHandler::flushPending);
+    // Everything else the desk does may read the machine table; see eventFilter().
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->installEventFilter(this);
 }
 
 RequestHandler::~RequestHandler()
@@ -67,12 +68,33 @@ RequestHandler::~RequestHandler()
     flushPending();
 }
 
+bool RequestHandler::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    // What starts work outside the link: a timer (the supervision tick, a question running
+    // out of time), a queued call, the operator's input. That work may read the machine
+    // table, so what is pending is written first.
+    case QEvent::Timer:
+    case QEvent::MetaCall:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Close:
+        flushPending();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 void RequestHandler::dispatch(int slot, const QByteArray &message)
 {
     const QByteArray tag = wire::tagOf(message);
-    // Requests that find their machine by address must see the announcements made so far.
-    if (tag == "_comm" || tag == "_good" || tag == "_vali")
-        flushPending();
     if (tag == "_talk")
         m_chat.XianShiTalk(message, slot);
     else if (tag == "_comm")
@@ -100,49 +122,31 @@ void RequestHandler::requestPass()
 
 void RequestHandler::flushPending()
 {
-    m_writeTimer.stop();
     if (m_announced.isEmpty() && m_closedAddresses.isEmpty())
         return;
     Database &db = m_desk.db();
     Transaction t(db);
     bool ok = true;
-    for (auto it = m_announced.cbegin(); it != m_announced.cend(); ++it) {
-        // Only "N" becomes "S": a session started meanwhile stays as it is.
+    for (auto it = m_announced.cbegin(); ok && it != m_announced.cend(); ++it) {
+        // The address always; "N" becomes "S", a machine in session stays as it is.
         auto s = db.cached(QStringLiteral(
             R"(UPDATE yxsjb SET "IP" = ?, "状态" = CASE WHEN "状态" = 'N' THEN 'S' ELSE "状态" END WHERE rowid = ?)"));
-        ok = ok && s->bindAll({it.value(), it.key()}).run();
+        ok = s->bindAll({it.value(), it.key()}).run();
     }
-    QList<int> switchedOff;
-    for (const QString &address : std::as_const(m_closedAddresses)) {
-        // Another connection from the same address (a reconnect) still serves its machines.
-        if (!ok || m_slots.firstSlotOf(address) >= 0)
+    for (auto it = m_closedAddresses.cbegin(); ok && it != m_closedAddresses.cend(); ++it) {
+        // Another connection from the same address (a PC that reconnected) still serves its
+        // machines; this also keeps a close from undoing a later announcement of that PC.
+        if (m_slots.firstSlotOf(*it) >= 0)
             continue;
-        QList<std::pair<qint64, int>> standby; // rowid, list position
-        {
-            auto s = db.cached(QStringLiteral(
-                R"(SELECT m.rowid, (SELECT count(*) FROM yxsjb p WHERE p.rowid <= m.rowid)
-                   FROM yxsjb m WHERE m."IP" = ? AND m."状态" = 'S' ORDER BY m.rowid)"));
-            s->bind(1, address);
-            while (s->next())
-                standby.append({s->integer(0), int(s->integer(1))});
-        }
-        for (const auto &[rowid, position] : standby) {
-            auto u = db.cached(
-                QStringLiteral(R"(UPDATE yxsjb SET "状态" = 'N' WHERE rowid = ? AND "状态" = 'S')"));
-            ok = ok && u->bind(1, rowid).run();
-            switchedOff.append(position);
-        }
+        auto s =
+            db.cached(QStringLiteral(R"(UPDATE yxsjb SET "状态" = 'N' WHERE "IP" = ? AND "状态" = 'S')"));
+        ok = s->bind(1, *it).run();
     }
-    if (ok && t.commit()) {
-        for (int position : std::as_const(switchedOff))
-            m_desk.machineList().setIcon(position, IconOff);
-    } else {
+    if (!ok || !t.commit())
         qCWarning(lcLink) << "could not record" << m_announced.size() << "announcements and"
                           << m_closedAddresses.size() << "closed connections:" << db.lastError();
-    }
     m_announced.clear();
     m_closedAddresses.clear();
-    requestPass();
 }
 
 RequestHandler::Requester RequestHandler::requester(int slot) const
@@ -165,16 +169,43 @@ bool RequestHandler::refuseWhenLocked(int slot)
 
 std::optional<Machine> RequestHandler::requestingMachine(int slot)
 {
+    flushPending(); // the machine may have been announced a moment ago
     return MachineTable(m_desk.db()).byIp(m_slots.peerAddress(slot));
 }
 
-void RequestHandler::ask(const Question &question, std::function<void(Answer)> answered)
+std::optional<Machine> RequestHandler::machineStillOf(const Requester &who, qint64 rowid, const char *what)
 {
+    flushPending();
+    std::optional<Machine> m = MachineTable(m_desk.db()).byRowid(rowid);
+    if (!m || m->ip != who.address) {
+        qCWarning(lcLink) << what << "answered for a machine that is no longer the client's:" << who.address;
+        return std::nullopt;
+    }
+    return m;
+}
+
+void RequestHandler::ask(qint64 rowid, const Question &question, std::function<void(Answer)> answered)
+{
+    // A client cannot pile up questions for the operator (or the memory to hold them).
+    Waiting &waiting = m_waiting[rowid];
+    if (waiting.questions >= kMaxWaitingQuestions) {
+        if (!waiting.dropped) // once per full queue is enough to tell what happens
+            qCWarning(lcLink) << "machine" << rowid << "has" << waiting.questions
+                              << "questions waiting for the operator; further requests dropped";
+        waiting.dropped = true;
+        return;
+    }
+    ++waiting.questions;
     // The desk outlives the link: an answer after the link is gone goes nowhere.
     QPointer<RequestHandler> self(this);
-    m_desk.questions().ask(question, [self, answered = std::move(answered)](Answer answer) {
-        if (self)
-            answered(answer);
+    m_desk.questions().ask(question, [self, rowid, answered = std::move(answered)](Answer answer) {
+        if (!self)
+            return;
+        if (--self->m_waiting[rowid].questions <= 0)
+            self->m_waiting.remove(rowid);
+        else
+            self->m_waiting[rowid].dropped = false;
+        answered(answer);
     });
 }
 
@@ -208,23 +239,16 @@ void RequestHandler::openMachine(int slot, const QByteArray &message)
     q.seconds = 15;
     const Requester who = requester(slot);
     const qint64 rowid = machine->rowid;
-    ask(q, [this, who, rowid](Answer answer) { openMachineAnswered(who, rowid, answer); });
+    ask(rowid, q, [this, who, rowid](Answer answer) { openMachineAnswered(who, rowid, answer); });
 }
 
 void RequestHandler::openMachineAnswered(const Requester &who, qint64 rowid, Answer answer)
 {
     if (answer != Answer::Yes)
         return;
-    flushPending();
-    MachineTable machines(m_desk.db());
-    std::optional<Machine> m = machines.byRowid(rowid);
-    // The machine may have been deleted, or taken over by another client, while the
-    // operator decided.
-    if (!m || m->ip != who.address) {
-        qCWarning(lcLink) << "open-machine answer for a machine that is no longer the client's:"
-                          << who.address;
+    std::optional<Machine> m = machineStillOf(who, rowid, "open-machine request");
+    if (!m)
         return;
-    }
     const int target = stillThere(who) ? who.slot : m_slots.firstSlotOf(m->ip);
     sendCommand(target, QStringLiteral("start"));
     if (m->inSession())
@@ -235,7 +259,7 @@ void RequestHandler::openMachineAnswered(const Requester &who, qint64 rowid, Ans
     m->idKind.clear();
     m->idNumber.clear();
     m->mode = QStringLiteral("N");
-    if (!machines.save(*m))
+    if (!MachineTable(m_desk.db()).save(*m))
         qCWarning(lcLink) << "could not start machine" << m->number << m_desk.db().lastError();
     requestPass();
 }
@@ -269,7 +293,7 @@ void RequestHandler::orderGoods(int slot, const QByteArray &message)
     q.seconds = 90;
     const Requester who = requester(slot);
     const qint64 rowid = machine->rowid;
-    ask(q, [this, who, rowid, items](Answer answer) { goodsAnswered(who, rowid, items, answer); });
+    ask(rowid, q, [this, who, rowid, items](Answer answer) { goodsAnswered(who, rowid, items, answer); });
 }
 
 void RequestHandler::goodsAnswered(const Requester &who, qint64 rowid, const QList<Item> &items,
@@ -277,14 +301,11 @@ void RequestHandler::goodsAnswered(const Requester &who, qint64 rowid, const QLi
 {
     if (answer != Answer::Yes)
         return;
-    flushPending();
-    Database &db = m_desk.db();
-    const std::optional<Machine> m = MachineTable(db).byRowid(rowid);
-    if (!m || m->ip != who.address) {
-        qCWarning(lcLink) << "goods answer for a machine that is no longer the client's:" << who.address;
+    const std::optional<Machine> m = machineStillOf(who, rowid, "goods order");
+    if (!m)
         return;
-    }
     // Stock and order lines are read now, after the answer, so changes made meanwhile count.
+    Database &db = m_desk.db();
     const QDateTime now = Clock::now();
     Transaction t(db);
     bool ok = true;
@@ -309,18 +330,9 @@ void RequestHandler::announce(int slot, const QByteArray &message)
             sendCommand(slot, QStringLiteral("start"));
         else if (m->status == u"P")
             sendCommand(slot, QStringLiteral("pause"));
-        const QString address = m_slots.recordedAddress(slot);
-        const auto pending = m_announced.constFind(m->rowid);
-        const QString storedIp = pending != m_announced.cend() ? *pending : m->ip;
-        if (m->status == u"N" || storedIp != address) {
-            m_announced.insert(m->rowid, address);
-            if (!m_writeTimer.isActive())
-                m_writeTimer.start();
-            if (m->status == u"N")
-                m_desk.machineList().setIcon(m->position, IconStandby);
-        } else {
-            requestPass();
-        }
+        // Written (IP, and "N" turned "S") with the other announcements, just before the pass.
+        m_announced.insert(m->rowid, m_slots.recordedAddress(slot));
+        requestPass();
     }
 
     // The lists follow a second later; many announcements wait side by side.
@@ -337,7 +349,7 @@ void RequestHandler::connectionClosed(int /*slot*/, const QString &address)
 {
     if (address.isEmpty())
         return;
+    // Written with the announcements, just before the pass.
     m_closedAddresses.insert(address);
-    if (!m_writeTimer.isActive())
-        m_writeTimer.start();
+    requestPass();
 }

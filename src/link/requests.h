@@ -42,14 +42,21 @@ public:
     void requestPass();
     static constexpr int kPassInterval = 100; // ms
 
-    // Writes what announcements and closed connections changed and is not written yet.
+    // Writes what announcements and closed connections changed and is not written yet. That
+    // happens before the next pass, and before anything outside the link (a timer, the
+    // operator's input) gets to read the machine table; see eventFilter().
     void flushPending();
-    static constexpr int kWriteWindow = 50; // ms
+
+    // A client may have at most this many questions waiting for the operator per machine;
+    // further requests are dropped until one is answered.
+    static constexpr int kMaxWaitingQuestions = 3;
 
     // The goods list reply ("_gets" "good"): every article's number, name and retail price.
     static QByteArray goodsListMessage(Database &db);
 
 private:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
     struct Item
     {
         QString article;
@@ -84,7 +91,12 @@ private:
     bool refuseWhenLocked(int slot);
     // The first machine whose IP is the live peer address of the slot.
     std::optional<Machine> requestingMachine(int slot);
-    void ask(const Question &question, std::function<void(Answer)> answered);
+    // The machine `rowid` when it still belongs to the client that asked: the operator's
+    // answer comes later, when the machine may have been deleted or taken by another PC.
+    std::optional<Machine> machineStillOf(const Requester &who, qint64 rowid, const char *what);
+    // Asks the operator about machine `rowid`; nothing is asked when that machine has
+    // kMaxWaitingQuestions waiting already.
+    void ask(qint64 rowid, const Question &question, std::function<void(Answer)> answered);
     void reply(int slot, const QString &text);
     void sendCommand(int slot, const QString &word);
 
@@ -95,12 +107,18 @@ private:
     CachedMessage m_goodsList;
     QTimer m_passTimer;
     QElapsedTimer m_lastPass;
-    // What announcements and closes change is written together, within kWriteWindow: a café's
-    // PCs come up (and go down) together, and one commit per PC would keep the desk busy for
-    // seconds. Machine rowid -> the address announced; peer addresses of closed connections.
+    // What announcements and closes change is written together, just before the pass that
+    // shows it: a café's PCs come up (and go down) together, and one commit per PC would keep
+    // the desk busy for seconds. Machine rowid -> the address announced; peer addresses of
+    // closed connections.
     QHash<qint64, QString> m_announced;
     QSet<QString> m_closedAddresses;
-    QTimer m_writeTimer;
+    struct Waiting
+    {
+        int questions = 0;    // asked and not answered yet
+        bool dropped = false; // a request was dropped since the last answer (logged once)
+    };
+    QHash<qint64, Waiting> m_waiting; // by machine rowid
 };
 
 // The text of a goods order for the operator: per item its name padded with blanks to 50

@@ -29,6 +29,7 @@ private slots:
     void talkReachesEveryone();
     void takenNameIsRefused_data();
     void takenNameIsRefused();
+    void newcomerHearsWhoIsOnline_data();
     void newcomerHearsWhoIsOnline();
     void quitFreesTheName();
     void unknownWordDoesNothing();
@@ -105,16 +106,33 @@ void ChatTest::takenNameIsRefused()
     QCOMPARE(c[2]->take(), kTaken);
 }
 
+void ChatTest::newcomerHearsWhoIsOnline_data()
+{
+    QTest::addColumn<int>("newcomer");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::newRow("newcomer on the last slot") << 2 << 0 << 1;
+    // Roster entries are taken in login order, not by slot: A holds entry 0, B entry 1. The
+    // newcomer's copy of its own login comes when the walk reaches its slot.
+    QTest::newRow("newcomer on the first slot") << 0 << 1 << 2;
+}
+
 void ChatTest::newcomerHearsWhoIsOnline()
 {
-    login(0, u"A"_s, u"甲"_s);
-    login(1, u"B"_s, u"乙"_s);
-    c[2]->send(u"_talk"_s, {u"login"_s, u"C"_s, u"丙"_s});
-    QVERIFY(c[2]->waitFor(3));
+    QFETCH(int, newcomer);
+    QFETCH(int, first);
+    QFETCH(int, second);
+    login(first, u"A"_s, u"甲"_s);
+    login(second, u"B"_s, u"乙"_s);
+    c[size_t(newcomer)]->send(u"_talk"_s, {u"login"_s, u"C"_s, u"丙"_s});
+    QVERIFY(c[size_t(newcomer)]->waitFor(3));
     const QByteArray relayed = talk({u"login"_s, u"C"_s, u"丙"_s});
-    QCOMPARE(c[2]->messages, (QList<QByteArray>{talk({u"login"_s, u"A"_s, u"甲"_s}),
-                                                talk({u"login"_s, u"B"_s, u"乙"_s}), relayed}));
-    for (int i : {0, 1}) {
+    const QByteArray a = talk({u"login"_s, u"A"_s, u"甲"_s});
+    const QByteArray b = talk({u"login"_s, u"B"_s, u"乙"_s});
+    const QList<QByteArray> expected =
+        newcomer == 2 ? QList<QByteArray>{a, b, relayed} : QList<QByteArray>{a, relayed, b};
+    QCOMPARE(c[size_t(newcomer)]->messages, expected);
+    for (int i : {first, second}) {
         QVERIFY(c[size_t(i)]->waitFor(1));
         QCOMPARE(c[size_t(i)]->messages, QList<QByteArray>{relayed});
     }

@@ -19,6 +19,7 @@ private slots:
     void lowestFreeSlotIsReused();
     void closeSwitchesStandbyMachinesOff();
     void closeLeavesMachinesOfAnotherLiveConnection();
+    void announceAndCloseAtOnce();
     void sendsToAMachinesConnection();
     void framingOverTheWire();
     void listsPushedToEverySlot();
@@ -73,14 +74,15 @@ void ConnectionsTest::closeSwitchesStandbyMachinesOff()
     auto a = f->connect(u"127.0.0.2"_s);
     auto b = f->connect(u"127.0.0.3"_s);
     a->close();
+    // The pass that follows the close shows it.
+    QVERIFY(QTest::qWaitFor([&] { return f->desk.machineList().at(1)->icon == IconOff; }));
+    QCOMPARE(f->desk.machineList().at(3)->icon, IconOff);
+    QCOMPARE(f->desk.machineList().at(4)->icon, IconStandby);
     MachineTable machines(f->store.db());
-    QVERIFY(QTest::qWaitFor([&] { return machines.byNumber(1)->status == u"N"; }));
+    QCOMPARE(machines.byNumber(1)->status, u"N"_s);
     QCOMPARE(machines.byNumber(3)->status, u"N"_s);
     QCOMPARE(machines.byNumber(2)->status, u"Y"_s); // billing goes on without its client
     QCOMPARE(machines.byNumber(4)->status, u"S"_s);
-    QCOMPARE(f->desk.machineList().at(1)->icon, IconOff);
-    QCOMPARE(f->desk.machineList().at(3)->icon, IconOff);
-    QCOMPARE(f->desk.machineList().at(4)->icon, IconStandby);
 }
 
 void ConnectionsTest::closeLeavesMachinesOfAnotherLiveConnection()
@@ -95,6 +97,32 @@ void ConnectionsTest::closeLeavesMachinesOfAnotherLiveConnection()
     QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, u"S"_s);
     b->close();
     QVERIFY(QTest::qWaitFor([&] { return MachineTable(f->store.db()).byNumber(1)->status == u"N"; }));
+}
+
+void ConnectionsTest::announceAndCloseAtOnce()
+{
+    f->store.addMachine(1);
+    f->reload();
+    // The announcement and the close are written together; the close still comes last.
+    auto a = f->connect(u"127.0.0.2"_s);
+    a->send(u"_sele"_s, {u"1"_s});
+    a->close();
+    QVERIFY(QTest::qWaitFor([&] { return f->server->connectionCount() == 0; }));
+    f->server->flushPending();
+    Machine m = *MachineTable(f->store.db()).byNumber(1);
+    QCOMPARE(m.status, u"N"_s);
+    QCOMPARE(m.ip, u"127.0.0.2"_s);
+
+    // The PC drops and comes back at once, announcing itself again: standby.
+    auto b = f->announced(1, u"127.0.0.2"_s);
+    QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, u"S"_s);
+    b->close();
+    QVERIFY(QTest::qWaitFor([&] { return f->server->connectionCount() == 0; }));
+    auto c = f->connect(u"127.0.0.2"_s);
+    c->send(u"_sele"_s, {u"1"_s});
+    QCOMPARE(f->probe(*c), bin("_gets\0good\0\0OK$"));
+    f->server->flushPending();
+    QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, u"S"_s);
 }
 
 void ConnectionsTest::sendsToAMachinesConnection()

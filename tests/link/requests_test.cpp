@@ -1,5 +1,6 @@
 #include "common/clock.h"
 #include "link/message.h"
+#include "link/requests.h"
 #include "store/accounttables.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
@@ -7,6 +8,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -41,7 +43,15 @@ private slots:
     void announceBillingOrPausedMachine();
     void announceUnknownMachine();
     void announceThenRequestAtOnce();
-    void sessionStartedWhileAnnouncing();
+    void announcementSeenByTheDeskAtOnce();
+    void announcementWrittenAtShutdown();
+    void announcedNumberIsRounded_data();
+    void announcedNumberIsRounded();
+    void surplusFieldsIgnored_data();
+    void surplusFieldsIgnored();
+    void questionsPerMachineAreBounded();
+    void requestFromAnUnknownAddress_data();
+    void requestFromAnUnknownAddress();
     void openMachineApproved();
     void openMachineRefusedOrTimedOut_data();
     void openMachineRefusedOrTimedOut();
@@ -109,10 +119,10 @@ void RequestsTest::announceSwitchesOnAndSendsListsAfterASecond()
     f->reload();
     auto c = f->connect(kClient1);
     c->sendBare(u"_sele"_s, {u"7"_s});
-    QVERIFY(QTest::qWaitFor([&] { return MachineTable(f->store.db()).byNumber(7)->status == u"S"; }));
+    QVERIFY(QTest::qWaitFor([&] { return f->desk.machineList().at(2)->icon == IconStandby; }));
     const Machine m = *MachineTable(f->store.db()).byNumber(7);
+    QCOMPARE(m.status, u"S"_s);
     QCOMPARE(m.ip, kClient1);
-    QCOMPARE(f->desk.machineList().at(2)->icon, IconStandby);
     QCOMPARE(f->server->machineNumber(0), 7);
     QVERIFY(c->messages.isEmpty()); // the lists only come after the wait
     QVERIFY(c->waitFor(2));
@@ -176,19 +186,144 @@ void RequestsTest::announceThenRequestAtOnce()
     QCOMPARE(m.ip, kClient1);
 }
 
-void RequestsTest::sessionStartedWhileAnnouncing()
+void RequestsTest::announcementSeenByTheDeskAtOnce()
 {
     f->store.addMachine(1);
+    f->store.addMachine(2);
+    f->reload();
+    // A pass has just run, so the next one (which writes what is pending) is a while off.
+    auto a = f->connect(kClient1);
+    a->send(u"_sele"_s, {u"1"_s});
+    QVERIFY(QTest::qWaitFor([&] { return f->desk.machineList().at(1)->icon == IconStandby; }));
+    auto b = f->connect(kClient2);
+    b->send(u"_sele"_s, {u"2"_s});
+    QVERIFY(QTest::qWaitFor([&] { return f->server->machineNumber(1) == 2; }));
+    // Whatever the desk does next (here a timer, as the supervision tick or the operator's
+    // commands would) finds the machine as announced.
+    std::optional<Machine> seen;
+    QTimer::singleShot(0, &f->desk, [&] { seen = MachineTable(f->desk.db()).byNumber(2); });
+    QVERIFY(QTest::qWaitFor([&] { return seen.has_value(); }));
+    QCOMPARE(seen->status, u"S"_s);
+    QCOMPARE(seen->ip, kClient2);
+}
+
+void RequestsTest::announcementWrittenAtShutdown()
+{
+    f->store.addMachine(1);
+    f->store.addMachine(2);
+    f->reload();
+    auto a = f->announced(1, kClient1);
+    auto b = f->connect(kClient2);
+    b->send(u"_sele"_s, {u"2"_s});
+    QVERIFY(QTest::qWaitFor([&] { return f->server->machineNumber(1) == 2; }));
+    f->server.reset(); // the desk closes before the next pass
+    const Machine m = *MachineTable(f->store.db()).byNumber(2);
+    QCOMPARE(m.status, u"S"_s);
+    QCOMPARE(m.ip, kClient2);
+}
+
+void RequestsTest::announcedNumberIsRounded_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("number");
+    QTest::newRow("whole") << u"7"_s << 7;
+    QTest::newRow("half rounds to even, down") << u"2.5"_s << 2;
+    QTest::newRow("half rounds to even, up") << u"3.5"_s << 4;
+    QTest::newRow("above half") << u"2.51"_s << 3;
+    QTest::newRow("leading number") << u"7号机"_s << 7;
+    QTest::newRow("no number") << u"abc"_s << 0;
+    QTest::newRow("empty") << QString() << 0;
+}
+
+void RequestsTest::announcedNumberIsRounded()
+{
+    QFETCH(QString, field);
+    QFETCH(int, number);
+    auto c = f->connect();
+    c->send(u"_sele"_s, {u"99"_s});
+    QVERIFY(QTest::qWaitFor([&] { return f->server->machineNumber(0) == 99; }));
+    c->send(u"_sele"_s, {field, u"5"_s}); // a surplus field changes nothing
+    QVERIFY(QTest::qWaitFor([&] { return f->server->machineNumber(0) != 99; }));
+    QCOMPARE(f->server->machineNumber(0), number);
+}
+
+void RequestsTest::surplusFieldsIgnored_data()
+{
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("card query beyond field 4")
+        << u"_gets"_s << QStringList{u"card"_s, u"C1"_s, u"x"_s, u"x"_s, u"pw"_s}
+        << msgb(u"您所输入的密码错误！"_s);
+    QTest::newRow("leave beyond field 3")
+        << u"_vali"_s << QStringList{u"老李"_s, u"c"_s, u"close"_s, u"shutdown"_s} << comm(u"close"_s);
+    QTest::newRow("card query, fields missing")
+        << u"_gets"_s << QStringList{u"card"_s, u"C1"_s} << msgb(u"您所输入的密码错误！"_s);
+    QTest::newRow("leave, fields missing")
+        << u"_vali"_s << QStringList{u"老李"_s} << QByteArray(); // no command word: nothing
+}
+
+void RequestsTest::surplusFieldsIgnored()
+{
+    QFETCH(QString, tag);
+    QFETCH(QStringList, fields);
+    QFETCH(QByteArray, reply);
+    CardTable(f->store.db()).add({0, u"C1"_s, 100, 10, u"pw"_s, {}, 0, 0, 50});
+    Operator op;
+    op.name = u"老李"_s;
+    op.password = u"c"_s;
+    op.right = u"C"_s;
+    OperatorTable(f->store.db()).add(op);
+    auto c = f->connect();
+    c->send(tag, fields);
+    if (!reply.isEmpty()) {
+        QVERIFY(c->waitFor(1));
+        QCOMPARE(c->take(), reply);
+    }
+    QVERIFY(f->probe(*c).startsWith("_gets\0good"));
+}
+
+void RequestsTest::questionsPerMachineAreBounded()
+{
+    f->store.addMachine(1, 3, u"S"_s, kClient1);
+    CardTable(f->store.db()).add({0, u"C1"_s, 100, 10, u"pw"_s, {}, 0, 0, 50});
     f->reload();
     auto c = f->connect(kClient1);
-    c->send(u"_sele"_s, {u"1"_s});
-    QVERIFY(QTest::qWaitFor([&] { return f->desk.machineList().at(1)->icon == IconStandby; }));
-    // The operator opens the machine before the announcement is written.
-    f->store.startSession(1, Clock::now());
-    f->server->flushPending();
-    const Machine m = *MachineTable(f->store.db()).byNumber(1);
-    QCOMPARE(m.status, u"Y"_s);
-    QCOMPARE(m.ip, kClient1);
+    QByteArray flood;
+    for (int i = 0; i < 100; ++i)
+        flood += bin("_comm\0start\0OK$_vali\0C1\0pw\0cardend\0OK$");
+    c->sendBytes(flood);
+    QVERIFY(f->probe(*c).startsWith("_gets")); // every request of the flood has been handled
+    QVERIFY(QTest::qWaitFor([&] { return f->presenter.isAsking(); }));
+    QCOMPARE(f->desk.questions().pending(), RequestHandler::kMaxWaitingQuestions);
+    // Once one is answered the machine may ask again.
+    f->presenter.answer(Answer::No);
+    c->send(u"_comm"_s, {u"start"_s});
+    QVERIFY(f->probe(*c).startsWith("_gets"));
+    QCOMPARE(f->desk.questions().pending(), RequestHandler::kMaxWaitingQuestions);
+}
+
+void RequestsTest::requestFromAnUnknownAddress_data()
+{
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QStringList>("fields");
+    QTest::newRow("open machine") << u"_comm"_s << QStringList{u"start"_s};
+    QTest::newRow("goods") << u"_good"_s << QStringList{u"00000001"_s, u"可乐"_s, u"1"_s};
+}
+
+void RequestsTest::requestFromAnUnknownAddress()
+{
+    QFETCH(QString, tag);
+    QFETCH(QStringList, fields);
+    f->store.addMachine(1, 3, u"Y"_s, kClient1);
+    f->store.addArticle(u"00000001"_s, u"可乐"_s, 3);
+    f->reload();
+    const QStringList before = tableDump(f->store.db());
+    auto c = f->connect(kClient2); // announced nothing, and no machine has its address
+    c->send(tag, fields);
+    QVERIFY(f->probe(*c).startsWith("_gets"));
+    QVERIFY(f->presenter.asked.isEmpty());
+    QCOMPARE(tableDump(f->store.db()), before);
 }
 
 void RequestsTest::openMachineApproved()
