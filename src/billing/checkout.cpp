@@ -19,20 +19,20 @@ Q_LOGGING_CATEGORY(lcCheckout, "corvana.checkout")
 double receivedByDiscount(double discount, double due, double prepaid)
 {
     if (discount > 0)
-        return roundEven((discount * due / 100 - prepaid) * 2) / 2;
-    return roundEven((due - prepaid) * 2) / 2;
+        return roundToHalf(discount * due / 100 - prepaid);
+    return roundToHalf(due - prepaid);
 }
 
 double combinedDue(double total)
 {
-    return roundEven(total * 2) / 2;
+    return roundToHalf(total);
 }
 
 double cardCharge(double received, const Card &card, double rate)
 {
     if (rate == 0 || card.totalHours == 0)
         return 0;
-    return roundEven(received * card.total * 2 / rate / card.totalHours) / 2;
+    return roundToHalf(received * card.total / rate / card.totalHours);
 }
 
 double shareOf(double received, double machineDue, double due)

@@ -55,7 +55,6 @@ public:
     QString discountText() const { return m_discount; }
     QString prepaidText() const { return m_prepaid; }
     const QList<OtherMachine> &others() const { return m_others; }
-    QList<int> selectedOthers() const { return m_selectedOthers; }
     bool usesCard() const { return m_useCard; }
     QString cardNumber() const { return m_cardNumber; }
     QString cardPassword() const { return m_cardPassword; }

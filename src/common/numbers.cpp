@@ -50,11 +50,14 @@ double roundEven(double x, int decimals)
     return std::nearbyint(scaled) / scale; // default rounding mode: to nearest, ties to even
 }
 
+double roundToHalf(double x)
+{
+    return roundEven(x * 2) / 2;
+}
+
 double roundByUnit(double x, double unit)
 {
-    if (unit == 0.5)
-        return roundEven(x * 2) / 2;
-    return roundEven(x);
+    return unit == 0.5 ? roundToHalf(x) : roundEven(x);
 }
 
 QString plainNumber(double x)

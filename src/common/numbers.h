@@ -10,6 +10,9 @@ double numberValue(const QString &text);
 // (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
 double roundEven(double x, int decimals = 0);
 
+// Rounds to the nearest half, halves of a half going to the even neighbour (Round(x × 2) ÷ 2).
+double roundToHalf(double x);
+
 // Rounds a fee by the café's rounding unit: half yuan when the unit is 0.5, else whole yuan.
 double roundByUnit(double x, double unit);
 

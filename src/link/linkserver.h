@@ -40,7 +40,6 @@ public:
     int connectionCount() const { return m_slots.connectedCount(); }
     bool isConnected(int slot) const { return m_slots.isConnected(slot); }
     bool sendToSlot(int slot, const QByteArray &message) { return m_slots.send(slot, message); }
-    void sendToEverySlot(const QByteArray &message) { m_slots.sendToEvery(message); }
     qint64 pendingOutput(int slot) const { return m_slots.pendingOutput(slot); }
     // The live peer address of a slot ("" when not connected) and the recorded one.
     QString peerAddress(int slot) const { return m_slots.peerAddress(slot); }

@@ -33,7 +33,6 @@ public:
     int progress() const;
     // The answer given by the second button, by the window's close control and on time-out.
     Answer secondAnswer() const;
-    bool hasAnswered() const { return m_answered; }
     Answer answer() const { return m_answer; }
     // Whether the notification sound could be started when the box opened.
     bool soundStarted() const { return m_soundStarted; }

@@ -4,6 +4,7 @@
 #include "common/clock.h"
 #include "common/questions.h"
 #include "store/machinetable.h"
+#include "support/fakepresenter.h"
 #include "support/teststore.h"
 
 #include <QSignalSpy>
@@ -31,29 +32,6 @@ public:
     }
     QSet<QString> connected;
     QStringList sent;
-};
-
-// Keeps the questions for the test to answer, or answers at once when `autoAnswer` is set.
-class FakePresenter final : public QuestionPresenter
-{
-public:
-    void present(const Question &question, std::function<void(Answer)> answered) override
-    {
-        questions.append(question);
-        if (autoAnswer)
-            answered(*autoAnswer);
-        else
-            waiting.push_back(std::move(answered));
-    }
-    void answer(Answer a)
-    {
-        auto callback = std::move(waiting.front());
-        waiting.pop_front();
-        callback(a);
-    }
-    QList<Question> questions;
-    std::deque<std::function<void(Answer)>> waiting;
-    std::optional<Answer> autoAnswer;
 };
 
 // A supervisor over a temporary store, with a fake link and a fake operator.
@@ -116,7 +94,7 @@ void SupervisionTest::billingWithoutDueNeverAsked()
     d.supervisor.pass();
     Clock::advanceSeconds(10 * 24 * 3600);
     d.supervisor.pass();
-    QVERIFY(d.presenter.questions.isEmpty());
+    QVERIFY(d.presenter.asked.isEmpty());
     QVERIFY(d.link.sent.isEmpty());
     QCOMPARE(d.machine(1).status, QStringLiteral("Y"));
 }
@@ -130,11 +108,11 @@ void SupervisionTest::dueOnlyAfterTheInstant()
     d.setDue(1, kNow);
     d.buildList();
     d.supervisor.pass();
-    QCOMPARE(d.presenter.questions.size(), 0);
+    QCOMPARE(d.presenter.asked.size(), 0);
     QVERIFY(d.link.sent.isEmpty());
     Clock::advanceSeconds(1);
     d.supervisor.pass();
-    QCOMPARE(d.presenter.questions.size(), 1);
+    QCOMPARE(d.presenter.asked.size(), 1);
 }
 
 void SupervisionTest::dueQuestionAndMessages()
@@ -151,8 +129,8 @@ void SupervisionTest::dueQuestionAndMessages()
     // The client is stopped and told before the operator is asked.
     QCOMPARE(d.link.sent, (QStringList{QStringLiteral("10.0.0.2 _comm stop"),
                                        QStringLiteral("10.0.0.2 _msgb ") + kDueMessage}));
-    QCOMPARE(d.presenter.questions.size(), 1);
-    const Question q = d.presenter.questions.at(0);
+    QCOMPARE(d.presenter.asked.size(), 1);
+    const Question q = d.presenter.asked.at(0);
     QCOMPARE(q.text, QStringLiteral("2号机 时间到了,是否要结帐?\r\n先择[确定]进入结帐界面,否则继续记费！"));
     QCOMPARE(q.buttons, Question::Buttons::OkCancel);
     QCOMPARE(q.seconds, 15);
@@ -188,7 +166,7 @@ void SupervisionTest::cancelClearsDueAndRestarts()
     // Never due again.
     Clock::advanceSeconds(3600);
     d.supervisor.pass();
-    QCOMPARE(d.presenter.questions.size(), 1);
+    QCOMPARE(d.presenter.asked.size(), 1);
 }
 
 void SupervisionTest::okKeepsDueAndSelects()
@@ -213,7 +191,7 @@ void SupervisionTest::okKeepsDueAndSelects()
     Clock::advanceSeconds(30);
     d.link.sent.clear();
     d.supervisor.pass();
-    QCOMPARE(d.presenter.questions.size(), 2);
+    QCOMPARE(d.presenter.asked.size(), 2);
     QCOMPARE(d.link.sent, (QStringList{QStringLiteral("10.0.0.2 _comm stop"),
                                        QStringLiteral("10.0.0.2 _msgb ") + kDueMessage}));
 }
@@ -230,14 +208,14 @@ void SupervisionTest::waitingQuestionNotRepeated()
     Clock::advanceSeconds(30);
     d.supervisor.pass();
     d.supervisor.pass();
-    QCOMPARE(d.presenter.questions.size(), 1);
+    QCOMPARE(d.presenter.asked.size(), 1);
     QCOMPARE(d.questions.pending(), 1);
     QCOMPARE(d.link.sent.count(QStringLiteral("10.0.0.1 _comm stop")), 1);
 
     // Once answered, the machine can be asked about again.
     d.presenter.answer(Answer::Ok);
     d.supervisor.pass();
-    QTRY_COMPARE(d.presenter.questions.size(), 2);
+    QTRY_COMPARE(d.presenter.asked.size(), 2);
 }
 
 void SupervisionTest::dueWithoutConnection()
@@ -248,7 +226,7 @@ void SupervisionTest::dueWithoutConnection()
     d.setDue(1, kNow.addSecs(-1));
     d.buildList();
     d.supervisor.pass();
-    QCOMPARE(d.presenter.questions.size(), 1);
+    QCOMPARE(d.presenter.asked.size(), 1);
     d.presenter.answer(Answer::Cancel);
     QVERIFY(d.link.sent.isEmpty());
     QVERIFY(!d.machine(1).due.isValid());
@@ -291,7 +269,7 @@ void SupervisionTest::immediateAnswersAskEachMachineOnce()
     }
     d.buildList();
     d.supervisor.pass();
-    QCOMPARE(d.presenter.questions.size(), 3);
+    QCOMPARE(d.presenter.asked.size(), 3);
     for (int n = 1; n <= 3; ++n) {
         const QString ip = QStringLiteral("10.0.0.%1").arg(n);
         QCOMPARE(d.link.sent.count(ip + QStringLiteral(" _comm stop")), 1);

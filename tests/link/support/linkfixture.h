@@ -3,30 +3,12 @@
 #include "common/questions.h"
 #include "desk/frontdesk.h"
 #include "link/linkserver.h"
+#include "support/fakepresenter.h"
 #include "support/teststore.h"
 
 #include <QHostAddress>
 #include <QTcpSocket>
-#include <deque>
 #include <memory>
-
-// Answers the desk's questions when the test says so.
-class FakePresenter final : public QuestionPresenter
-{
-public:
-    void present(const Question &question, std::function<void(Answer)> answered) override;
-
-    // Answers the question being shown; false when none is.
-    bool answer(Answer answer);
-    // Lets the question run out of time: it answers with its second button.
-    bool timeOut();
-    bool isAsking() const { return !m_waiting.empty(); }
-
-    QList<Question> asked;
-
-private:
-    std::deque<std::pair<Question, std::function<void(Answer)>>> m_waiting;
-};
 
 // A client program as the tests drive it: raw bytes out, messages in (split after each
 // 0x00 "OK$", the trailer kept). Never blocks the server's thread.
