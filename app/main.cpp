@@ -29,6 +29,7 @@ int main(int argc, char *argv[])
 
     // Listening comes last; without the port the desk runs without its clients.
     LinkServer link(desk);
+    desk.attach(link);
     link.listen();
 
     const int rc = app.exec();

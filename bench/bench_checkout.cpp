@@ -27,9 +27,8 @@ const QDateTime kNow(QDate(2024, 5, 1), QTime(12, 0));
 
 bool prepareStore(FrontDesk &desk, const QString &path)
 {
-    QString error;
-    if (!desk.open(path, &error)) {
-        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), qPrintable(error));
+    if (const Result<> opened = desk.open(path); !opened) {
+        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(path), qPrintable(opened.error()));
         return false;
     }
     Database &db = desk.db();
@@ -38,7 +37,7 @@ bool prepareStore(FrontDesk &desk, const QString &path)
     m.number = 1;
     m.name = QStringLiteral("1号机");
     m.rate = 3;
-    m.status = QStringLiteral("S");
+    m.status = MachineStatus::Standby;
     m.ip = QStringLiteral("127.0.0.2");
     MachineTable(db).add(m);
     ArticleTable articles(db);
@@ -58,7 +57,7 @@ double timedCheckout(FrontDesk &desk)
         Transaction t(db);
         MachineTable machines(db);
         Machine m = *machines.byNumber(1);
-        m.status = QStringLiteral("Y");
+        m.status = MachineStatus::Billing;
         m.start = Clock::now().addSecs(-7200);
         m.mode = QStringLiteral("N");
         m.customer = QStringLiteral("张三");
@@ -71,12 +70,11 @@ double timedCheckout(FrontDesk &desk)
     desk.select(1);
     QElapsedTimer timer;
     timer.start();
-    Checkout checkout(desk);
-    checkout.open();
-    const Checkout::Result result = checkout.settle();
+    const std::unique_ptr<Checkout> checkout = desk.openCheckout(1);
+    const Checkout::Outcome outcome = desk.settle(*checkout, false);
     const double ms = double(timer.nsecsElapsed()) / 1e6;
-    if (result.outcome != Checkout::Outcome::Settled) {
-        std::fprintf(stderr, "checkout failed: %s\n", qPrintable(result.message));
+    if (!outcome) {
+        std::fprintf(stderr, "checkout failed: %s\n", qPrintable(outcome.error().message));
         return -1;
     }
     Clock::advanceSeconds(60);

@@ -111,17 +111,17 @@ struct Desk
 
     bool open()
     {
-        QString error;
-        if (!desk.open(dir.filePath(QStringLiteral("dbase.mdb")), &error)) {
-            std::fprintf(stderr, "cannot open the store: %s\n", qPrintable(error));
+        if (const Result<> opened = desk.open(dir.filePath(QStringLiteral("dbase.mdb"))); !opened) {
+            std::fprintf(stderr, "cannot open the store: %s\n", qPrintable(opened.error()));
             return false;
         }
         server = std::make_unique<LinkServer>(desk);
+        desk.attach(*server);
         return server->listen(0);
     }
 };
 
-void addMachines(Database &db, int count, const QString &status, bool withIp)
+void addMachines(Database &db, int count, MachineStatus status, bool withIp)
 {
     Transaction t(db);
     MachineTable machines(db);
@@ -133,7 +133,7 @@ void addMachines(Database &db, int count, const QString &status, bool withIp)
         m.status = status;
         if (withIp)
             m.ip = QStringLiteral("10.0.%1.%2").arg(n / 250).arg(n % 250 + 1);
-        if (status == u"Y") {
+        if (status == MachineStatus::Billing) {
             m.start = Clock::now().addSecs(-3600 - n * 7);
             m.mode = QStringLiteral("N");
         }
@@ -158,7 +158,7 @@ void announcements()
     if (!d.open())
         return;
     constexpr int kPcs = 1000;
-    addMachines(d.desk.db(), kPcs, QStringLiteral("N"), false);
+    addMachines(d.desk.db(), kPcs, MachineStatus::Off, false);
     d.desk.rebuildList();
 
     ClientRun run;
@@ -290,7 +290,7 @@ double passMs(int machines, int linesPerMachine)
     Desk d;
     if (!d.open())
         return 0;
-    addMachines(d.desk.db(), machines, QStringLiteral("Y"), true);
+    addMachines(d.desk.db(), machines, MachineStatus::Billing, true);
     addArticles(d.desk.db(), 200);
     {
         Database &db = d.desk.db();

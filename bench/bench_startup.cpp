@@ -63,7 +63,7 @@ void addMachines(Database &db, bool allBilling, int linesPerMachine)
         const int kind = allBilling ? 0 : int(gen.bounded(100));
         int lines = 0;
         if (kind < 55) { // billing
-            m.status = QStringLiteral("Y");
+            m.status = MachineStatus::Billing;
             m.mode = kind < 5 ? QStringLiteral("P") : QStringLiteral("N");
             m.start = kNow.addSecs(-qint64(gen.bounded(10 * 3600)));
             if (kind % 5 == 1)
@@ -71,13 +71,13 @@ void addMachines(Database &db, bool allBilling, int linesPerMachine)
             m.customer = QStringLiteral("客户%1").arg(n);
             lines = allBilling ? linesPerMachine : (kind % 2 ? int(gen.bounded(1, 6)) : 0);
         } else if (kind < 58) {
-            m.status = QStringLiteral("P");
+            m.status = MachineStatus::Paused;
             m.mode = QStringLiteral("N");
             m.start = kNow.addSecs(-3600);
         } else if (kind < 80) {
-            m.status = QStringLiteral("S");
+            m.status = MachineStatus::Standby;
         } else {
-            m.status = QStringLiteral("N");
+            m.status = MachineStatus::Off;
         }
         check(machines.add(m), db, "machine");
         for (int l = 0; l < lines; ++l)
@@ -104,9 +104,8 @@ double startupMs(const QString &path)
     QElapsedTimer timer;
     timer.start();
     FrontDesk desk;
-    QString error;
-    if (!desk.open(path, &error))
-        fail(error);
+    if (const Result<> opened = desk.open(path); !opened)
+        fail(opened.error());
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     if (desk.machineList().count() != kMachines)
         fail(QStringLiteral("machine list has %1 entries").arg(desk.machineList().count()));
@@ -161,9 +160,8 @@ int main(int argc, char **argv)
     // (b) one supervision pass over 1,000 billing machines with 10,000 goods lines.
     const QString passPath = createStore(dir.filePath(QStringLiteral("pass.mdb")), true, 10);
     FrontDesk desk;
-    QString error;
-    if (!desk.open(passPath, &error))
-        fail(error);
+    if (const Result<> opened = desk.open(passPath); !opened)
+        fail(opened.error());
     desk.refresh();
     std::vector<double> passRuns;
     for (int i = 0; i < kPassRuns; ++i) {

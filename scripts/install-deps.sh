@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config fontconfig
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-  libsqlcipher-dev sqlcipher
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
+  libsqlcipher-dev sqlcipher libcrypt-dev
   libcanberra-dev
   fonts-wqy-microhei
   xvfb xauth xdotool imagemagick poppler-utils

@@ -1,7 +1,6 @@
 #include "changemachine.h"
 
 #include "clientlink.h"
-#include "desk/frontdesk.h"
 #include "machinelist.h"
 #include "store/database.h"
 #include "store/goodstables.h"
@@ -15,12 +14,6 @@ Q_LOGGING_CATEGORY(lcChangeMachine, "corvana.billing.change")
 namespace ChangeMachine {
 
 namespace {
-
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
 
 // The source's goods lines go to the target. A line for an article the target already has
 // (left from an order outside a session, or a second line of the same article) is added to
@@ -56,24 +49,18 @@ QList<Machine> candidates(Database &db)
     return result;
 }
 
-bool move(FrontDesk &desk, int source, int target, QString *error)
+Result<> move(const BillingScope &scope, int source, int target)
 {
-    Database &db = desk.db();
+    Database &db = scope.db;
     MachineTable machines(db);
     std::optional<Machine> from = machines.at(source);
     std::optional<Machine> to = machines.at(target);
-    if (!from || !from->inSession()) {
-        setError(error, QStringLiteral("该计算机没有在记费中！"));
-        return false;
-    }
-    if (!to || to->rowid == from->rowid) {
-        setError(error, QStringLiteral("请先选择要更换的计算机！"));
-        return false;
-    }
-    if (to->inSession()) {
-        setError(error, to->name + QStringLiteral("正在使用中，不能更换！"));
-        return false;
-    }
+    if (!from || !from->inSession())
+        return failure(QStringLiteral("该计算机没有在记费中！"));
+    if (!to || to->rowid == from->rowid)
+        return failure(QStringLiteral("请先选择要更换的计算机！"));
+    if (to->inSession())
+        return failure(to->name + QStringLiteral("正在使用中，不能更换！"));
 
     to->start = from->start;
     to->due = from->due;
@@ -87,28 +74,24 @@ bool move(FrontDesk &desk, int source, int target, QString *error)
     from->prepaid = 0;
     from->pauseStart = QDateTime();
     from->pauseMinutes = 0;
-    from->status = QStringLiteral("S");
+    from->status = MachineStatus::Standby;
 
     // One step: a failure must not leave the session on one machine and its goods on the other.
     Transaction t(db);
     if (!machines.save(*from) || !machines.save(*to) || !moveGoods(db, from->number, to->number) ||
         !t.commit()) {
-        setError(error, QStringLiteral("保存失败：") + db.lastError());
         qCWarning(lcChangeMachine) << "session not moved from" << from->name << "to" << to->name
                                    << db.lastError();
-        return false;
+        return failure(QStringLiteral("保存失败：") + db.lastError());
     }
 
-    MachineList &list = desk.machineList();
-    list.setIcon(source, IconStandby);
-    list.clearColumns(source);
-    if (ClientLink *link = desk.link()) {
+    scope.list.setIcon(source, IconStandby);
+    scope.list.clearColumns(source);
+    if (ClientLink *link = scope.link) {
         link->SendCommand(from->ip, QStringLiteral("stop"), ClientLink::Reach::Every);
         link->SendCommand(to->ip, QStringLiteral("start"), ClientLink::Reach::Every);
     }
-    desk.select(target);
-    desk.refresh();
-    return true;
+    return {};
 }
 
 } // namespace ChangeMachine

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "common/result.h"
+#include "scope.h"
 #include "store/rows.h"
 
 #include <QList>
 
 class Database;
-class FrontDesk;
 
 // Moving a running session to another machine ("换机").
 namespace ChangeMachine {
@@ -15,9 +16,9 @@ namespace ChangeMachine {
 QList<Machine> candidates(Database &db);
 
 // Moves the session of the machine at `source` to the machine at `target`: its timing data
-// and goods go over, the source becomes idle, the clients are told stop and start, and the
-// target becomes the selected machine. Refused (false, with `error`) when the source has no
-// session or the target is missing, the source itself, or in a session of its own.
-bool move(FrontDesk &desk, int source, int target, QString *error = nullptr);
+// and goods go over, the source becomes idle and the clients are told stop and start; the
+// target is then the machine to select. Refused when the source has no session or the
+// target is missing, the source itself, or in a session of its own.
+Result<> move(const BillingScope &scope, int source, int target);
 
 } // namespace ChangeMachine

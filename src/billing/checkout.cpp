@@ -4,7 +4,7 @@
 #include "billing/fee.h"
 #include "common/clock.h"
 #include "common/numbers.h"
-#include "desk/frontdesk.h"
+#include "billing/machinelist.h"
 #include "store/accounttables.h"
 #include "store/database.h"
 #include "store/goodstables.h"
@@ -42,21 +42,21 @@ double shareOf(double received, double machineDue, double due)
     return roundEven(received * machineDue / due, 2);
 }
 
-Checkout::Checkout(FrontDesk &desk) : m_desk(desk) {}
+Checkout::Checkout(const BillingScope &scope, const QString &cashier) : m_scope(scope), m_cashier(cashier) {}
 
-bool Checkout::open()
+bool Checkout::open(int position)
 {
-    const std::optional<Machine> m = m_desk.selectedMachine();
+    const std::optional<Machine> m = MachineTable(m_scope.db).at(position);
     if (!m)
         return false;
     m_rowid = m->rowid;
     m_position = m->position;
-    m_due = plainNumber(CountJF(m_desk.db(), *m));
+    m_due = plainNumber(CountJF(m_scope.db, *m));
     m_prepaid = plainNumber(m->prepaid);
     m_received = m_due;
     m_others.clear();
     m_selectedOthers.clear();
-    for (const Machine &other : MachineTable(m_desk.db()).all()) {
+    for (const Machine &other : MachineTable(m_scope.db).all()) {
         if (other.rowid != m_rowid && other.inSession())
             m_others.append({other.rowid, other.name});
     }
@@ -67,13 +67,13 @@ bool Checkout::open()
 
 QString Checkout::caption() const
 {
-    const MachineList::Entry *e = m_desk.machineList().at(m_position);
+    const MachineList::Entry *e = m_scope.list.at(m_position);
     return (e ? e->text : QString()) + QStringLiteral("->要结帐？");
 }
 
 QString Checkout::machineBill(const Machine &machine)
 {
-    Database &db = m_desk.db();
+    Database &db = m_scope.db;
     return billtext::machineLines(machine, Tariff::read(db), OrderTable(db).pricedLinesOf(machine.number),
                                   Clock::now());
 }
@@ -105,7 +105,7 @@ void Checkout::setSelectedOthers(const QList<int> &indexes)
     std::sort(chosen.begin(), chosen.end());
     m_selectedOthers = chosen;
 
-    Database &db = m_desk.db();
+    Database &db = m_scope.db;
     MachineTable machines(db);
     const double received = numberValue(m_received);
     double total = 0;
@@ -130,44 +130,36 @@ void Checkout::setCard(const QString &number, const QString &password)
     m_cardPassword = password;
 }
 
-bool Checkout::chargeCard(Result *result)
+std::optional<Checkout::Refusal> Checkout::chargeCard()
 {
-    Database &db = m_desk.db();
+    Database &db = m_scope.db;
     CardTable cards(db);
     std::optional<Card> card = cards.find(m_cardNumber, m_cardPassword);
-    if (!card) {
-        result->outcome = Outcome::CardWrong;
-        result->message = QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！");
-        return false;
-    }
+    if (!card)
+        return Refusal{Refusal::Kind::CardWrong, QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！")};
     const std::optional<Machine> machine = MachineTable(db).byRowid(m_rowid);
     const double charge = cardCharge(numberValue(m_received), *card, machine ? machine->rate : 0);
-    if (card->balance < charge) {
-        result->outcome = Outcome::CardShort;
-        result->message =
-            QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：") + plainNumber(card->balance);
-        return false;
-    }
+    if (card->balance < charge)
+        return Refusal{Refusal::Kind::CardShort,
+                       QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：") + plainNumber(card->balance)};
     card->balance -= charge;
     // A card without a price has no hours to count.
     if (card->total != 0)
         card->usedHours = roundEven(card->usedHours + charge * card->totalHours / card->total, 2);
     card->sessions += 1;
-    if (!cards.save(*card))
-        return false;
     // A card given to no customer must not credit every customer without a number.
-    if (!card->customer.isEmpty() &&
-        !CustomerTable(db).addVisitByNumber(card->customer, charge, Clock::now()))
-        return false;
+    if (!cards.save(*card) || (!card->customer.isEmpty() &&
+                               !CustomerTable(db).addVisitByNumber(card->customer, charge, Clock::now())))
+        return Refusal{Refusal::Kind::StoreFailed, QString()};
     m_useCard = false;
     m_cardNumber.clear();
     m_cardPassword.clear();
-    return true;
+    return std::nullopt;
 }
 
 bool Checkout::ClearJF(const Machine &m, double machineDue, double dueTotal, QList<Settled> *settled)
 {
-    Database &db = m_desk.db();
+    Database &db = m_scope.db;
     const QDateTime now = Clock::now();
 
     JournalTable journal(db);
@@ -180,7 +172,7 @@ bool Checkout::ClearJF(const Machine &m, double machineDue, double dueTotal, QLi
     entry.due = machineDue;
     entry.received = shareOf(numberValue(m_received), machineDue, dueTotal);
     entry.discount = numberValue(m_discount);
-    entry.cashier = m_desk.operatorName();
+    entry.cashier = m_cashier;
     entry.customer = m.customer;
     entry.idKind = m.idKind;
     entry.idNumber = m.idNumber;
@@ -198,7 +190,7 @@ bool Checkout::ClearJF(const Machine &m, double machineDue, double dueTotal, QLi
     idle.pauseStart = QDateTime();
     idle.pauseMinutes = 0;
     idle.prepaid = 0;
-    idle.status = QStringLiteral("S");
+    idle.status = MachineStatus::Standby;
     idle.mode.clear();
     idle.customer.clear();
     idle.idKind.clear();
@@ -219,16 +211,15 @@ bool Checkout::ClearJF(const Machine &m, double machineDue, double dueTotal, QLi
     return true;
 }
 
-Checkout::Result Checkout::settle()
+Checkout::Outcome Checkout::settle()
 {
-    Result result;
     if (m_rowid == 0)
-        return result;
+        return std::unexpected(Refusal{});
 
     // The machines to settle, the selected one first, each with what it is due now. The money
     // received is shared out by these dues, so a single machine gets all of it and the shares
     // add up even when the figures on screen are minutes old.
-    Database &db = m_desk.db();
+    Database &db = m_scope.db;
     MachineTable machines(db);
     QList<qint64> rows{m_rowid};
     for (int i : std::as_const(m_selectedOthers))
@@ -264,12 +255,14 @@ Checkout::Result Checkout::settle()
     {
         Transaction transaction(db);
         bool ok = true;
-        if (m_useCard && !chargeCard(&result)) {
-            if (result.outcome == Outcome::CardWrong || result.outcome == Outcome::CardShort) {
-                restore();
-                return result;
+        if (m_useCard) {
+            if (const std::optional<Refusal> refusal = chargeCard()) {
+                if (refusal->kind != Refusal::Kind::StoreFailed) {
+                    restore();
+                    return std::unexpected(*refusal);
+                }
+                ok = false;
             }
-            ok = false;
         }
         const double shownDue = numberValue(m_due);
         for (qsizetype i = 0; ok && i < dues.size(); ++i) {
@@ -281,32 +274,29 @@ Checkout::Result Checkout::settle()
         }
         ok = ok && transaction.commit();
         if (!ok) {
-            result.outcome = Outcome::StoreFailed;
-            result.message = QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError();
             qCWarning(lcCheckout) << "checkout rolled back:" << db.lastError();
+            const QString message = QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError();
             restore();
-            return result;
+            return std::unexpected(Refusal{Refusal::Kind::StoreFailed, message});
         }
     }
 
-    ClientLink *link = m_desk.link();
+    Settlement done;
     for (const Settled &s : std::as_const(settled)) {
-        if (link)
-            link->SendCommand(s.ip, QStringLiteral("stop"));
-        m_desk.select(s.position);
-        m_desk.machineList().clearColumns(s.position);
+        if (m_scope.link)
+            m_scope.link->SendCommand(s.ip, QStringLiteral("stop"));
+        m_scope.list.clearColumns(s.position);
+        done.positions.append(s.position);
     }
     m_rowid = 0; // settled: a second settle must not write again
-    m_desk.refresh();
-    result.outcome = Outcome::Settled;
-    result.lastIp = settled.isEmpty() ? QString() : settled.constLast().ip;
-    return result;
+    done.lastIp = settled.isEmpty() ? QString() : settled.constLast().ip;
+    return done;
 }
 
-Checkout::Result Checkout::settleAndShutdown()
+Checkout::Outcome Checkout::settleAndShutdown()
 {
-    Result result = settle();
-    if (result.outcome == Outcome::Settled && m_desk.link() && !result.lastIp.isEmpty())
-        m_desk.link()->SendCommand(result.lastIp, QStringLiteral("shutdown"), ClientLink::Reach::Every);
-    return result;
+    Outcome outcome = settle();
+    if (outcome && m_scope.link && !outcome->lastIp.isEmpty())
+        m_scope.link->SendCommand(outcome->lastIp, QStringLiteral("shutdown"), ClientLink::Reach::Every);
+    return outcome;
 }

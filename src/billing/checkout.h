@@ -1,12 +1,13 @@
 #pragma once
 
 #include "billing/bill.h"
+#include "billing/scope.h"
 #include "store/rows.h"
+
+#include <expected>
 
 #include <QList>
 #include <QString>
-
-class FrontDesk;
 
 // The amount to take for the amount due, less what was prepaid, after a discount of
 // `discount` percent (none when it is not above 0), to the half yuan.
@@ -33,19 +34,28 @@ public:
         QString name;
     };
 
-    enum class Outcome { Settled, NoMachine, CardWrong, CardShort, StoreFailed };
-    struct Result
+    // What a settlement did: the machines settled, in order (list positions).
+    struct Settlement
     {
-        Outcome outcome = Outcome::NoMachine;
-        QString message;
+        QList<int> positions;
         QString lastIp; // IP of the last machine settled
     };
+    // Why nothing was settled. The card refusals are told apart from a store failure, which
+    // the operator is shown differently.
+    struct Refusal
+    {
+        enum class Kind { NoMachine, CardWrong, CardShort, StoreFailed };
+        Kind kind = Kind::NoMachine;
+        QString message;
+    };
+    using Outcome = std::expected<Settlement, Refusal>;
 
-    explicit Checkout(FrontDesk &desk);
+    // `cashier` is written into the journal as the operator who settled.
+    Checkout(const BillingScope &scope, const QString &cashier);
 
-    // Loads the selected machine: amount due, prepaid, the other running machines and the
-    // bill. False when no machine is selected.
-    bool open();
+    // Loads the machine at `position`: amount due, prepaid, the other running machines and
+    // the bill. False when there is no such machine.
+    bool open(int position);
 
     // The selected list entry's text followed by "->要结帐？".
     QString caption() const;
@@ -70,12 +80,12 @@ public:
     void setUseCard(bool use) { m_useCard = use; }
     void setCard(const QString &number, const QString &password);
 
-    // Charges the card (when used), settles the selected machine, then each selected other
-    // machine: all written together or nothing. Only then are the clients told to stop, the
-    // list entries cleared and the list refreshed.
-    Result settle();
+    // Charges the card (when used), settles the machine opened, then each selected other
+    // machine: all written together or nothing. Only then are the clients told to stop and
+    // the list entries cleared.
+    Outcome settle();
     // settle(), then shuts down every client at the address of the last machine settled.
-    Result settleAndShutdown();
+    Outcome settleAndShutdown();
 
 private:
     struct Settled
@@ -86,11 +96,12 @@ private:
 
     QString machineBill(const Machine &machine);
     void recomputeReceived();
-    bool chargeCard(Result *result);
+    std::optional<Refusal> chargeCard();
     // Settles one machine due `machineDue` of `dueTotal` for all machines settled together.
     bool ClearJF(const Machine &machine, double machineDue, double dueTotal, QList<Settled> *settled);
 
-    FrontDesk &m_desk;
+    BillingScope m_scope;
+    QString m_cashier;
     qint64 m_rowid = 0;
     int m_position = 0;
     QString m_due;

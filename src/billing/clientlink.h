@@ -17,4 +17,8 @@ public:
     virtual void SendCommand(const QString &ip, const QString &word, Reach reach = Reach::First) = 0;
     // "_msgb" with `text` to the first connected slot whose peer address is `ip`.
     virtual void sendMessageBox(const QString &ip, const QString &text) = 0;
+    // Writes what the link has recorded but not written yet (machines announced, connections
+    // closed), so that a reader of the machine table sees it. Called before every such read
+    // outside the link.
+    virtual void flushPending() = 0;
 };

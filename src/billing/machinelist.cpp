@@ -2,16 +2,20 @@
 
 #include "common/formats.h"
 
-StatusIcon iconForStatus(const QString &status)
+StatusIcon iconForStatus(MachineStatus status)
 {
-    if (status == u"Y")
+    switch (status) {
+    case MachineStatus::Billing:
         return IconBilling;
-    if (status == u"N")
+    case MachineStatus::Off:
         return IconOff;
-    if (status == u"P")
+    case MachineStatus::Paused:
         return IconPaused;
-    if (status == u"S")
+    case MachineStatus::Standby:
         return IconStandby;
+    case MachineStatus::Unknown:
+        break;
+    }
     return IconNone;
 }
 
@@ -32,7 +36,7 @@ QString tooltipWord(StatusIcon icon)
 std::optional<EntryColumns> FlashListView(const Machine &machine, const Tariff &tariff, double goodsTotal,
                                           const QDateTime &now)
 {
-    if (machine.status == u"S" || machine.status == u"N")
+    if (machine.status == MachineStatus::Standby || machine.status == MachineStatus::Off)
         return std::nullopt;
     EntryColumns c;
     if (machine.start.isValid())

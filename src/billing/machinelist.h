@@ -11,8 +11,8 @@
 // Icons of the machine list, by their place in its image list.
 enum StatusIcon { IconNone = 0, IconOff = 2, IconBilling = 3, IconPaused = 4, IconStandby = 5 };
 
-// The icon for a status letter; IconNone for a letter that is none of Y, N, P, S.
-StatusIcon iconForStatus(const QString &status);
+// The icon for a status; IconNone for an unknown one (the entry keeps its icon).
+StatusIcon iconForStatus(MachineStatus status);
 // The tooltip word of an icon ("正在记费中", "正在待机中", "已经关机"; none for paused).
 QString tooltipWord(StatusIcon icon);
 

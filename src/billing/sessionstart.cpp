@@ -4,7 +4,6 @@
 #include "common/clock.h"
 #include "common/formats.h"
 #include "common/numbers.h"
-#include "desk/frontdesk.h"
 #include "machinelist.h"
 #include "store/accounttables.h"
 #include "store/database.h"
@@ -49,15 +48,9 @@ QDateTime plusMinutes(const QDateTime &t, double minutes)
     return t.addSecs(qint64(std::llround(minutes * 60)));
 }
 
-void setError(QString *error, const QString &text)
+std::unexpected<QString> storeFailure(Database &db)
 {
-    if (error)
-        *error = text;
-}
-
-QString storeError(Database &db)
-{
-    return QStringLiteral("保存失败：") + db.lastError();
+    return failure(QStringLiteral("保存失败：") + db.lastError());
 }
 
 bool addCustomer(Database &db, const SessionInput &input)
@@ -73,36 +66,30 @@ bool addCustomer(Database &db, const SessionInput &input)
 
 enum class Kind { Timing, Overnight };
 
-bool start(FrontDesk &desk, int position, const SessionInput &input, bool registerCustomer, Kind kind,
-           QString *error)
+Result<> start(const BillingScope &scope, int position, const SessionInput &input, bool registerCustomer,
+               Kind kind)
 {
-    Database &db = desk.db();
+    Database &db = scope.db;
     MachineTable machines(db);
     std::optional<Machine> m = machines.at(position);
-    if (!m) {
-        setError(error, QStringLiteral("没有选中计算机！"));
-        return false;
-    }
+    if (!m)
+        return failure(QStringLiteral("没有选中计算机！"));
     // The dialog may have been open while a client's own start request was accepted;
     // starting again would throw away the time already billed.
-    if (m->inSession()) {
-        setError(error, m->name + QStringLiteral("已经在记费中！"));
-        return false;
-    }
+    if (m->inSession())
+        return failure(m->name + QStringLiteral("已经在记费中！"));
 
     const QDateTime now = Clock::now();
     if (kind == Kind::Overnight) {
         const Window w = overnightWindow(db);
-        if (!isOvernightTime(w.start, w.end, now.time())) {
-            setError(error, overnightRefusalText(w.start, w.end));
-            return false;
-        }
+        if (!isOvernightTime(w.start, w.end, now.time()))
+            return failure(overnightRefusalText(w.start, w.end));
         m->due = overnightDue(w.end, now);
         m->mode = QStringLiteral("P");
     } else {
         m->mode = QStringLiteral("N");
     }
-    m->status = QStringLiteral("Y");
+    m->status = MachineStatus::Billing;
     m->start = now;
     m->customer = input.name;
     m->idKind = input.idKind;
@@ -115,21 +102,17 @@ bool start(FrontDesk &desk, int position, const SessionInput &input, bool regist
     }
 
     Transaction t(db);
-    if (registerCustomer && isNewCustomer(db, input.name) && !addCustomer(db, input)) {
-        setError(error, storeError(db));
-        return false;
-    }
+    if (registerCustomer && isNewCustomer(db, input.name) && !addCustomer(db, input))
+        return storeFailure(db);
     if (!machines.save(*m) || !t.commit()) {
-        setError(error, storeError(db));
         qCWarning(lcSessionStart) << "session not started on" << m->name << db.lastError();
-        return false;
+        return storeFailure(db);
     }
 
-    if (ClientLink *link = desk.link())
-        link->SendCommand(m->ip, QStringLiteral("start"));
-    desk.machineList().setIcon(position, IconBilling);
-    desk.refresh();
-    return true;
+    if (scope.link)
+        scope.link->SendCommand(m->ip, QStringLiteral("start"));
+    scope.list.setIcon(position, IconBilling);
+    return {};
 }
 
 } // namespace
@@ -181,29 +164,25 @@ bool isNewCustomer(Database &db, const QString &name)
     return !name.isEmpty() && !CustomerTable(db).byName(name);
 }
 
-bool startTiming(FrontDesk &desk, int position, const SessionInput &input, bool registerCustomer,
-                 QString *error)
+Result<> startTiming(const BillingScope &scope, int position, const SessionInput &input, bool registerCustomer)
 {
-    return start(desk, position, input, registerCustomer, Kind::Timing, error);
+    return start(scope, position, input, registerCustomer, Kind::Timing);
 }
 
-bool startOvernight(FrontDesk &desk, int position, const SessionInput &input, bool registerCustomer,
-                    QString *error)
+Result<> startOvernight(const BillingScope &scope, int position, const SessionInput &input,
+                        bool registerCustomer)
 {
-    return start(desk, position, input, registerCustomer, Kind::Overnight, error);
+    return start(scope, position, input, registerCustomer, Kind::Overnight);
 }
 
-bool changeSession(FrontDesk &desk, int position, const SessionInput &input, QString *error)
+Result<> changeSession(Database &db, int position, const SessionInput &input)
 {
-    Database &db = desk.db();
     MachineTable machines(db);
     std::optional<Machine> m = machines.at(position);
     // The session may have been settled while the dialog was open; a due time or prepaid
     // amount written then would wrongly carry over to the next customer.
-    if (!m || !m->inSession()) {
-        setError(error, QStringLiteral("该计算机没有在记费中！"));
-        return false;
-    }
+    if (!m || !m->inSession())
+        return failure(QStringLiteral("该计算机没有在记费中！"));
     const double limit = limitMinutes(input);
     if (limit != 0 && m->start.isValid())
         m->due = plusMinutes(m->start, limit);
@@ -213,12 +192,9 @@ bool changeSession(FrontDesk &desk, int position, const SessionInput &input, QSt
     m->prepaid = numberValue(input.prepaid);
 
     Transaction t(db);
-    if (!machines.save(*m) || !t.commit()) {
-        setError(error, storeError(db));
-        return false;
-    }
-    desk.refresh();
-    return true;
+    if (!machines.save(*m) || !t.commit())
+        return storeFailure(db);
+    return {};
 }
 
 } // namespace SessionStart

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "common/result.h"
+#include "scope.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QTime>
 #include <optional>
 
 class Database;
-class FrontDesk;
 
 // What the operator typed into the start dialog, as typed; numbers are read from the texts.
 struct SessionInput
@@ -44,15 +46,14 @@ std::optional<QString> overnightRefusal(Database &db);
 // Whether `name` is not empty and no customer has exactly this name.
 bool isNewCustomer(Database &db, const QString &name);
 
-// "开始计时": the machine at `position` starts billing by time from now. With
-// `registerCustomer` a new name is added to the customers first. False (with `error`) when
-// nothing was started.
-bool startTiming(FrontDesk &desk, int position, const SessionInput &input, bool registerCustomer,
-                 QString *error = nullptr);
+// "开始计时": the machine at `position` starts billing by time from now; its client is told
+// to start and its entry shows it billing. With `registerCustomer` a new name is added to
+// the customers first. A failure starts nothing.
+Result<> startTiming(const BillingScope &scope, int position, const SessionInput &input, bool registerCustomer);
 // "开始通宵": the same in overnight mode; refused outside the overnight window.
-bool startOvernight(FrontDesk &desk, int position, const SessionInput &input, bool registerCustomer,
-                    QString *error = nullptr);
+Result<> startOvernight(const BillingScope &scope, int position, const SessionInput &input,
+                        bool registerCustomer);
 // "设定": changes the time limit, customer and prepaid amount of the running session.
-bool changeSession(FrontDesk &desk, int position, const SessionInput &input, QString *error = nullptr);
+Result<> changeSession(Database &db, int position, const SessionInput &input);
 
 } // namespace SessionStart

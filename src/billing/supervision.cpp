@@ -25,6 +25,10 @@ bool Supervisor::connected(const QString &ip) const
 
 void Supervisor::pass()
 {
+    // What the link recorded but has not written yet (announcements, closed connections)
+    // must be in the table this pass reads.
+    if (m_link)
+        m_link->flushPending();
     const quint64 serial = ++m_passes;
     const QDateTime now = Clock::now();
     const Tariff tariff = Tariff::read(m_db);
@@ -36,9 +40,9 @@ void Supervisor::pass()
     {
         Transaction t(m_db);
         for (Machine &m : rows) {
-            if (m.status == u"S" && !connected(m.ip)) {
-                machines.setStatus(m.rowid, QStringLiteral("S"), QStringLiteral("N"));
-                m.status = QStringLiteral("N");
+            if (m.status == MachineStatus::Standby && !connected(m.ip)) {
+                machines.setStatus(m.rowid, MachineStatus::Standby, MachineStatus::Off);
+                m.status = MachineStatus::Off;
             }
         }
         t.commit();
@@ -58,11 +62,11 @@ void Supervisor::pass()
         const double goods = m.inSession() ? orders.goodsTotal(m.number) : 0;
         if (const auto columns = FlashListView(m, tariff, goods, now))
             m_list.apply(m.position, *columns);
-        if (m.status == u"Y") {
+        if (m.status == MachineStatus::Billing) {
             ++billing;
             if (m.due.isValid() && m.due < now)
                 handleDue(m.rowid, m.name, m.ip);
-        } else if (m.status == u"P") {
+        } else if (m.status == MachineStatus::Paused) {
             ++paused;
         }
         m_list.setIcon(m.position, iconForStatus(m.status));
@@ -88,10 +92,12 @@ void Supervisor::handleDue(qint64 rowid, const QString &name, const QString &ip)
 void Supervisor::dueAnswered(qint64 rowid, bool checkout)
 {
     m_dueAsked.remove(rowid);
+    if (m_link)
+        m_link->flushPending();
     MachineTable machines(m_db);
     std::optional<Machine> m = machines.byRowid(rowid);
     // The session may have been settled or moved while the question waited.
-    if (!m || m->status != u"Y" || !m->due.isValid())
+    if (!m || m->status != MachineStatus::Billing || !m->due.isValid())
         return;
     if (checkout) {
         emit selectRequested(m->position);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QString>
+#include "store/rows.h"
+
 #include <optional>
 
 // Which billing commands fit the selected machine.
@@ -19,6 +20,10 @@ struct CommandStates
     bool operator==(const CommandStates &) const = default;
 };
 
-// The command states for a machine with status letter `status`; empty for a letter that is
-// none of Y, P, N, S (the commands then keep their states).
-std::optional<CommandStates> commandStatesFor(const QString &status);
+// The command states for a machine with `status`; empty for an unknown status (the commands
+// then keep their states).
+std::optional<CommandStates> commandStatesFor(MachineStatus status);
+
+// What a double-click or Enter on a machine's entry opens.
+enum class Activation { Nothing, SessionStart, Checkout };
+Activation activationFor(MachineStatus status);

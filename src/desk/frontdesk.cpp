@@ -1,7 +1,10 @@
 #include "frontdesk.h"
 
+#include "billing/changemachine.h"
 #include "common/clock.h"
 #include "common/formats.h"
+#include "goods/purchase.h"
+#include "link/linkserver.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
 
@@ -18,12 +21,13 @@ FrontDesk::FrontDesk(QObject *parent)
 
 FrontDesk::~FrontDesk() = default;
 
-bool FrontDesk::open(const QString &path, QString *error)
+Result<> FrontDesk::open(const QString &path)
 {
-    if (!m_store.open(path, error))
-        return false;
+    QString error;
+    if (!m_store.open(path, &error))
+        return failure(error);
     rebuildList();
-    return true;
+    return {};
 }
 
 void FrontDesk::startTimers()
@@ -39,8 +43,27 @@ void FrontDesk::setLink(ClientLink *link)
     m_supervisor.setLink(link);
 }
 
+void FrontDesk::attach(LinkServer &server)
+{
+    setLink(&server);
+    connect(&server, &QObject::destroyed, this, [this] { setLink(nullptr); });
+    connect(&server, &LinkServer::cardCheckoutApproved, this,
+            [this](int position, const QString &card, const QString &password) {
+                select(position);
+                emit checkoutWithCardRequested(card, password);
+            });
+    connect(&server, &LinkServer::programListArrived, this, &FrontDesk::programListArrived);
+}
+
+void FrontDesk::flushLink()
+{
+    if (m_link)
+        m_link->flushPending();
+}
+
 void FrontDesk::rebuildList()
 {
+    flushLink();
     const QList<Machine> machines = MachineTable(db()).all();
     OrderTable orders(db());
     QList<double> goods;
@@ -62,6 +85,7 @@ void FrontDesk::select(int position)
 
 std::optional<Machine> FrontDesk::selectedMachine()
 {
+    flushLink();
     return MachineTable(db()).at(m_selected);
 }
 
@@ -74,4 +98,64 @@ void FrontDesk::setOperator(const QString &name, const QString &right)
 QString FrontDesk::clockText() const
 {
     return formatClock(Clock::now());
+}
+
+Result<> FrontDesk::refreshedAfter(Result<> done)
+{
+    if (done)
+        refresh();
+    return done;
+}
+
+Result<> FrontDesk::startTiming(int position, const SessionInput &input, bool registerCustomer)
+{
+    flushLink();
+    return refreshedAfter(SessionStart::startTiming(billing(), position, input, registerCustomer));
+}
+
+Result<> FrontDesk::startOvernight(int position, const SessionInput &input, bool registerCustomer)
+{
+    flushLink();
+    return refreshedAfter(SessionStart::startOvernight(billing(), position, input, registerCustomer));
+}
+
+Result<> FrontDesk::changeSession(int position, const SessionInput &input)
+{
+    flushLink();
+    return refreshedAfter(SessionStart::changeSession(db(), position, input));
+}
+
+Result<> FrontDesk::changeMachine(int source, int target)
+{
+    flushLink();
+    Result<> moved = ChangeMachine::move(billing(), source, target);
+    if (moved)
+        select(target);
+    return refreshedAfter(moved);
+}
+
+Result<> FrontDesk::purchase(int machine, const ShoppingList &list)
+{
+    return refreshedAfter(Purchase::confirm(db(), machine, list));
+}
+
+std::unique_ptr<Checkout> FrontDesk::openCheckout(int position)
+{
+    flushLink();
+    auto checkout = std::make_unique<Checkout>(billing(), m_operatorName);
+    if (!checkout->open(position))
+        return nullptr;
+    return checkout;
+}
+
+Checkout::Outcome FrontDesk::settle(Checkout &checkout, bool shutdown)
+{
+    flushLink();
+    Checkout::Outcome outcome = shutdown ? checkout.settleAndShutdown() : checkout.settle();
+    if (outcome) {
+        for (int position : std::as_const(outcome->positions))
+            select(position);
+        refresh();
+    }
+    return outcome;
 }

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "billing/checkout.h"
 #include "billing/machinelist.h"
+#include "billing/scope.h"
+#include "billing/sessionstart.h"
 #include "billing/supervision.h"
 #include "common/questions.h"
+#include "common/result.h"
+#include "link/deskaccess.h"
 #include "store/rows.h"
 #include "store/store.h"
 
@@ -10,10 +15,14 @@
 #include <QTimer>
 
 class ClientLink;
+class LinkServer;
+class ShoppingList;
 
 // The non-visual heart of the main window: the open store, the machine list, the selected
-// machine, the logged-in operator, the questions to the operator and the two timers.
-class FrontDesk final : public QObject
+// machine, the logged-in operator, the questions to the operator and the two timers. The
+// windows act through it: it has the rules below it do the work, then selects and
+// refreshes what they changed.
+class FrontDesk final : public QObject, public DeskAccess
 {
     Q_OBJECT
 
@@ -22,27 +31,37 @@ public:
     ~FrontDesk() override;
 
     // Opens (or creates) the store at `path` and builds the machine list.
-    bool open(const QString &path, QString *error);
+    Result<> open(const QString &path);
     // Starts the clock and supervision timers.
     void startTimers();
 
     Store &store() { return m_store; }
-    Database &db() { return m_store.db(); }
     MachineList &machineList() { return m_list; }
-    QuestionQueue &questions() { return m_questions; }
     Supervisor &supervisor() { return m_supervisor; }
 
+    // DeskAccess
+    Database &db() override { return m_store.db(); }
+    const MachineList &machineList() const override { return m_list; }
+    QuestionQueue &questions() override { return m_questions; }
+    bool isLocked() const override { return m_locked; }
+    // Runs one supervision pass now.
+    void refresh() override { m_supervisor.pass(); }
+
+    // The link to the café's PCs (none while the desk runs without it).
     void setLink(ClientLink *link);
     ClientLink *link() const { return m_link; }
+    // Takes the link server as the desk's link and follows what it reports.
+    void attach(LinkServer &server);
+    // What billing operations work on.
+    BillingScope billing() { return {db(), m_list, m_link}; }
 
     // Rebuilds the machine list from the machine table.
     void rebuildList();
-    // Runs one supervision pass now.
-    void refresh() { m_supervisor.pass(); }
 
     // The selected machine: its 1-based list position (0 when the list is empty).
     int selected() const { return m_selected; }
     void select(int position);
+    // The selected machine's row as stored now.
     std::optional<Machine> selectedMachine();
 
     // The logged-in operator; empty until a login, the right "D" without operators.
@@ -51,10 +70,22 @@ public:
     void setOperator(const QString &name, const QString &right);
 
     // The desktop lock: while on, clients' requests to start, order and settle are refused.
-    bool isLocked() const { return m_locked; }
     void setLocked(bool locked) { m_locked = locked; }
 
     QString clockText() const;
+
+    // The operator's billing commands on the machine at `position` (the selected one).
+    Result<> startTiming(int position, const SessionInput &input, bool registerCustomer);
+    Result<> startOvernight(int position, const SessionInput &input, bool registerCustomer);
+    Result<> changeSession(int position, const SessionInput &input);
+    Result<> changeMachine(int source, int target);
+    // Books the goods of `list` to machine number `machine`.
+    Result<> purchase(int machine, const ShoppingList &list);
+    // A checkout for the machine at `position`, opened; none when there is no such machine.
+    std::unique_ptr<Checkout> openCheckout(int position);
+    // Settles `checkout` (and shuts the PC down with `shutdown`); the last machine settled is
+    // selected afterwards.
+    Checkout::Outcome settle(Checkout &checkout, bool shutdown);
 
 signals:
     void clockChanged(const QString &text);
@@ -68,6 +99,10 @@ signals:
     void programListArrived(int slot, const QStringList &titlesAndNumbers);
 
 private:
+    // Brings what the link holds back into the store before the desk reads it.
+    void flushLink();
+    Result<> refreshedAfter(Result<> done);
+
     Store m_store;
     MachineList m_list;
     QuestionQueue m_questions;

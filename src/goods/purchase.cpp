@@ -3,7 +3,6 @@
 #include "common/clock.h"
 #include "common/formats.h"
 #include "common/numbers.h"
-#include "desk/frontdesk.h"
 #include "orders.h"
 #include "store/database.h"
 #include "store/goodstables.h"
@@ -94,21 +93,15 @@ QString confirmationText(const ShoppingList &list)
            QStringLiteral("\r\n如果一经确认则不能退货！");
 }
 
-bool confirm(FrontDesk &desk, int machine, const ShoppingList &list, QString *error)
+Result<> confirm(Database &db, int machine, const ShoppingList &list)
 {
-    if (list.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("请先选中商品！");
-        return false;
-    }
-    Database &db = desk.db();
+    if (list.isEmpty())
+        return failure(QStringLiteral("请先选中商品！"));
     const QList<Article> catalogue = ArticleTable(db).all();
     const QDateTime now = Clock::now();
     const auto fail = [&] {
         qCWarning(lcPurchase) << "purchase for machine" << machine << "not recorded:" << db.lastError();
-        if (error)
-            *error = QStringLiteral("保存失败：") + db.lastError();
-        return false;
+        return failure(QStringLiteral("保存失败：") + db.lastError());
     };
     Transaction t(db);
     for (const ShoppingList::Line &line : list.lines()) {
@@ -117,8 +110,7 @@ bool confirm(FrontDesk &desk, int machine, const ShoppingList &list, QString *er
     }
     if (!t.commit())
         return fail();
-    desk.refresh();
-    return true;
+    return {};
 }
 
 } // namespace Purchase

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/result.h"
 #include "store/rows.h"
 
 #include <QList>
@@ -7,7 +8,6 @@
 #include <QStringList>
 
 class Database;
-class FrontDesk;
 
 // The shopping list of the goods purchase: article lines followed, while there are any, by
 // a total line ("累计金额").
@@ -55,6 +55,6 @@ QString confirmationText(const ShoppingList &list);
 // Books every line of `list` to machine number `machine`: each article's order line grows
 // (or starts) and its stock goes down, all in one step. A line is matched to the catalogue
 // by its name; where the name matches no article or several, by its article number.
-bool confirm(FrontDesk &desk, int machine, const ShoppingList &list, QString *error = nullptr);
+Result<> confirm(Database &db, int machine, const ShoppingList &list);
 
 } // namespace Purchase

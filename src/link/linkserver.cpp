@@ -1,14 +1,13 @@
 #include "linkserver.h"
 
-#include "desk/frontdesk.h"
+#include "deskaccess.h"
 #include "linklog.h"
 #include "message.h"
 
 #include <QTcpSocket>
 
-LinkServer::LinkServer(FrontDesk &desk, QObject *parent)
-    : QObject(parent), m_desk(desk), m_chat(m_slots), m_lists(desk.db(), m_slots),
-      m_requests(desk, m_slots, m_chat, m_lists)
+LinkServer::LinkServer(DeskAccess &desk, QObject *parent)
+    : QObject(parent), m_chat(m_slots), m_lists(desk.db(), m_slots), m_requests(desk, m_slots, m_chat, m_lists)
 {
     // A café's PCs come up together: let the kernel queue their connections rather than
     // refuse them.
@@ -16,14 +15,13 @@ LinkServer::LinkServer(FrontDesk &desk, QObject *parent)
     connect(&m_server, &QTcpServer::newConnection, this, &LinkServer::acceptPending);
     connect(&m_slots, &ConnectionSlots::messageArrived, &m_requests, &RequestHandler::dispatch);
     connect(&m_slots, &ConnectionSlots::slotClosed, &m_requests, &RequestHandler::connectionClosed);
-    m_desk.setLink(this);
+    connect(&m_requests, &RequestHandler::cardCheckoutApproved, this, &LinkServer::cardCheckoutApproved);
+    connect(&m_requests, &RequestHandler::programListArrived, this, &LinkServer::programListArrived);
 }
 
 LinkServer::~LinkServer()
 {
     disconnect(&m_server, nullptr, this, nullptr);
-    if (m_desk.link() == this)
-        m_desk.setLink(nullptr);
 }
 
 bool LinkServer::listen(quint16 port)

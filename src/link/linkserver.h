@@ -9,7 +9,7 @@
 #include <QObject>
 #include <QTcpServer>
 
-class FrontDesk;
+class DeskAccess;
 
 // The server side of the client link: listens on port 14914 (all local addresses, IPv4 and
 // IPv6), keeps the connection slots, hands every client message to the request handler and
@@ -21,7 +21,7 @@ class LinkServer final : public QObject, public ClientLink
 public:
     static constexpr quint16 kPort = 14914;
 
-    explicit LinkServer(FrontDesk &desk, QObject *parent = nullptr);
+    explicit LinkServer(DeskAccess &desk, QObject *parent = nullptr);
     ~LinkServer() override;
 
     // Opens the listener; false (logged) when the port cannot be had: the desk then runs
@@ -34,6 +34,9 @@ public:
     bool hasConnection(const QString &ip) const override;
     void SendCommand(const QString &ip, const QString &word, Reach reach = Reach::First) override;
     void sendMessageBox(const QString &ip, const QString &text) override;
+    // Writes at once what announcements and closed connections changed (they are written
+    // together, see PendingWrites).
+    void flushPending() override { m_requests.flushPending(); }
 
     // Slots, by number.
     int slotCount() const { return m_slots.count(); }
@@ -59,14 +62,15 @@ public:
 
     const std::vector<ChatRelay::Entry> &chatRoster() { return m_chat.roster(); }
 
-    // Writes at once what announcements and closed connections changed (they are written
-    // together before the next pass, see RequestHandler).
-    void flushPending() { m_requests.flushPending(); }
+signals:
+    // The operator agreed that the client of the machine at `position` settles with a card.
+    void cardCheckoutApproved(int position, const QString &card, const QString &password);
+    // A client sent the list of its running programs: (title, number) pairs.
+    void programListArrived(int slot, const QStringList &titlesAndNumbers);
 
 private:
     void acceptPending();
 
-    FrontDesk &m_desk;
     QTcpServer m_server;
     ConnectionSlots m_slots;
     ChatRelay m_chat;

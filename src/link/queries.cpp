@@ -5,7 +5,8 @@
 #include "common/formats.h"
 #include "common/numbers.h"
 #include "connections.h"
-#include "desk/frontdesk.h"
+#include "billing/machinelist.h"
+#include "deskaccess.h"
 #include "linklog.h"
 #include "message.h"
 #include "store/accounttables.h"
@@ -138,6 +139,5 @@ void RequestHandler::settleAnswered(const Requester &who, qint64 rowid, const QS
     if (!m)
         return;
     // The operator completes the settlement in checkout, where the card is taken.
-    m_desk.select(m->position);
-    emit m_desk.checkoutWithCardRequested(number, password);
+    emit cardCheckoutApproved(m->position, number, password);
 }

@@ -5,7 +5,8 @@
 #include "common/cp936.h"
 #include "common/numbers.h"
 #include "connections.h"
-#include "desk/frontdesk.h"
+#include "billing/machinelist.h"
+#include "deskaccess.h"
 #include "goods/orders.h"
 #include "linklog.h"
 #include "message.h"
@@ -14,8 +15,6 @@
 #include "store/machinetable.h"
 #include "weblists.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QPointer>
 #include <QTimer>
 #include <climits>
@@ -47,10 +46,10 @@ QString goodsOrderList(const QStringList &names, const QStringList &quantities)
     return list;
 }
 
-RequestHandler::RequestHandler(FrontDesk &desk, ConnectionSlots &connections, ChatRelay &chat,
+RequestHandler::RequestHandler(DeskAccess &desk, ConnectionSlots &connections, ChatRelay &chat,
                                WebLists &lists, QObject *parent)
     : QObject(parent), m_desk(desk), m_slots(connections), m_chat(chat), m_lists(lists),
-      m_goodsList(&RequestHandler::goodsListMessage)
+      m_goodsList(&RequestHandler::goodsListMessage), m_pending(desk.db(), connections)
 {
     m_passTimer.setSingleShot(true);
     connect(&m_passTimer, &QTimer::timeout, this, [this] {
@@ -58,38 +57,11 @@ RequestHandler::RequestHandler(FrontDesk &desk, ConnectionSlots &connections, Ch
         m_desk.refresh();
         m_lastPass.start();
     });
-    // Everything else the desk does may read the machine table; see eventFilter().
-    if (QCoreApplication *app = QCoreApplication::instance())
-        app->installEventFilter(this);
 }
 
 RequestHandler::~RequestHandler()
 {
     flushPending();
-}
-
-bool RequestHandler::eventFilter(QObject *watched, QEvent *event)
-{
-    switch (event->type()) {
-    // What starts work outside the link: a timer (the supervision tick, a question running
-    // out of time), a queued call, the operator's input. That work may read the machine
-    // table, so what is pending is written first.
-    case QEvent::Timer:
-    case QEvent::MetaCall:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::Close:
-        flushPending();
-        break;
-    default:
-        break;
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 void RequestHandler::dispatch(int slot, const QByteArray &message)
@@ -108,7 +80,7 @@ void RequestHandler::dispatch(int slot, const QByteArray &message)
     else if (tag == "_sele")
         announce(slot, message);
     else if (tag == "_prog")
-        emit m_desk.programListArrived(slot, wire::allFields(message));
+        emit programListArrived(slot, wire::allFields(message));
     // "_ereg", "_sets" and anything else: nothing.
 }
 
@@ -118,35 +90,6 @@ void RequestHandler::requestPass()
         return;
     const qint64 since = m_lastPass.isValid() ? m_lastPass.elapsed() : kPassInterval;
     m_passTimer.start(int(qMax<qint64>(0, kPassInterval - since)));
-}
-
-void RequestHandler::flushPending()
-{
-    if (m_announced.isEmpty() && m_closedAddresses.isEmpty())
-        return;
-    Database &db = m_desk.db();
-    Transaction t(db);
-    bool ok = true;
-    for (auto it = m_announced.cbegin(); ok && it != m_announced.cend(); ++it) {
-        // The address always; "N" becomes "S", a machine in session stays as it is.
-        auto s = db.cached(QStringLiteral(
-            R"(UPDATE yxsjb SET "IP" = ?, "状态" = CASE WHEN "状态" = 'N' THEN 'S' ELSE "状态" END WHERE rowid = ?)"));
-        ok = s->bindAll({it.value(), it.key()}).run();
-    }
-    for (auto it = m_closedAddresses.cbegin(); ok && it != m_closedAddresses.cend(); ++it) {
-        // Another connection from the same address (a PC that reconnected) still serves its
-        // machines; this also keeps a close from undoing a later announcement of that PC.
-        if (m_slots.firstSlotOf(*it) >= 0)
-            continue;
-        auto s =
-            db.cached(QStringLiteral(R"(UPDATE yxsjb SET "状态" = 'N' WHERE "IP" = ? AND "状态" = 'S')"));
-        ok = s->bind(1, *it).run();
-    }
-    if (!ok || !t.commit())
-        qCWarning(lcLink) << "could not record" << m_announced.size() << "announcements and"
-                          << m_closedAddresses.size() << "closed connections:" << db.lastError();
-    m_announced.clear();
-    m_closedAddresses.clear();
 }
 
 RequestHandler::Requester RequestHandler::requester(int slot) const
@@ -253,7 +196,7 @@ void RequestHandler::openMachineAnswered(const Requester &who, qint64 rowid, Ans
     sendCommand(target, QStringLiteral("start"));
     if (m->inSession())
         return; // started meanwhile from the desk: keep that session
-    m->status = QStringLiteral("Y");
+    m->status = MachineStatus::Billing;
     m->start = Clock::now();
     m->customer.clear();
     m->idKind.clear();
@@ -326,12 +269,12 @@ void RequestHandler::announce(int slot, const QByteArray &message)
     m_slots.setMachineNumber(slot, number);
 
     if (const std::optional<Machine> m = MachineTable(m_desk.db()).byNumber(number)) {
-        if (m->status == u"Y")
+        if (m->status == MachineStatus::Billing)
             sendCommand(slot, QStringLiteral("start"));
-        else if (m->status == u"P")
+        else if (m->status == MachineStatus::Paused)
             sendCommand(slot, QStringLiteral("pause"));
-        // Written (IP, and "N" turned "S") with the other announcements, just before the pass.
-        m_announced.insert(m->rowid, m_slots.recordedAddress(slot));
+        // Written (the IP, and off turned standby) with the other announcements.
+        m_pending.announced(m->rowid, m_slots.recordedAddress(slot));
         requestPass();
     }
 
@@ -349,7 +292,7 @@ void RequestHandler::connectionClosed(int /*slot*/, const QString &address)
 {
     if (address.isEmpty())
         return;
-    // Written with the announcements, just before the pass.
-    m_closedAddresses.insert(address);
+    // Written with the announcements.
+    m_pending.closed(address);
     requestPass();
 }

@@ -2,20 +2,20 @@
 
 #include "cachedmessage.h"
 #include "common/questions.h"
+#include "pendingwrites.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <optional>
 
 class ChatRelay;
 class ConnectionSlots;
-class FrontDesk;
+class DeskAccess;
 class WebLists;
 struct Machine;
 
@@ -28,7 +28,7 @@ class RequestHandler final : public QObject
     Q_OBJECT
 
 public:
-    RequestHandler(FrontDesk &desk, ConnectionSlots &connections, ChatRelay &chat, WebLists &lists,
+    RequestHandler(DeskAccess &desk, ConnectionSlots &connections, ChatRelay &chat, WebLists &lists,
                    QObject *parent = nullptr);
     ~RequestHandler() override;
 
@@ -42,10 +42,10 @@ public:
     void requestPass();
     static constexpr int kPassInterval = 100; // ms
 
-    // Writes what announcements and closed connections changed and is not written yet. That
-    // happens before the next pass, and before anything outside the link (a timer, the
-    // operator's input) gets to read the machine table; see eventFilter().
-    void flushPending();
+    // Writes what announcements and closed connections changed and is not written yet. The
+    // link does so before its own reads and before each pass it asks for; the desk does so
+    // before anything else reads the machine table.
+    void flushPending() { m_pending.flush(); }
 
     // A client may have at most this many questions waiting for the operator per machine;
     // further requests are dropped until one is answered.
@@ -54,9 +54,14 @@ public:
     // The goods list reply ("_gets" "good"): every article's number, name and retail price.
     static QByteArray goodsListMessage(Database &db);
 
-private:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+signals:
+    // The operator agreed that the client of the machine at `position` settles with a card:
+    // checkout of that machine opens with the card filled in.
+    void cardCheckoutApproved(int position, const QString &card, const QString &password);
+    // A client sent the list of its running programs: (title, number) pairs.
+    void programListArrived(int slot, const QStringList &titlesAndNumbers);
 
+private:
     struct Item
     {
         QString article;
@@ -100,19 +105,14 @@ private:
     void reply(int slot, const QString &text);
     void sendCommand(int slot, const QString &word);
 
-    FrontDesk &m_desk;
+    DeskAccess &m_desk;
     ConnectionSlots &m_slots;
     ChatRelay &m_chat;
     WebLists &m_lists;
     CachedMessage m_goodsList;
     QTimer m_passTimer;
     QElapsedTimer m_lastPass;
-    // What announcements and closes change is written together, just before the pass that
-    // shows it: a café's PCs come up (and go down) together, and one commit per PC would keep
-    // the desk busy for seconds. Machine rowid -> the address announced; peer addresses of
-    // closed connections.
-    QHash<qint64, QString> m_announced;
-    QSet<QString> m_closedAddresses;
+    PendingWrites m_pending;
     struct Waiting
     {
         int questions = 0;    // asked and not answered yet

@@ -103,6 +103,61 @@ bool CardTable::remove(qint64 rowid)
     return s->bind(1, rowid).run();
 }
 
+std::optional<Card> CardTable::byRowid(qint64 rowid)
+{
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kCardColumns + QStringLiteral(" FROM cjkgl WHERE rowid = ?"));
+    s->bind(1, rowid);
+    if (!s->next())
+        return std::nullopt;
+    return readCard(*s);
+}
+
+QList<Card> CardTable::numbered(const QString &number)
+{
+    QList<Card> result;
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kCardColumns +
+                         QStringLiteral(R"( FROM cjkgl WHERE "卡号" = ? ORDER BY rowid)"));
+    s->bind(1, number);
+    while (s->next())
+        result.append(readCard(*s));
+    return result;
+}
+
+QStringList CardTable::numbers()
+{
+    QStringList result;
+    auto s = m_db.cached(QStringLiteral(R"(SELECT ifnull("卡号", '') FROM cjkgl)"));
+    while (s->next())
+        result << s->text(0);
+    return result;
+}
+
+bool CardTable::anyOfCustomer(const QString &customerNumber)
+{
+    auto s = m_db.cached(QStringLiteral(R"(SELECT 1 FROM cjkgl WHERE "客户编号" = ? LIMIT 1)"));
+    s->bind(1, customerNumber);
+    return s->next();
+}
+
+bool CardTable::addIssued(const Card &c)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(INSERT INTO cjkgl ("卡号", "总金额", "总机时", "密码", "客户编号", "金额") VALUES (?,?,?,?,?,?))"));
+    return s->bindAll({c.number, c.total, c.totalHours, c.password, c.customer, c.balance}).run();
+}
+
+bool CardTable::saveTerms(qint64 rowid, double total, double totalHours, double balance)
+{
+    auto s = m_db.cached(QStringLiteral(R"(UPDATE cjkgl SET "总金额"=?, "总机时"=?, "金额"=? WHERE rowid=?)"));
+    return s->bindAll({total, totalHours, balance, rowid}).run();
+}
+
+bool CardTable::setPassword(qint64 rowid, const QString &password)
+{
+    auto s = m_db.cached(QStringLiteral(R"(UPDATE cjkgl SET "密码"=? WHERE rowid=?)"));
+    return s->bindAll({password, rowid}).run();
+}
+
 QList<Customer> CustomerTable::all()
 {
     QList<Customer> result;
@@ -156,6 +211,31 @@ bool CustomerTable::remove(qint64 rowid)
 {
     auto s = m_db.cached(QStringLiteral("DELETE FROM khglb WHERE rowid=?"));
     return s->bind(1, rowid).run();
+}
+
+std::optional<Customer> CustomerTable::byRowid(qint64 rowid)
+{
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kCustomerColumns + QStringLiteral(" FROM khglb WHERE rowid = ?"));
+    s->bind(1, rowid);
+    if (!s->next())
+        return std::nullopt;
+    return readCustomer(*s);
+}
+
+bool CustomerTable::addDetails(const Customer &c)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(INSERT INTO khglb ("编号", "客户姓名", "证件", "证件号码", "电话", "呼机", "手机", "E-Mail")
+           VALUES (?,?,?,?,?,?,?,?))"));
+    return s->bindAll({c.number, c.name, c.idKind, c.idNumber, c.phone, c.pager, c.mobile, c.email}).run();
+}
+
+bool CustomerTable::saveDetails(const Customer &c)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(UPDATE khglb SET "客户姓名"=?, "证件"=?, "证件号码"=?, "电话"=?, "呼机"=?, "手机"=?, "E-Mail"=?
+           WHERE rowid=?)"));
+    return s->bindAll({c.name, c.idKind, c.idNumber, c.phone, c.pager, c.mobile, c.email, c.rowid}).run();
 }
 
 bool CustomerTable::addVisitByName(const QString &name, double amount, const QDateTime &when)
@@ -229,6 +309,44 @@ bool OperatorTable::save(const Operator &o)
     return s->bindAll({o.name, o.password, o.right, o.fontName, o.fontSize, o.textColor, o.bold, o.italic,
                        o.background, o.backgroundColor, o.rowid})
         .run();
+}
+
+std::optional<Operator> OperatorTable::byRowid(qint64 rowid)
+{
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kOperatorColumns + QStringLiteral(" FROM yhszb WHERE rowid = ?"));
+    s->bind(1, rowid);
+    if (!s->next())
+        return std::nullopt;
+    return readOperator(*s);
+}
+
+QList<Operator> OperatorTable::named(const QString &name)
+{
+    QList<Operator> result;
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kOperatorColumns +
+                         QStringLiteral(R"( FROM yhszb WHERE "用户名称" = ? ORDER BY rowid)"));
+    s->bind(1, name);
+    while (s->next())
+        result.append(readOperator(*s));
+    return result;
+}
+
+bool OperatorTable::addAccount(const QString &name, const QString &password, const QString &right)
+{
+    auto s = m_db.cached(QStringLiteral(R"(INSERT INTO yhszb ("用户名称", "用户密码", "权限") VALUES (?,?,?))"));
+    return s->bindAll({name, password, right}).run();
+}
+
+bool OperatorTable::saveAccount(qint64 rowid, const QString &name, const QString &password, const QString &right)
+{
+    auto s = m_db.cached(QStringLiteral(R"(UPDATE yhszb SET "用户名称"=?, "用户密码"=?, "权限"=? WHERE rowid=?)"));
+    return s->bindAll({name, password, right, rowid}).run();
+}
+
+bool OperatorTable::setPassword(qint64 rowid, const QString &password)
+{
+    auto s = m_db.cached(QStringLiteral(R"(UPDATE yhszb SET "用户密码"=? WHERE rowid=?)"));
+    return s->bindAll({password, rowid}).run();
 }
 
 bool OperatorTable::remove(qint64 rowid)

@@ -3,6 +3,7 @@
 #include "rows.h"
 
 #include <QList>
+#include <QStringList>
 
 class Database;
 
@@ -14,11 +15,23 @@ public:
 
     QList<Card> all();
     std::optional<Card> byNumber(const QString &number);
-    // The first card with exactly this number and password.
+    // The first card with exactly this number and stored password text. Hashed passwords never
+    // match here: password checks belong to cards::verify.
     std::optional<Card> find(const QString &number, const QString &password);
     bool add(const Card &card);
     bool save(const Card &card);
     bool remove(qint64 rowid);
+
+    std::optional<Card> byRowid(qint64 rowid);
+    // Every card with exactly this number, in table order.
+    QList<Card> numbered(const QString &number);
+    QStringList numbers();
+    bool anyOfCustomer(const QString &customerNumber);
+    // A new card from the card dialog: 已用机时 and 上机次数 keep the store's defaults.
+    bool addIssued(const Card &card);
+    // The terms the card dialog changes; usage figures stay as the checkout left them.
+    bool saveTerms(qint64 rowid, double total, double totalHours, double balance);
+    bool setPassword(qint64 rowid, const QString &password);
 
 private:
     Database &m_db;
@@ -37,6 +50,10 @@ public:
     bool add(const Customer &customer);
     bool save(const Customer &customer);
     bool remove(qint64 rowid);
+    std::optional<Customer> byRowid(qint64 rowid);
+    // The customer dialog's own fields (编号 to E-Mail); the checkout's figures stay untouched.
+    bool addDetails(const Customer &customer);
+    bool saveDetails(const Customer &customer);
     // Adds a visit with `amount` spent to every customer of that name (or number).
     bool addVisitByName(const QString &name, double amount, const QDateTime &when);
     bool addVisitByNumber(const QString &number, double amount, const QDateTime &when);
@@ -54,11 +71,21 @@ public:
     int count();
     QList<Operator> all();
     std::optional<Operator> byName(const QString &name);
-    // The first operator with exactly this name and password.
+    // The first operator with exactly this name and stored password text. Hashed passwords
+    // never match here: password checks belong to verifyOperator.
     std::optional<Operator> find(const QString &name, const QString &password);
     bool add(const Operator &op);
     bool save(const Operator &op);
     bool remove(qint64 rowid);
+
+    std::optional<Operator> byRowid(qint64 rowid);
+    // Every operator with exactly this name, in table order.
+    QList<Operator> named(const QString &name);
+    // Name, password and right only: a new operator gets the store's display defaults, and a
+    // changed one keeps its display settings.
+    bool addAccount(const QString &name, const QString &password, const QString &right);
+    bool saveAccount(qint64 rowid, const QString &name, const QString &password, const QString &right);
+    bool setPassword(qint64 rowid, const QString &password);
 
 private:
     Database &m_db;

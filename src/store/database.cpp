@@ -271,6 +271,11 @@ void Statement::reset()
     }
 }
 
+int Statement::columnCount() const
+{
+    return m_stmt ? sqlite3_column_count(m_stmt) : 0;
+}
+
 bool Statement::isNull(int column) const
 {
     return !m_stmt || sqlite3_column_type(m_stmt, column) == SQLITE_NULL;

@@ -77,6 +77,7 @@ public:
     bool run();
     void reset();
 
+    int columnCount() const;
     bool isNull(int column) const;
     QString text(int column) const;
     double real(int column) const;

@@ -1,6 +1,9 @@
 #include "goodstables.h"
 
 #include "database.h"
+#include "journaltable.h"
+
+#include "common/formats.h"
 
 namespace {
 
@@ -166,4 +169,89 @@ bool SalesTable::mentions(const QString &article)
     auto s = m_db.cached(QStringLiteral(R"(SELECT 1 FROM khspb WHERE "商品编号" = ? LIMIT 1)"));
     s->bind(1, article);
     return s->next();
+}
+
+std::optional<Article> ArticleTable::byRowid(qint64 rowid)
+{
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kArticleColumns + QStringLiteral(" FROM spkcb WHERE rowid = ?"));
+    s->bind(1, rowid);
+    if (!s->next())
+        return std::nullopt;
+    return readArticle(*s);
+}
+
+QStringList ArticleTable::numbers()
+{
+    QStringList result;
+    auto s = m_db.cached(QStringLiteral(R"(SELECT "商品编号" FROM spkcb ORDER BY rowid)"));
+    while (s->next())
+        result.append(s->text(0));
+    return result;
+}
+
+bool ArticleTable::edit(const Article &a, double stockChange)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(UPDATE spkcb SET "商品名称"=?, "进货价格"=?, "零售价格"=?, "库存数量" = ifnull("库存数量", 0) + ?
+           WHERE rowid=?)"));
+    return s->bindAll({a.name, a.cost, a.price, stockChange, a.rowid}).run();
+}
+
+bool OrderTable::mentionsArticle(const QString &article)
+{
+    auto s = m_db.cached(QStringLiteral(R"(SELECT 1 FROM splsjlb WHERE "商品编号" = ? LIMIT 1)"));
+    s->bind(1, article);
+    return s->next();
+}
+
+bool OrderTable::hasLinesOf(const QList<int> &machines)
+{
+    auto s = m_db.cached(QStringLiteral(R"(SELECT 1 FROM splsjlb WHERE "机号" = ? LIMIT 1)"));
+    for (int m : machines) {
+        s->bind(1, m);
+        const bool found = s->next();
+        s->reset();
+        if (found)
+            return true;
+    }
+    return false;
+}
+
+bool OrderTable::renumber(const QHash<int, int> &oldToNew)
+{
+    if (oldToNew.isEmpty())
+        return true;
+    // One statement, so a line moved to a number does not get moved again from it.
+    QString cases;
+    QString olds;
+    for (auto it = oldToNew.cbegin(); it != oldToNew.cend(); ++it) {
+        cases += QStringLiteral(" WHEN %1 THEN %2").arg(it.key()).arg(it.value());
+        olds += (olds.isEmpty() ? QString() : QStringLiteral(",")) + QString::number(it.key());
+    }
+    Statement s = m_db.prepare(QStringLiteral(R"(UPDATE splsjlb SET "机号" = CASE "机号")") + cases +
+                               QStringLiteral(R"( END WHERE "机号" IN ()") + olds + QStringLiteral(")"));
+    return s.isValid() && s.run();
+}
+
+qint64 SalesPeriodQuery::countBetween(const QDateTime &from, const QDateTime &to, int machine)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(SELECT count(*) FROM khspb WHERE "时间" >= ?1 AND "时间" <= ?2 AND (?3 = 0 OR "机号" = ?3))"));
+    s->bindAll({storedDateTime(from), storedDateTime(to), machine});
+    return s->next() ? s->integer(0) : 0;
+}
+
+QList<SaleRecord> SalesPeriodQuery::pageBetween(const PeriodPlace &after, const QDateTime &to, int machine,
+                                                int limit)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(SELECT rowid, "机号", "时间", "商品编号", "数量" FROM khspb
+           WHERE "时间" >= ?1 AND "时间" <= ?2 AND ("时间" > ?1 OR rowid > ?3) AND (?4 = 0 OR "机号" = ?4)
+           ORDER BY "时间", rowid LIMIT ?5)"));
+    s->bindAll({after.time, storedDateTime(to), after.rowid, machine, limit});
+    QList<SaleRecord> result;
+    result.reserve(limit);
+    while (s->next())
+        result.append({s->integer(0), int(s->integer(1)), s->text(2), s->text(3), s->real(4)});
+    return result;
 }

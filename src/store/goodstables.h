@@ -2,9 +2,12 @@
 
 #include "rows.h"
 
+#include <QHash>
 #include <QList>
+#include <QStringList>
 
 class Database;
+struct PeriodPlace;
 
 // spkcb: the goods catalogue with its stock.
 class ArticleTable final
@@ -21,6 +24,12 @@ public:
     // Lowers the stock of the first article numbered `number` (no lower bound); an article
     // missing from the catalogue changes nothing.
     bool takeFromStock(const QString &number, double quantity);
+    std::optional<Article> byRowid(qint64 rowid);
+    // Every 商品编号 in table order (for the next free article number).
+    QStringList numbers();
+    // Writes name and prices of the row `article.rowid` and moves its stock by `stockChange`
+    // from whatever it holds now; the number and other changes to the stock stay.
+    bool edit(const Article &article, double stockChange);
 
 private:
     std::optional<Article> first(const QString &field, const QString &value);
@@ -52,6 +61,11 @@ public:
     bool save(const OrderLine &line);
     bool removeLinesOf(int machine);
     bool moveLines(int fromMachine, int toMachine);
+    // Whether any line names the article / any of the machines.
+    bool mentionsArticle(const QString &article);
+    bool hasLinesOf(const QList<int> &machines);
+    // Gives the lines of every machine `old` in the map its new number, all at once.
+    bool renumber(const QHash<int, int> &oldToNew);
 
 private:
     Database &m_db;
@@ -66,6 +80,32 @@ public:
     bool add(const GoodsSale &sale);
     // Whether any sale names the article (such articles can no longer be deleted).
     bool mentions(const QString &article);
+
+private:
+    Database &m_db;
+};
+
+// A goods sale as stored, its time as the stored text, for the reports.
+struct SaleRecord
+{
+    qint64 rowid = 0;
+    int machine = 0;     // 机号; -1 for a counter sale
+    QString time;        // 时间, "yyyy-MM-dd HH:mm:ss"
+    QString article;     // 商品编号
+    double quantity = 0; // 数量
+};
+
+// khspb read by period for the reports.
+class SalesPeriodQuery final
+{
+public:
+    explicit SalesPeriodQuery(Database &db) : m_db(db) {}
+
+    // Sales whose 时间 lies between `from` and `to`, both included; `machine` 0 takes every
+    // machine and the counter, another number only that machine's sales.
+    qint64 countBetween(const QDateTime &from, const QDateTime &to, int machine);
+    // The next `limit` of those sales after `after`, in order of 时间 and then table order.
+    QList<SaleRecord> pageBetween(const PeriodPlace &after, const QDateTime &to, int machine, int limit);
 
 private:
     Database &m_db;

@@ -2,6 +2,8 @@
 
 #include "database.h"
 
+#include "common/formats.h"
+
 qint64 JournalTable::nextId()
 {
     // Rows are never deleted, so the highest rowid is the row count, without a scan.
@@ -31,6 +33,55 @@ QList<JournalEntry> JournalTable::endedBetween(const QDateTime &from, const QDat
         result.append({s->integer(0), int(s->integer(1)), s->dateTime(2), s->dateTime(3), s->text(4),
                        s->real(5), s->real(6), s->real(7), s->text(8), s->text(9), s->text(10),
                        s->text(11)});
+    }
+    return result;
+}
+
+qint64 JournalTable::countEndedBetween(const QDateTime &from, const QDateTime &to)
+{
+    auto s = m_db.cached(
+        QStringLiteral(R"(SELECT count(*) FROM sjlszb WHERE "结束时间" >= ? AND "结束时间" <= ?)"));
+    s->bindAll({storedDateTime(from), storedDateTime(to)});
+    return s->next() ? s->integer(0) : 0;
+}
+
+QList<JournalRecord> JournalTable::endedBetweenPage(const PeriodPlace &after, const QDateTime &to, int limit)
+{
+    // Keyed on (结束时间, rowid), which the index on 结束时间 yields in order without a sort.
+    auto s = m_db.cached(QStringLiteral(
+        R"(SELECT rowid, "ID", "机号", "开始时间", "结束时间", "上机方式", "应收款", "实收款", "优惠",
+           "结帐人", "客户姓名", "客户证件", "证件号码" FROM sjlszb
+           WHERE "结束时间" >= ?1 AND "结束时间" <= ?2 AND ("结束时间" > ?1 OR rowid > ?3)
+           ORDER BY "结束时间", rowid LIMIT ?4)"));
+    s->bindAll({after.time, storedDateTime(to), after.rowid, limit});
+    QList<JournalRecord> result;
+    result.reserve(limit);
+    while (s->next()) {
+        result.append({s->integer(0), s->integer(1), int(s->integer(2)), s->text(3), s->text(4), s->text(5),
+                       s->real(6), s->real(7), s->real(8), s->text(9), s->text(10), s->text(11),
+                       s->text(12)});
+    }
+    return result;
+}
+
+QList<JournalRecord> JournalTable::moneyEndedBetweenPage(const PeriodPlace &after, const QDateTime &to, int limit)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(SELECT rowid, "机号", "开始时间", "结束时间", "应收款", "实收款" FROM sjlszb
+           WHERE "结束时间" >= ?1 AND "结束时间" <= ?2 AND ("结束时间" > ?1 OR rowid > ?3)
+           ORDER BY "结束时间", rowid LIMIT ?4)"));
+    s->bindAll({after.time, storedDateTime(to), after.rowid, limit});
+    QList<JournalRecord> result;
+    result.reserve(limit);
+    while (s->next()) {
+        JournalRecord r;
+        r.rowid = s->integer(0);
+        r.machine = int(s->integer(1));
+        r.start = s->text(2);
+        r.end = s->text(3);
+        r.due = s->real(4);
+        r.received = s->real(5);
+        result.append(std::move(r));
     }
     return result;
 }

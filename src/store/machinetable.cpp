@@ -16,7 +16,7 @@ Machine read(const Statement &s)
     m.name = s.text(2);
     m.ip = s.text(3);
     m.rate = s.real(4);
-    m.status = s.text(5);
+    m.status = machineStatusFromLetter(s.text(5));
     m.start = s.dateTime(6);
     m.due = s.dateTime(7);
     m.pauseStart = s.dateTime(8);
@@ -31,7 +31,7 @@ Machine read(const Statement &s)
 
 QVariantList values(const Machine &m)
 {
-    return {m.number,     m.name,     m.ip,         m.rate,   m.status,
+    return {m.number,     m.name,     m.ip,         m.rate,   letterOf(m.status),
             m.start,      m.due,      m.pauseStart, m.pauseMinutes, m.prepaid,
             m.mode,       m.customer, m.idKind,     m.idNumber};
 }
@@ -121,8 +121,45 @@ bool MachineTable::add(const Machine &m)
     return s->bindAll(values(m)).run();
 }
 
-bool MachineTable::setStatus(qint64 rowid, const QString &from, const QString &to)
+bool MachineTable::setStatus(qint64 rowid, MachineStatus from, MachineStatus to)
 {
     auto s = m_db.cached(QStringLiteral(R"(UPDATE yxsjb SET "状态"=? WHERE rowid=? AND "状态"=?)"));
-    return s->bindAll({to, rowid, from}).run();
+    return s->bindAll({letterOf(to), rowid, letterOf(from)}).run();
+}
+
+bool MachineTable::recordAnnouncement(qint64 rowid, const QString &ip)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(UPDATE yxsjb SET "IP" = ?, "状态" = CASE WHEN "状态" = 'N' THEN 'S' ELSE "状态" END WHERE rowid = ?)"));
+    return s->bindAll({ip, rowid}).run();
+}
+
+bool MachineTable::turnOffStandbyAt(const QString &ip)
+{
+    auto s = m_db.cached(QStringLiteral(R"(UPDATE yxsjb SET "状态" = 'N' WHERE "IP" = ? AND "状态" = 'S')"));
+    return s->bind(1, ip).run();
+}
+
+bool MachineTable::editDetails(qint64 rowid, const QString &name, const QString &ip, double rate)
+{
+    auto s = m_db.cached(QStringLiteral(R"(UPDATE yxsjb SET "名称"=?, "IP"=?, "单位费用"=? WHERE rowid=?)"));
+    return s->bindAll({name, ip, rate, rowid}).run();
+}
+
+bool MachineTable::setNumberAndName(qint64 rowid, int number, const QString &name)
+{
+    auto s = m_db.cached(QStringLiteral(R"(UPDATE yxsjb SET "机号"=?, "名称"=? WHERE rowid=?)"));
+    return s->bindAll({number, name, rowid}).run();
+}
+
+bool MachineTable::remove(qint64 rowid)
+{
+    auto s = m_db.cached(QStringLiteral("DELETE FROM yxsjb WHERE rowid=?"));
+    return s->bind(1, rowid).run();
+}
+
+bool MachineTable::setAllRates(double rate)
+{
+    auto s = m_db.cached(QStringLiteral(R"(UPDATE yxsjb SET "单位费用"=?)"));
+    return s->bind(1, rate).run();
 }

@@ -8,6 +8,13 @@
 // Rows of the tables, as the program reads and writes them. `rowid` names the stored row;
 // table order is rowid order.
 
+// 状态 of a machine. Stored as a letter: "Y" billing, "S" standby, "N" off, "P" paused; a
+// stored letter that is none of these reads as Unknown. Only the store converts.
+enum class MachineStatus { Off, Standby, Billing, Paused, Unknown };
+
+MachineStatus machineStatusFromLetter(const QString &letter);
+QString letterOf(MachineStatus status);
+
 // yxsjb: a machine and the session running on it.
 struct Machine
 {
@@ -17,7 +24,7 @@ struct Machine
     QString name;     // 名称
     QString ip;       // IP
     double rate = 0;  // 单位费用, yuan per hour
-    QString status;   // 状态: "Y" billing, "S" standby, "N" off, "P" paused
+    MachineStatus status = MachineStatus::Off; // 状态
     QDateTime start;  // 开始时间
     QDateTime due;    // 到点时间
     QDateTime pauseStart;    // 暂停开始
@@ -28,7 +35,7 @@ struct Machine
     QString idKind;          // 客户证件
     QString idNumber;        // 证件号码
 
-    bool inSession() const { return status == u"Y" || status == u"P"; }
+    bool inSession() const { return status == MachineStatus::Billing || status == MachineStatus::Paused; }
 };
 
 // xtsz: the café-wide settings.
@@ -42,6 +49,18 @@ struct Settings
     double monthStart = 0;                // 每月开始时间
     double monthEnd = 0;                  // 每月结束时间
 };
+
+// The monthly period runs from a day of this month or the previous one (上月) to a day of
+// this month or the next one (下月). 每月开始时间 and 每月结束时间 hold the day, negative when it
+// lies in that neighbouring month.
+inline double storedMonthDay(double day, bool neighbouringMonth)
+{
+    return neighbouringMonth ? -day : day;
+}
+inline bool inNeighbouringMonth(double stored)
+{
+    return stored < 0;
+}
 
 // spkcb: an article of the goods catalogue.
 struct Article

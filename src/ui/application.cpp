@@ -39,12 +39,12 @@ std::unique_ptr<QLockFile> singleInstanceLock()
 bool openStoreOrExplain(FrontDesk &desk)
 {
     const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(Store::fileName());
-    QString error;
-    if (desk.open(path, &error))
+    const Result<> opened = desk.open(path);
+    if (opened)
         return true;
     Messages::tell(nullptr, QStringLiteral("错误"),
                    QStringLiteral("无法打开数据库文件“%1”：\n%2\n\n程序将退出，文件保持原样。")
-                       .arg(QDir::toNativeSeparators(path), error),
+                       .arg(QDir::toNativeSeparators(path), opened.error()),
                    QMessageBox::Critical);
     return false;
 }

@@ -74,9 +74,8 @@ void ChangeMachineDialog::confirm()
     if (chosen.isEmpty())
         return;
     const int target = chosen.first()->data(Qt::UserRole).toInt();
-    QString error;
-    if (!ChangeMachine::move(d->desk, d->source, target, &error)) {
-        Messages::tell(this, QStringLiteral("错误"), error, QMessageBox::Critical);
+    if (const Result<> moved = d->desk.changeMachine(d->source, target); !moved) {
+        Messages::tell(this, QStringLiteral("错误"), moved.error(), QMessageBox::Critical);
         // The machines' states may have changed while the dialog was open.
         d->fill();
         return;

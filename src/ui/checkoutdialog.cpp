@@ -40,13 +40,16 @@ QLabel *label(const QString &text, QWidget *buddy, QWidget *parent)
 } // namespace
 
 CheckoutDialog::CheckoutDialog(FrontDesk &desk, QWidget *parent)
-    : QDialog(parent), m_checkout(std::make_unique<Checkout>(desk))
+    : QDialog(parent), m_desk(desk), m_checkout(desk.openCheckout(desk.selected()))
 {
     setObjectName(QStringLiteral("frmEndPlay"));
     setWindowTitle(QStringLiteral("结帐"));
+    // Without a machine there is nothing to check out; the figures stay empty.
+    m_ready = m_checkout != nullptr;
+    if (!m_checkout)
+        m_checkout = std::make_unique<Checkout>(desk.billing(), desk.operatorName());
     buildWidgets();
 
-    m_ready = m_checkout->open();
     if (m_ready) {
         setWindowTitle(m_checkout->caption());
         for (const Checkout::OtherMachine &o : m_checkout->others())
@@ -243,22 +246,24 @@ void CheckoutDialog::useCard(const QString &number, const QString &password)
 
 void CheckoutDialog::settle(bool shutdown)
 {
-    const Checkout::Result result = shutdown ? m_checkout->settleAndShutdown() : m_checkout->settle();
-    switch (result.outcome) {
-    case Checkout::Outcome::Settled:
+    const Checkout::Outcome outcome = m_desk.settle(*m_checkout, shutdown);
+    if (outcome) {
         accept();
         return;
-    case Checkout::Outcome::NoMachine:
+    }
+    const Checkout::Refusal &refusal = outcome.error();
+    switch (refusal.kind) {
+    case Checkout::Refusal::Kind::NoMachine:
         reject();
         return;
-    case Checkout::Outcome::CardWrong:
-        Messages::tell(this, QStringLiteral("警告"), result.message, QMessageBox::Critical);
+    case Checkout::Refusal::Kind::CardWrong:
+        Messages::tell(this, QStringLiteral("警告"), refusal.message, QMessageBox::Critical);
         break;
-    case Checkout::Outcome::CardShort:
-        Messages::tell(this, QStringLiteral("警告"), result.message, QMessageBox::Warning);
+    case Checkout::Refusal::Kind::CardShort:
+        Messages::tell(this, QStringLiteral("警告"), refusal.message, QMessageBox::Warning);
         break;
-    case Checkout::Outcome::StoreFailed:
-        Messages::tell(this, QStringLiteral("错误"), result.message, QMessageBox::Critical);
+    case Checkout::Refusal::Kind::StoreFailed:
+        Messages::tell(this, QStringLiteral("错误"), refusal.message, QMessageBox::Critical);
         break;
     }
     showFigures();

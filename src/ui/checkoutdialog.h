@@ -38,6 +38,7 @@ private:
     void settle(bool shutdown);
     void print();
 
+    FrontDesk &m_desk;
     std::unique_ptr<Checkout> m_checkout;
     bool m_ready = false;
     QLineEdit *m_due;

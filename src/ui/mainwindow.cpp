@@ -205,10 +205,16 @@ void MainWindow::activateSelected()
     const std::optional<Machine> machine = m_desk.selectedMachine();
     if (!machine)
         return;
-    if (machine->inSession())
+    switch (activationFor(machine->status)) {
+    case Activation::Checkout:
         openCheckout();
-    else if (machine->status == u"N" || machine->status == u"S")
+        break;
+    case Activation::SessionStart:
         openSessionStart(false);
+        break;
+    case Activation::Nothing:
+        break;
+    }
 }
 
 void MainWindow::openCheckout()

@@ -168,9 +168,8 @@ void PurchaseDialog::confirmPurchase()
         reject();
         return;
     }
-    QString error;
-    if (!Purchase::confirm(d->desk, d->machine, d->shopping, &error)) {
-        Messages::tell(this, QStringLiteral("错误"), error, QMessageBox::Critical);
+    if (const Result<> booked = d->desk.purchase(d->machine, d->shopping); !booked) {
+        Messages::tell(this, QStringLiteral("错误"), booked.error(), QMessageBox::Critical);
         return;
     }
     Messages::tell(this, QStringLiteral("提示"), QStringLiteral("已经记帐完毕，请点收商品！"),

@@ -217,12 +217,10 @@ void SessionStartDialog::start(bool overnight)
             Messages::ask(this, QString(), QStringLiteral("这个一个新用户，是否添加到用户表中？"),
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
     }
-    QString error;
-    const bool started =
-        overnight ? SessionStart::startOvernight(desk, d->position, input, registerCustomer, &error)
-                  : SessionStart::startTiming(desk, d->position, input, registerCustomer, &error);
+    const Result<> started = overnight ? desk.startOvernight(d->position, input, registerCustomer)
+                                       : desk.startTiming(d->position, input, registerCustomer);
     if (!started) {
-        Messages::tell(this, QStringLiteral("错误"), error, QMessageBox::Critical);
+        Messages::tell(this, QStringLiteral("错误"), started.error(), QMessageBox::Critical);
         return;
     }
     accept();
@@ -230,9 +228,8 @@ void SessionStartDialog::start(bool overnight)
 
 void SessionStartDialog::change()
 {
-    QString error;
-    if (!SessionStart::changeSession(d->desk, d->position, d->input(), &error)) {
-        Messages::tell(this, QStringLiteral("错误"), error, QMessageBox::Critical);
+    if (const Result<> changed = d->desk.changeSession(d->position, d->input()); !changed) {
+        Messages::tell(this, QStringLiteral("错误"), changed.error(), QMessageBox::Critical);
         return;
     }
     accept();

@@ -107,8 +107,8 @@ void SettingsDialog::load()
     m_startDay->setText(plainNumber(std::abs(s->monthStart)));
     m_endDay->setText(plainNumber(std::abs(s->monthEnd)));
     m_roundingUnit->setText(plainNumber(s->roundingUnit));
-    m_startMonth->setCurrentIndex(s->monthStart < 0 ? 0 : 1);
-    m_endMonth->setCurrentIndex(s->monthEnd < 0 ? 1 : 0);
+    m_startMonth->setCurrentIndex(inNeighbouringMonth(s->monthStart) ? 0 : 1);
+    m_endMonth->setCurrentIndex(inNeighbouringMonth(s->monthEnd) ? 1 : 0);
     m_overnightStart->setTime(s->overnightStart);
     m_overnightEnd->setTime(s->overnightEnd);
 }
@@ -129,8 +129,9 @@ bool SettingsDialog::apply()
     s.overnightEnd = m_overnightEnd->time();
     const double startDay = numberValue(m_startDay->text());
     const double endDay = numberValue(m_endDay->text());
-    s.monthStart = m_startMonth->currentText() == u"上月" ? -startDay : startDay;
-    s.monthEnd = m_endMonth->currentText() == u"本月" ? endDay : -endDay;
+    // 上月 is the first choice of the start, 下月 the second of the end.
+    s.monthStart = storedMonthDay(startDay, m_startMonth->currentIndex() == 0);
+    s.monthEnd = storedMonthDay(endDay, m_endMonth->currentIndex() == 1);
     if (!SettingsTable(m_db).save(s)) {
         m_applyButton->setEnabled(true);
         Messages::tell(this, QStringLiteral("错误"), QStringLiteral("无法保存设置（%1）").arg(m_db.lastError()),

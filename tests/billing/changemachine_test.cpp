@@ -30,11 +30,11 @@ private:
         Fixture()
         {
             for (int n = 1; n <= 7; ++n)
-                store.addMachine(n, n == 7 ? 4 : 3, n == 4 ? QStringLiteral("S") : QStringLiteral("N"),
+                store.addMachine(n, n == 7 ? 4 : 3, n == 4 ? MachineStatus::Standby : MachineStatus::Off,
                                  ip(n));
             store.startSession(3, kStart);
             Machine paused = store.startSession(5, kStart);
-            paused.status = QStringLiteral("P");
+            paused.status = MachineStatus::Paused;
             paused.pauseStart = kStart.addSecs(1800);
             paused.pauseMinutes = 12;
             paused.prepaid = 8;
@@ -67,13 +67,13 @@ private slots:
         Fixture f;
         QVERIFY(recordOrder(f.db(), 3, QStringLiteral("00000001"), 2, kStart));
         QVERIFY(recordOrder(f.db(), 3, QStringLiteral("00000002"), 1, kStart));
-        QVERIFY(ChangeMachine::move(f.desk, 3, 4));
+        QVERIFY(f.desk.changeMachine(3, 4));
 
         const Machine source = f.machine(3);
-        QCOMPARE(source.status, QStringLiteral("S"));
+        QCOMPARE(source.status, MachineStatus::Standby);
         QVERIFY(!source.start.isValid());
         const Machine target = f.machine(4);
-        QCOMPARE(target.status, QStringLiteral("Y"));
+        QCOMPARE(target.status, MachineStatus::Billing);
         QCOMPARE(target.start, kStart);
         QCOMPARE(f.link.sent, (QStringList{ip(3) + QStringLiteral(" stop (every)"),
                                            ip(4) + QStringLiteral(" start (every)")}));
@@ -93,9 +93,9 @@ private slots:
     void pausedSessionArrivesPaused()
     {
         Fixture f;
-        QVERIFY(ChangeMachine::move(f.desk, 5, 7));
+        QVERIFY(f.desk.changeMachine(5, 7));
         const Machine target = f.machine(7);
-        QCOMPARE(target.status, QStringLiteral("P"));
+        QCOMPARE(target.status, MachineStatus::Paused);
         QCOMPARE(target.pauseStart, kStart.addSecs(1800));
         QCOMPARE(target.pauseMinutes, 12.0);
         QCOMPARE(target.prepaid, 8.0);
@@ -112,11 +112,11 @@ private slots:
     {
         Fixture f;
         f.desk.setLink(nullptr);
-        QVERIFY(ChangeMachine::move(f.desk, 3, 6));
-        QCOMPARE(f.machine(6).status, QStringLiteral("Y"));
+        QVERIFY(f.desk.changeMachine(3, 6));
+        QCOMPARE(f.machine(6).status, MachineStatus::Billing);
         QCOMPARE(f.machine(6).start, kStart);
         // Without a client the idle source turns off at the pass.
-        QCOMPARE(f.machine(3).status, QStringLiteral("N"));
+        QCOMPARE(f.machine(3).status, MachineStatus::Off);
         QVERIFY(f.link.sent.isEmpty());
     }
 
@@ -129,7 +129,7 @@ private slots:
         OrderTable orders(f.db());
         QVERIFY(orders.add({0, 3, QStringLiteral("00000002"), 1, kStart}));
         QVERIFY(orders.add({0, 3, QStringLiteral("00000002"), 2, kStart.addSecs(60)}));
-        QVERIFY(ChangeMachine::move(f.desk, 3, 4));
+        QVERIFY(f.desk.changeMachine(3, 4));
         const QList<OrderLine> lines = orders.linesOf(4);
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.at(0).quantity, 3.0);
@@ -156,9 +156,9 @@ private slots:
         QFETCH(int, target);
         Fixture f;
         const QList<Machine> before = MachineTable(f.db()).all();
-        QString error;
-        QVERIFY(!ChangeMachine::move(f.desk, source, target, &error));
-        QVERIFY(!error.isEmpty());
+        const Result<> result = f.desk.changeMachine(source, target);
+        QVERIFY(!result);
+        QVERIFY(!result.error().isEmpty());
         const QList<Machine> after = MachineTable(f.db()).all();
         for (int i = 0; i < before.size(); ++i) {
             QCOMPARE(after.at(i).status, before.at(i).status);

@@ -22,7 +22,7 @@ struct Fixture : TestDesk
         int n = 0;
         for (const auto &[rate, minutes] : ratesAndMinutes) {
             ++n;
-            store.addMachine(n, rate, QStringLiteral("S"), QStringLiteral("192.168.0.%1").arg(n));
+            store.addMachine(n, rate, MachineStatus::Standby, QStringLiteral("192.168.0.%1").arg(n));
             if (minutes >= 0)
                 store.startSession(n, kNow.addSecs(-60 * minutes));
         }
@@ -31,25 +31,16 @@ struct Fixture : TestDesk
         desk.select(1);
     }
 
-    QString dump(const QString &table, int columns)
+    // A checkout of the selected machine, opened.
+    Checkout checkout()
     {
-        QStringList rows;
-        Statement s =
-            db().prepare(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY rowid"));
-        while (s.next()) {
-            QStringList fields;
-            for (int c = 0; c < columns; ++c)
-                fields << (s.isNull(c) ? QStringLiteral("<null>") : s.text(c));
-            rows << fields.join(u'|');
-        }
-        return rows.join(u'\n');
+        Checkout c(desk.billing(), desk.operatorName());
+        if (!c.open(desk.selected()))
+            qFatal("no machine to check out");
+        return c;
     }
-    QString dumpAll()
-    {
-        return dump(QStringLiteral("cjkgl"), 8) + u'#' + dump(QStringLiteral("sjlszb"), 12) + u'#' +
-               dump(QStringLiteral("khspb"), 5) + u'#' + dump(QStringLiteral("splsjlb"), 4) + u'#' +
-               dump(QStringLiteral("yxsjb"), 14) + u'#' + dump(QStringLiteral("khglb"), 11);
-    }
+    QString dump(const QString &table) { return tableRows(db(), table).join(u'\n'); }
+    QStringList dumpAll() { return tableDump(db()); }
     int count(const QString &table)
     {
         Statement s = db().prepare(QStringLiteral("SELECT count(*) FROM ") + table);
@@ -140,10 +131,9 @@ private slots:
         // 1: 95 minutes at 3 per hour (5), 2 idle, 3 and 4 running, 4 paused.
         Fixture f({{3, 95}, {3, -1}, {2, 60}, {2, 30}});
         Machine paused = f.machine(4);
-        paused.status = QStringLiteral("P");
+        paused.status = MachineStatus::Paused;
         f.save(paused);
-        Checkout c(f.desk);
-        QVERIFY(c.open());
+        Checkout c = f.checkout();
         QCOMPARE(c.caption(), QStringLiteral("1号机->要结帐？"));
         QCOMPARE(c.dueText(), QStringLiteral("5"));
         QCOMPARE(c.receivedText(), QStringLiteral("5"));
@@ -158,8 +148,7 @@ private slots:
         Machine first = f.machine(1);
         first.prepaid = 4;
         f.save(first);
-        Checkout prepaid(f.desk);
-        QVERIFY(prepaid.open());
+        Checkout prepaid = f.checkout();
         QCOMPARE(prepaid.prepaidText(), QStringLiteral("4"));
         QCOMPARE(prepaid.receivedText(), QStringLiteral("5"));
         prepaid.setDiscountText(QString());
@@ -172,8 +161,7 @@ private slots:
         Machine m = f.machine(1);
         m.prepaid = 4;
         f.save(m);
-        Checkout c(f.desk);
-        QVERIFY(c.open());
+        Checkout c = f.checkout();
         c.setDiscountText(QStringLiteral("90"));
         QCOMPARE(c.receivedText(), QStringLiteral("14"));
         QVERIFY(c.bill().text().endsWith(QStringLiteral("实 收 金 额 ：￥14.00元\r\n")));
@@ -186,8 +174,7 @@ private slots:
         // Half-yuan rounding: the selected machine is due 5.5, the other 7.
         Fixture f({{3, 110}, {4.2, 100}});
         f.store.setTariff(1, 0.5);
-        Checkout c(f.desk);
-        QVERIFY(c.open());
+        Checkout c = f.checkout();
         QCOMPARE(c.dueText(), QStringLiteral("5.5"));
         c.setSelectedOthers({0});
         QCOMPARE(c.dueText(), QStringLiteral("12.5"));
@@ -207,12 +194,11 @@ private slots:
     void twoMachinesShareWhatWasReceived()
     {
         Fixture f({{6, 60}, {4, 60}}); // due 6 and 4
-        Checkout c(f.desk);
-        QVERIFY(c.open());
+        Checkout c = f.checkout();
         c.setSelectedOthers({0});
         QCOMPARE(c.dueText(), QStringLiteral("10"));
         c.setReceivedText(QStringLiteral("9"));
-        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+        QVERIFY(f.desk.settle(c, false));
         QCOMPARE(c.discountText(), QStringLiteral("90"));
 
         const QList<JournalEntry> rows = JournalTable(f.db()).endedBetween(kNow, kNow);
@@ -232,7 +218,7 @@ private slots:
 
         for (int n : {1, 2}) {
             const Machine m = f.machine(n);
-            QCOMPARE(m.status, QStringLiteral("S"));
+            QCOMPARE(m.status, MachineStatus::Standby);
             QVERIFY(!m.start.isValid());
             QCOMPARE(m.prepaid, 0.0);
             QCOMPARE(m.mode, QString());
@@ -251,11 +237,10 @@ private slots:
         Machine first = f.machine(1);
         first.prepaid = 2;
         f.save(first);
-        Checkout c(f.desk);
-        QVERIFY(c.open());
+        Checkout c = f.checkout();
         c.setSelectedOthers({0}); // received 10 - 2 = 8
         QCOMPARE(c.receivedText(), QStringLiteral("8"));
-        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+        QVERIFY(f.desk.settle(c, false));
         const QList<JournalEntry> rows = JournalTable(f.db()).endedBetween(kNow, kNow);
         QCOMPARE(rows.at(0).received, 4.8);
         QCOMPARE(rows.at(1).discount, 80.0);
@@ -267,10 +252,9 @@ private slots:
         // The dialog showed 5 (95 minutes at 3 per hour); settled 25 minutes later the machine
         // is due 6, yet only the 5 taken may be written as received.
         Fixture f({{3, 95}});
-        Checkout single(f.desk);
-        QVERIFY(single.open());
+        Checkout single = f.checkout();
         Clock::advanceSeconds(25 * 60);
-        QCOMPARE(single.settle().outcome, Checkout::Outcome::Settled);
+        QVERIFY(f.desk.settle(single, false));
         const JournalEntry entry = JournalTable(f.db()).endedBetween(kNow, kNow.addDays(1)).at(0);
         QCOMPARE(entry.due, 6.0);
         QCOMPARE(entry.received, 5.0);
@@ -278,12 +262,11 @@ private slots:
         // Several machines: the shares still add up to what was received.
         Fixture two({{6, 60}, {4, 60}}); // due 6 and 4 when shown
         Clock::fix(kNow);
-        Checkout c(two.desk);
-        QVERIFY(c.open());
+        Checkout c = two.checkout();
         c.setSelectedOthers({0});
         c.setReceivedText(QStringLiteral("10"));
         Clock::advanceSeconds(10 * 60); // now due 7 and 5
-        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+        QVERIFY(two.desk.settle(c, false));
         const QList<JournalEntry> rows = JournalTable(two.db()).endedBetween(kNow, kNow.addDays(1));
         QCOMPARE(rows.at(0).received, 5.83);
         QCOMPARE(rows.at(1).received, 4.17);
@@ -303,12 +286,11 @@ private slots:
         JournalTable(f.db()).add({1, 2, kNow.addDays(-1), kNow.addDays(-1), QStringLiteral("N"), 5, 5, 0,
                                   QString(), QString(), QString(), QString()});
 
-        Checkout c(f.desk);
-        QVERIFY(c.open());
+        Checkout c = f.checkout();
         QCOMPARE(c.dueText(), QStringLiteral("11")); // 3 + 5 + 3
-        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+        QVERIFY(f.desk.settle(c, false));
 
-        QCOMPARE(f.dump(QStringLiteral("khspb"), 5), QStringLiteral("2|1|01|2.0|2024-05-01 11:50:00\n"
+        QCOMPARE(f.dump(QStringLiteral("khspb")), QStringLiteral("2|1|01|2.0|2024-05-01 11:50:00\n"
                                                                     "2|1|02|1.0|2024-05-01 11:53:20\n"
                                                                     "2|1|99|4.0|2024-05-01 11:55:00"));
         QCOMPARE(orders.linesOf(1).size(), 0);
@@ -329,11 +311,10 @@ private slots:
         named.pauseStart = kNow.addSecs(-600); // no pause minutes: nothing deducted
         f.save(named);
 
-        Checkout c(f.desk);
-        QVERIFY(c.open());
+        Checkout c = f.checkout();
         c.setSelectedOthers({0}); // machine 2 is a walk-in
         c.setReceivedText(QStringLiteral("5"));
-        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+        QVERIFY(f.desk.settle(c, false));
 
         const JournalEntry entry = JournalTable(f.db()).endedBetween(kNow, kNow).at(0);
         QCOMPARE(entry.end, kNow);
@@ -342,7 +323,7 @@ private slots:
         QCOMPARE(entry.idKind, QStringLiteral("身份证"));
         QCOMPARE(entry.idNumber, QStringLiteral("110101"));
         // The row is idle again in every session field.
-        QCOMPARE(f.dump(QStringLiteral("yxsjb"), 14).section(u'\n', 0, 0),
+        QCOMPARE(f.dump(QStringLiteral("yxsjb")).section(u'\n', 0, 0),
                  QStringLiteral("1|1号机|192.168.0.1|3.0|S|<null>|<null>|<null>|0.0|0.0||||"));
 
         const QList<Customer> all = CustomerTable(f.db()).all();
@@ -360,11 +341,10 @@ private slots:
         Fixture f({{3, 180}}); // 9 yuan
         CardTable(f.db()).add(card(QStringLiteral("C1"), 20, QStringLiteral("00000007")));
         f.store.addCustomer(QStringLiteral("00000007"), QStringLiteral("李四"));
-        Checkout c(f.desk);
-        QVERIFY(c.open());
+        Checkout c = f.checkout();
         c.setUseCard(true);
         c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
-        QCOMPARE(c.settle().outcome, Checkout::Outcome::Settled);
+        QVERIFY(f.desk.settle(c, false));
         QVERIFY(!c.usesCard());
         QCOMPARE(c.cardNumber(), QString());
 
@@ -385,10 +365,10 @@ private slots:
         QTest::addColumn<double>("balance");
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QString>("message");
-        QTest::newRow("wrong password") << QStringLiteral("nope") << 20.0 << int(Checkout::Outcome::CardWrong)
+        QTest::newRow("wrong password") << QStringLiteral("nope") << 20.0 << int(Checkout::Refusal::Kind::CardWrong)
                                         << QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！");
         QTest::newRow("5 left, 6 asked")
-            << QStringLiteral("pw") << 5.0 << int(Checkout::Outcome::CardShort)
+            << QStringLiteral("pw") << 5.0 << int(Checkout::Refusal::Kind::CardShort)
             << QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：5");
     }
     void cardRefusals()
@@ -399,14 +379,14 @@ private slots:
         QFETCH(QString, message);
         Fixture f({{3, 180}});
         CardTable(f.db()).add(card(QStringLiteral("C1"), balance));
-        const QString before = f.dumpAll();
-        Checkout c(f.desk);
-        QVERIFY(c.open());
+        const QStringList before = f.dumpAll();
+        Checkout c = f.checkout();
         c.setUseCard(true);
         c.setCard(QStringLiteral("C1"), password);
-        const Checkout::Result r = c.settleAndShutdown();
-        QCOMPARE(int(r.outcome), outcome);
-        QCOMPARE(r.message, message);
+        const Checkout::Outcome r = f.desk.settle(c, true);
+        QVERIFY(!r);
+        QCOMPARE(int(r.error().kind), outcome);
+        QCOMPARE(r.error().message, message);
         QCOMPARE(f.dumpAll(), before);
         QVERIFY(f.link.sent.isEmpty());
         // The operator can correct the card and try again.
@@ -417,15 +397,14 @@ private slots:
     void settleAndShutdownStopsTheLastMachine()
     {
         Fixture f({{6, 60}, {4, 60}});
-        Checkout c(f.desk);
-        QVERIFY(c.open());
+        Checkout c = f.checkout();
         c.setSelectedOthers({0});
-        QCOMPARE(c.settleAndShutdown().outcome, Checkout::Outcome::Settled);
+        QVERIFY(f.desk.settle(c, true));
         QCOMPARE(f.link.sent,
                  QStringList({QStringLiteral("192.168.0.1 stop"), QStringLiteral("192.168.0.2 stop"),
                               QStringLiteral("192.168.0.2 shutdown (every)")}));
         // Settled once: a second press writes nothing more.
-        QCOMPARE(c.settle().outcome, Checkout::Outcome::NoMachine);
+        QCOMPARE(f.desk.settle(c, false).error().kind, Checkout::Refusal::Kind::NoMachine);
         QCOMPARE(f.count(QStringLiteral("sjlszb")), 2);
     }
 
@@ -445,25 +424,24 @@ private slots:
             named.customer = QStringLiteral("王五");
             f.save(named);
             f.desk.refresh();
-            const QString before = f.dumpAll();
+            const QStringList before = f.dumpAll();
 
-            Checkout c(f.desk);
-            QVERIFY(c.open());
+            Checkout c = f.checkout();
             c.setSelectedOthers({0});
             c.setUseCard(true);
             c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
             const QString received = c.receivedText();
             f.db().failWritesAfter(writes);
-            const Checkout::Result r = c.settleAndShutdown();
+            const Checkout::Outcome r = f.desk.settle(c, true);
             f.db().failWritesAfter(-1);
-            if (r.outcome == Checkout::Outcome::Settled) {
+            if (r) {
                 QVERIFY2(failures > 0, "the checkout never failed");
                 QCOMPARE(f.count(QStringLiteral("sjlszb")), 2);
                 return;
             }
             ++failures;
-            QCOMPARE(r.outcome, Checkout::Outcome::StoreFailed);
-            QVERIFY(r.message.startsWith(QStringLiteral("结帐失败")));
+            QCOMPARE(r.error().kind, Checkout::Refusal::Kind::StoreFailed);
+            QVERIFY(r.error().message.startsWith(QStringLiteral("结帐失败")));
             QCOMPARE(f.dumpAll(), before);
             QVERIFY(f.link.sent.isEmpty());
             QCOMPARE(f.desk.machineList().at(1)->columns.at(7), QStringLiteral("14.00元"));

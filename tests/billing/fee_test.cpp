@@ -119,7 +119,7 @@ void FeeTest::listChargeIgnoresPause()
 {
     // The list shows elapsed time without the pause; the bill deducts it.
     Machine m;
-    m.status = QStringLiteral("Y");
+    m.status = MachineStatus::Billing;
     m.mode = QStringLiteral("N");
     m.rate = 3;
     m.start = kNow.addSecs(-120 * 60);

@@ -15,7 +15,7 @@ Machine billing(int number, qint64 minutesAgo, double rate = 3)
     Machine m;
     m.number = number;
     m.name = QString::number(number) + QStringLiteral("号机");
-    m.status = QStringLiteral("Y");
+    m.status = MachineStatus::Billing;
     m.mode = QStringLiteral("N");
     m.rate = rate;
     m.start = kNow.addSecs(-minutesAgo * 60);
@@ -82,7 +82,7 @@ void MachineListTest::flashListView_data()
                        QStringLiteral("1,234.50元"), kKeep, QStringLiteral("1,234.50元"), QStringLiteral("王五")};
 
     Machine paused = billing(5, 50);
-    paused.status = QStringLiteral("P");
+    paused.status = MachineStatus::Paused;
     paused.pauseMinutes = 20;
     paused.pauseStart = kNow.addSecs(-600);
     QTest::newRow("paused like billing, pause not deducted")
@@ -126,7 +126,7 @@ void MachineListTest::idleMachinesKeepTheirColumns()
 {
     QFETCH(QString, status);
     Machine m = billing(1, 30);
-    m.status = status;
+    m.status = machineStatusFromLetter(status);
     QVERIFY(!FlashListView(m, Tariff{10, 1.0, 1}, 5, kNow));
 }
 
@@ -148,7 +148,7 @@ void MachineListTest::icons()
     QFETCH(QString, status);
     QFETCH(int, icon);
     QFETCH(QString, word);
-    QCOMPARE(int(iconForStatus(status)), icon);
+    QCOMPARE(int(iconForStatus(machineStatusFromLetter(status))), icon);
     QCOMPARE(tooltipWord(StatusIcon(icon)), word);
 }
 
@@ -157,7 +157,7 @@ void MachineListTest::tooltips()
     QList<Machine> machines;
     for (const char16_t *status : {u"Y", u"P", u"S", u"N"}) {
         Machine m = billing(int(machines.size()) + 3, 10);
-        m.status = QString::fromUtf16(status);
+        m.status = machineStatusFromLetter(QString::fromUtf16(status));
         machines << m;
     }
     MachineList list;
@@ -178,7 +178,7 @@ void MachineListTest::tooltips()
 void MachineListTest::rebuildAndRefresh()
 {
     Machine standby = billing(2, 0);
-    standby.status = QStringLiteral("S");
+    standby.status = MachineStatus::Standby;
     MachineList list;
     QSignalSpy rebuilt(&list, &MachineList::rebuilt);
     QSignalSpy changed(&list, &MachineList::entryChanged);

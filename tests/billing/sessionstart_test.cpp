@@ -25,7 +25,7 @@ private:
     {
         Fixture()
         {
-            store.addMachine(1, 3, QStringLiteral("S"), QStringLiteral("10.0.0.1"));
+            store.addMachine(1, 3, MachineStatus::Standby, QStringLiteral("10.0.0.1"));
             store.addMachine(2, 2);
             open();
         }
@@ -105,11 +105,10 @@ private slots:
     {
         Fixture f;
         Clock::fix(at(14, 10, 0));
-        QVERIFY(SessionStart::startTiming(
-            f.desk, 1, input(QString(), QStringLiteral("1"), QStringLiteral("30"), QStringLiteral("4.5")),
+        QVERIFY(f.desk.startTiming(1, input(QString(), QStringLiteral("1"), QStringLiteral("30"), QStringLiteral("4.5")),
             false));
         const Machine m = f.machine(1);
-        QCOMPARE(m.status, QStringLiteral("Y"));
+        QCOMPARE(m.status, MachineStatus::Billing);
         QCOMPARE(m.mode, QStringLiteral("N"));
         QCOMPARE(m.start, at(14, 10, 0));
         QCOMPARE(m.due, at(14, 11, 30));
@@ -127,8 +126,7 @@ private slots:
         Machine m = f.machine(1);
         m.prepaid = 7; // left by an earlier checkout
         f.save(m);
-        QVERIFY(SessionStart::startTiming(
-            f.desk, 1, input(QString(), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("20")),
+        QVERIFY(f.desk.startTiming(1, input(QString(), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("20")),
             false));
         m = f.machine(1);
         QVERIFY(!m.due.isValid());
@@ -147,7 +145,7 @@ private slots:
         QVERIFY(!SessionStart::isNewCustomer(f.db(), QStringLiteral("甲")));
         QVERIFY(!SessionStart::isNewCustomer(f.db(), QString()));
 
-        QVERIFY(SessionStart::startTiming(f.desk, 1, input(QStringLiteral("丙")), true));
+        QVERIFY(f.desk.startTiming(1, input(QStringLiteral("丙")), true));
         const std::optional<Customer> c = customers.byName(QStringLiteral("丙"));
         QVERIFY(c);
         QCOMPARE(c->number, QStringLiteral("00000002"));
@@ -159,23 +157,23 @@ private slots:
     void declinedRegistrationStillStarts()
     {
         Fixture f;
-        QVERIFY(SessionStart::startTiming(f.desk, 1, input(QStringLiteral("丁")), false));
+        QVERIFY(f.desk.startTiming(1, input(QStringLiteral("丁")), false));
         QVERIFY(CustomerTable(f.db()).all().isEmpty());
         QCOMPARE(f.machine(1).customer, QStringLiteral("丁"));
-        QCOMPARE(f.machine(1).status, QStringLiteral("Y"));
+        QCOMPARE(f.machine(1).status, MachineStatus::Billing);
     }
 
     void refusesToRestartARunningSession()
     {
         Fixture f;
         Clock::fix(at(14, 10, 0));
-        QVERIFY(SessionStart::startTiming(f.desk, 1, input(), false));
+        QVERIFY(f.desk.startTiming(1, input(), false));
         Clock::fix(at(14, 12, 0));
-        QString error;
-        QVERIFY(!SessionStart::startTiming(f.desk, 1, input(), false, &error));
-        QVERIFY(!error.isEmpty());
+        const Result<> result = f.desk.startTiming(1, input(), false);
+        QVERIFY(!result);
+        QVERIFY(!result.error().isEmpty());
         QCOMPARE(f.machine(1).start, at(14, 10, 0));
-        QVERIFY(!SessionStart::startTiming(f.desk, 9, input(), false));
+        QVERIFY(!f.desk.startTiming(9, input(), false));
     }
 
     void overnightOutsideWindowIsRefused()
@@ -185,10 +183,10 @@ private slots:
         Clock::fix(at(14, 21, 30));
         QCOMPARE(SessionStart::overnightRefusal(f.db()),
                  QStringLiteral("还未到通宵时间！\r\n通宵时间：22:00:00 至 08:00:00"));
-        QString error;
-        QVERIFY(!SessionStart::startOvernight(f.desk, 1, input(QStringLiteral("戊")), true, &error));
-        QCOMPARE(error, QStringLiteral("还未到通宵时间！\r\n通宵时间：22:00:00 至 08:00:00"));
-        QCOMPARE(f.machine(1).status, QStringLiteral("S"));
+        const Result<> result = f.desk.startOvernight(1, input(QStringLiteral("戊")), true);
+        QVERIFY(!result);
+        QCOMPARE(result.error(), QStringLiteral("还未到通宵时间！\r\n通宵时间：22:00:00 至 08:00:00"));
+        QCOMPARE(f.machine(1).status, MachineStatus::Standby);
         QVERIFY(CustomerTable(f.db()).all().isEmpty());
         QVERIFY(f.link.sent.isEmpty());
     }
@@ -200,11 +198,10 @@ private slots:
         Clock::fix(at(14, 23, 0));
         QVERIFY(!SessionStart::overnightRefusal(f.db()));
         // Without a time limit an amount typed is not taken as prepaid.
-        QVERIFY(SessionStart::startOvernight(
-            f.desk, 1, input(QStringLiteral("壬"), QString(), QString(), QStringLiteral("10")), false));
+        QVERIFY(f.desk.startOvernight(1, input(QStringLiteral("壬"), QString(), QString(), QStringLiteral("10")), false));
         Machine m = f.machine(1);
         QCOMPARE(m.mode, QStringLiteral("P"));
-        QCOMPARE(m.status, QStringLiteral("Y"));
+        QCOMPARE(m.status, MachineStatus::Billing);
         QCOMPARE(m.start, at(14, 23, 0));
         QCOMPARE(m.due, at(15, 8, 0));
         QCOMPARE(m.prepaid, 0.0);
@@ -213,8 +210,7 @@ private slots:
         QCOMPARE(f.link.sent, QStringList{QStringLiteral("10.0.0.1 start")});
 
         // A time limit replaces the overnight due time.
-        QVERIFY(SessionStart::startOvernight(
-            f.desk, 2, input(QString(), QStringLiteral("2"), QString(), QStringLiteral("10")), false));
+        QVERIFY(f.desk.startOvernight(2, input(QString(), QStringLiteral("2"), QString(), QStringLiteral("10")), false));
         m = f.machine(2);
         QCOMPARE(m.due, at(15, 1, 0));
         QCOMPARE(m.prepaid, 10.0);
@@ -224,10 +220,10 @@ private slots:
     {
         Fixture f;
         Clock::fix(at(14, 10, 0));
-        QVERIFY(SessionStart::startTiming(f.desk, 1, input(QStringLiteral("己")), false));
+        QVERIFY(f.desk.startTiming(1, input(QStringLiteral("己")), false));
         Clock::fix(at(14, 10, 40));
         QVERIFY(
-            SessionStart::changeSession(f.desk, 1,
+            f.desk.changeSession(1,
                                         {QStringLiteral("庚"), QStringLiteral("学生证"), QStringLiteral("9"),
                                          QStringLiteral("2"), QStringLiteral("15"), QStringLiteral("6.5")}));
         Machine m = f.machine(1);
@@ -241,8 +237,7 @@ private slots:
         QVERIFY(CustomerTable(f.db()).all().isEmpty());
 
         // No limit keeps the due time; an amount that is no number stores 0.
-        QVERIFY(SessionStart::changeSession(
-            f.desk, 1, input(QString(), QStringLiteral("0"), QString(), QStringLiteral("."))));
+        QVERIFY(f.desk.changeSession(1, input(QString(), QStringLiteral("0"), QString(), QStringLiteral("."))));
         m = f.machine(1);
         QCOMPARE(m.due, at(14, 12, 15));
         QCOMPARE(m.prepaid, 0.0);
@@ -251,9 +246,9 @@ private slots:
     void changeNeedsARunningSession()
     {
         Fixture f;
-        QString error;
-        QVERIFY(!SessionStart::changeSession(f.desk, 2, input(QString(), QStringLiteral("1")), &error));
-        QVERIFY(!error.isEmpty());
+        const Result<> result = f.desk.changeSession(2, input(QString(), QStringLiteral("1")));
+        QVERIFY(!result);
+        QVERIFY(!result.error().isEmpty());
         QVERIFY(!f.machine(2).due.isValid());
     }
 
@@ -261,12 +256,12 @@ private slots:
     {
         Fixture f;
         f.db().failWritesAfter(1); // the customer goes in, the machine row fails
-        QString error;
-        QVERIFY(!SessionStart::startTiming(f.desk, 1, input(QStringLiteral("辛")), true, &error));
+        const Result<> result = f.desk.startTiming(1, input(QStringLiteral("辛")), true);
+        QVERIFY(!result);
         f.db().failWritesAfter(-1);
-        QVERIFY(!error.isEmpty());
+        QVERIFY(!result.error().isEmpty());
         QVERIFY(CustomerTable(f.db()).all().isEmpty());
-        QCOMPARE(f.machine(1).status, QStringLiteral("S"));
+        QCOMPARE(f.machine(1).status, MachineStatus::Standby);
         QVERIFY(f.link.sent.isEmpty());
     }
 };

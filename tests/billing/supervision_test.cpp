@@ -5,6 +5,7 @@
 #include "common/questions.h"
 #include "store/machinetable.h"
 #include "support/fakepresenter.h"
+#include "support/testdesk.h"
 #include "support/teststore.h"
 
 #include <QSignalSpy>
@@ -15,30 +16,12 @@ namespace {
 const QDateTime kNow(QDate(2002, 3, 14), QTime(14, 5, 9));
 const QString kDueMessage = QStringLiteral("你所定的时间已经到了，请到吧台去结帐！");
 
-// Records what billing sends; only addresses in `connected` have a connection.
-class FakeLink final : public ClientLink
-{
-public:
-    bool hasConnection(const QString &ip) const override { return !ip.isEmpty() && connected.contains(ip); }
-    void SendCommand(const QString &ip, const QString &word, Reach) override
-    {
-        if (hasConnection(ip))
-            sent << ip + QStringLiteral(" _comm ") + word;
-    }
-    void sendMessageBox(const QString &ip, const QString &text) override
-    {
-        if (hasConnection(ip))
-            sent << ip + QStringLiteral(" _msgb ") + text;
-    }
-    QSet<QString> connected;
-    QStringList sent;
-};
-
 // A supervisor over a temporary store, with a fake link and a fake operator.
 struct Desk
 {
     Desk()
     {
+        link.connected.emplace();
         supervisor.setLink(&link);
         questions.setPresenter(&presenter);
     }
@@ -87,8 +70,8 @@ private slots:
 void SupervisionTest::billingWithoutDueNeverAsked()
 {
     Desk d;
-    d.t.addMachine(1, 3, QStringLiteral("N"), QStringLiteral("10.0.0.1"));
-    d.link.connected << QStringLiteral("10.0.0.1");
+    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
+    *d.link.connected << QStringLiteral("10.0.0.1");
     d.t.startSession(1, kNow.addDays(-3));
     d.buildList();
     d.supervisor.pass();
@@ -96,14 +79,14 @@ void SupervisionTest::billingWithoutDueNeverAsked()
     d.supervisor.pass();
     QVERIFY(d.presenter.asked.isEmpty());
     QVERIFY(d.link.sent.isEmpty());
-    QCOMPARE(d.machine(1).status, QStringLiteral("Y"));
+    QCOMPARE(d.machine(1).status, MachineStatus::Billing);
 }
 
 void SupervisionTest::dueOnlyAfterTheInstant()
 {
     Desk d;
-    d.t.addMachine(1, 3, QStringLiteral("N"), QStringLiteral("10.0.0.1"));
-    d.link.connected << QStringLiteral("10.0.0.1");
+    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
+    *d.link.connected << QStringLiteral("10.0.0.1");
     d.t.startSession(1, kNow.addSecs(-3600));
     d.setDue(1, kNow);
     d.buildList();
@@ -118,17 +101,17 @@ void SupervisionTest::dueOnlyAfterTheInstant()
 void SupervisionTest::dueQuestionAndMessages()
 {
     Desk d;
-    d.t.addMachine(1, 3, QStringLiteral("N"), QStringLiteral("10.0.0.1"));
-    d.t.addMachine(2, 3, QStringLiteral("N"), QStringLiteral("10.0.0.2"));
-    d.link.connected << QStringLiteral("10.0.0.1") << QStringLiteral("10.0.0.2");
+    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
+    d.t.addMachine(2, 3, MachineStatus::Off, QStringLiteral("10.0.0.2"));
+    *d.link.connected << QStringLiteral("10.0.0.1") << QStringLiteral("10.0.0.2");
     d.t.startSession(2, kNow.addSecs(-3600));
     d.setDue(2, kNow.addSecs(-60));
     d.buildList();
     d.supervisor.pass();
 
     // The client is stopped and told before the operator is asked.
-    QCOMPARE(d.link.sent, (QStringList{QStringLiteral("10.0.0.2 _comm stop"),
-                                       QStringLiteral("10.0.0.2 _msgb ") + kDueMessage}));
+    QCOMPARE(d.link.sent, (QStringList{QStringLiteral("10.0.0.2 stop"),
+                                       QStringLiteral("10.0.0.2 msgb ") + kDueMessage}));
     QCOMPARE(d.presenter.asked.size(), 1);
     const Question q = d.presenter.asked.at(0);
     QCOMPARE(q.text, QStringLiteral("2号机 时间到了,是否要结帐?\r\n先择[确定]进入结帐界面,否则继续记费！"));
@@ -136,15 +119,15 @@ void SupervisionTest::dueQuestionAndMessages()
     QCOMPARE(q.seconds, 15);
     QVERIFY(q.title.isEmpty());
     // Billing goes on while the question waits.
-    QCOMPARE(d.machine(2).status, QStringLiteral("Y"));
+    QCOMPARE(d.machine(2).status, MachineStatus::Billing);
 }
 
 void SupervisionTest::cancelClearsDueAndRestarts()
 {
     // "取消" and a time-out both answer Cancel.
     Desk d;
-    d.t.addMachine(1, 3, QStringLiteral("N"), QStringLiteral("10.0.0.1"));
-    d.link.connected << QStringLiteral("10.0.0.1");
+    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
+    *d.link.connected << QStringLiteral("10.0.0.1");
     d.t.startSession(1, kNow.addSecs(-3600));
     d.setDue(1, kNow.addSecs(-1));
     d.buildList();
@@ -157,9 +140,9 @@ void SupervisionTest::cancelClearsDueAndRestarts()
     d.presenter.answer(Answer::Cancel);
     const Machine m = d.machine(1);
     QVERIFY(!m.due.isValid());
-    QCOMPARE(m.status, QStringLiteral("Y"));
+    QCOMPARE(m.status, MachineStatus::Billing);
     QCOMPARE(m.start, kNow.addSecs(-3600));
-    QCOMPARE(d.link.sent, QStringList{QStringLiteral("10.0.0.1 _comm start")});
+    QCOMPARE(d.link.sent, QStringList{QStringLiteral("10.0.0.1 start")});
     QCOMPARE(counts.size(), 2); // a complete pass ran at once
     QCOMPARE(select.size(), 0);
 
@@ -172,9 +155,9 @@ void SupervisionTest::cancelClearsDueAndRestarts()
 void SupervisionTest::okKeepsDueAndSelects()
 {
     Desk d;
-    d.t.addMachine(1, 3, QStringLiteral("S"), QStringLiteral("10.0.0.1"));
-    d.t.addMachine(2, 3, QStringLiteral("N"), QStringLiteral("10.0.0.2"));
-    d.link.connected << QStringLiteral("10.0.0.1") << QStringLiteral("10.0.0.2");
+    d.t.addMachine(1, 3, MachineStatus::Standby, QStringLiteral("10.0.0.1"));
+    d.t.addMachine(2, 3, MachineStatus::Off, QStringLiteral("10.0.0.2"));
+    *d.link.connected << QStringLiteral("10.0.0.1") << QStringLiteral("10.0.0.2");
     d.t.startSession(2, kNow.addSecs(-3600));
     const QDateTime due = kNow.addSecs(-5);
     d.setDue(2, due);
@@ -192,15 +175,15 @@ void SupervisionTest::okKeepsDueAndSelects()
     d.link.sent.clear();
     d.supervisor.pass();
     QCOMPARE(d.presenter.asked.size(), 2);
-    QCOMPARE(d.link.sent, (QStringList{QStringLiteral("10.0.0.2 _comm stop"),
-                                       QStringLiteral("10.0.0.2 _msgb ") + kDueMessage}));
+    QCOMPARE(d.link.sent, (QStringList{QStringLiteral("10.0.0.2 stop"),
+                                       QStringLiteral("10.0.0.2 msgb ") + kDueMessage}));
 }
 
 void SupervisionTest::waitingQuestionNotRepeated()
 {
     Desk d;
-    d.t.addMachine(1, 3, QStringLiteral("N"), QStringLiteral("10.0.0.1"));
-    d.link.connected << QStringLiteral("10.0.0.1");
+    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
+    *d.link.connected << QStringLiteral("10.0.0.1");
     d.t.startSession(1, kNow.addSecs(-3600));
     d.setDue(1, kNow.addSecs(-1));
     d.buildList();
@@ -210,7 +193,7 @@ void SupervisionTest::waitingQuestionNotRepeated()
     d.supervisor.pass();
     QCOMPARE(d.presenter.asked.size(), 1);
     QCOMPARE(d.questions.pending(), 1);
-    QCOMPARE(d.link.sent.count(QStringLiteral("10.0.0.1 _comm stop")), 1);
+    QCOMPARE(d.link.sent.count(QStringLiteral("10.0.0.1 stop")), 1);
 
     // Once answered, the machine can be asked about again.
     d.presenter.answer(Answer::Ok);
@@ -221,7 +204,7 @@ void SupervisionTest::waitingQuestionNotRepeated()
 void SupervisionTest::dueWithoutConnection()
 {
     Desk d;
-    d.t.addMachine(1, 3, QStringLiteral("N"), QStringLiteral("10.0.0.1"));
+    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
     d.t.startSession(1, kNow.addSecs(-3600));
     d.setDue(1, kNow.addSecs(-1));
     d.buildList();
@@ -235,8 +218,8 @@ void SupervisionTest::dueWithoutConnection()
 void SupervisionTest::settledWhileQuestionWaits()
 {
     Desk d;
-    d.t.addMachine(1, 3, QStringLiteral("N"), QStringLiteral("10.0.0.1"));
-    d.link.connected << QStringLiteral("10.0.0.1");
+    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
+    *d.link.connected << QStringLiteral("10.0.0.1");
     d.t.startSession(1, kNow.addSecs(-3600));
     d.setDue(1, kNow.addSecs(-1));
     d.buildList();
@@ -245,13 +228,13 @@ void SupervisionTest::settledWhileQuestionWaits()
 
     // Checkout settles the machine before the operator answers the box.
     Machine m = d.machine(1);
-    m.status = QStringLiteral("S");
+    m.status = MachineStatus::Standby;
     m.start = m.due = QDateTime();
     QVERIFY(MachineTable(d.t.db()).save(m));
     d.link.sent.clear();
     d.presenter.answer(Answer::Cancel);
     QVERIFY(d.link.sent.isEmpty()); // no "start" for a settled machine
-    QCOMPARE(d.machine(1).status, QStringLiteral("S"));
+    QCOMPARE(d.machine(1).status, MachineStatus::Standby);
     QCOMPARE(select.size(), 0);
 }
 
@@ -262,8 +245,8 @@ void SupervisionTest::immediateAnswersAskEachMachineOnce()
     d.presenter.autoAnswer = Answer::Cancel;
     for (int n = 1; n <= 3; ++n) {
         const QString ip = QStringLiteral("10.0.0.%1").arg(n);
-        d.t.addMachine(n, 3, QStringLiteral("N"), ip);
-        d.link.connected << ip;
+        d.t.addMachine(n, 3, MachineStatus::Off, ip);
+        *d.link.connected << ip;
         d.t.startSession(n, kNow.addSecs(-3600));
         d.setDue(n, kNow.addSecs(-10));
     }
@@ -272,11 +255,11 @@ void SupervisionTest::immediateAnswersAskEachMachineOnce()
     QCOMPARE(d.presenter.asked.size(), 3);
     for (int n = 1; n <= 3; ++n) {
         const QString ip = QStringLiteral("10.0.0.%1").arg(n);
-        QCOMPARE(d.link.sent.count(ip + QStringLiteral(" _comm stop")), 1);
-        QCOMPARE(d.link.sent.count(ip + QStringLiteral(" _comm start")), 1);
+        QCOMPARE(d.link.sent.count(ip + QStringLiteral(" stop")), 1);
+        QCOMPARE(d.link.sent.count(ip + QStringLiteral(" start")), 1);
         // The client's last word is "start": billing goes on and so does the PC.
-        QCOMPARE(d.link.sent.lastIndexOf(ip + QStringLiteral(" _comm start")) >
-                     d.link.sent.lastIndexOf(ip + QStringLiteral(" _comm stop")),
+        QCOMPARE(d.link.sent.lastIndexOf(ip + QStringLiteral(" start")) >
+                     d.link.sent.lastIndexOf(ip + QStringLiteral(" stop")),
                  true);
         QVERIFY(!d.machine(n).due.isValid());
     }
@@ -309,18 +292,18 @@ void SupervisionTest::standby()
     Desk d;
     if (!withLink)
         d.supervisor.setLink(nullptr);
-    d.t.addMachine(1, 3, QStringLiteral("N"), QStringLiteral("10.9.9.9"));
-    d.t.addMachine(2, 3, QStringLiteral("S"), ip);
+    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.9.9.9"));
+    d.t.addMachine(2, 3, MachineStatus::Standby, ip);
     if (connected)
-        d.link.connected << QStringLiteral("10.0.0.1") << QString();
+        *d.link.connected << QStringLiteral("10.0.0.1") << QString();
     d.buildList();
     QCOMPARE(d.list.at(2)->icon, IconStandby);
     d.supervisor.pass();
-    QCOMPARE(d.machine(2).status, status);
+    QCOMPARE(d.machine(2).status, machineStatusFromLetter(status));
     QCOMPARE(int(d.list.at(2)->icon), icon);
     // Nothing else of the row changes.
     QCOMPARE(d.machine(2).ip, ip);
-    QCOMPARE(d.machine(1).status, QStringLiteral("N"));
+    QCOMPARE(d.machine(1).status, MachineStatus::Off);
     QVERIFY(d.link.sent.isEmpty());
 }
 
@@ -330,13 +313,13 @@ void SupervisionTest::countsAndIcons()
     const QStringList statuses = {QStringLiteral("Y"), QStringLiteral("N"), QStringLiteral("Y"), QStringLiteral("P"),
                                   QStringLiteral("S")};
     for (int n = 1; n <= statuses.size(); ++n)
-        d.t.addMachine(n, 3, statuses.at(n - 1), QStringLiteral("10.0.0.%1").arg(n));
-    d.link.connected << QStringLiteral("10.0.0.5");
+        d.t.addMachine(n, 3, machineStatusFromLetter(statuses.at(n - 1)), QStringLiteral("10.0.0.%1").arg(n));
+    *d.link.connected << QStringLiteral("10.0.0.5");
     d.buildList();
     // The store changed behind the list: machine 2 started billing, machine 3 stopped.
     d.t.startSession(2, kNow.addSecs(-60));
     Machine three = d.machine(3);
-    three.status = QStringLiteral("N");
+    three.status = MachineStatus::Off;
     QVERIFY(MachineTable(d.t.db()).save(three));
 
     QSignalSpy counts(&d.supervisor, &Supervisor::countsChanged);

@@ -2,47 +2,55 @@
 
 #include <QTest>
 
-Q_DECLARE_METATYPE(CommandStates)
-
+// What the operator can do with a machine follows from its status: a double-click opens what
+// the enabled commands offer, and a status the program does not know changes nothing.
 class CommandStatesTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void byStatus_data()
+    void activationOpensAnEnabledCommand_data()
     {
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<CommandStates>("expected");
-        // start, limit, checkout, change, purchase, programs, control, toolbar start, toolbar checkout
-        const CommandStates running{false, true, true, true, true, true, true, false, true};
-        QTest::newRow("billing") << QStringLiteral("Y") << running;
-        QTest::newRow("paused like billing") << QStringLiteral("P") << running;
-        QTest::newRow("off") << QStringLiteral("N")
-                             << CommandStates{true, false, false, false, false, false, false, true, false};
-        QTest::newRow("standby") << QStringLiteral("S")
-                                 << CommandStates{true, false, false, false, false, true, true, true, false};
+        QTest::addColumn<MachineStatus>("status");
+        QTest::newRow("billing") << MachineStatus::Billing;
+        QTest::newRow("paused") << MachineStatus::Paused;
+        QTest::newRow("standby") << MachineStatus::Standby;
+        QTest::newRow("off") << MachineStatus::Off;
     }
-    void byStatus()
+    void activationOpensAnEnabledCommand()
     {
-        QFETCH(QString, status);
-        QFETCH(CommandStates, expected);
+        QFETCH(MachineStatus, status);
         const std::optional<CommandStates> states = commandStatesFor(status);
         QVERIFY(states);
-        QVERIFY(*states == expected);
+        switch (activationFor(status)) {
+        case Activation::Checkout:
+            QVERIFY(states->checkout && states->toolCheckout && !states->startBilling);
+            break;
+        case Activation::SessionStart:
+            QVERIFY(states->startBilling && states->toolStart && !states->checkout);
+            break;
+        case Activation::Nothing:
+            QFAIL("a known status opens something");
+        }
+        // A running session can be sold to and moved; an idle machine cannot.
+        const bool running = activationFor(status) == Activation::Checkout;
+        QCOMPARE(states->purchase, running);
+        QCOMPARE(states->changeMachine, running);
+        QCOMPARE(states->limitTime, running);
     }
 
-    void otherLettersLeaveTheStates_data()
+    void clientCommandsNeedAClientThatCanBeThere()
     {
-        QTest::addColumn<QString>("status");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("lower case") << QStringLiteral("y");
-        QTest::newRow("unknown") << QStringLiteral("X");
-        QTest::newRow("two letters") << QStringLiteral("YS");
+        // An off machine has no client program to ask for its programs or to steer.
+        QVERIFY(!commandStatesFor(MachineStatus::Off)->clientControl);
+        QVERIFY(!commandStatesFor(MachineStatus::Off)->programList);
+        QVERIFY(commandStatesFor(MachineStatus::Standby)->clientControl);
     }
-    void otherLettersLeaveTheStates()
+
+    void unknownStatusChangesNothing()
     {
-        QFETCH(QString, status);
-        QVERIFY(!commandStatesFor(status));
+        QVERIFY(!commandStatesFor(MachineStatus::Unknown));
+        QCOMPARE(activationFor(MachineStatus::Unknown), Activation::Nothing);
     }
 };
 

@@ -89,7 +89,7 @@ private slots:
         list.add(catalogue.at(0));
         list.add(catalogue.at(1));
         list.add(catalogue.at(1));
-        QVERIFY(Purchase::confirm(desk, 2, list));
+        QVERIFY(desk.purchase(2, list));
 
         OrderTable orders(desk.db());
         const QList<OrderLine> lines = orders.linesOf(2);
@@ -117,7 +117,7 @@ private slots:
         ShoppingList list;
         list.add(article(QStringLiteral("00000002"), QStringLiteral("可乐"), 3));
         list.add(article(QStringLiteral("00000003"), QStringLiteral("旧面包"), 4)); // renamed meanwhile
-        QVERIFY(Purchase::confirm(desk, 1, list));
+        QVERIFY(desk.purchase(1, list));
         ArticleTable articles(desk.db());
         QCOMPARE(articles.byNumber(QStringLiteral("00000001"))->stock, 20.0);
         QCOMPARE(articles.byNumber(QStringLiteral("00000002"))->stock, 19.0);
@@ -134,15 +134,15 @@ private slots:
         t.open();
         FrontDesk &desk = t.desk;
         ShoppingList list;
-        QString error;
-        QVERIFY(!Purchase::confirm(desk, 1, list, &error));
-        QCOMPARE(error, QStringLiteral("请先选中商品！"));
+        const Result<> result = desk.purchase(1, list);
+        QVERIFY(!result);
+        QCOMPARE(result.error(), QStringLiteral("请先选中商品！"));
 
         const QList<Article> catalogue = ArticleTable(desk.db()).all();
         list.add(catalogue.at(0));
         list.add(catalogue.at(1));
         desk.db().failWritesAfter(3); // the first article goes through, the second fails
-        QVERIFY(!Purchase::confirm(desk, 1, list, &error));
+        QVERIFY(!desk.purchase(1, list));
         desk.db().failWritesAfter(-1);
         QVERIFY(OrderTable(desk.db()).linesOf(1).isEmpty());
         QCOMPARE(ArticleTable(desk.db()).byNumber(QStringLiteral("00000001"))->stock, 20.0);

@@ -60,8 +60,8 @@ private:
 void BadInputTest::init()
 {
     f = std::make_unique<LinkFixture>();
-    f->store.addMachine(1, 3, u"S"_s, kMachineIp);
-    f->store.addMachine(2, 3, u"Y"_s, u"127.0.0.3"_s);
+    f->store.addMachine(1, 3, MachineStatus::Standby, kMachineIp);
+    f->store.addMachine(2, 3, MachineStatus::Billing, u"127.0.0.3"_s);
     f->store.addArticle(u"00000001"_s, u"可乐"_s, 3, 10);
     CardTable(f->store.db()).add({0, u"C1"_s, 100, 10, u"pw"_s, {}, 0, 0, 50});
     Operator op;
@@ -205,7 +205,7 @@ void BadInputTest::thousandConnectionsDroppedAtOnce()
     QVERIFY(answersCorrectly(*client));
     QTest::qWait(1200); // any announcement waits have run out
     QCOMPARE(tableDump(f->store.db()), before);
-    QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, u"S"_s);
+    QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, MachineStatus::Standby);
 }
 
 void BadInputTest::clientThatNeverReads()

@@ -66,10 +66,10 @@ void ConnectionsTest::lowestFreeSlotIsReused()
 
 void ConnectionsTest::closeSwitchesStandbyMachinesOff()
 {
-    f->store.addMachine(1, 3, u"S"_s, u"127.0.0.2"_s);
-    f->store.addMachine(2, 3, u"Y"_s, u"127.0.0.2"_s);
-    f->store.addMachine(3, 3, u"S"_s, u"127.0.0.2"_s);
-    f->store.addMachine(4, 3, u"S"_s, u"127.0.0.3"_s);
+    f->store.addMachine(1, 3, MachineStatus::Standby, u"127.0.0.2"_s);
+    f->store.addMachine(2, 3, MachineStatus::Billing, u"127.0.0.2"_s);
+    f->store.addMachine(3, 3, MachineStatus::Standby, u"127.0.0.2"_s);
+    f->store.addMachine(4, 3, MachineStatus::Standby, u"127.0.0.3"_s);
     f->reload();
     auto a = f->connect(u"127.0.0.2"_s);
     auto b = f->connect(u"127.0.0.3"_s);
@@ -79,24 +79,24 @@ void ConnectionsTest::closeSwitchesStandbyMachinesOff()
     QCOMPARE(f->desk.machineList().at(3)->icon, IconOff);
     QCOMPARE(f->desk.machineList().at(4)->icon, IconStandby);
     MachineTable machines(f->store.db());
-    QCOMPARE(machines.byNumber(1)->status, u"N"_s);
-    QCOMPARE(machines.byNumber(3)->status, u"N"_s);
-    QCOMPARE(machines.byNumber(2)->status, u"Y"_s); // billing goes on without its client
-    QCOMPARE(machines.byNumber(4)->status, u"S"_s);
+    QCOMPARE(machines.byNumber(1)->status, MachineStatus::Off);
+    QCOMPARE(machines.byNumber(3)->status, MachineStatus::Off);
+    QCOMPARE(machines.byNumber(2)->status, MachineStatus::Billing); // billing goes on without its client
+    QCOMPARE(machines.byNumber(4)->status, MachineStatus::Standby);
 }
 
 void ConnectionsTest::closeLeavesMachinesOfAnotherLiveConnection()
 {
-    f->store.addMachine(1, 3, u"S"_s, u"127.0.0.2"_s);
+    f->store.addMachine(1, 3, MachineStatus::Standby, u"127.0.0.2"_s);
     f->reload();
     auto a = f->connect(u"127.0.0.2"_s);
     auto b = f->connect(u"127.0.0.2"_s);
     a->close();
     QVERIFY(QTest::qWaitFor([&] { return f->server->connectionCount() == 1; }));
     QTest::qWait(20);
-    QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, u"S"_s);
+    QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, MachineStatus::Standby);
     b->close();
-    QVERIFY(QTest::qWaitFor([&] { return MachineTable(f->store.db()).byNumber(1)->status == u"N"; }));
+    QVERIFY(QTest::qWaitFor([&] { return MachineTable(f->store.db()).byNumber(1)->status == MachineStatus::Off; }));
 }
 
 void ConnectionsTest::announceAndCloseAtOnce()
@@ -110,19 +110,19 @@ void ConnectionsTest::announceAndCloseAtOnce()
     QVERIFY(QTest::qWaitFor([&] { return f->server->connectionCount() == 0; }));
     f->server->flushPending();
     Machine m = *MachineTable(f->store.db()).byNumber(1);
-    QCOMPARE(m.status, u"N"_s);
+    QCOMPARE(m.status, MachineStatus::Off);
     QCOMPARE(m.ip, u"127.0.0.2"_s);
 
     // The PC drops and comes back at once, announcing itself again: standby.
     auto b = f->announced(1, u"127.0.0.2"_s);
-    QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, u"S"_s);
+    QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, MachineStatus::Standby);
     b->close();
     QVERIFY(QTest::qWaitFor([&] { return f->server->connectionCount() == 0; }));
     auto c = f->connect(u"127.0.0.2"_s);
     c->send(u"_sele"_s, {u"1"_s});
     QCOMPARE(f->probe(*c), bin("_gets\0good\0\0OK$"));
     f->server->flushPending();
-    QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, u"S"_s);
+    QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, MachineStatus::Standby);
 }
 
 void ConnectionsTest::sendsToAMachinesConnection()
@@ -206,13 +206,13 @@ void ConnectionsTest::listsPushedToEverySlot()
 void ConnectionsTest::supervisionKeepsConnectedMachinesStandby()
 {
     f->store.addMachine(1);
-    f->store.addMachine(2, 3, u"S"_s, u"127.0.0.7"_s);
+    f->store.addMachine(2, 3, MachineStatus::Standby, u"127.0.0.7"_s);
     f->reload();
     auto c = f->announced(1, u"127.0.0.2"_s);
     f->desk.refresh();
     MachineTable machines(f->store.db());
-    QCOMPARE(machines.byNumber(1)->status, u"S"_s);
-    QCOMPARE(machines.byNumber(2)->status, u"N"_s); // nobody at its address
+    QCOMPARE(machines.byNumber(1)->status, MachineStatus::Standby);
+    QCOMPARE(machines.byNumber(2)->status, MachineStatus::Off); // nobody at its address
 }
 
 void ConnectionsTest::portInUse()

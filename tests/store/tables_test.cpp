@@ -16,7 +16,7 @@ Machine fullMachine()
     m.name = QStringLiteral("七号机");
     m.ip = QStringLiteral("192.168.0.7");
     m.rate = 2.5;
-    m.status = QStringLiteral("Y");
+    m.status = MachineStatus::Billing;
     m.start = QDateTime(QDate(2002, 3, 14), QTime(14, 5, 9));
     m.due = QDateTime(QDate(2002, 3, 14), QTime(16, 0, 0));
     m.pauseStart = QDateTime(QDate(2002, 3, 14), QTime(15, 0, 0));
@@ -74,14 +74,14 @@ void TablesTest::machineRoundTrip()
     QCOMPARE(out->idNumber, in.idNumber);
 
     // Back to idle: empty dates are stored as NULL, not as empty texts.
-    out->status = QStringLiteral("S");
+    out->status = MachineStatus::Standby;
     out->start = out->due = out->pauseStart = QDateTime();
     QVERIFY(table.save(*out));
     const std::optional<Machine> idle = table.byRowid(out->rowid);
     QVERIFY(idle);
     QVERIFY(!idle->start.isValid());
     QVERIFY(!idle->due.isValid());
-    QCOMPARE(idle->status, QStringLiteral("S"));
+    QCOMPARE(idle->status, MachineStatus::Standby);
     Statement nulls = t.db().prepare(
         QStringLiteral(R"(SELECT "开始时间" IS NULL, "到点时间" IS NULL, "暂停开始" IS NULL FROM yxsjb)"));
     QVERIFY(nulls.next());
@@ -98,9 +98,9 @@ void TablesTest::machineRoundTrip()
 void TablesTest::machineLookups()
 {
     TestStore t;
-    t.addMachine(1, 3, QStringLiteral("N"), QStringLiteral("10.0.0.1"));
-    t.addMachine(2, 4, QStringLiteral("S"), QStringLiteral("10.0.0.2"));
-    t.addMachine(3, 5, QStringLiteral("N"));
+    t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
+    t.addMachine(2, 4, MachineStatus::Standby, QStringLiteral("10.0.0.2"));
+    t.addMachine(3, 5, MachineStatus::Off);
     MachineTable table(t.db());
     QCOMPARE(table.count(), 3);
     QCOMPARE(table.all().size(), 3);
@@ -121,9 +121,9 @@ void TablesTest::machineLookups()
 void TablesTest::duplicatesGiveFirstInTableOrder()
 {
     TestStore t;
-    t.addMachine(5, 3, QStringLiteral("N"), QStringLiteral("10.0.0.9"));
-    t.addMachine(2, 3, QStringLiteral("N"), QStringLiteral("10.0.0.5"));
-    t.addMachine(2, 3, QStringLiteral("N"), QStringLiteral("10.0.0.9"));
+    t.addMachine(5, 3, MachineStatus::Off, QStringLiteral("10.0.0.9"));
+    t.addMachine(2, 3, MachineStatus::Off, QStringLiteral("10.0.0.5"));
+    t.addMachine(2, 3, MachineStatus::Off, QStringLiteral("10.0.0.9"));
     MachineTable table(t.db());
     std::optional<Machine> byNumber = table.byNumber(2);
     QVERIFY(byNumber);

@@ -9,19 +9,20 @@ bool FakeLink::hasConnection(const QString &ip) const
 
 void FakeLink::SendCommand(const QString &ip, const QString &word, Reach reach)
 {
-    sent << ip + u' ' + word + (reach == Reach::Every ? QStringLiteral(" (every)") : QString());
+    if (hasConnection(ip))
+        sent << ip + u' ' + word + (reach == Reach::Every ? QStringLiteral(" (every)") : QString());
 }
 
 void FakeLink::sendMessageBox(const QString &ip, const QString &text)
 {
-    sent << ip + QStringLiteral(" msgb ") + text;
+    if (hasConnection(ip))
+        sent << ip + QStringLiteral(" msgb ") + text;
 }
 
 void TestDesk::open()
 {
-    QString error;
-    if (!desk.open(store.path(), &error))
-        qFatal("cannot open the desk: %s", qPrintable(error));
+    if (const Result<> opened = desk.open(store.path()); !opened)
+        qFatal("cannot open the desk: %s", qPrintable(opened.error()));
     desk.setLink(&link);
 }
 

@@ -8,14 +8,16 @@
 #include <QStringList>
 #include <optional>
 
-// Records what billing sends to the machines: "ip word" per command ("ip word (every)" when it
-// goes to every connection of the address) and "ip msgb text" per message box.
+// Records what billing sends to the machines that have a client: "ip word" per command
+// ("ip word (every)" when it goes to every connection of the address) and "ip msgb text" per
+// message box. Like the real link, it sends nothing to an address without a client.
 class FakeLink final : public ClientLink
 {
 public:
     bool hasConnection(const QString &ip) const override;
     void SendCommand(const QString &ip, const QString &word, Reach reach) override;
     void sendMessageBox(const QString &ip, const QString &text) override;
+    void flushPending() override {} // it holds nothing back
 
     // The addresses that have a client; when unset, every address that is not empty has one.
     std::optional<QSet<QString>> connected;

@@ -1,6 +1,7 @@
 #include "teststore.h"
 
 #include "store/accounttables.h"
+#include "store/database.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
 #include "store/settingstable.h"
@@ -12,7 +13,7 @@ TestStore::TestStore()
         qFatal("cannot create the test store: %s", qPrintable(error));
 }
 
-Machine TestStore::addMachine(int number, double rate, const QString &status, const QString &ip)
+Machine TestStore::addMachine(int number, double rate, MachineStatus status, const QString &ip)
 {
     Machine m;
     m.number = number;
@@ -27,7 +28,7 @@ Machine TestStore::addMachine(int number, double rate, const QString &status, co
 Machine TestStore::startSession(int number, const QDateTime &start, const QString &mode)
 {
     Machine m = *MachineTable(db()).byNumber(number);
-    m.status = QStringLiteral("Y");
+    m.status = MachineStatus::Billing;
     m.start = start;
     m.mode = mode;
     MachineTable(db()).save(m);
@@ -65,4 +66,30 @@ void TestStore::addCustomer(const QString &number, const QString &name, const QS
     c.idKind = idKind;
     c.idNumber = idNumber;
     CustomerTable(db()).add(c);
+}
+
+QStringList tableRows(Database &db, const QString &table)
+{
+    QStringList rows;
+    Statement s = db.prepare(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY rowid"));
+    const int columns = s.columnCount();
+    while (s.next()) {
+        QStringList values;
+        for (int c = 0; c < columns; ++c)
+            values << (s.isNull(c) ? QStringLiteral("<null>") : s.text(c));
+        rows << values.join(u'|');
+    }
+    return rows;
+}
+
+QStringList tableDump(Database &db)
+{
+    QStringList rows;
+    for (const char *table : {"yxsjb", "sjlszb", "splsjlb", "spkcb", "khspb", "cjkgl", "xtsz", "yhszb", "khglb",
+                              "quickhttp", "hickhttp"}) {
+        const QString name = QLatin1String(table);
+        for (const QString &row : tableRows(db, name))
+            rows << name + u'|' + row;
+    }
+    return rows;
 }

@@ -17,7 +17,7 @@ public:
     QString dir() const { return m_dir.path(); }
 
     // Adds machine `number` named "<number>号机" at `rate` yuan per hour with `status`.
-    Machine addMachine(int number, double rate = 3, const QString &status = QStringLiteral("N"),
+    Machine addMachine(int number, double rate = 3, MachineStatus status = MachineStatus::Off,
                        const QString &ip = QString());
     // Makes machine `number` billing since `start` (normal mode unless `mode` says "P").
     Machine startSession(int number, const QDateTime &start, const QString &mode = QStringLiteral("N"));
@@ -31,3 +31,8 @@ private:
     QTemporaryDir m_dir;
     Store m_store;
 };
+
+// The rows of `table` in table order, each as its values joined by "|" (NULL as "<null>").
+QStringList tableRows(Database &db, const QString &table);
+// Every row of every table, each led by its table's name: for before/after comparisons.
+QStringList tableDump(Database &db);

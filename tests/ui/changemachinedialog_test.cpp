@@ -18,7 +18,7 @@ struct Fixture : TestDesk
     explicit Fixture(int count)
     {
         for (int n = 1; n <= count; ++n)
-            store.addMachine(n, 3, QStringLiteral("S"));
+            store.addMachine(n, 3, MachineStatus::Standby);
         store.startSession(1, kStart);
         open();
         desk.select(1);
@@ -39,7 +39,7 @@ private slots:
     {
         Fixture t(4);
         Machine paused = t.store.startSession(3, kStart);
-        paused.status = QStringLiteral("P");
+        paused.status = MachineStatus::Paused;
         t.save(paused);
 
         ChangeMachineDialog dialog(t.desk);
@@ -60,7 +60,7 @@ private slots:
         QTest::mouseClick(confirm, Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(MachineTable(t.db()).at(4)->start, kStart);
-        QCOMPARE(MachineTable(t.db()).at(4)->status, QStringLiteral("Y"));
+        QCOMPARE(MachineTable(t.db()).at(4)->status, MachineStatus::Billing);
         QVERIFY(!MachineTable(t.db()).at(1)->start.isValid());
         QCOMPARE(t.desk.selected(), 4);
         QVERIFY(Messages::takeShownTexts().isEmpty());

@@ -28,8 +28,8 @@ struct Fixture : TestDesk
     Fixture()
     {
         store.setTariff(1, 1);
-        store.addMachine(1, 3, QStringLiteral("S"), QStringLiteral("10.0.0.1"));
-        store.addMachine(2, 4, QStringLiteral("S"), QStringLiteral("10.0.0.2"));
+        store.addMachine(1, 3, MachineStatus::Standby, QStringLiteral("10.0.0.1"));
+        store.addMachine(2, 4, MachineStatus::Standby, QStringLiteral("10.0.0.2"));
         store.startSession(1, kNow.addSecs(-95 * 60));
         store.startSession(2, kNow.addSecs(-3600));
         open();
@@ -115,7 +115,7 @@ private slots:
         // Enter after typing an amount settles nothing.
         QTest::keyClick(received, Qt::Key_Return);
         QVERIFY(dialog.isVisible());
-        QCOMPARE(MachineTable(f.db()).byNumber(1)->status, QStringLiteral("Y"));
+        QCOMPARE(MachineTable(f.db()).byNumber(1)->status, MachineStatus::Billing);
     }
 
     void settleWritesAndCloses()
@@ -151,7 +151,7 @@ private slots:
                  QStringList(QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：1")));
         QVERIFY(dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(MachineTable(f.db()).byNumber(1)->status, QStringLiteral("Y"));
+        QCOMPARE(MachineTable(f.db()).byNumber(1)->status, MachineStatus::Billing);
         QVERIFY(f.link.sent.isEmpty());
 
         // A wrong password is told apart.

@@ -30,9 +30,9 @@ struct Fixture : TestDesk
 {
     Fixture()
     {
-        store.addMachine(1, 3, QStringLiteral("S"), QStringLiteral("10.0.0.1"));
-        store.addMachine(2, 3, QStringLiteral("S"), QStringLiteral("10.0.0.2"));
-        store.addMachine(3, 3, QStringLiteral("N"));
+        store.addMachine(1, 3, MachineStatus::Standby, QStringLiteral("10.0.0.1"));
+        store.addMachine(2, 3, MachineStatus::Standby, QStringLiteral("10.0.0.2"));
+        store.addMachine(3, 3, MachineStatus::Off);
         store.startSession(2, kNow.addSecs(-3600));
         open();
         window = std::make_unique<MainWindow>(desk);
@@ -132,14 +132,14 @@ private slots:
         QVERIFY(!f.action(QStringLiteral("mnuCheckout"))->isEnabled());
         MachineTable machines(f.db());
         Machine m = *machines.byNumber(1);
-        m.status = QStringLiteral("Y");
+        m.status = MachineStatus::Billing;
         m.start = kNow;
         machines.save(m);
         f.desk.refresh();
         QVERIFY(f.action(QStringLiteral("mnuCheckout"))->isEnabled());
         QVERIFY(!f.action(QStringLiteral("tbrStart"))->isEnabled());
 
-        m.status = QStringLiteral("Q");
+        m.status = MachineStatus::Unknown;
         machines.save(m);
         f.desk.select(3); // off
         f.desk.select(1);
@@ -228,7 +228,7 @@ private slots:
         QCOMPARE(card, QStringLiteral("8001"));
         QCOMPARE(password, QStringLiteral("pw"));
         // Closing it settles nothing.
-        QCOMPARE(MachineTable(f.db()).byNumber(2)->status, QStringLiteral("Y"));
+        QCOMPARE(MachineTable(f.db()).byNumber(2)->status, MachineStatus::Billing);
         QVERIFY(f.link.sent.isEmpty());
 
         // A machine without a session has nothing to settle.

@@ -20,7 +20,7 @@ struct Fixture : TestDesk
 {
     Fixture()
     {
-        store.addMachine(1, 2.5, QStringLiteral("S"));
+        store.addMachine(1, 2.5, MachineStatus::Standby);
         store.addMachine(2, 2);
         Machine m = store.startSession(2, kNow.addSecs(-600));
         m.prepaid = 5;
@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(c->number, QStringLiteral("00000002"));
         QCOMPARE(c->idNumber, QStringLiteral("77"));
         const Machine m = f.machine(1);
-        QCOMPARE(m.status, QStringLiteral("Y"));
+        QCOMPARE(m.status, MachineStatus::Billing);
         QCOMPARE(m.customer, QStringLiteral("乙"));
         QCOMPARE(m.due, kNow.addSecs(2 * 3600));
     }
@@ -151,7 +151,7 @@ private slots:
         dialog.show();
         QTest::mouseClick(child<QPushButton>(dialog, "cmdOpen"), Qt::LeftButton);
         QVERIFY(Messages::takeShownTexts().isEmpty());
-        QCOMPARE(f.machine(1).status, QStringLiteral("Y"));
+        QCOMPARE(f.machine(1).status, MachineStatus::Billing);
         QVERIFY(f.machine(1).customer.isEmpty());
         QVERIFY(!f.machine(1).due.isValid());
         QCOMPARE(CustomerTable(f.db()).all().size(), 1);
@@ -170,7 +170,7 @@ private slots:
         QCOMPARE(Messages::takeShownTexts(),
                  QStringList{QStringLiteral("还未到通宵时间！\r\n通宵时间：22:00:00 至 08:00:00")});
         QVERIFY(dialog.isVisible());
-        QCOMPARE(f.machine(1).status, QStringLiteral("S"));
+        QCOMPARE(f.machine(1).status, MachineStatus::Standby);
 
         Clock::fix(kNow.addSecs(3600));
         Messages::setNextAnswers({QMessageBox::No});

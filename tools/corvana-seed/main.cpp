@@ -44,7 +44,7 @@ bool addMachines(Database &db, int count)
         m.number = n;
         m.name = QStringLiteral("%1号机").arg(n);
         m.rate = n <= 10 ? 3 : 4; // the back rows have the better PCs
-        m.status = QStringLiteral("N");
+        m.status = MachineStatus::Off;
         if (!machines.add(m))
             return fail(db, QStringLiteral("machine %1").arg(n));
     }

@@ -4,7 +4,6 @@
 #include "store/database.h"
 
 #include <QTest>
-#include <sqlcipher/sqlite3.h>
 
 TestClient::TestClient(quint16 port, const QHostAddress &bind)
 {
@@ -60,11 +59,11 @@ QByteArray TestClient::take()
 
 LinkFixture::LinkFixture()
 {
-    QString error;
-    if (!desk.open(store.path(), &error))
-        qFatal("cannot open the desk: %s", qPrintable(error));
+    if (const Result<> opened = desk.open(store.path()); !opened)
+        qFatal("cannot open the desk: %s", qPrintable(opened.error()));
     desk.questions().setPresenter(&presenter);
     server = std::make_unique<LinkServer>(desk);
+    desk.attach(*server);
     if (!server->listen(0))
         qFatal("cannot listen");
 }
@@ -101,31 +100,6 @@ QByteArray LinkFixture::probe(TestClient &client)
     client.send(QStringLiteral("_gets"), {QStringLiteral("good")});
     client.waitFor(1);
     return client.take();
-}
-
-QStringList tableDump(Database &db)
-{
-    static const char *const tables[] = {"yxsjb", "sjlszb", "splsjlb", "spkcb",     "khspb",   "cjkgl",
-                                         "xtsz",  "yhszb",  "khglb",   "quickhttp", "hickhttp"};
-    QStringList rows;
-    for (const char *table : tables) {
-        sqlite3_stmt *s = nullptr;
-        const QByteArray sql = QByteArray("SELECT * FROM ") + table + " ORDER BY rowid";
-        if (sqlite3_prepare_v2(db.handle(), sql.constData(), -1, &s, nullptr) != SQLITE_OK) {
-            rows << QStringLiteral("cannot read ") + QLatin1String(table);
-            continue;
-        }
-        while (sqlite3_step(s) == SQLITE_ROW) {
-            QStringList values{QLatin1String(table)};
-            for (int c = 0; c < sqlite3_column_count(s); ++c) {
-                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(s, c));
-                values << (text ? QString::fromUtf8(text) : QStringLiteral("<null>"));
-            }
-            rows << values.join(u'|');
-        }
-        sqlite3_finalize(s);
-    }
-    return rows;
 }
 
 QByteArray cp(const QString &text)

@@ -60,9 +60,6 @@ struct LinkFixture
     std::unique_ptr<LinkServer> server;
 };
 
-// Every row of every table, for before/after comparisons.
-QStringList tableDump(Database &db);
-
 // Text encoded in code page 936.
 QByteArray cp(const QString &text);
 

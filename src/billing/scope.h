@@ -1,0 +1,15 @@
+#pragma once
+
+class ClientLink;
+class Database;
+class MachineList;
+
+// What a billing operation works on: the store, the machine list it keeps current and the
+// link to the café's PCs (none while the desk runs without it). The operation returns what
+// the desk must do afterwards (select, refresh); it never reaches up into the desk.
+struct BillingScope
+{
+    Database &db;
+    MachineList &list;
+    ClientLink *link = nullptr;
+};
