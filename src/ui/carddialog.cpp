@@ -1,0 +1,243 @@
+#include "carddialog.h"
+
+#include "common/numbers.h"
+#include "messages.h"
+#include "numberedit.h"
+#include "store/accounttables.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Field { Number, Total, Hours, Password, CustomerNumber, UsedHours, Sessions, Balance };
+
+const QString kMasked = QStringLiteral("********");
+
+} // namespace
+
+CardDialog::CardDialog(Database &db, QWidget *parent, cards::Draw draw)
+    : QDialog(parent), m_db(db), m_draw(std::move(draw))
+{
+    setObjectName(QStringLiteral("frmCJKGL"));
+    setWindowTitle(QStringLiteral("储金卡管理"));
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("lvwCard"));
+    m_list->setRootIsDecorated(false);
+    m_list->setHeaderLabels({QStringLiteral("卡号"), QStringLiteral("总金额"), QStringLiteral("总机时"),
+                             QStringLiteral("密码"), QStringLiteral("客户编号"), QStringLiteral("已用机时"),
+                             QStringLiteral("上机次数"), QStringLiteral("剩余金额")});
+
+    m_frame = new QGroupBox(QStringLiteral("修改储金卡："), this);
+    m_frame->setObjectName(QStringLiteral("fraCard"));
+    const QString labels[kFields] = {QStringLiteral("卡号："),     QStringLiteral("总金额："),
+                                     QStringLiteral("总机时："),   QStringLiteral("密码："),
+                                     QStringLiteral("客户编号："), QStringLiteral("已用机时："),
+                                     QStringLiteral("上机次数："), QStringLiteral("剩余金额：")};
+    auto *form = new QFormLayout(m_frame);
+    for (int i = 0; i < kFields; ++i) {
+        const QString name = QStringLiteral("txtField%1").arg(i);
+        m_fields[i] = i <= Hours ? numberEdit(m_frame, name, true) : new QLineEdit(m_frame);
+        m_fields[i]->setObjectName(name);
+        m_fields[i]->setReadOnly(i == Number || i >= CustomerNumber);
+        if (i == Password) {
+            // Card passwords are never shown; an empty field on modify keeps the stored one.
+            m_fields[i]->setEchoMode(QLineEdit::Password);
+        }
+        form->addRow(labels[i], m_fields[i]);
+    }
+    m_customer = new QComboBox(m_frame);
+    m_customer->setObjectName(QStringLiteral("cboCustomer"));
+    form->addRow(QStringLiteral("客户姓名："), m_customer);
+    m_generate = new QPushButton(QStringLiteral("自动生成一个卡号"), m_frame);
+    m_generate->setObjectName(QStringLiteral("cmdGenerate"));
+    m_generate->setAutoDefault(false);
+    form->addRow(QString(), m_generate);
+
+    auto button = [this](const QString &text, const char *name) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    m_add = button(QStringLiteral("添加储金卡"), "cmdAdd");
+    m_modify = button(QStringLiteral("修改储金卡"), "cmdModify");
+    m_delete = button(QStringLiteral("删除储金卡"), "cmdDelete");
+    m_save = button(QStringLiteral("保存设置"), "cmdSave");
+    QPushButton *close = button(QStringLiteral("关闭窗口"), "cmdClose");
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QPushButton *b : {m_add, m_modify, m_delete, m_save, close})
+        buttons->addWidget(b);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(m_frame, 1);
+    layout->addLayout(buttons);
+    resize(680, 400);
+
+    connect(m_list, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem *item) { select(m_list->indexOfTopLevelItem(item)); });
+    connect(m_add, &QPushButton::clicked, this, &CardDialog::toggleAdd);
+    connect(m_modify, &QPushButton::clicked, this, &CardDialog::toggleModify);
+    connect(m_save, &QPushButton::clicked, this, &CardDialog::save);
+    connect(m_delete, &QPushButton::clicked, this, &CardDialog::remove);
+    connect(m_generate, &QPushButton::clicked, this, &CardDialog::generate);
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+    for (QLineEdit *e : m_fields)
+        connect(e, &QLineEdit::textChanged, m_save, [this] {
+            if (m_mode != Mode::Browse)
+                m_save->setEnabled(true);
+        });
+    connect(m_fields[Total], &QLineEdit::textChanged, this, &CardDialog::totalChanged);
+    connect(m_customer, &QComboBox::activated, this, [this](int index) {
+        m_fields[CustomerNumber]->setText(m_customer->itemData(index).toString());
+    });
+
+    rebuild();
+    setMode(Mode::Browse);
+}
+
+void CardDialog::rebuild()
+{
+    m_cards = CardTable(m_db).all();
+    m_list->clear();
+    for (const Card &c : m_cards)
+        new QTreeWidgetItem(m_list, {c.number, plainNumber(c.total), plainNumber(c.totalHours), kMasked, c.customer,
+                                     plainNumber(c.usedHours), QString::number(c.sessions), plainNumber(c.balance)});
+    m_customer->clear();
+    for (const Customer &c : CustomerTable(m_db).all())
+        m_customer->addItem(c.name, c.number);
+    m_customer->setCurrentIndex(-1);
+    select(m_cards.isEmpty() ? -1 : 0);
+}
+
+void CardDialog::select(int row)
+{
+    m_selected = row >= 0 && row < m_cards.size() ? row : -1;
+    const Mode mode = m_mode;
+    m_mode = Mode::Browse; // filling the frame is not an edit
+    if (m_selected < 0) {
+        for (QLineEdit *e : m_fields)
+            e->clear();
+    } else {
+        const Card &c = m_cards[m_selected];
+        m_list->setCurrentItem(m_list->topLevelItem(m_selected));
+        const QString values[kFields] = {c.number,   plainNumber(c.total),     plainNumber(c.totalHours),
+                                         QString(),  c.customer,               plainNumber(c.usedHours),
+                                         QString::number(c.sessions), plainNumber(c.balance)};
+        for (int i = 0; i < kFields; ++i)
+            m_fields[i]->setText(values[i]);
+        const int owner = m_customer->findData(c.customer);
+        if (owner >= 0)
+            m_customer->setCurrentIndex(owner);
+    }
+    m_mode = mode;
+    m_save->setEnabled(false);
+}
+
+void CardDialog::setMode(Mode mode)
+{
+    m_mode = mode;
+    const bool browsing = mode == Mode::Browse;
+    m_list->setVisible(browsing);
+    m_frame->setVisible(!browsing);
+    m_add->setText(mode == Mode::Adding ? QStringLiteral("放弃添加") : QStringLiteral("添加储金卡"));
+    m_modify->setText(mode == Mode::Modifying ? QStringLiteral("放弃修改") : QStringLiteral("修改储金卡"));
+    m_add->setEnabled(mode != Mode::Modifying);
+    m_modify->setEnabled(mode != Mode::Adding);
+    m_delete->setEnabled(browsing);
+    m_generate->setEnabled(mode == Mode::Adding);
+    // The owner of an existing card cannot change.
+    m_customer->setEnabled(mode == Mode::Adding);
+    for (int i : {Total, Hours, Password})
+        m_fields[i]->setReadOnly(browsing);
+    m_fields[Password]->setPlaceholderText(mode == Mode::Modifying ? QStringLiteral("不修改则留空") : QString());
+    m_save->setEnabled(false);
+}
+
+void CardDialog::toggleAdd()
+{
+    if (m_mode == Mode::Adding) {
+        setMode(Mode::Browse);
+        select(m_selected);
+        return;
+    }
+    setMode(Mode::Adding);
+    for (QLineEdit *e : m_fields)
+        e->clear();
+    m_customer->setCurrentIndex(-1);
+    generate();
+    m_fields[Total]->setFocus();
+}
+
+void CardDialog::toggleModify()
+{
+    if (m_mode == Mode::Modifying) {
+        setMode(Mode::Browse);
+        select(m_selected);
+        return;
+    }
+    if (m_selected < 0)
+        return;
+    select(m_selected);
+    setMode(Mode::Modifying);
+    m_fields[Total]->setFocus();
+}
+
+void CardDialog::generate()
+{
+    const Result<QString> number = cards::generateNumber(m_db, m_draw);
+    if (!number) {
+        Messages::tell(this, QStringLiteral("错误"), number.error(), QMessageBox::Critical);
+        return;
+    }
+    m_fields[Number]->setText(*number);
+}
+
+void CardDialog::totalChanged()
+{
+    if (m_mode == Mode::Adding)
+        m_fields[Balance]->setText(m_fields[Total]->text());
+    else if (m_mode == Mode::Modifying && m_selected >= 0)
+        m_fields[Balance]->setText(plainNumber(cards::remainingAfter(m_cards[m_selected], m_fields[Total]->text())));
+}
+
+void CardDialog::save()
+{
+    const cards::CardInput input{m_fields[Number]->text(), m_fields[Total]->text(), m_fields[Hours]->text(),
+                                 m_fields[Password]->text(), m_fields[CustomerNumber]->text()};
+    Result<Card> saved = failure(QString());
+    if (m_mode == Mode::Adding)
+        saved = cards::add(m_db, input);
+    else if (m_mode == Mode::Modifying && m_selected >= 0)
+        saved = cards::saveTerms(m_db, m_cards[m_selected].rowid, input);
+    else
+        return;
+    if (!saved) {
+        Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
+        return;
+    }
+    setMode(Mode::Browse);
+    rebuild();
+}
+
+void CardDialog::remove()
+{
+    if (m_selected < 0)
+        return;
+    const Card c = m_cards[m_selected];
+    if (Messages::ask(this, QStringLiteral("问题"), QStringLiteral("确定要删除当前卡吗？\n卡号") + c.number,
+                      QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
+        return;
+    if (const Result<> done = cards::remove(m_db, c.rowid); !done)
+        Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
+    rebuild();
+}

@@ -1,0 +1,155 @@
+#include "lockwindow.h"
+
+#include "accounts/operators.h"
+
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+// Lines at 45° both ways, two pixels apart: the desktop shows through a fine cross-hatch.
+QPixmap hatchTile()
+{
+    QImage tile(2, 2, QImage::Format_ARGB32);
+    tile.fill(Qt::transparent);
+    tile.setPixelColor(0, 0, QColor(0, 0, 0, 110));
+    tile.setPixelColor(1, 1, QColor(0, 0, 0, 110));
+    return QPixmap::fromImage(tile);
+}
+
+// The panel sits 800 twips (53 px) above the vertical centre.
+constexpr int kPanelRaise = 53;
+
+} // namespace
+
+LockWindow::LockWindow(Database &db, GuessThrottle &throttle, const QString &lockedBy,
+                       std::function<void(bool)> setLocked, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_db(db),
+      m_throttle(throttle), m_lockedBy(lockedBy), m_setLocked(std::move(setLocked))
+{
+    setObjectName(QStringLiteral("frmScreen"));
+    setWindowTitle(QStringLiteral("锁定桌面"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    // Every other window of the program stays blocked while the lock is shown.
+    setWindowModality(Qt::ApplicationModal);
+
+    auto *panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("picPanel"));
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setAutoFillBackground(true);
+    auto *text = new QLabel(QStringLiteral("该计算机已经被 ") + lockedBy + QStringLiteral(" 锁定，只有超级管理员和") +
+                                lockedBy + QStringLiteral("才能解除锁定"),
+                            panel);
+    text->setObjectName(QStringLiteral("lblText"));
+    text->setWordWrap(true);
+    m_name = new QLineEdit(panel);
+    m_name->setObjectName(QStringLiteral("txtAdmin"));
+    m_password = new QLineEdit(panel);
+    m_password->setObjectName(QStringLiteral("txtPassword"));
+    m_password->setEchoMode(QLineEdit::Password);
+    auto *unlock = new QPushButton(QStringLiteral("取消锁定"), panel);
+    unlock->setObjectName(QStringLiteral("cmdUnlock"));
+    unlock->setDefault(true);
+    // A second, picture-less click area doing the same as the button.
+    auto *area = new QPushButton(panel);
+    area->setObjectName(QStringLiteral("picUnlock"));
+    area->setFlat(true);
+    area->setFixedSize(24, 24);
+    area->setFocusPolicy(Qt::NoFocus);
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("管理员："), m_name);
+    form->addRow(QStringLiteral("密码："), m_password);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(area);
+    buttons->addStretch();
+    buttons->addWidget(unlock);
+    auto *panelLayout = new QVBoxLayout(panel);
+    panelLayout->addWidget(text);
+    panelLayout->addLayout(form);
+    panelLayout->addLayout(buttons);
+    panel->setFixedWidth(360);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->addStretch(1);
+    outer->addWidget(panel, 0, Qt::AlignHCenter);
+    outer->addSpacing(2 * kPanelRaise);
+    outer->addStretch(1);
+
+    connect(unlock, &QPushButton::clicked, this, &LockWindow::tryUnlock);
+    connect(area, &QPushButton::clicked, this, &LockWindow::tryUnlock);
+    connect(m_password, &QLineEdit::returnPressed, this, &LockWindow::tryUnlock);
+
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        m_snapshot = screen->grabWindow(0);
+}
+
+LockWindow::~LockWindow()
+{
+    if (m_locked && m_setLocked)
+        m_setLocked(false);
+}
+
+void LockWindow::lock()
+{
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->geometry());
+    m_locked = true;
+    if (m_setLocked)
+        m_setLocked(true);
+    showFullScreen();
+    raise();
+    activateWindow();
+    m_name->setFocus();
+}
+
+void LockWindow::tryUnlock()
+{
+    if (!mayUnlock(m_db, m_throttle, QStringLiteral("desktop lock"), m_lockedBy, m_name->text(), m_password->text())) {
+        // A failed attempt says nothing.
+        m_password->clear();
+        m_password->setFocus();
+        return;
+    }
+    m_locked = false;
+    if (m_setLocked)
+        m_setLocked(false);
+    emit released();
+    close();
+}
+
+void LockWindow::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    if (!m_snapshot.isNull())
+        p.drawPixmap(rect(), m_snapshot);
+    else
+        p.fillRect(rect(), palette().window());
+    p.fillRect(rect(), QBrush(hatchTile()));
+}
+
+void LockWindow::closeEvent(QCloseEvent *event)
+{
+    // Alt+F4 and the like cannot end the lock; only an unlock can.
+    if (m_locked)
+        event->ignore();
+    else
+        event->accept();
+}
+
+void LockWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape || (event->modifiers() & Qt::AltModifier && event->key() == Qt::Key_F4))
+        return;
+    QWidget::keyPressEvent(event);
+}

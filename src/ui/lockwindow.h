@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+#include <functional>
+
+class Database;
+class GuessThrottle;
+class QLineEdit;
+
+// "锁定桌面": a full-screen, topmost window over a snapshot of the screen that blocks every
+// other window of the program until the locking operator or a super administrator unlocks it.
+// `setLocked` receives true when it is shown and false when it is released; the window then
+// closes and deletes itself.
+class LockWindow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    LockWindow(Database &db, GuessThrottle &throttle, const QString &lockedBy, std::function<void(bool)> setLocked,
+               QWidget *parent = nullptr);
+    ~LockWindow() override;
+
+    // Shows the window full screen and turns the lock on.
+    void lock();
+
+signals:
+    void released();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void tryUnlock();
+
+    Database &m_db;
+    GuessThrottle &m_throttle;
+    QString m_lockedBy;
+    std::function<void(bool)> m_setLocked;
+    QPixmap m_snapshot;
+    QLineEdit *m_name;
+    QLineEdit *m_password;
+    bool m_locked = false;
+};

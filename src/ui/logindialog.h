@@ -1,0 +1,33 @@
+#pragma once
+
+#include "store/rows.h"
+
+#include <QDialog>
+#include <optional>
+
+class Database;
+class GuessThrottle;
+class QComboBox;
+class QLineEdit;
+
+// "登录": asks an operator's name and password. Accepted once they match an operator;
+// cancelling or closing logs nobody in.
+class LoginDialog final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    LoginDialog(Database &db, GuessThrottle &throttle, QWidget *parent = nullptr);
+
+    // The operator who logged in; empty until then.
+    std::optional<Operator> loggedIn() const { return m_loggedIn; }
+
+private:
+    void tryLogin();
+
+    Database &m_db;
+    GuessThrottle &m_throttle;
+    QComboBox *m_name;
+    QLineEdit *m_password;
+    std::optional<Operator> m_loggedIn;
+};

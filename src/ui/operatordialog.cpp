@@ -1,0 +1,226 @@
+#include "operatordialog.h"
+
+#include "accounts/operators.h"
+#include "accounts/rights.h"
+#include "messages.h"
+#include "store/accounttables.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+const QString kSource = QStringLiteral("operator dialog");
+}
+
+OperatorDialog::OperatorDialog(Database &db, GuessThrottle &throttle, const QString &currentOperator,
+                               QWidget *parent)
+    : QDialog(parent), m_db(db), m_throttle(throttle), m_currentOperator(currentOperator)
+{
+    setObjectName(QStringLiteral("frmAdmin"));
+    setWindowTitle(QStringLiteral("管理员设置"));
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("lvwUser"));
+    m_list->setHeaderLabels({QStringLiteral("用户名"), QStringLiteral("密码"), QStringLiteral("权限")});
+    m_list->setRootIsDecorated(false);
+    m_list->header()->setSectionResizeMode(QHeaderView::Stretch);
+
+    m_frame = new QGroupBox(QStringLiteral("用户设置："), this);
+    m_frame->setObjectName(QStringLiteral("fraUser"));
+    m_name = new QLineEdit(m_frame);
+    m_name->setObjectName(QStringLiteral("txtUserName"));
+    m_right = new QComboBox(m_frame);
+    m_right->setObjectName(QStringLiteral("cboRight"));
+    m_right->addItems(rights::labels());
+    auto passwordField = [this](const char *name) {
+        auto *edit = new QLineEdit(m_frame);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->setMaxLength(14);
+        edit->setEchoMode(QLineEdit::Password); // passwords are never shown
+        return edit;
+    };
+    m_oldPassword = passwordField("txtOldPassword");
+    m_newPassword = passwordField("txtNewPassword");
+    m_confirm = passwordField("txtConfirmPassword");
+    auto *form = new QFormLayout(m_frame);
+    form->addRow(QStringLiteral("用户名："), m_name);
+    form->addRow(QStringLiteral("权限："), m_right);
+    form->addRow(QStringLiteral("原密码："), m_oldPassword);
+    form->addRow(QStringLiteral("新密码："), m_newPassword);
+    form->addRow(QStringLiteral("确认密码："), m_confirm);
+
+    auto button = [this](const QString &text, const char *name) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    m_add = button(QStringLiteral("添加用户"), "cmdAdd");
+    m_modify = button(QStringLiteral("修改用户"), "cmdModify");
+    m_delete = button(QStringLiteral("删除用户"), "cmdDelete");
+    m_save = button(QStringLiteral("保存设置"), "cmdSave");
+    QPushButton *close = button(QStringLiteral("关闭窗口"), "cmdClose");
+
+    auto *buttons = new QVBoxLayout;
+    for (QPushButton *b : {m_add, m_modify, m_delete, m_save, close})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    auto *layout = new QHBoxLayout(this);
+    auto *left = new QVBoxLayout;
+    left->addWidget(m_list);
+    left->addWidget(m_frame);
+    layout->addLayout(left, 1);
+    layout->addLayout(buttons);
+    resize(480, 300);
+
+    connect(m_add, &QPushButton::clicked, this, &OperatorDialog::toggleAdd);
+    connect(m_modify, &QPushButton::clicked, this, &OperatorDialog::toggleModify);
+    connect(m_save, &QPushButton::clicked, this, &OperatorDialog::save);
+    connect(m_delete, &QPushButton::clicked, this, &OperatorDialog::remove);
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+    for (QLineEdit *e : {m_name, m_oldPassword, m_newPassword, m_confirm})
+        connect(e, &QLineEdit::textEdited, m_save, [this] { m_save->setEnabled(true); });
+    connect(m_right, &QComboBox::activated, m_save, [this] { m_save->setEnabled(true); });
+
+    rebuild();
+    setMode(Mode::Browse);
+}
+
+void OperatorDialog::rebuild()
+{
+    m_operators = OperatorTable(m_db).all();
+    m_list->clear();
+    for (const Operator &o : m_operators)
+        new QTreeWidgetItem(m_list, {o.name, QStringLiteral("********"), rights::label(o.right)});
+    if (m_list->topLevelItemCount() > 0)
+        m_list->setCurrentItem(m_list->topLevelItem(0));
+}
+
+const Operator *OperatorDialog::current() const
+{
+    const int row = m_list->currentItem() ? m_list->indexOfTopLevelItem(m_list->currentItem()) : -1;
+    return row >= 0 && row < m_operators.size() ? &m_operators[row] : nullptr;
+}
+
+void OperatorDialog::setMode(Mode mode)
+{
+    m_mode = mode;
+    const bool browsing = mode == Mode::Browse;
+    m_list->setVisible(browsing);
+    m_frame->setVisible(!browsing);
+    m_add->setText(mode == Mode::Adding ? QStringLiteral("放弃添加") : QStringLiteral("添加用户"));
+    m_modify->setText(mode == Mode::Modifying ? QStringLiteral("放弃修改") : QStringLiteral("修改用户"));
+    m_add->setEnabled(mode != Mode::Modifying);
+    m_modify->setEnabled(mode != Mode::Adding);
+    m_delete->setEnabled(browsing);
+    // Adding may save at once; modifying waits for the first edit.
+    m_save->setEnabled(mode == Mode::Adding);
+}
+
+void OperatorDialog::toggleAdd()
+{
+    if (m_mode == Mode::Adding) {
+        setMode(Mode::Browse);
+        return;
+    }
+    for (QLineEdit *e : {m_name, m_oldPassword, m_newPassword, m_confirm})
+        e->clear();
+    m_right->setCurrentIndex(0);
+    setMode(Mode::Adding);
+    m_name->setFocus();
+}
+
+void OperatorDialog::toggleModify()
+{
+    if (m_mode == Mode::Modifying) {
+        setMode(Mode::Browse);
+        return;
+    }
+    const Operator *op = current();
+    if (!op)
+        return;
+    m_name->setText(op->name);
+    const int index = rights::labels().indexOf(rights::label(op->right));
+    if (index >= 0)
+        m_right->setCurrentIndex(index);
+    for (QLineEdit *e : {m_oldPassword, m_newPassword, m_confirm})
+        e->clear();
+    setMode(Mode::Modifying);
+    m_name->setFocus();
+}
+
+void OperatorDialog::save()
+{
+    OperatorEdit edit;
+    if (m_mode == Mode::Modifying) {
+        const Operator *op = current();
+        if (!op)
+            return;
+        edit.rowid = op->rowid;
+    }
+    edit.name = m_name->text();
+    edit.right = m_right->currentText().left(1);
+    edit.oldPassword = m_oldPassword->text();
+    edit.newPassword = m_newPassword->text();
+    edit.confirmPassword = m_confirm->text();
+
+    const auto saved = saveOperator(m_db, m_throttle, kSource, edit);
+    if (!saved) {
+        const OperatorSaveError &e = saved.error();
+        switch (e.focus) {
+        case OperatorField::Name:
+            Messages::tell(this, QStringLiteral("错误"), e.message,
+                           m_name->text().trimmed().isEmpty() ? QMessageBox::Critical : QMessageBox::Warning);
+            m_name->setFocus();
+            m_name->selectAll();
+            break;
+        case OperatorField::NewPassword:
+            Messages::tell(this, QStringLiteral("错误"), e.message, QMessageBox::Critical);
+            m_newPassword->clear();
+            m_confirm->clear();
+            m_newPassword->setFocus();
+            break;
+        case OperatorField::OldPassword:
+            Messages::tell(this, QStringLiteral("错误"), e.message, QMessageBox::Critical);
+            for (QLineEdit *p : {m_oldPassword, m_newPassword, m_confirm})
+                p->clear();
+            m_oldPassword->setFocus();
+            break;
+        case OperatorField::None:
+            Messages::tell(this, QStringLiteral("错误"), e.message, QMessageBox::Critical);
+            break;
+        }
+        return;
+    }
+    setMode(Mode::Browse);
+    rebuild();
+}
+
+void OperatorDialog::remove()
+{
+    const Operator *op = current();
+    if (!op)
+        return;
+    const Operator victim = *op;
+    if (Messages::ask(this, QStringLiteral("问题"), QStringLiteral("确实要删除用户：") + victim.name + QStringLiteral(" 吗?"),
+                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
+    QString password;
+    if (victim.right == u"D") {
+        bool ok = false;
+        password = Messages::input(this, QStringLiteral("管理员设置"), QStringLiteral("请输入密码："), true, &ok);
+        if (!ok)
+            return;
+    }
+    const Result<> done = deleteOperator(m_db, m_throttle, kSource, victim.rowid, password, m_currentOperator);
+    if (!done)
+        Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
+    rebuild();
+}
