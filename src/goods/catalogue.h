@@ -1,0 +1,43 @@
+#pragma once
+
+#include "common/result.h"
+#include "store/rows.h"
+
+#include <QString>
+
+class Database;
+
+// The goods catalogue (spkcb) as the goods dialog changes it.
+namespace Catalogue {
+
+// An article as typed in the edit frame: the number fields as text.
+struct ArticleInput
+{
+    QString name;
+    QString cost;  // 进货价格
+    QString price; // 零售价格
+    QString stock; // 库存数量
+};
+
+// The number a new article gets: the smallest free one, eight digits (00000001).
+QString nextArticleNumber(Database &db);
+
+// Appends an article under the next free number (taken when it is written, so two adds can
+// never share one). Number fields count by their leading number.
+Result<Article> add(Database &db, const ArticleInput &input);
+
+// Writes name and prices of the article `rowid`; its stock moves by what the operator
+// changed (typed − `shownStock`, the stock shown when the edit began), so goods ordered from
+// the PCs meanwhile stay taken from it.
+Result<Article> modify(Database &db, qint64 rowid, const ArticleInput &input, double shownStock);
+
+// Whether the article may go: not once it has been sold, nor while a running session has
+// ordered it. The refusal is the operator's message.
+Result<> checkRemovable(Database &db, const Article &article);
+// Deletes the article `rowid`, checking again.
+Result<> remove(Database &db, qint64 rowid);
+
+// The question asked before a delete.
+QString removeQuestion(const Article &article);
+
+} // namespace Catalogue
