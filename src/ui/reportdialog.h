@@ -1,0 +1,56 @@
+#pragma once
+
+#include "reports/reportrequest.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QTime>
+
+class Database;
+class QComboBox;
+class QDateEdit;
+class QPushButton;
+class ReportJob;
+class ReportProgress;
+
+// "生成报表": the type, period and machine of a report, filled in by the menu entry that
+// opened it. Not modal. Generating hides it, shows the progress window and the busy
+// pointer while the report is produced, opens the report's window and closes the dialog.
+class ReportDialog final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    ReportDialog(Database &db, ReportKind kind, ReportPreset preset, QWidget *parent = nullptr);
+    ~ReportDialog() override;
+
+    // The request as the fields now say.
+    ReportRequest request() const;
+    bool isGenerating() const { return m_job != nullptr; }
+
+    // Generates the report ("生成报表"). A period that ends before it starts is refused.
+    void generate();
+
+signals:
+    // The window the report was shown in ("报表" or "打印报表").
+    void reportShown(QWidget *window);
+
+private:
+    void showReport();
+    void endBusy();
+
+    Database &m_db;
+    QTime m_fromTime;
+    QTime m_toTime;
+    QComboBox *m_type;
+    QDateEdit *m_from;
+    QDateEdit *m_to;
+    QComboBox *m_machine;
+    QPushButton *m_generate;
+    ReportJob *m_job = nullptr;
+    QPointer<ReportProgress> m_progress; // a child of the main window, which may go first
+};
+
+// What each of the six 统计 menu entries runs: opens the dialog (it deletes itself when it
+// closes) above `parent`, the main window. Report windows are children of `parent`.
+ReportDialog *openReportDialog(Database &db, ReportKind kind, ReportPreset preset, QWidget *parent);

@@ -1,0 +1,121 @@
+#include "reports/reportjob.h"
+#include "reports/support/sampletrade.h"
+#include "store/settingstable.h"
+#include "support/teststore.h"
+#include "support/uitest.h"
+#include "ui/messages.h"
+#include "ui/printwindow.h"
+#include "ui/reportdialog.h"
+#include "ui/reportwindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QTextEdit>
+
+namespace {
+
+// Machines 1 to 3 and the sample day of trade.
+struct Fixture
+{
+    Fixture()
+    {
+        for (int i = 1; i <= 3; ++i)
+            store.addMachine(i);
+        sample::addDay(store.db());
+    }
+    TestStore store;
+    QWidget main; // stands for the main window, parent of the report windows
+};
+
+} // namespace
+
+class ReportDialogTest : public UiTest
+{
+    Q_OBJECT
+
+public:
+    ReportDialogTest() : UiTest(sample::kNow) {}
+
+private slots:
+    void opensWithThePresetOfItsMenuEntry()
+    {
+        Fixture f;
+        Settings s = *SettingsTable(f.store.db()).read();
+        s.monthStart = -26;
+        s.monthEnd = 25;
+        SettingsTable(f.store.db()).save(s);
+        ReportDialog dialog(f.store.db(), ReportKind::GoodsSales, ReportPreset::Monthly, &f.main);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("生成报表"));
+        QCOMPARE(child<QComboBox>(dialog, "cboType")->currentText(), QStringLiteral("商品销售统计表"));
+        QCOMPARE(child<QDateEdit>(dialog, "dtpFrom")->date(), QDate(2024, 4, 26));
+        QCOMPARE(child<QDateEdit>(dialog, "dtpTo")->date(), QDate(2024, 5, 25));
+        auto *machines = child<QComboBox>(dialog, "cboMachine");
+        QCOMPARE(machines->count(), 4);
+        QCOMPARE(machines->currentText(), QStringLiteral("全部计算机"));
+        QCOMPARE(machines->itemText(2), QStringLiteral("2号机"));
+        // The pickers change the date; the preset's times stay.
+        child<QDateEdit>(dialog, "dtpTo")->setDate(QDate(2024, 5, 1));
+        machines->setCurrentIndex(3);
+        const ReportRequest r = dialog.request();
+        QCOMPARE(r.from, QDateTime(QDate(2024, 4, 26), QTime(0, 0)));
+        QCOMPARE(r.to, QDateTime(QDate(2024, 5, 1), QTime(23, 59, 59)));
+        QCOMPARE(r.machine, 3);
+    }
+
+    void refusesAPeriodEndingBeforeItStarts()
+    {
+        Fixture f;
+        ReportDialog dialog(f.store.db(), ReportKind::MachineTime, ReportPreset::Daily, &f.main);
+        dialog.show();
+        child<QDateEdit>(dialog, "dtpFrom")->setDate(QDate(2024, 5, 2));
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdGenerate"), Qt::LeftButton);
+        QCOMPARE(Messages::takeShownTexts().size(), 1);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!dialog.isGenerating());
+    }
+
+    void generatesIntoANewWindowAndCloses_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("machine time") << int(ReportKind::MachineTime) << QString();
+        QTest::newRow("goods") << int(ReportKind::GoodsSales) << QStringLiteral("总利润：3.4元");
+        QTest::newRow("income") << int(ReportKind::Income) << QStringLiteral("总收入 ： 1.5元");
+    }
+    void generatesIntoANewWindowAndCloses()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, expected);
+        Fixture f;
+        QPointer<ReportDialog> dialog =
+            openReportDialog(f.store.db(), ReportKind(kind), ReportPreset::Daily, &f.main);
+        QSignalSpy shown(dialog.data(), &ReportDialog::reportShown);
+        QSignalSpy activity(&ReportActivity::instance(), &ReportActivity::runningChanged);
+        QTest::mouseClick(child<QPushButton>(*dialog, "cmdGenerate"), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(QApplication::overrideCursor());
+        QVERIFY(ReportActivity::instance().running());
+        QVERIFY(shown.wait(5000));
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(activity.size(), 2);
+        auto *window = shown.first().first().value<QWidget *>();
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->parentWidget(), &f.main);
+        if (ReportKind(kind) == ReportKind::MachineTime) {
+            QCOMPARE(qobject_cast<ReportWindow *>(window)->list()->model()->rowCount(), 3);
+        } else {
+            const QString text = qobject_cast<PrintWindow *>(window)->textArea()->toPlainText();
+            QVERIFY2(text.contains(expected), qPrintable(text));
+        }
+        QVERIFY(QTest::qWaitFor([&] { return dialog.isNull(); })); // closed and deleted
+    }
+};
+
+QTEST_MAIN(ReportDialogTest)
+#include "reportdialog_test.moc"
