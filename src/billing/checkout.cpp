@@ -1,5 +1,7 @@
 #include "checkout.h"
 
+#include "accounts/cards.h"
+#include "accounts/guessthrottle.h"
 #include "billing/clientlink.h"
 #include "billing/fee.h"
 #include "common/clock.h"
@@ -134,7 +136,11 @@ std::optional<Checkout::Refusal> Checkout::chargeCard()
 {
     Database &db = m_scope.db;
     CardTable cards(db);
-    std::optional<Card> card = cards.find(m_cardNumber, m_cardPassword);
+    GuessThrottle unthrottled;
+    const std::expected<Card, cards::CardFailure> verified =
+        cards::verify(db, m_scope.throttle ? *m_scope.throttle : unthrottled, QStringLiteral("checkout"),
+                      m_cardNumber, m_cardPassword);
+    std::optional<Card> card = verified ? std::optional<Card>(*verified) : std::nullopt;
     if (!card)
         return Refusal{Refusal::Kind::CardWrong, QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！")};
     const std::optional<Machine> machine = MachineTable(db).byRowid(m_rowid);

@@ -2,6 +2,7 @@
 
 class ClientLink;
 class Database;
+class GuessThrottle;
 class MachineList;
 
 // What a billing operation works on: the store, the machine list it keeps current and the
@@ -12,4 +13,6 @@ struct BillingScope
     Database &db;
     MachineList &list;
     ClientLink *link = nullptr;
+    // Card passwords checked at checkout count against it; none: not throttled.
+    GuessThrottle *throttle = nullptr;
 };

@@ -46,7 +46,11 @@ void FrontDesk::setLink(ClientLink *link)
 void FrontDesk::attach(LinkServer &server)
 {
     setLink(&server);
-    connect(&server, &QObject::destroyed, this, [this] { setLink(nullptr); });
+    m_server = &server;
+    connect(&server, &QObject::destroyed, this, [this] {
+        setLink(nullptr);
+        m_server = nullptr;
+    });
     connect(&server, &LinkServer::cardCheckoutApproved, this,
             [this](int position, const QString &card, const QString &password) {
                 select(position);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "accounts/guessthrottle.h"
 #include "billing/checkout.h"
 #include "billing/machinelist.h"
 #include "billing/scope.h"
@@ -46,14 +47,17 @@ public:
     bool isLocked() const override { return m_locked; }
     // Runs one supervision pass now.
     void refresh() override { m_supervisor.pass(); }
+    GuessThrottle &throttle() override { return m_throttle; }
 
     // The link to the café's PCs (none while the desk runs without it).
     void setLink(ClientLink *link);
     ClientLink *link() const { return m_link; }
     // Takes the link server as the desk's link and follows what it reports.
     void attach(LinkServer &server);
+    // The attached link server, for the operator's commands to the PCs; none without it.
+    LinkServer *linkServer() const { return m_server; }
     // What billing operations work on.
-    BillingScope billing() { return {db(), m_list, m_link}; }
+    BillingScope billing() { return {db(), m_list, m_link, &m_throttle}; }
 
     // Rebuilds the machine list from the machine table.
     void rebuildList();
@@ -106,8 +110,10 @@ private:
     Store m_store;
     MachineList m_list;
     QuestionQueue m_questions;
+    GuessThrottle m_throttle;
     Supervisor m_supervisor;
     ClientLink *m_link = nullptr;
+    LinkServer *m_server = nullptr;
     QTimer m_clockTimer;
     QTimer m_supervisionTimer;
     int m_selected = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 class Database;
+class GuessThrottle;
 class MachineList;
 class QuestionQueue;
 
@@ -20,4 +21,6 @@ public:
     virtual bool isLocked() const = 0;
     // Runs one supervision pass now.
     virtual void refresh() = 0;
+    // Password checks of every source (clients by peer address, the desk's dialogs).
+    virtual GuessThrottle &throttle() = 0;
 };

@@ -5,6 +5,9 @@
 #include "common/formats.h"
 #include "common/numbers.h"
 #include "connections.h"
+#include "accounts/cards.h"
+#include "accounts/operators.h"
+#include "accounts/rights.h"
 #include "billing/machinelist.h"
 #include "deskaccess.h"
 #include "linklog.h"
@@ -58,13 +61,10 @@ void RequestHandler::sessionFigures(int slot)
 
 void RequestHandler::cardFigures(int slot, const QString &number, const QString &password)
 {
-    const std::optional<Card> card = CardTable(m_desk.db()).byNumber(number);
+    const auto card = cards::verify(m_desk.db(), m_desk.throttle(), m_slots.peerAddress(slot), number, password);
     if (!card) {
-        reply(slot, QStringLiteral("您所输入的卡号错误！"));
-        return;
-    }
-    if (card->password != password) {
-        reply(slot, QStringLiteral("您所输入的密码错误！"));
+        reply(slot, card.error() == cards::CardFailure::NoSuchCard ? QStringLiteral("您所输入的卡号错误！")
+                                                                   : QStringLiteral("您所输入的密码错误！"));
         return;
     }
     const QString crlf = QStringLiteral("\r\n");
@@ -85,13 +85,16 @@ void RequestHandler::validate(int slot, const QByteArray &message)
     }
     if (word != u"setup" && word != u"close" && word != u"shutdown")
         return;
-    const std::optional<Operator> op = OperatorTable(m_desk.db()).find(fields.at(0), fields.at(1));
+    const auto op = verifyOperator(m_desk.db(), m_desk.throttle(), m_slots.peerAddress(slot), fields.at(0),
+                                   fields.at(1));
     if (!op) {
         reply(slot, QStringLiteral("验证用户名或密码错误，不能完成指令！"));
         return;
     }
     // Leave to set up or close the client needs a manager; anyone may shut the PC down.
-    if (word != u"shutdown" && op->right < QStringLiteral("C")) {
+    const bool allowed = word == u"shutdown" ||
+                         rights::may(op->right, word == u"close" ? Command::ClientClose : Command::ClientSetup);
+    if (!allowed) {
         reply(slot, QStringLiteral("验证用户名权限不够！"));
         return;
     }
@@ -103,13 +106,10 @@ void RequestHandler::settleWithCard(int slot, const QString &number, const QStri
     if (refuseWhenLocked(slot))
         return;
     requestPass();
-    const std::optional<Card> card = CardTable(m_desk.db()).byNumber(number);
+    const auto card = cards::verify(m_desk.db(), m_desk.throttle(), m_slots.peerAddress(slot), number, password);
     if (!card) {
-        reply(slot, QStringLiteral("您所输入的卡号错误，不能结帐！"));
-        return;
-    }
-    if (card->password != password) {
-        reply(slot, QStringLiteral("您所输入的密码错误，不能结帐！"));
+        reply(slot, card.error() == cards::CardFailure::NoSuchCard ? QStringLiteral("您所输入的卡号错误，不能结帐！")
+                                                                   : QStringLiteral("您所输入的密码错误，不能结帐！"));
         return;
     }
     const std::optional<Machine> machine = requestingMachine(slot);

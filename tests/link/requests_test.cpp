@@ -1,3 +1,5 @@
+#include "accounts/guessthrottle.h"
+#include "accounts/passwords.h"
 #include "common/clock.h"
 #include "link/message.h"
 #include "link/requests.h"
@@ -34,6 +36,7 @@ class RequestsTest final : public QObject
     Q_OBJECT
 
 private slots:
+    void guessingIsThrottledPerAddress();
     void init();
     void cleanup();
 
@@ -575,6 +578,33 @@ void RequestsTest::operatorLeave()
     client->send(u"_vali"_s, {name, password, word});
     QVERIFY(client->waitFor(1));
     QCOMPARE(client->take(), expected);
+}
+
+void RequestsTest::guessingIsThrottledPerAddress()
+{
+    Operator c;
+    c.name = u"老李"_s;
+    c.password = *passwords::hash(u"c"_s);
+    c.right = u"C"_s;
+    OperatorTable(f->store.db()).add(c);
+    const QByteArray wrong = msgb(u"验证用户名或密码错误，不能完成指令！"_s);
+    auto guesser = f->connect(kClient1);
+    auto ask = [](TestClient &client, const QString &password) {
+        client.send(u"_vali"_s, {u"老李"_s, password, u"close"_s});
+        return client.waitFor(1) ? client.take() : QByteArray();
+    };
+    // The stored hash is checked, not compared as text.
+    QCOMPARE(ask(*guesser, u"c"_s), comm(u"close"_s));
+    QCOMPARE(ask(*guesser, c.password), wrong);
+    for (int i = 1; i < GuessThrottle::kFailures; ++i)
+        QCOMPARE(ask(*guesser, u"x"_s), wrong);
+    // Five failures within a minute: even the right password is refused for a while ...
+    QCOMPARE(ask(*guesser, u"c"_s), wrong);
+    // ... from that address only.
+    auto other = f->connect(kClient2);
+    QCOMPARE(ask(*other, u"c"_s), comm(u"close"_s));
+    Clock::advanceSeconds(GuessThrottle::kPauseSeconds + 1);
+    QCOMPARE(ask(*guesser, u"c"_s), comm(u"close"_s));
 }
 
 void RequestsTest::cardSettlement_data()
