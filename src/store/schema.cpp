@@ -108,22 +108,26 @@ bool create(Database &db)
     return t.commit();
 }
 
-bool upgrade(Database &db, QString *error)
+Result<> check(Database &db)
 {
-    const int version = userVersion(db);
-    if (version > kVersion) {
-        *error = QStringLiteral("数据库文件的版本比本程序新");
-        return false;
-    }
+    if (userVersion(db) > kVersion)
+        return failure(QStringLiteral("数据库文件的版本比本程序新"));
     Statement s = db.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
     QStringList present;
     while (s.next())
         present << s.text(0);
     for (const QString &name : tableNames()) {
-        if (!present.contains(name)) {
-            *error = QStringLiteral("数据库中缺少表 %1").arg(name);
-            return false;
-        }
+        if (!present.contains(name))
+            return failure(QStringLiteral("数据库中缺少表 %1").arg(name));
+    }
+    return {};
+}
+
+bool upgrade(Database &db, QString *error)
+{
+    if (const Result<> usable = check(db); !usable) {
+        *error = usable.error();
+        return false;
     }
     // Version 1 is the first; later versions add their steps here, each in a transaction.
     return true;

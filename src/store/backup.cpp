@@ -1,0 +1,194 @@
+#include "backup.h"
+
+#include "database.h"
+#include "schema.h"
+#include "store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcBackup, "corvana.store.backup")
+
+namespace backup {
+
+namespace {
+
+qint64 g_failAfter = -1;
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo fa(a);
+    const QFileInfo fb(b);
+    const QString ca = fa.exists() ? fa.canonicalFilePath() : fa.absoluteFilePath();
+    const QString cb = fb.exists() ? fb.canonicalFilePath() : fb.absoluteFilePath();
+    return ca == cb;
+}
+
+// Copies `from` to `to` (created or truncated) and flushes it to the disk.
+Result<> copyFile(const QString &from, const QString &to)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return failure(in.errorString());
+    QFile out(to);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return failure(out.errorString());
+    QByteArray chunk;
+    while (!(chunk = in.read(1 << 20)).isEmpty()) {
+        if (g_failAfter >= 0) {
+            if (g_failAfter < chunk.size()) {
+                out.write(chunk.left(g_failAfter));
+                g_failAfter = 0;
+                return failure(QStringLiteral("磁盘写入失败"));
+            }
+            g_failAfter -= chunk.size();
+        }
+        if (out.write(chunk) != chunk.size())
+            return failure(out.errorString());
+    }
+    if (in.error() != QFileDevice::NoError)
+        return failure(in.errorString());
+    if (!out.flush() || ::fsync(out.handle()) != 0)
+        return failure(out.errorString());
+    return {};
+}
+
+// Renames `from` over `to`, replacing it in one step.
+Result<> replace(const QString &from, const QString &to)
+{
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return failure(QString::fromLocal8Bit(std::strerror(errno)));
+    return {};
+}
+
+QString journalOf(const QString &path)
+{
+    return path + QStringLiteral("-journal");
+}
+
+// Copies `from` to a temporary file beside `target`, checks it, and renames it over `target`.
+Result<> copyChecked(const QString &from, const QString &target)
+{
+    const QString temporary = target + QStringLiteral(".part");
+    Result<> done = copyFile(from, temporary);
+    if (done)
+        done = verify(temporary);
+    if (done)
+        done = replace(temporary, target);
+    if (!done) {
+        QFile::remove(temporary);
+        QFile::remove(journalOf(temporary));
+    }
+    return done;
+}
+
+} // namespace
+
+QString defaultName(const QDate &day)
+{
+    return day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".bak");
+}
+
+Result<> verify(const QString &path)
+{
+    Database db;
+    if (!db.open(path, Store::key(), false))
+        return failure(db.lastError());
+    Statement check = db.prepare(QStringLiteral("PRAGMA integrity_check"));
+    if (!check.next() || check.text(0) != u"ok")
+        return failure(QStringLiteral("数据库文件已损坏"));
+    check = Statement();
+    return schema::check(db);
+}
+
+Result<> backUp(Database &db, const QString &livePath, const QString &target)
+{
+    if (sameFile(livePath, target))
+        return failure(QStringLiteral("不能备份到正在使用的数据库文件上"));
+    // A read transaction: no write of this connection can be half in the file meanwhile.
+    if (!db.exec(QStringLiteral("BEGIN")))
+        return failure(db.lastError());
+    Statement hold = db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    hold.next();
+    const Result<> done = copyChecked(livePath, target);
+    hold = Statement();
+    db.exec(QStringLiteral("COMMIT"));
+    if (!done)
+        qCWarning(lcBackup) << "backup to" << target << "failed:" << done.error();
+    return done;
+}
+
+Result<QString> restore(const QString &livePath, const QString &chosen, const QDateTime &now)
+{
+    if (sameFile(livePath, chosen))
+        return failure(QStringLiteral("不能用正在使用的数据库文件还原"));
+    const QString incoming = livePath + QStringLiteral(".restoring");
+    Result<> ready = copyFile(chosen, incoming);
+    if (ready)
+        ready = verify(incoming);
+    if (!ready) {
+        QFile::remove(incoming);
+        QFile::remove(journalOf(incoming));
+        qCWarning(lcBackup) << "restore from" << chosen << "refused:" << ready.error();
+        return failure(ready.error());
+    }
+    const QString kept = QFileInfo(livePath).dir().filePath(
+        QStringLiteral("还原前") + now.toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".bak"));
+    if (Result<> saved = copyFile(livePath, kept); !saved) {
+        QFile::remove(incoming);
+        QFile::remove(kept);
+        return failure(saved.error());
+    }
+    // A journal left by the old store belongs to the kept copy, never to the restored file.
+    if (QFile::exists(journalOf(livePath)))
+        replace(journalOf(livePath), journalOf(kept));
+    if (Result<> swapped = replace(incoming, livePath); !swapped) {
+        QFile::remove(incoming);
+        return failure(swapped.error());
+    }
+    return kept;
+}
+
+Result<> putBack(const QString &livePath, const QString &kept)
+{
+    const QString incoming = livePath + QStringLiteral(".restoring");
+    Result<> done = copyFile(kept, incoming);
+    if (done)
+        done = replace(incoming, livePath);
+    if (!done)
+        QFile::remove(incoming);
+    return done;
+}
+
+Result<QString> daily(Database &db, const QString &livePath, const QString &folder, const QDate &day, int keep)
+{
+    QDir dir(folder);
+    if (!dir.exists() && !QDir().mkpath(folder))
+        return failure(QStringLiteral("无法建立文件夹“%1”").arg(folder));
+    const QString target = dir.filePath(defaultName(day));
+    if (QFile::exists(target))
+        return QString();
+    if (Result<> done = backUp(db, livePath, target); !done)
+        return failure(done.error());
+    // Daily backups are named by their day, so name order is age order.
+    static const QRegularExpression dailyName(QStringLiteral("^\\d{8}\\.bak$"));
+    QStringList names = dir.entryList({QStringLiteral("*.bak")}, QDir::Files, QDir::Name);
+    names.removeIf([](const QString &n) { return !dailyName.match(n).hasMatch(); });
+    for (qsizetype i = 0; i + keep < names.size(); ++i)
+        QFile::remove(dir.filePath(names.at(i)));
+    return target;
+}
+
+void failCopiesAfter(qint64 bytes)
+{
+    g_failAfter = bytes;
+}
+
+} // namespace backup
