@@ -20,6 +20,10 @@ namespace {
 // that line, so each machine keeps one line per article.
 bool moveGoods(Database &db, int fromMachine, int toMachine)
 {
+    // Two rows with one number (odd stored data) share their lines already; merging them
+    // into themselves would double and then delete them.
+    if (fromMachine == toMachine)
+        return true;
     OrderTable orders(db);
     for (OrderLine line : orders.linesOf(fromMachine)) {
         if (std::optional<OrderLine> kept = orders.find(toMachine, line.article)) {
@@ -62,24 +66,11 @@ Result<> move(const BillingScope &scope, int source, int target)
     if (to->inSession())
         return failure(to->name + QStringLiteral("正在使用中，不能更换！"));
 
-    to->start = from->start;
-    to->due = from->due;
-    to->prepaid = from->prepaid;
-    to->pauseStart = from->pauseStart;
-    to->pauseMinutes = from->pauseMinutes;
-    to->status = from->status;
-
-    from->start = QDateTime();
-    from->due = QDateTime();
-    from->prepaid = 0;
-    from->pauseStart = QDateTime();
-    from->pauseMinutes = 0;
-    from->status = MachineStatus::Standby;
-
-    // One step: a failure must not leave the session on one machine and its goods on the other.
+    // One step: a failure must not leave the session on one machine and its goods on the
+    // other. The session takes its mode and customer along, so the source keeps nothing of it.
     Transaction t(db);
-    if (!machines.save(*from) || !machines.save(*to) || !moveGoods(db, from->number, to->number) ||
-        !t.commit()) {
+    if (!machines.takeSession(to->rowid, *from) || !machines.resetSession(from->rowid) ||
+        !moveGoods(db, from->number, to->number) || !t.commit()) {
         qCWarning(lcChangeMachine) << "session not moved from" << from->name << "to" << to->name
                                    << db.lastError();
         return failure(QStringLiteral("保存失败：") + db.lastError());

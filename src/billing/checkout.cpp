@@ -4,9 +4,9 @@
 #include "accounts/guessthrottle.h"
 #include "billing/clientlink.h"
 #include "billing/fee.h"
+#include "billing/machinelist.h"
 #include "common/clock.h"
 #include "common/numbers.h"
-#include "billing/machinelist.h"
 #include "store/accounttables.h"
 #include "store/database.h"
 #include "store/goodstables.h"
@@ -20,9 +20,9 @@ Q_LOGGING_CATEGORY(lcCheckout, "corvana.checkout")
 
 double receivedByDiscount(double discount, double due, double prepaid)
 {
-    if (discount > 0)
-        return roundToHalf(discount * due / 100 - prepaid);
-    return roundToHalf(due - prepaid);
+    // Money prepaid beyond what is due is not handed out again here.
+    const double still = discount > 0 ? discount * due / 100 - prepaid : due - prepaid;
+    return std::max(0.0, roundToHalf(still));
 }
 
 double combinedDue(double total)
@@ -30,18 +30,37 @@ double combinedDue(double total)
     return roundToHalf(total);
 }
 
-double cardCharge(double received, const Card &card, double rate)
+std::optional<double> cardCharge(double received, const Card &card, double rate)
 {
-    if (rate == 0 || card.totalHours == 0)
-        return 0;
-    return roundToHalf(received * card.total / rate / card.totalHours);
+    if (!(rate > 0) || !(card.totalHours > 0) || !(card.total > 0))
+        return std::nullopt;
+    return std::max(0.0, roundToHalf(received * card.total / rate / card.totalHours));
 }
 
-double shareOf(double received, double machineDue, double due)
+QList<double> sharesOf(double taken, const QList<double> &dues)
+{
+    double dueTotal = 0;
+    for (double d : dues)
+        dueTotal += d;
+    QList<double> shares;
+    double given = 0;
+    for (qsizetype i = 0; i < dues.size(); ++i) {
+        double share = 0;
+        if (i + 1 == dues.size())
+            share = roundEven(taken - given, 2);
+        else if (dueTotal != 0)
+            share = roundEven(taken * dues.at(i) / dueTotal, 2);
+        given += share;
+        shares.append(share);
+    }
+    return shares;
+}
+
+double discountGranted(double taken, double due)
 {
     if (due == 0)
         return 0;
-    return roundEven(received * machineDue / due, 2);
+    return roundEven(taken / due * 100, 2);
 }
 
 Checkout::Checkout(const BillingScope &scope, const QString &cashier) : m_scope(scope), m_cashier(cashier) {}
@@ -53,9 +72,11 @@ bool Checkout::open(int position)
         return false;
     m_rowid = m->rowid;
     m_position = m->position;
+    m_name = m->name;
     m_due = plainNumber(CountJF(m_scope.db, *m));
     m_prepaid = plainNumber(m->prepaid);
-    m_received = m_due;
+    m_discount.clear();
+    m_received = plainNumber(receivedByDiscount(0, numberValue(m_due), m->prepaid));
     m_others.clear();
     m_selectedOthers.clear();
     for (const Machine &other : MachineTable(m_scope.db).all()) {
@@ -111,18 +132,23 @@ void Checkout::setSelectedOthers(const QList<int> &indexes)
     MachineTable machines(db);
     const double received = numberValue(m_received);
     double total = 0;
+    double prepaid = 0;
     m_bill.clear();
     if (const auto m = machines.byRowid(m_rowid)) {
         m_bill.appendMachine(machineBill(*m), received);
         total = CountJF(db, *m);
+        prepaid = m->prepaid;
     }
     for (int i : chosen) {
         if (const auto o = machines.byRowid(m_others.at(i).rowid)) {
             total += CountJF(db, *o);
+            prepaid += o->prepaid;
             m_bill.appendMachine(machineBill(*o), received);
         }
     }
     m_due = plainNumber(combinedDue(total));
+    // What the customers of all these machines paid in advance is not asked again.
+    m_prepaid = plainNumber(prepaid);
     recomputeReceived();
 }
 
@@ -132,7 +158,7 @@ void Checkout::setCard(const QString &number, const QString &password)
     m_cardPassword = password;
 }
 
-std::optional<Checkout::Refusal> Checkout::chargeCard()
+std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QStringList &sessionCustomers)
 {
     Database &db = m_scope.db;
     CardTable cards(db);
@@ -143,19 +169,31 @@ std::optional<Checkout::Refusal> Checkout::chargeCard()
     std::optional<Card> card = verified ? std::optional<Card>(*verified) : std::nullopt;
     if (!card)
         return Refusal{Refusal::Kind::CardWrong, QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！")};
-    const std::optional<Machine> machine = MachineTable(db).byRowid(m_rowid);
-    const double charge = cardCharge(numberValue(m_received), *card, machine ? machine->rate : 0);
-    if (card->balance < charge)
+    // Without a price the card would pay for any amount with nothing.
+    const std::optional<double> charge = cardCharge(numberValue(m_received), *card, rate);
+    if (!charge)
+        return Refusal{Refusal::Kind::CardNoPrice,
+                       QStringLiteral("该机器或储金卡没有记费标准，不能用储金卡结帐！")};
+    if (card->balance < *charge)
         return Refusal{Refusal::Kind::CardShort,
-                       QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：") + plainNumber(card->balance)};
-    card->balance -= charge;
-    // A card without a price has no hours to count.
-    if (card->total != 0)
-        card->usedHours = roundEven(card->usedHours + charge * card->totalHours / card->total, 2);
+                       QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：") +
+                           plainNumber(card->balance)};
+    card->balance -= *charge;
+    card->usedHours = roundEven(card->usedHours + *charge * card->totalHours / card->total, 2);
     card->sessions += 1;
-    // A card given to no customer must not credit every customer without a number.
-    if (!cards.save(*card) || (!card->customer.isEmpty() &&
-                               !CustomerTable(db).addVisitByNumber(card->customer, charge, Clock::now())))
+    if (!cards.save(*card))
+        return Refusal{Refusal::Kind::StoreFailed, QString()};
+
+    // A card given to no customer must not credit every customer without a number; an owner
+    // who is also a session's customer is credited once, by that session.
+    bool ownerIsSessionCustomer = false;
+    if (!card->customer.isEmpty()) {
+        for (const Customer &c : CustomerTable(db).all())
+            if (c.number == card->customer && !c.name.isEmpty() && sessionCustomers.contains(c.name))
+                ownerIsSessionCustomer = true;
+    }
+    if (!card->customer.isEmpty() && !ownerIsSessionCustomer &&
+        !CustomerTable(db).addVisitByNumber(card->customer, *charge, Clock::now()))
         return Refusal{Refusal::Kind::StoreFailed, QString()};
     m_useCard = false;
     m_cardNumber.clear();
@@ -163,7 +201,8 @@ std::optional<Checkout::Refusal> Checkout::chargeCard()
     return std::nullopt;
 }
 
-bool Checkout::ClearJF(const Machine &m, double machineDue, double dueTotal, QList<Settled> *settled)
+bool Checkout::ClearJF(const Machine &m, double machineDue, double share, double discount,
+                       QList<Settled> *settled)
 {
     Database &db = m_scope.db;
     const QDateTime now = Clock::now();
@@ -176,8 +215,8 @@ bool Checkout::ClearJF(const Machine &m, double machineDue, double dueTotal, QLi
     entry.end = now;
     entry.mode = m.mode;
     entry.due = machineDue;
-    entry.received = shareOf(numberValue(m_received), machineDue, dueTotal);
-    entry.discount = numberValue(m_discount);
+    entry.received = share;
+    entry.discount = discount;
     entry.cashier = m_cashier;
     entry.customer = m.customer;
     entry.idKind = m.idKind;
@@ -187,21 +226,10 @@ bool Checkout::ClearJF(const Machine &m, double machineDue, double dueTotal, QLi
 
     // A walk-in session has no customer; crediting it to every nameless customer would
     // corrupt their totals.
-    if (!m.customer.isEmpty() && !CustomerTable(db).addVisitByName(m.customer, entry.received, now))
+    if (!m.customer.isEmpty() && !CustomerTable(db).addVisitByName(m.customer, share, now))
         return false;
 
-    Machine idle = m;
-    idle.start = QDateTime();
-    idle.due = QDateTime();
-    idle.pauseStart = QDateTime();
-    idle.pauseMinutes = 0;
-    idle.prepaid = 0;
-    idle.status = MachineStatus::Standby;
-    idle.mode.clear();
-    idle.customer.clear();
-    idle.idKind.clear();
-    idle.idNumber.clear();
-    if (!MachineTable(db).save(idle))
+    if (!MachineTable(db).resetSession(m.rowid))
         return false;
 
     OrderTable orders(db);
@@ -222,39 +250,47 @@ Checkout::Outcome Checkout::settle()
     if (m_rowid == 0)
         return std::unexpected(Refusal{});
 
-    // The machines to settle, the selected one first, each with what it is due now. The money
-    // received is shared out by these dues, so a single machine gets all of it and the shares
-    // add up even when the figures on screen are minutes old.
+    // The machines to settle, the selected one first, each with what it is due now. A machine
+    // removed or settled meanwhile stops the whole checkout: settling the rest would take
+    // money for a bill that no longer holds.
     Database &db = m_scope.db;
     MachineTable machines(db);
-    QList<qint64> rows{m_rowid};
+    QList<std::pair<qint64, QString>> rows{{m_rowid, m_name}};
     for (int i : std::as_const(m_selectedOthers))
-        rows.append(m_others.at(i).rowid);
-    QList<std::pair<Machine, double>> dues;
-    double dueTotal = 0;
-    for (qint64 rowid : std::as_const(rows)) {
-        if (const std::optional<Machine> m = machines.byRowid(rowid)) {
-            dues.append({*m, CountJF(db, *m)});
-            dueTotal += dues.constLast().second;
-        } else {
-            qCWarning(lcCheckout) << "machine row" << rowid << "is gone; nothing to settle";
+        rows.append({m_others.at(i).rowid, m_others.at(i).name});
+    QList<Machine> settling;
+    QList<double> dues;
+    double prepaid = 0;
+    QStringList customers;
+    for (const auto &[rowid, name] : std::as_const(rows)) {
+        const std::optional<Machine> m = machines.byRowid(rowid);
+        if (!m || !m->inSession()) {
+            qCWarning(lcCheckout) << "machine row" << rowid << "is gone or idle; nothing settled";
+            return std::unexpected(
+                Refusal{Refusal::Kind::MachineGone, name + QStringLiteral("已经不在记费中，不能结帐！")});
         }
+        settling.append(*m);
+        dues.append(CountJF(db, *m));
+        prepaid += m->prepaid;
+        if (!m->customer.isEmpty())
+            customers.append(m->customer);
     }
 
+    // All the money taken for these sessions: what is taken now and what was prepaid. Its
+    // shares follow the dues as they are now, so they add up even when the figures on screen
+    // are minutes old.
+    const double taken = numberValue(m_received) + prepaid;
+    const QList<double> shares = sharesOf(taken, dues);
+    const double discount = discountGranted(taken, numberValue(m_due));
+
     // What the settlement changes in the figures; put back when it does not go through.
-    const QString discount = m_discount;
-    const QString received = m_received;
     const bool useCard = m_useCard;
     const QString cardNumber = m_cardNumber;
     const QString cardPassword = m_cardPassword;
-    const Bill bill = m_bill;
     auto restore = [&] {
-        m_discount = discount;
-        m_received = received;
         m_useCard = useCard;
         m_cardNumber = cardNumber;
         m_cardPassword = cardPassword;
-        m_bill = bill;
     };
 
     QList<Settled> settled;
@@ -262,7 +298,7 @@ Checkout::Outcome Checkout::settle()
         Transaction transaction(db);
         bool ok = true;
         if (m_useCard) {
-            if (const std::optional<Refusal> refusal = chargeCard()) {
+            if (const std::optional<Refusal> refusal = chargeCard(settling.constFirst().rate, customers)) {
                 if (refusal->kind != Refusal::Kind::StoreFailed) {
                     restore();
                     return std::unexpected(*refusal);
@@ -270,14 +306,8 @@ Checkout::Outcome Checkout::settle()
                 ok = false;
             }
         }
-        const double shownDue = numberValue(m_due);
-        for (qsizetype i = 0; ok && i < dues.size(); ++i) {
-            ok = ClearJF(dues.at(i).first, dues.at(i).second, dueTotal, &settled);
-            // The discount the first machine was paid at, applied to the others: the amount
-            // received is recomputed from it, still less the first machine's prepaid amount.
-            if (ok && i == 0 && shownDue != 0)
-                setDiscountText(plainNumber(roundEven(numberValue(m_received) / shownDue, 4) * 100));
-        }
+        for (qsizetype i = 0; ok && i < settling.size(); ++i)
+            ok = ClearJF(settling.at(i), dues.at(i), shares.at(i), discount, &settled);
         ok = ok && transaction.commit();
         if (!ok) {
             qCWarning(lcCheckout) << "checkout rolled back:" << db.lastError();

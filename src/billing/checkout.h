@@ -5,22 +5,26 @@
 #include "store/rows.h"
 
 #include <expected>
+#include <optional>
 
 #include <QList>
 #include <QString>
 
-// The amount to take for the amount due, less what was prepaid, after a discount of
-// `discount` percent (none when it is not above 0), to the half yuan.
+// The money still to take for the amount due, less what was prepaid, after a discount of
+// `discount` percent (none when it is not above 0), to the half yuan; never below 0.
 double receivedByDiscount(double discount, double due, double prepaid);
 // Amount due of several machines settled together: their sum to the half yuan, whatever the
 // café's rounding unit.
 double combinedDue(double total);
 // What a stored-value card is charged for `received` yuan of a machine at `rate` yuan per
-// hour: the hours the money buys, priced at the card's own hourly price, to the half yuan.
-// 0 when the rate or the card's hours are 0.
-double cardCharge(double received, const Card &card, double rate);
-// The part of `received` that falls to a machine due `machineDue` of `due` in all.
-double shareOf(double received, double machineDue, double due);
+// hour: the hours the money buys, priced at the card's own hourly price, to the half yuan,
+// never below 0. None when the machine or the card has no price to form it from.
+std::optional<double> cardCharge(double received, const Card &card, double rate);
+// The money `taken` shared out over machines by what each is due: to the fen, the last
+// share taking what rounding left, so the shares add up to exactly `taken`.
+QList<double> sharesOf(double taken, const QList<double> &dues);
+// The percentage of the amount due actually taken, to two decimals; 0 when nothing is due.
+double discountGranted(double taken, double due);
 
 // Checkout of the selected machine, and of other running machines paid together with it:
 // the figures and the bill the operator sees, and the settlement. The dialog only shows
@@ -44,7 +48,9 @@ public:
     // the operator is shown differently.
     struct Refusal
     {
-        enum class Kind { NoMachine, CardWrong, CardShort, StoreFailed };
+        // MachineGone: a machine to settle was removed or is no longer in a session.
+        // CardNoPrice: the card charge cannot be formed (no machine rate, no card price).
+        enum class Kind { NoMachine, MachineGone, CardWrong, CardNoPrice, CardShort, StoreFailed };
         Kind kind = Kind::NoMachine;
         QString message;
     };
@@ -82,7 +88,8 @@ public:
 
     // Charges the card (when used), settles the machine opened, then each selected other
     // machine: all written together or nothing. Only then are the clients told to stop and
-    // the list entries cleared.
+    // the list entries cleared. Every journal row gets its share of all the money taken
+    // (received now and every settled machine's prepaid amount) and the same discount.
     Outcome settle();
     // settle(), then shuts down every client at the address of the last machine settled.
     Outcome settleAndShutdown();
@@ -96,14 +103,18 @@ private:
 
     QString machineBill(const Machine &machine);
     void recomputeReceived();
-    std::optional<Refusal> chargeCard();
-    // Settles one machine due `machineDue` of `dueTotal` for all machines settled together.
-    bool ClearJF(const Machine &machine, double machineDue, double dueTotal, QList<Settled> *settled);
+    // The sessions' customers are credited by the journal rows; the card's owner only when
+    // none of them.
+    std::optional<Refusal> chargeCard(double rate, const QStringList &sessionCustomers);
+    // Settles one machine due `machineDue`, its share of the money `share`.
+    bool ClearJF(const Machine &machine, double machineDue, double share, double discount,
+                 QList<Settled> *settled);
 
     BillingScope m_scope;
     QString m_cashier;
     qint64 m_rowid = 0;
     int m_position = 0;
+    QString m_name;
     QString m_due;
     QString m_received;
     QString m_discount;

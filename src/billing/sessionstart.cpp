@@ -80,31 +80,32 @@ Result<> start(const BillingScope &scope, int position, const SessionInput &inpu
         return failure(m->name + QStringLiteral("已经在记费中！"));
 
     const QDateTime now = Clock::now();
+    MachineTable::Start st;
+    st.start = now;
+    st.customer = input.name;
+    st.idKind = input.idKind;
+    st.idNumber = input.idNumber;
     if (kind == Kind::Overnight) {
         const Window w = overnightWindow(db);
         if (!isOvernightTime(w.start, w.end, now.time()))
             return failure(overnightRefusalText(w.start, w.end));
-        m->due = overnightDue(w.end, now);
-        m->mode = QStringLiteral("P");
+        st.due = overnightDue(w.end, now);
+        st.mode = QStringLiteral("P");
     } else {
-        m->mode = QStringLiteral("N");
+        st.mode = QStringLiteral("N");
     }
-    m->status = MachineStatus::Billing;
-    m->start = now;
-    m->customer = input.name;
-    m->idKind = input.idKind;
-    m->idNumber = input.idNumber;
+    // Without a limit the due time and prepaid amount keep what the last checkout left.
     const double limit = limitMinutes(input);
     if (limit != 0) {
-        m->due = plusMinutes(now, limit);
+        st.due = plusMinutes(now, limit);
         if (!input.prepaid.isEmpty())
-            m->prepaid = numberValue(input.prepaid);
+            st.prepaid = numberValue(input.prepaid);
     }
 
     Transaction t(db);
     if (registerCustomer && isNewCustomer(db, input.name) && !addCustomer(db, input))
         return storeFailure(db);
-    if (!machines.save(*m) || !t.commit()) {
+    if (!machines.startSession(m->rowid, st) || !t.commit()) {
         qCWarning(lcSessionStart) << "session not started on" << m->name << db.lastError();
         return storeFailure(db);
     }
@@ -164,7 +165,8 @@ bool isNewCustomer(Database &db, const QString &name)
     return !name.isEmpty() && !CustomerTable(db).byName(name);
 }
 
-Result<> startTiming(const BillingScope &scope, int position, const SessionInput &input, bool registerCustomer)
+Result<> startTiming(const BillingScope &scope, int position, const SessionInput &input,
+                     bool registerCustomer)
 {
     return start(scope, position, input, registerCustomer, Kind::Timing);
 }
@@ -184,15 +186,14 @@ Result<> changeSession(Database &db, int position, const SessionInput &input)
     if (!m || !m->inSession())
         return failure(QStringLiteral("该计算机没有在记费中！"));
     const double limit = limitMinutes(input);
+    std::optional<QDateTime> due;
     if (limit != 0 && m->start.isValid())
-        m->due = plusMinutes(m->start, limit);
-    m->customer = input.name;
-    m->idKind = input.idKind;
-    m->idNumber = input.idNumber;
-    m->prepaid = numberValue(input.prepaid);
+        due = plusMinutes(m->start, limit);
 
     Transaction t(db);
-    if (!machines.save(*m) || !t.commit())
+    if (!machines.changeSession(m->rowid, due, input.name, input.idKind, input.idNumber,
+                                numberValue(input.prepaid)) ||
+        !t.commit())
         return storeFailure(db);
     return {};
 }

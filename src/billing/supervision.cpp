@@ -103,8 +103,7 @@ void Supervisor::dueAnswered(qint64 rowid, bool checkout)
         emit selectRequested(m->position);
         return;
     }
-    m->due = QDateTime();
-    machines.save(*m);
+    machines.clearDue(rowid);
     if (m_link)
         m_link->SendCommand(m->ip, QStringLiteral("start"));
     pass();

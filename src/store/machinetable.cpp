@@ -31,9 +31,8 @@ Machine read(const Statement &s)
 
 QVariantList values(const Machine &m)
 {
-    return {m.number,     m.name,     m.ip,         m.rate,   letterOf(m.status),
-            m.start,      m.due,      m.pauseStart, m.pauseMinutes, m.prepaid,
-            m.mode,       m.customer, m.idKind,     m.idNumber};
+    return {m.number,     m.name,         m.ip,      m.rate, letterOf(m.status), m.start,  m.due,
+            m.pauseStart, m.pauseMinutes, m.prepaid, m.mode, m.customer,         m.idKind, m.idNumber};
 }
 
 } // namespace
@@ -47,8 +46,7 @@ int MachineTable::count()
 QList<Machine> MachineTable::all()
 {
     QList<Machine> result;
-    auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns +
-                               QStringLiteral(" FROM yxsjb ORDER BY rowid"));
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM yxsjb ORDER BY rowid"));
     while (s->next()) {
         result.append(read(*s));
         result.last().position = int(result.size());
@@ -61,7 +59,7 @@ std::optional<Machine> MachineTable::at(int position)
     if (position < 1)
         return std::nullopt;
     auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns +
-                               QStringLiteral(" FROM yxsjb ORDER BY rowid LIMIT 1 OFFSET ?"));
+                         QStringLiteral(" FROM yxsjb ORDER BY rowid LIMIT 1 OFFSET ?"));
     s->bind(1, position - 1);
     if (!s->next())
         return std::nullopt;
@@ -89,8 +87,8 @@ std::optional<Machine> MachineTable::byIp(const QString &ip)
 
 std::optional<Machine> MachineTable::first(const QString &where, const QVariant &value)
 {
-    auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM yxsjb WHERE ") +
-                               where + QStringLiteral(" ORDER BY rowid LIMIT 1"));
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM yxsjb WHERE ") + where +
+                         QStringLiteral(" ORDER BY rowid LIMIT 1"));
     s->bind(1, value);
     if (!s->next())
         return std::nullopt;
@@ -138,6 +136,57 @@ bool MachineTable::turnOffStandbyAt(const QString &ip)
 {
     auto s = m_db.cached(QStringLiteral(R"(UPDATE yxsjb SET "状态" = 'N' WHERE "IP" = ? AND "状态" = 'S')"));
     return s->bind(1, ip).run();
+}
+
+bool MachineTable::startSession(qint64 rowid, const Start &st)
+{
+    // 到点时间 and 已收款 keep what is stored unless given.
+    auto s = m_db.cached(QStringLiteral(
+        R"(UPDATE yxsjb SET "状态"=?, "开始时间"=?, "上机方式"=?, "客户姓名"=?, "客户证件"=?, "证件号码"=?,
+           "到点时间"=CASE WHEN ? THEN ? ELSE "到点时间" END,
+           "已收款"=CASE WHEN ? THEN ? ELSE "已收款" END WHERE rowid=?)"));
+    return s
+        ->bindAll({letterOf(st.status), st.start, st.mode, st.customer, st.idKind, st.idNumber,
+                   qint64(st.due.has_value()), st.due.value_or(QDateTime()), qint64(st.prepaid.has_value()),
+                   st.prepaid.value_or(0), rowid})
+        .run();
+}
+
+bool MachineTable::changeSession(qint64 rowid, const std::optional<QDateTime> &due, const QString &customer,
+                                 const QString &idKind, const QString &idNumber, double prepaid)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(UPDATE yxsjb SET "到点时间"=CASE WHEN ? THEN ? ELSE "到点时间" END,
+           "客户证件"=?, "客户姓名"=?, "证件号码"=?, "已收款"=? WHERE rowid=?)"));
+    return s
+        ->bindAll(
+            {qint64(due.has_value()), due.value_or(QDateTime()), idKind, customer, idNumber, prepaid, rowid})
+        .run();
+}
+
+bool MachineTable::takeSession(qint64 rowid, const Machine &from)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(UPDATE yxsjb SET "开始时间"=?, "到点时间"=?, "已收款"=?, "暂停开始"=?, "暂停时间"=?, "状态"=?,
+           "上机方式"=?, "客户姓名"=?, "客户证件"=?, "证件号码"=? WHERE rowid=?)"));
+    return s
+        ->bindAll({from.start, from.due, from.prepaid, from.pauseStart, from.pauseMinutes,
+                   letterOf(from.status), from.mode, from.customer, from.idKind, from.idNumber, rowid})
+        .run();
+}
+
+bool MachineTable::resetSession(qint64 rowid)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(UPDATE yxsjb SET "开始时间"=NULL, "到点时间"=NULL, "暂停开始"=NULL, "暂停时间"=0, "已收款"=0,
+           "状态"='S', "上机方式"='', "客户姓名"='', "客户证件"='', "证件号码"='' WHERE rowid=?)"));
+    return s->bind(1, rowid).run();
+}
+
+bool MachineTable::clearDue(qint64 rowid)
+{
+    auto s = m_db.cached(QStringLiteral(R"(UPDATE yxsjb SET "到点时间"=NULL WHERE rowid=?)"));
+    return s->bind(1, rowid).run();
 }
 
 bool MachineTable::editDetails(qint64 rowid, const QString &name, const QString &ip, double rate)

@@ -2,7 +2,9 @@
 
 #include "rows.h"
 
+#include <QDateTime>
 #include <QList>
+#include <optional>
 
 class Database;
 
@@ -20,7 +22,9 @@ public:
     // The first machine whose IP is `ip`; never matches an empty address.
     std::optional<Machine> byIp(const QString &ip);
 
-    // Writes every field of the row `machine.rowid`.
+    // Writes every field of the row `machine.rowid`, from values read earlier: only for
+    // setting up rows. Operations on a running café use the narrow writes below, so a field
+    // they do not change keeps exactly what is stored (a NULL rate, a rate typed as "2.5元").
     bool save(const Machine &machine);
     bool add(const Machine &machine);
     // Writes only 状态 of the row `rowid`, when it still reads `from`; other fields that
@@ -31,6 +35,31 @@ public:
     bool recordAnnouncement(qint64 rowid, const QString &ip);
     // The client at `ip` has gone: its standby machines turn off.
     bool turnOffStandbyAt(const QString &ip);
+
+    // A session starting now: 状态, 开始时间, 上机方式 and the customer, and 到点时间 and 已收款
+    // only when given.
+    struct Start
+    {
+        MachineStatus status = MachineStatus::Billing;
+        QDateTime start;
+        QString mode;
+        QString customer;
+        QString idKind;
+        QString idNumber;
+        std::optional<QDateTime> due;
+        std::optional<double> prepaid;
+    };
+    bool startSession(qint64 rowid, const Start &start);
+    // A running session's limit, customer and prepaid amount; 到点时间 only when given.
+    bool changeSession(qint64 rowid, const std::optional<QDateTime> &due, const QString &customer,
+                       const QString &idKind, const QString &idNumber, double prepaid);
+    // Everything a session holds, as it moves to another machine: 开始时间, 到点时间, 已收款,
+    // 暂停开始, 暂停时间, 状态, 上机方式 and the customer.
+    bool takeSession(qint64 rowid, const Machine &from);
+    // The session is over: its fields go back to their idle values and the machine stands by.
+    bool resetSession(qint64 rowid);
+    // The session runs on without a due time.
+    bool clearDue(qint64 rowid);
 
     // Machine management.
     // Writes only 名称, IP and 单位费用 of the row `rowid`; a session running on it stays.

@@ -58,6 +58,9 @@ CheckoutDialog::CheckoutDialog(FrontDesk &desk, QWidget *parent)
     showFigures();
     // Opens collapsed: the toggle hides the bill.
     toggleDetails();
+    // The cashier's next step is the money taken: type it over what is shown.
+    m_received->setFocus();
+    m_received->selectAll();
 }
 
 CheckoutDialog::~CheckoutDialog() = default;
@@ -233,7 +236,10 @@ void CheckoutDialog::toggleDetails()
     } else {
         m_details->setText(kHideDetails);
         m_bill->show();
-        setFixedHeight(kExpandedHeight);
+        // Opens at its height, and may be pulled taller to read a bill of several machines.
+        setMaximumHeight(QWIDGETSIZE_MAX);
+        setMinimumHeight(kExpandedHeight);
+        resize(width(), kExpandedHeight);
     }
 }
 
@@ -256,6 +262,14 @@ void CheckoutDialog::settle(bool shutdown)
     case Checkout::Refusal::Kind::NoMachine:
         reject();
         return;
+    case Checkout::Refusal::Kind::MachineGone:
+        // The bill no longer holds: the operator opens checkout again on what is left.
+        Messages::tell(this, QStringLiteral("提示"), refusal.message, QMessageBox::Information);
+        reject();
+        return;
+    case Checkout::Refusal::Kind::CardNoPrice:
+        Messages::tell(this, QStringLiteral("警告"), refusal.message, QMessageBox::Warning);
+        break;
     case Checkout::Refusal::Kind::CardWrong:
         Messages::tell(this, QStringLiteral("警告"), refusal.message, QMessageBox::Critical);
         break;

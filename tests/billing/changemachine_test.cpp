@@ -139,6 +139,47 @@ private slots:
         QVERIFY(orders.linesOf(3).isEmpty());
     }
 
+    void sessionTakesModeAndCustomerAlong()
+    {
+        // An overnight session moved at 03:00 stays at the overnight price on the target.
+        Fixture f;
+        Clock::fix(QDateTime(QDate(2002, 3, 15), QTime(3, 0)));
+        f.store.setTariff(1, 1, 15);
+        Machine night = f.machine(3);
+        night.mode = QStringLiteral("P");
+        night.customer = QStringLiteral("张三");
+        night.idKind = QStringLiteral("身份证");
+        night.idNumber = QStringLiteral("110101");
+        f.save(night);
+        QVERIFY(f.desk.changeMachine(3, 7));
+
+        const Machine target = f.machine(7);
+        QCOMPARE(target.mode, QStringLiteral("P"));
+        QCOMPARE(target.customer, QStringLiteral("张三"));
+        QCOMPARE(target.idKind, QStringLiteral("身份证"));
+        QCOMPARE(target.idNumber, QStringLiteral("110101"));
+        QCOMPARE(CountJF(f.db(), target), 15.0);
+        const Machine source = f.machine(3);
+        QCOMPARE(source.mode, QString());
+        QCOMPARE(source.customer, QString());
+        QCOMPARE(source.idKind, QString());
+        QCOMPARE(source.idNumber, QString());
+    }
+
+    void equalNumbersKeepTheirGoods()
+    {
+        // Odd stored data: machines 3 and 4 both numbered 3.
+        Fixture f;
+        QVERIFY(f.db().exec(QStringLiteral(R"(UPDATE yxsjb SET "机号"=3 WHERE "名称"='4号机')")));
+        QVERIFY(recordOrder(f.db(), 3, QStringLiteral("00000001"), 2, kStart));
+        QVERIFY(recordOrder(f.db(), 3, QStringLiteral("00000002"), 1, kStart));
+        QVERIFY(f.desk.changeMachine(3, 4));
+        const QList<OrderLine> lines = OrderTable(f.db()).linesOf(3);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.at(0).quantity, 2.0);
+        QCOMPARE(lines.at(1).quantity, 1.0);
+    }
+
     void refusedMoves_data()
     {
         QTest::addColumn<int>("source");

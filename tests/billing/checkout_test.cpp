@@ -81,7 +81,9 @@ private slots:
         QTest::newRow("no discount less prepaid") << 0.0 << 10.0 << 3.0 << 7.0;
         QTest::newRow("no discount, half to even") << 0.0 << 10.25 << 0.0 << 10.0;
         QTest::newRow("negative discount is none") << -5.0 << 8.0 << 0.0 << 8.0;
-        QTest::newRow("prepaid more than due") << 0.0 << 5.0 << 10.0 << -5.0;
+        // Nothing is handed back: a card would be credited with it.
+        QTest::newRow("prepaid more than due") << 0.0 << 5.0 << 10.0 << 0.0;
+        QTest::newRow("prepaid more than the discounted due") << 90.0 << 10.0 << 9.5 << 0.0;
     }
     void discountRule()
     {
@@ -97,33 +99,62 @@ private slots:
         QTest::addColumn<double>("received");
         QTest::addColumn<double>("rate");
         QTest::addColumn<double>("totalHours");
-        QTest::addColumn<double>("charge");
+        QTest::addColumn<double>("total");
+        QTest::addColumn<double>("charge"); // -1: cannot be formed
         // The card's own price is 100 yuan for its hours.
-        QTest::newRow("9 yuan at 3 per hour on a 2-per-hour card") << 9.0 << 3.0 << 50.0 << 6.0;
-        QTest::newRow("to the half yuan") << 5.0 << 3.0 << 50.0 << 3.5;
-        QTest::newRow("no rate") << 9.0 << 0.0 << 50.0 << 0.0;
-        QTest::newRow("no hours on the card") << 9.0 << 3.0 << 0.0 << 0.0;
+        QTest::newRow("9 yuan at 3 per hour on a 2-per-hour card") << 9.0 << 3.0 << 50.0 << 100.0 << 6.0;
+        QTest::newRow("to the half yuan") << 5.0 << 3.0 << 50.0 << 100.0 << 3.5;
+        QTest::newRow("nothing to take") << 0.0 << 3.0 << 50.0 << 100.0 << 0.0;
+        QTest::newRow("no rate") << 9.0 << 0.0 << 50.0 << 100.0 << -1.0;
+        QTest::newRow("no hours on the card") << 9.0 << 3.0 << 0.0 << 100.0 << -1.0;
+        QTest::newRow("no money on the card's price") << 9.0 << 3.0 << 50.0 << 0.0 << -1.0;
     }
     void cardCharge()
     {
         QFETCH(double, received);
         QFETCH(double, rate);
         QFETCH(double, totalHours);
+        QFETCH(double, total);
         QFETCH(double, charge);
         Card c = card(QStringLiteral("1"), 0);
         c.totalHours = totalHours;
-        QCOMPARE(::cardCharge(received, c, rate), charge);
+        c.total = total;
+        const std::optional<double> formed = ::cardCharge(received, c, rate);
+        QCOMPARE(formed.has_value(), charge >= 0);
+        if (formed)
+            QCOMPARE(*formed, charge);
     }
 
+    void sharesAndCombinedDue_data()
+    {
+        QTest::addColumn<double>("taken");
+        QTest::addColumn<QList<double>>("dues");
+        QTest::addColumn<QList<double>>("shares");
+        QTest::newRow("by the dues") << 9.0 << QList<double>{6, 4} << QList<double>{5.4, 3.6};
+        QTest::newRow("last takes the remainder")
+            << 10.0 << QList<double>{1, 1, 1} << QList<double>{3.33, 3.33, 3.34};
+        QTest::newRow("prepaid counted in") << 12.0 << QList<double>{11, 1} << QList<double>{11, 1};
+        QTest::newRow("one machine takes all") << 5.0 << QList<double>{0} << QList<double>{5};
+        QTest::newRow("nothing due") << 9.0 << QList<double>{0, 0} << QList<double>{0, 9};
+    }
     void sharesAndCombinedDue()
     {
-        QCOMPARE(shareOf(9, 6, 10), 5.4);
-        QCOMPARE(shareOf(9, 4, 10), 3.6);
-        QCOMPARE(shareOf(10, 1, 3), 3.33);
-        QCOMPARE(shareOf(9, 4, 0), 0.0);
+        QFETCH(double, taken);
+        QFETCH(QList<double>, dues);
+        QFETCH(QList<double>, shares);
+        const QList<double> got = sharesOf(taken, dues);
+        QCOMPARE(got, shares);
+        double sum = 0;
+        for (double x : got)
+            sum += x;
+        QCOMPARE(sum, taken);
         QCOMPARE(combinedDue(12.25), 12.0);
         QCOMPARE(combinedDue(12.75), 13.0);
         QCOMPARE(combinedDue(12.3), 12.5);
+        QCOMPARE(discountGranted(18, 20), 90.0);
+        QCOMPARE(discountGranted(12, 12), 100.0);
+        QCOMPARE(discountGranted(10, 3), 333.33);
+        QCOMPARE(discountGranted(5, 0), 0.0);
     }
 
     void openingShowsTheSelectedMachine()
@@ -144,15 +175,17 @@ private slots:
         QVERIFY(c.bill().text().startsWith(QStringLiteral("1号机上机详细状况")));
         QVERIFY(c.bill().text().endsWith(QStringLiteral("实 收 金 额 ：￥5.00元\r\n")));
 
-        // Even with something prepaid the amount received starts at the amount due.
+        // What was prepaid is not asked again, and more than is due is not handed back.
         Machine first = f.machine(1);
         first.prepaid = 4;
         f.save(first);
         Checkout prepaid = f.checkout();
         QCOMPARE(prepaid.prepaidText(), QStringLiteral("4"));
-        QCOMPARE(prepaid.receivedText(), QStringLiteral("5"));
-        prepaid.setDiscountText(QString());
         QCOMPARE(prepaid.receivedText(), QStringLiteral("1"));
+        QVERIFY(prepaid.bill().text().endsWith(QStringLiteral("实 收 金 额 ：￥1.00元\r\n")));
+        first.prepaid = 7.5;
+        f.save(first);
+        QCOMPARE(f.checkout().receivedText(), QStringLiteral("0"));
     }
 
     void discountRecomputesReceivedAndBill()
@@ -199,7 +232,6 @@ private slots:
         QCOMPARE(c.dueText(), QStringLiteral("10"));
         c.setReceivedText(QStringLiteral("9"));
         QVERIFY(f.desk.settle(c, false));
-        QCOMPARE(c.discountText(), QStringLiteral("90"));
 
         const QList<JournalEntry> rows = JournalTable(f.db()).endedBetween(kNow, kNow);
         QCOMPARE(rows.size(), 2);
@@ -207,7 +239,7 @@ private slots:
         QCOMPARE(rows.at(0).machine, 1);
         QCOMPARE(rows.at(0).due, 6.0);
         QCOMPARE(rows.at(0).received, 5.4);
-        QCOMPARE(rows.at(0).discount, 0.0); // the box was empty
+        QCOMPARE(rows.at(0).discount, 90.0); // one checkout, one discount
         QCOMPARE(rows.at(0).cashier, QStringLiteral("小王"));
         QCOMPARE(rows.at(0).start, kNow.addSecs(-3600));
         QCOMPARE(rows.at(1).id, qint64(2));
@@ -229,22 +261,60 @@ private slots:
         QCOMPARE(f.desk.selected(), 2); // the last machine settled
     }
 
-    void secondShareUsesTheRecomputedAmount()
+    void prepaidMoneyIsCountedOnce()
     {
-        // The first machine's prepaid amount is taken off again when the discount carries
-        // over to the second machine.
-        Fixture f({{6, 60}, {4, 60}});
+        // Due 11 and 1, 5 prepaid on the first: 7 still to take, 12 taken in all.
+        Fixture f({{11, 60}, {1, 60}});
         Machine first = f.machine(1);
-        first.prepaid = 2;
+        first.prepaid = 5;
         f.save(first);
         Checkout c = f.checkout();
-        c.setSelectedOthers({0}); // received 10 - 2 = 8
-        QCOMPARE(c.receivedText(), QStringLiteral("8"));
+        QCOMPARE(c.receivedText(), QStringLiteral("6"));
+        c.setSelectedOthers({0});
+        QCOMPARE(c.dueText(), QStringLiteral("12"));
+        QCOMPARE(c.receivedText(), QStringLiteral("7"));
+        QVERIFY(f.desk.settle(c, false));
+        QCOMPARE(f.dump(QStringLiteral("sjlszb")),
+                 QStringLiteral("1|1|2024-05-01 11:00:00|2024-05-01 12:00:00|N|11.0|11.0|100.0|小王|||\n"
+                                "2|2|2024-05-01 11:00:00|2024-05-01 12:00:00|N|1.0|1.0|100.0|小王|||"));
+    }
+
+    void prepaidOfEveryMachineIsCountedOnce()
+    {
+        // Prepaid on both machines: all of it is taken off what is still to take.
+        Fixture f({{6, 60}, {4, 60}});
+        for (int n : {1, 2}) {
+            Machine m = f.machine(n);
+            m.prepaid = 2;
+            f.save(m);
+        }
+        Checkout c = f.checkout();
+        c.setSelectedOthers({0});
+        QCOMPARE(c.prepaidText(), QStringLiteral("4"));
+        QCOMPARE(c.receivedText(), QStringLiteral("6"));
+        c.setDiscountText(QStringLiteral("80")); // 8 in all
+        QCOMPARE(c.receivedText(), QStringLiteral("4"));
         QVERIFY(f.desk.settle(c, false));
         const QList<JournalEntry> rows = JournalTable(f.db()).endedBetween(kNow, kNow);
         QCOMPARE(rows.at(0).received, 4.8);
+        QCOMPARE(rows.at(1).received, 3.2);
+        QCOMPARE(rows.at(0).discount, 80.0);
         QCOMPARE(rows.at(1).discount, 80.0);
-        QCOMPARE(rows.at(1).received, 2.4); // (80% of 10 - 2) shared 4 of 10
+    }
+
+    void discountedPrepaidCheckoutRecordsAllMoneyTaken()
+    {
+        Fixture f({{12, 100}}); // 20 yuan
+        Machine m = f.machine(1);
+        m.prepaid = 4;
+        f.save(m);
+        Checkout c = f.checkout();
+        c.setDiscountText(QStringLiteral("90"));
+        QCOMPARE(c.receivedText(), QStringLiteral("14"));
+        QVERIFY(f.desk.settle(c, false));
+        const JournalEntry entry = JournalTable(f.db()).endedBetween(kNow, kNow).at(0);
+        QCOMPARE(entry.received, 18.0);
+        QCOMPARE(entry.discount, 90.0);
     }
 
     void staleFiguresStillShareWhatWasReceived()
@@ -291,8 +361,8 @@ private slots:
         QVERIFY(f.desk.settle(c, false));
 
         QCOMPARE(f.dump(QStringLiteral("khspb")), QStringLiteral("2|1|01|2.0|2024-05-01 11:50:00\n"
-                                                                    "2|1|02|1.0|2024-05-01 11:53:20\n"
-                                                                    "2|1|99|4.0|2024-05-01 11:55:00"));
+                                                                 "2|1|02|1.0|2024-05-01 11:53:20\n"
+                                                                 "2|1|99|4.0|2024-05-01 11:55:00"));
         QCOMPARE(orders.linesOf(1).size(), 0);
         QCOMPARE(orders.linesOf(2).size(), 1);
         QCOMPARE(f.count(QStringLiteral("sjlszb")), 2);
@@ -359,39 +429,121 @@ private slots:
         QCOMPARE(JournalTable(f.db()).endedBetween(kNow, kNow).at(0).received, 9.0);
     }
 
+    void cardOwnerOwnSessionIsCreditedOnce()
+    {
+        Fixture f({{3, 180}}); // 9 yuan
+        CardTable(f.db()).add(card(QStringLiteral("C1"), 20, QStringLiteral("00000007")));
+        f.store.addCustomer(QStringLiteral("00000007"), QStringLiteral("李四"));
+        Machine m = f.machine(1);
+        m.customer = QStringLiteral("李四");
+        f.save(m);
+        Checkout c = f.checkout();
+        c.setUseCard(true);
+        c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
+        QVERIFY(f.desk.settle(c, false));
+        const Customer owner = CustomerTable(f.db()).all().at(0);
+        QCOMPARE(owner.spent, 9.0);
+        QCOMPARE(owner.visits, 1);
+        QCOMPARE(CardTable(f.db()).byNumber(QStringLiteral("C1"))->balance, 14.0);
+    }
+
+    void cardIsNeverCredited()
+    {
+        // Due 10, 12 prepaid, 90%: nothing is left to take, so the card pays nothing.
+        Fixture f({{10, 60}});
+        Machine m = f.machine(1);
+        m.prepaid = 12;
+        f.save(m);
+        CardTable(f.db()).add(card(QStringLiteral("C1"), 20));
+        Checkout c = f.checkout();
+        c.setDiscountText(QStringLiteral("90"));
+        QCOMPARE(c.receivedText(), QStringLiteral("0"));
+        c.setUseCard(true);
+        c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
+        QVERIFY(f.desk.settle(c, false));
+        const Card after = *CardTable(f.db()).byNumber(QStringLiteral("C1"));
+        QCOMPARE(after.balance, 20.0);
+        QCOMPARE(after.usedHours, 0.0);
+        QCOMPARE(JournalTable(f.db()).endedBetween(kNow, kNow).at(0).received, 12.0);
+    }
+
     void cardRefusals_data()
     {
         QTest::addColumn<QString>("password");
         QTest::addColumn<double>("balance");
-        QTest::addColumn<int>("outcome");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<double>("totalHours");
+        QTest::addColumn<double>("total");
         QTest::addColumn<QString>("message");
-        QTest::newRow("wrong password") << QStringLiteral("nope") << 20.0 << int(Checkout::Refusal::Kind::CardWrong)
+        QTest::newRow("wrong password") << QStringLiteral("nope") << 20.0 << 3.0 << 50.0 << 100.0
                                         << QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！");
         QTest::newRow("5 left, 6 asked")
-            << QStringLiteral("pw") << 5.0 << int(Checkout::Refusal::Kind::CardShort)
+            << QStringLiteral("pw") << 5.0 << 3.0 << 50.0 << 100.0
             << QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：5");
+        const QString noPrice = QStringLiteral("该机器或储金卡没有记费标准，不能用储金卡结帐！");
+        QTest::newRow("machine without rate")
+            << QStringLiteral("pw") << 20.0 << 0.0 << 50.0 << 100.0 << noPrice;
+        QTest::newRow("card without hours") << QStringLiteral("pw") << 20.0 << 3.0 << 0.0 << 100.0 << noPrice;
+        QTest::newRow("card without price") << QStringLiteral("pw") << 20.0 << 3.0 << 50.0 << 0.0 << noPrice;
     }
     void cardRefusals()
     {
         QFETCH(QString, password);
         QFETCH(double, balance);
-        QFETCH(int, outcome);
+        QFETCH(double, rate);
+        QFETCH(double, totalHours);
+        QFETCH(double, total);
         QFETCH(QString, message);
-        Fixture f({{3, 180}});
-        CardTable(f.db()).add(card(QStringLiteral("C1"), balance));
+        Fixture f({{rate, 180}});
+        Card c1 = card(QStringLiteral("C1"), balance);
+        c1.totalHours = totalHours;
+        c1.total = total;
+        CardTable(f.db()).add(c1);
         const QStringList before = f.dumpAll();
         Checkout c = f.checkout();
         c.setUseCard(true);
         c.setCard(QStringLiteral("C1"), password);
         const Checkout::Outcome r = f.desk.settle(c, true);
         QVERIFY(!r);
-        QCOMPARE(int(r.error().kind), outcome);
         QCOMPARE(r.error().message, message);
         QCOMPARE(f.dumpAll(), before);
         QVERIFY(f.link.sent.isEmpty());
         // The operator can correct the card and try again.
         QVERIFY(c.usesCard());
         QCOMPARE(c.cardNumber(), QStringLiteral("C1"));
+    }
+
+    void vanishedMachineIsNotSettled_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("selected machine removed") << 1 << true;
+        QTest::newRow("machine paid together removed") << 2 << true;
+        QTest::newRow("machine paid together settled meanwhile") << 2 << false;
+    }
+    void vanishedMachineIsNotSettled()
+    {
+        QFETCH(int, position);
+        QFETCH(bool, removed);
+        Fixture f({{3, 60}, {3, 60}});
+        CardTable(f.db()).add(card(QStringLiteral("C1"), 20));
+        Checkout c = f.checkout();
+        c.setSelectedOthers({0});
+        c.setUseCard(true);
+        c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
+        const Machine gone = f.machine(position);
+        if (removed)
+            QVERIFY(MachineTable(f.db()).remove(gone.rowid));
+        else
+            QVERIFY(
+                f.db().exec(QStringLiteral(R"(UPDATE yxsjb SET "状态"='S', "开始时间"=NULL WHERE rowid=)") +
+                            QString::number(gone.rowid)));
+        const QStringList before = f.dumpAll();
+        const Checkout::Outcome r = f.desk.settle(c, false);
+        QVERIFY(!r);
+        QCOMPARE(r.error().message, gone.name + QStringLiteral("已经不在记费中，不能结帐！"));
+        QCOMPARE(f.dumpAll(), before);
+        QVERIFY(f.link.sent.isEmpty());
     }
 
     void settleAndShutdownStopsTheLastMachine()

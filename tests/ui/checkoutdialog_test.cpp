@@ -6,6 +6,7 @@
 #include "ui/checkoutdialog.h"
 #include "ui/messages.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -71,6 +72,13 @@ private slots:
         QCOMPARE(details->text(), QStringLiteral("<<详细资料"));
         QVERIFY(bill->isVisible());
         QCOMPARE(dialog.height(), 447);
+        // A long bill can be read by pulling the dialog taller; collapsed it stays short.
+        dialog.resize(dialog.width(), 700);
+        QCOMPARE(dialog.height(), 700);
+        QTest::mouseClick(details, Qt::LeftButton);
+        QCOMPARE(dialog.height(), 232);
+        QTest::mouseClick(details, Qt::LeftButton);
+        QCOMPARE(dialog.height(), 447);
         QVERIFY(bill->isReadOnly());
         QVERIFY(bill->toPlainText().startsWith(QStringLiteral("1号机上机详细状况\n")));
     }
@@ -116,6 +124,45 @@ private slots:
         QTest::keyClick(received, Qt::Key_Return);
         QVERIFY(dialog.isVisible());
         QCOMPARE(MachineTable(f.db()).byNumber(1)->status, MachineStatus::Billing);
+    }
+
+    void opensReadyToTypeTheMoneyTaken()
+    {
+        Fixture f;
+        CheckoutDialog dialog(f.desk);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        auto *received = child<QLineEdit>(dialog, "txtReceived");
+        QCOMPARE(QApplication::focusWidget(), received);
+        QCOMPARE(received->selectedText(), QStringLiteral("5"));
+        QTest::keyClicks(received, QStringLiteral("4.5"));
+        QCOMPARE(received->text(), QStringLiteral("4.5"));
+
+        // Coming back to it by Tab or by a click selects it again.
+        auto *discount = child<QComboBox>(dialog, "cboDiscount");
+        discount->setFocus();
+        QTest::mouseClick(received, Qt::LeftButton);
+        QCOMPARE(received->selectedText(), QStringLiteral("4.5"));
+    }
+
+    void cardWithoutPriceIsRefused()
+    {
+        Fixture f;
+        Card c;
+        c.number = QStringLiteral("8001");
+        c.password = QStringLiteral("pw");
+        c.total = 100;
+        c.balance = 50; // no hours: the charge cannot be formed
+        CardTable(f.db()).add(c);
+        CheckoutDialog dialog(f.desk);
+        dialog.useCard(QStringLiteral("8001"), QStringLiteral("pw"));
+        dialog.show();
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdSettle"), Qt::LeftButton);
+        QCOMPARE(Messages::takeShownTexts(),
+                 QStringList(QStringLiteral("该机器或储金卡没有记费标准，不能用储金卡结帐！")));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(MachineTable(f.db()).byNumber(1)->status, MachineStatus::Billing);
+        QCOMPARE(CardTable(f.db()).byNumber(QStringLiteral("8001"))->balance, 50.0);
     }
 
     void settleWritesAndCloses()

@@ -102,6 +102,21 @@ private slots:
         QCOMPARE(minutes->text(), QStringLiteral("48"));
     }
 
+    void amountIsTypedOverWhatItHolds()
+    {
+        Fixture f;
+        f.desk.select(1);
+        SessionStartDialog dialog(f.desk, SessionStartDialog::Mode::Start);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QLineEdit *amount = child<QLineEdit>(dialog, "预交金额");
+        QCOMPARE(amount->text(), QStringLiteral("0"));
+        amount->setFocus();
+        QTest::keyClicks(amount, QStringLiteral("12.5"));
+        QCOMPARE(amount->text(), QStringLiteral("12.5"));
+        QCOMPARE(child<QLineEdit>(dialog, "设定时")->text(), QStringLiteral("5"));
+    }
+
     void choosingACustomerFillsTheDocument()
     {
         Fixture f;
