@@ -88,9 +88,10 @@ bool mayUnlock(Database &db, GuessThrottle &throttle, const QString &source, con
                const QString &name, const QString &password)
 {
     OperatorTable table(db);
-    // Nobody could ever unlock otherwise.
-    if (loginNeed(db) != LoginNeed::Ask)
-        return true;
+    // With no operators nobody could ever unlock; a table that cannot be read releases nothing.
+    const LoginNeed need = loginNeed(db);
+    if (need != LoginNeed::Ask)
+        return need == LoginNeed::NoOperators;
     if (!throttle.allows(source)) {
         qCWarning(lcAccounts) << "unlock refused, too many failures from" << source;
         return false;

@@ -3,16 +3,15 @@
 #include "common/numbers.h"
 #include "messages.h"
 #include "numberedit.h"
+#include "recordlayout.h"
 #include "store/accounttables.h"
 
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -28,12 +27,11 @@ CardDialog::CardDialog(Database &db, QWidget *parent, cards::Draw draw)
     setObjectName(QStringLiteral("frmCJKGL"));
     setWindowTitle(QStringLiteral("储金卡管理"));
 
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("lvwCard"));
-    m_list->setRootIsDecorated(false);
-    m_list->setHeaderLabels({QStringLiteral("卡号"), QStringLiteral("总金额"), QStringLiteral("总机时"),
-                             QStringLiteral("密码"), QStringLiteral("客户编号"), QStringLiteral("已用机时"),
-                             QStringLiteral("上机次数"), QStringLiteral("剩余金额")});
+    m_list =
+        RecordLayout::list(this, QStringLiteral("lvwCard"),
+                           {QStringLiteral("卡号"), QStringLiteral("总金额"), QStringLiteral("总机时"),
+                            QStringLiteral("密码"), QStringLiteral("客户编号"), QStringLiteral("已用机时"),
+                            QStringLiteral("上机次数"), QStringLiteral("剩余金额")});
 
     m_frame = new QGroupBox(QStringLiteral("修改储金卡："), this);
     m_frame->setObjectName(QStringLiteral("fraCard"));
@@ -47,6 +45,9 @@ CardDialog::CardDialog(Database &db, QWidget *parent, cards::Draw draw)
         m_fields[i] = i <= Hours ? numberEdit(m_frame, name, true) : new QLineEdit(m_frame);
         m_fields[i]->setObjectName(name);
         m_fields[i]->setReadOnly(i == Number || i >= CustomerNumber);
+        // Fields nobody types into stay out of the Tab order: 密码 is followed by the customer.
+        if (i == Number || i >= CustomerNumber)
+            m_fields[i]->setFocusPolicy(Qt::ClickFocus);
         if (i == Password) {
             // Card passwords are never shown; an empty field on modify keeps the stored one.
             m_fields[i]->setEchoMode(QLineEdit::Password);
@@ -61,26 +62,13 @@ CardDialog::CardDialog(Database &db, QWidget *parent, cards::Draw draw)
     m_generate->setAutoDefault(false);
     form->addRow(QString(), m_generate);
 
-    auto button = [this](const QString &text, const char *name) {
-        auto *b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    m_add = button(QStringLiteral("添加储金卡"), "cmdAdd");
-    m_modify = button(QStringLiteral("修改储金卡"), "cmdModify");
-    m_delete = button(QStringLiteral("删除储金卡"), "cmdDelete");
-    m_save = button(QStringLiteral("保存设置"), "cmdSave");
-    QPushButton *close = button(QStringLiteral("关闭窗口"), "cmdClose");
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton *b : {m_add, m_modify, m_delete, m_save, close})
-        buttons->addWidget(b);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_list, 1);
-    layout->addWidget(m_frame, 1);
-    layout->addLayout(buttons);
+    using RecordLayout::command;
+    m_add = command(this, QStringLiteral("添加储金卡"), "cmdAdd");
+    m_modify = command(this, QStringLiteral("修改储金卡"), "cmdModify");
+    m_delete = command(this, QStringLiteral("删除储金卡"), "cmdDelete");
+    m_save = command(this, QStringLiteral("保存设置"), "cmdSave");
+    QPushButton *close = command(this, QStringLiteral("关闭窗口"), "cmdClose");
+    RecordLayout::arrange(this, m_list, m_frame, {m_add, m_modify, m_delete, m_save, close}, false);
     resize(680, 400);
 
     connect(m_list, &QTreeWidget::itemClicked, this,
@@ -147,13 +135,8 @@ void CardDialog::setMode(Mode mode)
 {
     m_mode = mode;
     const bool browsing = mode == Mode::Browse;
-    m_list->setVisible(browsing);
-    m_frame->setVisible(!browsing);
-    m_add->setText(mode == Mode::Adding ? QStringLiteral("放弃添加") : QStringLiteral("添加储金卡"));
-    m_modify->setText(mode == Mode::Modifying ? QStringLiteral("放弃修改") : QStringLiteral("修改储金卡"));
-    m_add->setEnabled(mode != Mode::Modifying);
-    m_modify->setEnabled(mode != Mode::Adding);
-    m_delete->setEnabled(browsing);
+    RecordLayout::showEditing(mode == Mode::Adding, mode == Mode::Modifying, m_list, m_frame, m_add,
+                              QStringLiteral("添加储金卡"), m_modify, QStringLiteral("修改储金卡"), m_delete);
     m_generate->setEnabled(mode == Mode::Adding);
     // The owner of an existing card cannot change.
     m_customer->setEnabled(mode == Mode::Adding);

@@ -3,15 +3,14 @@
 #include "accounts/customers.h"
 #include "common/numbers.h"
 #include "messages.h"
+#include "recordlayout.h"
 #include "store/accounttables.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -33,13 +32,11 @@ CustomerDialog::CustomerDialog(Database &db, QWidget *parent) : QDialog(parent),
     setObjectName(QStringLiteral("frmKeHuGL"));
     setWindowTitle(QStringLiteral("客户管理"));
 
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("lvwCustomer"));
-    m_list->setRootIsDecorated(false);
-    m_list->setHeaderLabels({QStringLiteral("编号"), QStringLiteral("客户姓名"), QStringLiteral("证件"),
-                             QStringLiteral("证件号码"), QStringLiteral("电话"), QStringLiteral("呼机"),
-                             QStringLiteral("手机"), QStringLiteral("E-Mail"), QStringLiteral("消费额"),
-                             QStringLiteral("消费次数"), QStringLiteral("最后一次时间")});
+    m_list = RecordLayout::list(this, QStringLiteral("lvwCustomer"),
+                                {QStringLiteral("编号"), QStringLiteral("客户姓名"), QStringLiteral("证件"),
+                                 QStringLiteral("证件号码"), QStringLiteral("电话"), QStringLiteral("呼机"),
+                                 QStringLiteral("手机"), QStringLiteral("E-Mail"), QStringLiteral("消费额"),
+                                 QStringLiteral("消费次数"), QStringLiteral("最后一次时间")});
 
     m_frame = new QGroupBox(QStringLiteral("修改客户资料："), this);
     m_frame->setObjectName(QStringLiteral("fraCustomer"));
@@ -50,33 +47,19 @@ CustomerDialog::CustomerDialog(Database &db, QWidget *parent) : QDialog(parent),
         QStringLiteral("消费次数："), QStringLiteral("最后一次上机时间：")};
     auto *form = new QFormLayout(m_frame);
     for (int i = 0; i < kFields; ++i) {
-        m_fields[i] = new QLineEdit(m_frame);
-        m_fields[i]->setObjectName(QStringLiteral("txtField%1").arg(i));
+        m_fields[i] = RecordLayout::textField(m_frame, QStringLiteral("txtField%1").arg(i));
         // The number is given, the figures are the checkout's.
         m_fields[i]->setReadOnly(i == 0 || i >= 8);
         form->addRow(labels[i], m_fields[i]);
     }
 
-    auto button = [this](const QString &text, const char *name) {
-        auto *b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    m_add = button(QStringLiteral("添加客户"), "cmdAdd");
-    m_modify = button(QStringLiteral("修改客户"), "cmdModify");
-    m_delete = button(QStringLiteral("删除用户"), "cmdDelete");
-    m_save = button(QStringLiteral("保存设置"), "cmdSave");
-    QPushButton *close = button(QStringLiteral("关闭窗口"), "cmdClose");
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton *b : {m_add, m_modify, m_delete, m_save, close})
-        buttons->addWidget(b);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_list, 1);
-    layout->addWidget(m_frame, 1);
-    layout->addLayout(buttons);
+    using RecordLayout::command;
+    m_add = command(this, QStringLiteral("添加客户"), "cmdAdd");
+    m_modify = command(this, QStringLiteral("修改客户"), "cmdModify");
+    m_delete = command(this, QStringLiteral("删除用户"), "cmdDelete");
+    m_save = command(this, QStringLiteral("保存设置"), "cmdSave");
+    QPushButton *close = command(this, QStringLiteral("关闭窗口"), "cmdClose");
+    RecordLayout::arrange(this, m_list, m_frame, {m_add, m_modify, m_delete, m_save, close}, false);
     resize(760, 420);
 
     connect(m_list, &QTreeWidget::itemClicked, this,
@@ -115,14 +98,8 @@ void CustomerDialog::select(int row)
 void CustomerDialog::setMode(Mode mode)
 {
     m_mode = mode;
-    const bool browsing = mode == Mode::Browse;
-    m_list->setVisible(browsing);
-    m_frame->setVisible(!browsing);
-    m_add->setText(mode == Mode::Adding ? QStringLiteral("放弃添加") : QStringLiteral("添加客户"));
-    m_modify->setText(mode == Mode::Modifying ? QStringLiteral("放弃修改") : QStringLiteral("修改客户"));
-    m_add->setEnabled(mode != Mode::Modifying);
-    m_modify->setEnabled(mode != Mode::Adding);
-    m_delete->setEnabled(browsing);
+    RecordLayout::showEditing(mode == Mode::Adding, mode == Mode::Modifying, m_list, m_frame, m_add,
+                              QStringLiteral("添加客户"), m_modify, QStringLiteral("修改客户"), m_delete);
     m_save->setEnabled(false);
 }
 

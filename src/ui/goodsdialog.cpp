@@ -1,20 +1,20 @@
 #include "ui/goodsdialog.h"
 
+#include "accounts/rights.h"
 #include "common/numbers.h"
 #include "goods/catalogue.h"
 #include "store/goodstables.h"
 #include "ui/messages.h"
 #include "ui/numberedit.h"
+#include "ui/recordlayout.h"
 #include "ui/selldialog.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 struct GoodsDialog::Private
 {
@@ -60,17 +60,12 @@ GoodsDialog::GoodsDialog(Database &db, const QString &right, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmGood"));
     setWindowTitle(QStringLiteral("商品管理"));
-    d->restricted = right < QStringLiteral("B");
+    d->restricted = !rights::may(right, Command::GoodsEdit);
 
-    d->list = new QTreeWidget(this);
-    d->list->setObjectName(QStringLiteral("lstGoods"));
-    d->list->setHeaderLabels({QStringLiteral("商品编号"), QStringLiteral("商品名称"),
-                              QStringLiteral("进货价格"), QStringLiteral("零售价格"),
-                              QStringLiteral("库存数量")});
-    d->list->setRootIsDecorated(false);
-    d->list->setUniformRowHeights(true);
-    d->list->setAllColumnsShowFocus(true);
-    d->list->setSelectionMode(QAbstractItemView::SingleSelection);
+    d->list = RecordLayout::list(this, QStringLiteral("lstGoods"),
+                                 {QStringLiteral("商品编号"), QStringLiteral("商品名称"),
+                                  QStringLiteral("进货价格"), QStringLiteral("零售价格"),
+                                  QStringLiteral("库存数量")});
     d->list->header()->setSectionResizeMode(QHeaderView::Stretch);
 
     d->frame = new QGroupBox(QStringLiteral("修改商品资料："), this);
@@ -78,8 +73,7 @@ GoodsDialog::GoodsDialog(Database &db, const QString &right, QWidget *parent)
     d->number = new QLineEdit(d->frame);
     d->number->setObjectName(QStringLiteral("txtNumber"));
     d->number->setReadOnly(true);
-    d->name = new QLineEdit(d->frame);
-    d->name->setObjectName(QStringLiteral("txtName"));
+    d->name = RecordLayout::textField(d->frame, QStringLiteral("txtName"));
     d->cost = numberEdit(d->frame, QStringLiteral("txtCost"), true);
     d->price = numberEdit(d->frame, QStringLiteral("txtPrice"), true);
     // Orders from the PCs may drive the stock below 0; such a stock must still be editable.
@@ -94,28 +88,15 @@ GoodsDialog::GoodsDialog(Database &db, const QString &right, QWidget *parent)
     form->addRow(QStringLiteral("零售价格："), d->price);
     form->addRow(QStringLiteral("库存数量："), d->stock);
 
-    auto button = [this](const char *name, const QString &caption) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromUtf8(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    d->modify = button("cmdModify", QStringLiteral("修改"));
-    d->add = button("cmdAdd", QStringLiteral("添加"));
-    d->remove = button("cmdDelete", QStringLiteral("删除"));
-    d->saveButton = button("cmdSave", QStringLiteral("保存"));
-    d->sell = button("cmdSell", QStringLiteral("零售"));
-    QPushButton *close = button("cmdClose", QStringLiteral("关闭"));
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton *b : {d->modify, d->add, d->remove, d->saveButton, d->sell, close})
-        buttons->addWidget(b);
-    buttons->addStretch();
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(d->list, 1);
-    layout->addWidget(d->frame, 1);
-    layout->addLayout(buttons);
+    using RecordLayout::command;
+    d->modify = command(this, QStringLiteral("修改"), "cmdModify");
+    d->add = command(this, QStringLiteral("添加"), "cmdAdd");
+    d->remove = command(this, QStringLiteral("删除"), "cmdDelete");
+    d->saveButton = command(this, QStringLiteral("保存"), "cmdSave");
+    d->sell = command(this, QStringLiteral("零售"), "cmdSell");
+    QPushButton *close = command(this, QStringLiteral("关闭"), "cmdClose");
+    RecordLayout::arrange(this, d->list, d->frame, {d->modify, d->add, d->remove, d->saveButton, d->sell, close},
+                          true);
     resize(620, 400);
 
     setTabOrder(d->name, d->cost);

@@ -4,14 +4,13 @@
 #include "store/machinetable.h"
 #include "ui/messages.h"
 #include "ui/numberedit.h"
+#include "ui/recordlayout.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 #include <algorithm>
 
 using namespace MachineManagement;
@@ -53,14 +52,9 @@ MachinesDialog::MachinesDialog(Database &db, QWidget *parent) : QDialog(parent),
     setObjectName(QStringLiteral("frmComputer"));
     setWindowTitle(QStringLiteral("计算机设置"));
 
-    d->list = new QTreeWidget(this);
-    d->list->setObjectName(QStringLiteral("lstMachines"));
-    d->list->setHeaderLabels({QStringLiteral("机号"), QStringLiteral("名称"), QStringLiteral("IP地址"),
-                              QStringLiteral("上机费用")});
-    d->list->setRootIsDecorated(false);
-    d->list->setUniformRowHeights(true);
-    d->list->setAllColumnsShowFocus(true);
-    d->list->setSelectionMode(QAbstractItemView::SingleSelection);
+    d->list = RecordLayout::list(this, QStringLiteral("lstMachines"),
+                                 {QStringLiteral("机号"), QStringLiteral("名称"), QStringLiteral("IP地址"),
+                                  QStringLiteral("上机费用")});
     d->list->header()->setSectionResizeMode(QHeaderView::Stretch);
 
     d->panel = new QGroupBox(QStringLiteral("设置计计算机"), this);
@@ -69,10 +63,8 @@ MachinesDialog::MachinesDialog(Database &db, QWidget *parent) : QDialog(parent),
     d->number->setObjectName(QStringLiteral("txtNumber"));
     d->number->setReadOnly(true); // machine numbers are positions: only add and delete set them
     d->number->setFocusPolicy(Qt::ClickFocus);
-    d->name = new QLineEdit(d->panel);
-    d->name->setObjectName(QStringLiteral("txtName"));
-    d->ip = new QLineEdit(d->panel);
-    d->ip->setObjectName(QStringLiteral("txtIP"));
+    d->name = RecordLayout::textField(d->panel, QStringLiteral("txtName"));
+    d->ip = RecordLayout::textField(d->panel, QStringLiteral("txtIP"));
     d->rate = numberEdit(d->panel, QStringLiteral("txtRate"), true);
     auto *form = new QFormLayout(d->panel);
     form->addRow(QStringLiteral("机号："), d->number);
@@ -80,28 +72,15 @@ MachinesDialog::MachinesDialog(Database &db, QWidget *parent) : QDialog(parent),
     form->addRow(QStringLiteral("IP地址："), d->ip);
     form->addRow(QStringLiteral("收费标准："), d->rate);
 
-    auto button = [this](const char *name, const QString &caption) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromUtf8(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    d->modify = button("cmdModify", QStringLiteral("修改"));
-    d->add = button("cmdAdd", QStringLiteral("添加"));
-    d->remove = button("cmdDelete", QStringLiteral("删除"));
-    d->saveButton = button("cmdSave", QStringLiteral("保存"));
-    d->rates = button("cmdRate", QStringLiteral("记费标准"));
-    QPushButton *close = button("cmdClose", QStringLiteral("关闭"));
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (QPushButton *b : {d->modify, d->add, d->remove, d->saveButton, d->rates, close})
-        buttons->addWidget(b);
-    buttons->addStretch();
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(d->list, 1);
-    layout->addWidget(d->panel, 1);
-    layout->addLayout(buttons);
+    using RecordLayout::command;
+    d->modify = command(this, QStringLiteral("修改"), "cmdModify");
+    d->add = command(this, QStringLiteral("添加"), "cmdAdd");
+    d->remove = command(this, QStringLiteral("删除"), "cmdDelete");
+    d->saveButton = command(this, QStringLiteral("保存"), "cmdSave");
+    d->rates = command(this, QStringLiteral("记费标准"), "cmdRate");
+    QPushButton *close = command(this, QStringLiteral("关闭"), "cmdClose");
+    RecordLayout::arrange(this, d->list, d->panel, {d->modify, d->add, d->remove, d->saveButton, d->rates, close},
+                          true);
     resize(560, 380);
 
     setTabOrder(d->name, d->ip);

@@ -3,6 +3,7 @@
 #include "accounts/operators.h"
 #include "accounts/rights.h"
 #include "messages.h"
+#include "recordlayout.h"
 #include "store/accounttables.h"
 
 #include <QComboBox>
@@ -34,8 +35,7 @@ OperatorDialog::OperatorDialog(Database &db, GuessThrottle &throttle, const QStr
 
     m_frame = new QGroupBox(QStringLiteral("用户设置："), this);
     m_frame->setObjectName(QStringLiteral("fraUser"));
-    m_name = new QLineEdit(m_frame);
-    m_name->setObjectName(QStringLiteral("txtUserName"));
+    m_name = RecordLayout::textField(m_frame, QStringLiteral("txtUserName"));
     m_right = new QComboBox(m_frame);
     m_right->setObjectName(QStringLiteral("cboRight"));
     m_right->addItems(rights::labels());
@@ -56,17 +56,12 @@ OperatorDialog::OperatorDialog(Database &db, GuessThrottle &throttle, const QStr
     form->addRow(QStringLiteral("新密码："), m_newPassword);
     form->addRow(QStringLiteral("确认密码："), m_confirm);
 
-    auto button = [this](const QString &text, const char *name) {
-        auto *b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    m_add = button(QStringLiteral("添加用户"), "cmdAdd");
-    m_modify = button(QStringLiteral("修改用户"), "cmdModify");
-    m_delete = button(QStringLiteral("删除用户"), "cmdDelete");
-    m_save = button(QStringLiteral("保存设置"), "cmdSave");
-    QPushButton *close = button(QStringLiteral("关闭窗口"), "cmdClose");
+    using RecordLayout::command;
+    m_add = command(this, QStringLiteral("添加用户"), "cmdAdd");
+    m_modify = command(this, QStringLiteral("修改用户"), "cmdModify");
+    m_delete = command(this, QStringLiteral("删除用户"), "cmdDelete");
+    m_save = command(this, QStringLiteral("保存设置"), "cmdSave");
+    QPushButton *close = command(this, QStringLiteral("关闭窗口"), "cmdClose");
 
     auto *buttons = new QVBoxLayout;
     for (QPushButton *b : {m_add, m_modify, m_delete, m_save, close})
@@ -112,14 +107,8 @@ const Operator *OperatorDialog::current() const
 void OperatorDialog::setMode(Mode mode)
 {
     m_mode = mode;
-    const bool browsing = mode == Mode::Browse;
-    m_list->setVisible(browsing);
-    m_frame->setVisible(!browsing);
-    m_add->setText(mode == Mode::Adding ? QStringLiteral("放弃添加") : QStringLiteral("添加用户"));
-    m_modify->setText(mode == Mode::Modifying ? QStringLiteral("放弃修改") : QStringLiteral("修改用户"));
-    m_add->setEnabled(mode != Mode::Modifying);
-    m_modify->setEnabled(mode != Mode::Adding);
-    m_delete->setEnabled(browsing);
+    RecordLayout::showEditing(mode == Mode::Adding, mode == Mode::Modifying, m_list, m_frame, m_add,
+                              QStringLiteral("添加用户"), m_modify, QStringLiteral("修改用户"), m_delete);
     // Adding may save at once; modifying waits for the first edit.
     m_save->setEnabled(mode == Mode::Adding);
 }
@@ -171,7 +160,11 @@ void OperatorDialog::save()
     edit.newPassword = m_newPassword->text();
     edit.confirmPassword = m_confirm->text();
 
+    // The logged-in operator renaming itself is still the one that cannot be deleted.
+    const bool renamingSelf = m_mode == Mode::Modifying && current()->name == m_currentOperator;
     const auto saved = saveOperator(m_db, m_throttle, kSource, edit);
+    if (saved && renamingSelf)
+        m_currentOperator = edit.name;
     if (!saved) {
         const OperatorSaveError &e = saved.error();
         switch (e.focus) {

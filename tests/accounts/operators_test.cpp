@@ -303,6 +303,11 @@ void OperatorsTest::loginNeedAndCancel()
     QCOMPARE(loginNeed(t.db()), LoginNeed::Ask);
     Database closed;
     QCOMPARE(loginNeed(closed), LoginNeed::Unreadable);
+    // Only an empty table frees the lock for anyone, not one that cannot be read.
+    GuessThrottle throttle;
+    QVERIFY(!mayUnlock(closed, throttle, u"lock"_s, u"clerk"_s, u"x"_s, u"y"_s));
+    TestStore empty;
+    QVERIFY(mayUnlock(empty.db(), throttle, u"lock"_s, u"clerk"_s, u"x"_s, u"y"_s));
 
     const CurrentOperator clerk{u"clerk"_s, u"A"_s};
     const CurrentOperator kept = afterLogin(clerk, std::nullopt);

@@ -102,6 +102,10 @@ private slots:
         QCOMPARE(f.field(7)->text(), u"200"_s);
         QTest::keyClicks(f.field(2), u"100"_s);
         QTest::keyClicks(f.field(3), u"secret"_s);
+        // Tab leads from the password to the customer, past the read-only figures.
+        f.field(3)->setFocus();
+        QTest::keyClick(f.field(3), Qt::Key_Tab);
+        QCOMPARE(f.dialog->focusWidget(), child<QComboBox>(*f.dialog, "cboCustomer"));
         f.click("cmdSave");
         QCOMPARE(Messages::takeShownTexts(), QStringList{u"你所添加的资料不全，请你确认输入！"_s});
         QComboBox *owner = child<QComboBox>(*f.dialog, "cboCustomer");

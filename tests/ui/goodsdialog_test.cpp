@@ -69,6 +69,9 @@ void GoodsDialogTest::cashierMayOnlyLookAndSell()
     QCOMPARE(f.dialog->isModal(), false);
     QCOMPARE(f.list()->topLevelItemCount(), 2);
     QCOMPARE(f.enabled(), u"00001"_qs);
+    // A right letter the program does not know counts as the lowest.
+    Fixture unknown(u"b"_qs);
+    QCOMPARE(unknown.enabled(), u"00001"_qs);
     Fixture manager(u"C"_qs);
     QCOMPARE(manager.enabled(), u"11101"_qs);
 }

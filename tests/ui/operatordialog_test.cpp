@@ -155,6 +155,26 @@ private slots:
         QCOMPARE(OperatorTable(f.store.db()).count(), 1);
         QCOMPARE(child<QTreeWidget>((*f.owned), "lvwUser")->topLevelItemCount(), 1);
     }
+
+    void renamedSelfStillCannotBeDeleted()
+    {
+        Fixture f;
+        Operator chief;
+        chief.name = u"chief"_s;
+        chief.right = u"D"_s;
+        OperatorTable(f.store.db()).add(chief);
+        f.click("cmdModify");
+        f.edit("txtUserName")->selectAll();
+        f.type("txtUserName", u"boss2"_s);
+        f.type("txtOldPassword", u"pw"_s);
+        f.click("cmdSave");
+        QVERIFY(Messages::takeShownTexts().isEmpty());
+        Messages::setNextAnswers({QMessageBox::Yes});
+        Messages::setNextInputs({u"pw"_s});
+        f.click("cmdDelete");
+        QCOMPARE(Messages::takeShownTexts().last(), u"不能删除用户！"_s);
+        QVERIFY(OperatorTable(f.store.db()).byName(u"boss2"_s));
+    }
 };
 
 QTEST_MAIN(OperatorDialogTest)

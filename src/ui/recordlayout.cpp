@@ -1,0 +1,70 @@
+#include "recordlayout.h"
+
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <limits>
+
+namespace RecordLayout {
+
+QPushButton *command(QWidget *parent, const QString &caption, const char *objectName)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromUtf8(objectName));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLineEdit *textField(QWidget *parent, const QString &objectName)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(objectName);
+    e->setMaxLength(std::numeric_limits<int>::max());
+    return e;
+}
+
+QTreeWidget *list(QWidget *parent, const QString &objectName, const QStringList &headers)
+{
+    auto *l = new QTreeWidget(parent);
+    l->setObjectName(objectName);
+    l->setHeaderLabels(headers);
+    l->setRootIsDecorated(false);
+    l->setUniformRowHeights(true);
+    l->setAllColumnsShowFocus(true);
+    l->setSelectionMode(QAbstractItemView::SingleSelection);
+    return l;
+}
+
+void arrange(QDialog *dialog, QWidget *list, QWidget *frame, const QList<QPushButton *> &buttons,
+             bool centred)
+{
+    auto *row = new QHBoxLayout;
+    row->addStretch();
+    for (QPushButton *b : buttons)
+        row->addWidget(b);
+    if (centred)
+        row->addStretch();
+    auto *layout = new QVBoxLayout(dialog);
+    layout->addWidget(list, 1);
+    layout->addWidget(frame, 1);
+    layout->addLayout(row);
+}
+
+void showEditing(bool adding, bool modifying, QWidget *list, QWidget *frame, QPushButton *add,
+                 const QString &addCaption, QPushButton *modify, const QString &modifyCaption,
+                 QPushButton *remove)
+{
+    const bool browsing = !adding && !modifying;
+    list->setVisible(browsing);
+    frame->setVisible(!browsing);
+    add->setText(adding ? QStringLiteral("放弃添加") : addCaption);
+    modify->setText(modifying ? QStringLiteral("放弃修改") : modifyCaption);
+    add->setEnabled(!modifying);
+    modify->setEnabled(!adding);
+    remove->setEnabled(browsing);
+}
+
+} // namespace RecordLayout
