@@ -19,20 +19,27 @@ int main(int argc, char *argv[])
     FrontDesk desk;
     if (!openStoreOrExplain(desk))
         return 1;
+    // The operator logs in before anything shows; a cancel ends the program.
+    if (!logInAtStart(desk))
+        return 0;
 
     MainWindow window(desk);
     TimedQuestionPresenter presenter(&window);
     desk.questions().setPresenter(&presenter);
     window.show();
-    desk.startTimers();
-    desk.refresh();
 
-    // Listening comes last; without the port the desk runs without its clients.
+    // The link listens before the first supervision pass, so a session already due at start-up
+    // gets its "stop" when its PC reconnects. Without the port the desk runs without clients.
     LinkServer link(desk);
     desk.attach(link);
     link.listen();
+    desk.startTimers();
+    desk.refresh();
+    desk.startDailyBackups();
+    desk.record(QStringLiteral("程序启动"), 0, QString());
 
     const int rc = app.exec();
+    desk.record(QStringLiteral("程序退出"), 0, QString());
     desk.questions().setPresenter(nullptr);
     return rc;
 }

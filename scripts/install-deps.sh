@@ -10,6 +10,7 @@ packages=(
   libcanberra-dev
   fonts-wqy-microhei
   xvfb xauth xdotool imagemagick poppler-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -19,7 +19,7 @@ constexpr Rule kRules[] = {
     {Command::ClientClose, 'C'},      {Command::ClientSetup, 'C'},
     {Command::Machines, 'D'},         {Command::Operators, 'D'},
     {Command::Backup, 'D'},           {Command::Restore, 'D'},
-    {Command::Settings, 'D'},
+    {Command::Settings, 'D'},         {Command::Trail, 'D'},
 };
 
 } // namespace

@@ -24,6 +24,7 @@ enum class Command {
     Backup,    // 系统: 数据备份
     Restore,   // 系统: 数据还原
     Settings,  // 系统: 系统设置
+    Trail,     // 管理: 操作记录
     GoodsEdit, // goods catalogue: add, modify, delete, save
     ClientClose, // a client's "close", authorised with an operator's name and password
     ClientSetup, // a client's "setup", likewise

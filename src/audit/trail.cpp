@@ -5,6 +5,7 @@
 #include "store/store.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcAudit, "corvana.audit")
@@ -46,6 +47,13 @@ Entry read(const Statement &s)
 
 Result<> attach(Database &db, const QString &path)
 {
+    // An attached file opens as the store did, which may not create it: a new trail is
+    // created on its own connection first.
+    if (!QFile::exists(path)) {
+        Database created;
+        if (!created.open(path, Store::key(), true))
+            return failure(created.lastError());
+    }
     Statement attach = db.prepare(QStringLiteral("ATTACH DATABASE ? AS audit KEY ?"));
     attach.bindAll({path, QString::fromLatin1(Store::key())});
     if (!attach.run())

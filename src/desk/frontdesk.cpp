@@ -1,12 +1,21 @@
 #include "frontdesk.h"
 
+#include "audit/trail.h"
 #include "billing/changemachine.h"
 #include "common/clock.h"
 #include "common/formats.h"
+#include "common/numbers.h"
 #include "goods/purchase.h"
 #include "link/linkserver.h"
+#include "store/backup.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcDesk, "corvana.desk")
 
 FrontDesk::FrontDesk(QObject *parent)
     : QObject(parent), m_supervisor(m_store.db(), m_list, m_questions)
@@ -17,16 +26,119 @@ FrontDesk::FrontDesk(QObject *parent)
     connect(&m_supervisionTimer, &QTimer::timeout, &m_supervisor, &Supervisor::pass);
     connect(&m_supervisor, &Supervisor::countsChanged, this, &FrontDesk::countsChanged);
     connect(&m_supervisor, &Supervisor::selectRequested, this, &FrontDesk::select);
+    m_backupTimer.setSingleShot(true);
+    connect(&m_backupTimer, &QTimer::timeout, this, &FrontDesk::dailyBackup);
 }
 
 FrontDesk::~FrontDesk() = default;
 
 Result<> FrontDesk::open(const QString &path)
 {
+    if (Result<> opened = reopen(path); !opened)
+        return opened;
+    if (m_store.created())
+        qCWarning(lcDesk) << "no database file was found; created a new one:" << QDir::toNativeSeparators(path);
+    rebuildList();
+    return {};
+}
+
+Result<> FrontDesk::reopen(const QString &path)
+{
     QString error;
     if (!m_store.open(path, &error))
         return failure(error);
+    // The trail lives beside the store, so a restore of the store never rewinds it.
+    const QString trail = QFileInfo(path).dir().filePath(QStringLiteral("audit.db"));
+    const Result<> attached = audit::attach(db(), trail);
+    m_trailOn = bool(attached);
+    if (!attached)
+        qCWarning(lcDesk) << "the operator trail" << trail << "cannot be opened:" << attached.error();
+    return {};
+}
+
+bool FrontDesk::appendTrail(const QString &kind, int machine, const QString &details)
+{
+    if (!m_trailOn)
+        return false;
+    auto entry = [&](const QString &k, int m, const QString &d) {
+        return audit::append(db(), {0, Clock::now(), m_operatorName, m, k, d, {}});
+    };
+    if (m_trailMissed > 0 &&
+        entry(QStringLiteral("记录失败"), 0, QStringLiteral("%1条操作没有记录下来").arg(m_trailMissed)))
+        m_trailMissed = 0;
+    if (entry(kind, machine, details))
+        return true;
+    if (m_trailMissed++ == 0)
+        emit backgroundFailure(QStringLiteral("操作记录写入失败，请检查audit.db"));
+    return false;
+}
+
+void FrontDesk::record(const QString &kind, int machine, const QString &details)
+{
+    Transaction t(db());
+    if (appendTrail(kind, machine, details))
+        t.commit();
+}
+
+Result<> FrontDesk::recorded(const QString &kind, int machine, const QString &details,
+                             const std::function<Result<>()> &action)
+{
+    Transaction t(db());
+    Result<> done = action();
+    if (!done)
+        return done;
+    appendTrail(kind, machine, details);
+    if (!t.commit())
+        return failure(QStringLiteral("保存失败：") + db().lastError());
+    return done;
+}
+
+void FrontDesk::startDailyBackups()
+{
+    // After the window is up: the copy of a large store takes a moment.
+    m_backupTimer.start(0);
+}
+
+void FrontDesk::dailyBackup()
+{
+    const QString folder = QFileInfo(m_store.path()).dir().filePath(QStringLiteral("backup"));
+    const QDateTime now = Clock::now();
+    const Result<QString> written = backup::daily(db(), m_store.path(), folder, now.date());
+    if (!written) {
+        qCWarning(lcDesk) << "automatic backup into" << folder << "failed:" << written.error();
+        emit backgroundFailure(QStringLiteral("自动备份失败：") + written.error());
+    } else if (!written->isEmpty()) {
+        record(QStringLiteral("自动备份"), 0, *written);
+    }
+    // Again just after the next midnight.
+    const QDateTime next(now.date().addDays(1), QTime(0, 0, 5));
+    m_backupTimer.start(int(std::clamp<qint64>(now.msecsTo(next), 1000, 24 * 3600 * 1000)));
+}
+
+Result<> FrontDesk::restoreFrom(const QString &chosen)
+{
+    // What was asked about the old data must not act on the new.
+    m_questions.expireAll();
+    flushLink();
+    const QString path = m_store.path();
+    record(QStringLiteral("数据还原"), 0, QStringLiteral("从 ") + chosen);
+    m_store.close();
+    const Result<QString> kept = backup::restore(path, chosen, Clock::now());
+    Result<> reopened = reopen(path);
+    if (!reopened && kept) {
+        qCWarning(lcDesk) << "the restored store does not open:" << reopened.error() << "; putting back" << *kept;
+        backup::putBack(path, *kept);
+        reopened = reopen(path);
+    }
+    if (m_server)
+        m_server->storeReplaced();
     rebuildList();
+    refresh();
+    if (!kept)
+        return failure(kept.error());
+    if (!reopened)
+        return failure(reopened.error());
+    record(QStringLiteral("数据还原"), 0, QStringLiteral("已还原，原数据保存为 ") + *kept);
     return {};
 }
 
@@ -79,6 +191,24 @@ void FrontDesk::rebuildList()
         m_selected = m_list.count() > 0 ? 1 : 0;
 }
 
+void FrontDesk::machinesChanged()
+{
+    rebuildList();
+    refresh();
+    select(m_selected);
+}
+
+void FrontDesk::machineRemoved(const MachineManagement::Removal &removal)
+{
+    if (m_server)
+        m_server->renumberMachines(removal.renumbered);
+    const int before = m_selected;
+    rebuildList();
+    m_selected = MachineManagement::positionAfterRemoval(before, removal.removed.position, m_list.count());
+    refresh();
+    select(m_selected);
+}
+
 void FrontDesk::select(int position)
 {
     if (position < 1 || position > m_list.count())
@@ -111,28 +241,52 @@ Result<> FrontDesk::refreshedAfter(Result<> done)
     return done;
 }
 
+namespace {
+
+QString sessionDetails(const SessionInput &input)
+{
+    return QStringLiteral("客户：%1 限时：%2小时%3分钟 预交：%4")
+        .arg(input.name, input.hours.isEmpty() ? QStringLiteral("0") : input.hours,
+             input.minutes.isEmpty() ? QStringLiteral("0") : input.minutes,
+             input.prepaid.isEmpty() ? QStringLiteral("0") : input.prepaid);
+}
+
+} // namespace
+
 Result<> FrontDesk::startTiming(int position, const SessionInput &input, bool registerCustomer)
 {
     flushLink();
-    return refreshedAfter(SessionStart::startTiming(billing(), position, input, registerCustomer));
+    return refreshedAfter(recorded(QStringLiteral("开始记费"), position, sessionDetails(input), [&] {
+        return SessionStart::startTiming(billing(), position, input, registerCustomer);
+    }));
 }
 
 Result<> FrontDesk::startOvernight(int position, const SessionInput &input, bool registerCustomer)
 {
     flushLink();
-    return refreshedAfter(SessionStart::startOvernight(billing(), position, input, registerCustomer));
+    return refreshedAfter(recorded(QStringLiteral("开始通宵"), position, sessionDetails(input), [&] {
+        return SessionStart::startOvernight(billing(), position, input, registerCustomer);
+    }));
 }
 
 Result<> FrontDesk::changeSession(int position, const SessionInput &input)
 {
     flushLink();
-    return refreshedAfter(SessionStart::changeSession(db(), position, input));
+    const std::optional<Machine> before = MachineTable(db()).at(position);
+    const QString details =
+        QStringLiteral("原到点：%1 原预交：%2 → ")
+            .arg(before && before->due.isValid() ? formatShortDateTime(before->due) : QString(),
+                 before ? plainNumber(before->prepaid) : QString()) +
+        sessionDetails(input);
+    return refreshedAfter(recorded(QStringLiteral("限定时间"), position, details,
+                                   [&] { return SessionStart::changeSession(db(), position, input); }));
 }
 
 Result<> FrontDesk::changeMachine(int source, int target)
 {
     flushLink();
-    Result<> moved = ChangeMachine::move(billing(), source, target);
+    Result<> moved = recorded(QStringLiteral("调换计算机"), source, QStringLiteral("换到%1号机").arg(target),
+                              [&] { return ChangeMachine::move(billing(), source, target); });
     if (moved)
         select(target);
     return refreshedAfter(moved);
@@ -140,7 +294,12 @@ Result<> FrontDesk::changeMachine(int source, int target)
 
 Result<> FrontDesk::purchase(int machine, const ShoppingList &list)
 {
-    return refreshedAfter(Purchase::confirm(db(), machine, list));
+    QStringList lines;
+    for (const ShoppingList::Line &line : list.lines())
+        lines << QStringLiteral("%1×%2").arg(line.name, plainNumber(line.quantity));
+    const QString details = lines.join(QStringLiteral("，")) + QStringLiteral(" 共") + plainNumber(list.total());
+    return refreshedAfter(recorded(QStringLiteral("选购商品"), machine, details,
+                                   [&] { return Purchase::confirm(db(), machine, list); }));
 }
 
 std::unique_ptr<Checkout> FrontDesk::openCheckout(int position)
@@ -155,8 +314,19 @@ std::unique_ptr<Checkout> FrontDesk::openCheckout(int position)
 Checkout::Outcome FrontDesk::settle(Checkout &checkout, bool shutdown)
 {
     flushLink();
+    QString details = QStringLiteral("应收：%1 已收：%2 实收：%3 优惠：%4")
+                          .arg(checkout.dueText(), checkout.prepaidText(), checkout.receivedText(),
+                               checkout.discountText());
+    if (checkout.usesCard())
+        details += QStringLiteral(" 储金卡：") + checkout.cardNumber();
+    Transaction t(db());
     Checkout::Outcome outcome = shutdown ? checkout.settleAndShutdown() : checkout.settle();
     if (outcome) {
+        QStringList machines;
+        for (int p : std::as_const(outcome->positions))
+            machines << QString::number(p);
+        appendTrail(QStringLiteral("结帐"), outcome->positions.value(0), details + QStringLiteral(" 机号：") + machines.join(u','));
+        t.commit();
         for (int position : std::as_const(outcome->positions))
             select(position);
         refresh();

@@ -9,6 +9,7 @@
 #include "common/questions.h"
 #include "common/result.h"
 #include "link/deskaccess.h"
+#include "machines/machinemanagement.h"
 #include "store/rows.h"
 #include "store/store.h"
 
@@ -37,6 +38,8 @@ public:
     void startTimers();
 
     Store &store() { return m_store; }
+    // Whether open() found no database file and created a new, empty one.
+    bool storeCreated() const { return m_store.created(); }
     MachineList &machineList() { return m_list; }
     Supervisor &supervisor() { return m_supervisor; }
 
@@ -61,6 +64,12 @@ public:
 
     // Rebuilds the machine list from the machine table.
     void rebuildList();
+    // Machines were added or changed: the list is rebuilt with the same machine selected.
+    void machinesChanged();
+    // A machine was deleted and the later ones renumbered: the link's connection table follows
+    // the new numbers, and the selection stays on the same machine (or the one that took the
+    // deleted one's place).
+    void machineRemoved(const MachineManagement::Removal &removal);
 
     // The selected machine: its 1-based list position (0 when the list is empty).
     int selected() const { return m_selected; }
@@ -91,6 +100,21 @@ public:
     // selected afterwards.
     Checkout::Outcome settle(Checkout &checkout, bool shutdown);
 
+    // The operator trail (audit.db beside the store). An action of the desk and its entry are
+    // written in one transaction; record() writes an entry of its own for actions that are
+    // not the desk's (a login, a backup). A trail that cannot be written never stops the
+    // action: it is logged, said once (trailFailed) and itself recorded at the next entry.
+    void record(const QString &kind, int machine, const QString &details);
+    bool hasTrail() const { return m_trailOn; }
+
+    // Replaces the store by the backup `chosen`: questions still waiting are answered as timed
+    // out first, the current file is kept beside it, and when the restored file will not open
+    // after all the kept one is put back. Afterwards the desk runs on whatever store is in
+    // place, the list is rebuilt and the PCs still connected are matched again.
+    Result<> restoreFrom(const QString &chosen);
+    // The automatic backup of the day into backup/ beside the store, and again each midnight.
+    void startDailyBackups();
+
 signals:
     void clockChanged(const QString &text);
     void countsChanged(const QString &text);
@@ -101,8 +125,16 @@ signals:
     void checkoutWithCardRequested(const QString &card, const QString &password);
     // A client sent the list of its running programs: (title, number) pairs.
     void programListArrived(int slot, const QStringList &titlesAndNumbers);
+    // Something that runs without the operator failed (an automatic backup, the trail).
+    void backgroundFailure(const QString &text);
 
 private:
+    Result<> reopen(const QString &path);
+    void dailyBackup();
+    bool appendTrail(const QString &kind, int machine, const QString &details);
+    // Runs `action` and writes its trail entry in one transaction.
+    Result<> recorded(const QString &kind, int machine, const QString &details,
+                      const std::function<Result<>()> &action);
     // Brings what the link holds back into the store before the desk reads it.
     void flushLink();
     Result<> refreshedAfter(Result<> done);
@@ -120,4 +152,7 @@ private:
     QString m_operatorName;
     QString m_operatorRight;
     bool m_locked = false;
+    bool m_trailOn = false;
+    int m_trailMissed = 0; // entries that could not be written since the last one that was
+    QTimer m_backupTimer;
 };

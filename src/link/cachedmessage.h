@@ -16,6 +16,8 @@ public:
     explicit CachedMessage(Builder build) : m_build(std::move(build)) {}
 
     QByteArray get(Database &db);
+    // The store was replaced by another file: what was built from the old one goes.
+    void forget() { m_valid = false; }
 
 private:
     // What says "the store has not changed": the connection, the rows it changed itself and

@@ -4,8 +4,31 @@
 
 #include <QHostAddress>
 #include <QTcpSocket>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 Q_LOGGING_CATEGORY(lcLink, "corvana.link")
+
+namespace {
+
+void setKeepAliveOn(QTcpSocket *socket, const ConnectionSlots::KeepAlive &k)
+{
+    const qintptr fd = socket->socketDescriptor();
+    if (fd < 0)
+        return;
+    const int on = 1;
+    const bool ok =
+        setsockopt(int(fd), SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) == 0 &&
+        setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPIDLE, &k.idleSeconds, sizeof k.idleSeconds) == 0 &&
+        setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPINTVL, &k.intervalSeconds, sizeof k.intervalSeconds) == 0 &&
+        setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPCNT, &k.probes, sizeof k.probes) == 0;
+    if (!ok)
+        qCWarning(lcLink) << "cannot watch the connection from" << socket->peerAddress().toString()
+                          << "for a vanished peer (keepalive)";
+}
+
+} // namespace
 
 ConnectionSlots::ConnectionSlots(QObject *parent) : QObject(parent)
 {
@@ -69,6 +92,7 @@ int ConnectionSlots::adopt(QTcpSocket *socket)
     socket->setReadBufferSize(wire::kMaxMessage);
     // One write, one segment: clients that take each arrival as one message keep working.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    setKeepAliveOn(socket, m_keepAlive);
     connect(socket, &QTcpSocket::readyRead, this, [this, slot, serial] { readFrom(slot, serial); });
     connect(socket, &QTcpSocket::disconnected, this, [this, slot, serial] { closed(slot, serial); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, slot, serial, socket] {
@@ -197,8 +221,22 @@ void ConnectionSlots::closed(int slot, quint64 serial)
         if (it->isEmpty())
             m_byAddress.erase(it);
     }
+    if (s.socket->error() == QAbstractSocket::SocketTimeoutError ||
+        s.socket->error() == QAbstractSocket::NetworkError)
+        qCWarning(lcLink) << "the client on slot" << slot << "at" << s.address << "stopped answering ("
+                          << s.socket->errorString() << "); connection closed";
     disconnect(s.socket, nullptr, this, nullptr);
     s.socket->deleteLater();
     s.socket = nullptr;
-    emit slotClosed(slot, s.address);
+    s.framer.reset();
+    emit slotClosed(slot, s.address, serial);
+}
+
+void ConnectionSlots::renumberMachines(const QHash<int, int> &renumbered)
+{
+    for (Slot &slot : m_slots) {
+        const auto found = renumbered.constFind(slot.machine);
+        if (found != renumbered.constEnd())
+            slot.machine = found.value();
+    }
 }

@@ -26,12 +26,25 @@ public:
     // beyond this instead of making the desk hold them.
     static constexpr qint64 kMaxPendingOutput = 1024 * 1024;
 
+    // TCP keepalive on every connection: a PC that vanished without closing (cable pulled,
+    // power cut) is found after idle + interval × probes seconds and its connection closes.
+    struct KeepAlive
+    {
+        int idleSeconds = 60;
+        int intervalSeconds = 10;
+        int probes = 3;
+    };
+
     explicit ConnectionSlots(QObject *parent = nullptr);
     ~ConnectionSlots() override;
 
     // Puts an accepted connection on the lowest free slot and returns the slot; -1 when every
     // possible slot is taken (the socket is then left to the caller).
     int adopt(QTcpSocket *socket);
+
+    // For connections accepted from now on.
+    void setKeepAlive(const KeepAlive &keepAlive) { m_keepAlive = keepAlive; }
+    const KeepAlive &keepAlive() const { return m_keepAlive; }
 
     // Highest slot number + 1.
     int count() const { return int(m_slots.size()); }
@@ -48,6 +61,9 @@ public:
     QString recordedAddress(int slot) const;
     int machineNumber(int slot) const;
     void setMachineNumber(int slot, int number);
+    // After machines were deleted and renumbered: every slot's machine number found in
+    // `renumbered` (old → new) takes its new number, once.
+    void renumberMachines(const QHash<int, int> &renumbered);
 
     // The lowest connected slot whose peer address is `ip` (never for an empty address), -1.
     int firstSlotOf(const QString &ip) const;
@@ -67,8 +83,9 @@ public:
 signals:
     // One complete message from the client on `slot`, end mark removed.
     void messageArrived(int slot, const QByteArray &message);
-    // The connection on `slot` has gone; `address` is the peer address recorded for it.
-    void slotClosed(int slot, const QString &address);
+    // The connection on `slot` has gone; `address` is the peer address recorded for it and
+    // `serial` what named it while it lasted.
+    void slotClosed(int slot, const QString &address, quint64 serial);
 
 private:
     struct Slot
@@ -87,6 +104,7 @@ private:
     std::vector<Slot> m_slots;
     std::set<int> m_free;                   // slots that are not connected, lowest first
     QHash<QString, QList<int>> m_byAddress; // connected slots by peer address, ascending
+    KeepAlive m_keepAlive;
     quint64 m_nextSerial = 1;
     int m_connected = 0;
 };

@@ -7,7 +7,9 @@
 #include <QTcpSocket>
 
 LinkServer::LinkServer(DeskAccess &desk, QObject *parent)
-    : QObject(parent), m_chat(m_slots), m_lists(desk.db(), m_slots), m_requests(desk, m_slots, m_chat, m_lists)
+    : QObject(parent), m_chat(m_slots), m_lists(desk.db(), m_slots),
+      m_requests(desk, m_slots, m_chat, m_lists),
+      m_control(desk.db(), m_slots, [this] { m_requests.flushPending(); })
 {
     // A café's PCs come up together: let the kernel queue their connections rather than
     // refuse them.
@@ -16,6 +18,9 @@ LinkServer::LinkServer(DeskAccess &desk, QObject *parent)
     connect(&m_slots, &ConnectionSlots::messageArrived, &m_requests, &RequestHandler::dispatch);
     connect(&m_slots, &ConnectionSlots::slotClosed, &m_requests, &RequestHandler::connectionClosed);
     connect(&m_requests, &RequestHandler::cardCheckoutApproved, this, &LinkServer::cardCheckoutApproved);
+    connect(&m_requests, &RequestHandler::clientGone, this, &LinkServer::clientGone);
+    // The program list takes the arrival first, so that whoever hears it from this server sees it.
+    connect(&m_requests, &RequestHandler::programListArrived, &m_control, &ClientControl::takeProgramList);
     connect(&m_requests, &RequestHandler::programListArrived, this, &LinkServer::programListArrived);
 }
 

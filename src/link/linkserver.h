@@ -2,6 +2,7 @@
 
 #include "billing/clientlink.h"
 #include "chat.h"
+#include "clientcontrol.h"
 #include "connections.h"
 #include "requests.h"
 #include "weblists.h"
@@ -37,6 +38,8 @@ public:
     // Writes at once what announcements and closed connections changed (they are written
     // together, see PendingWrites).
     void flushPending() override { m_requests.flushPending(); }
+    // The store was replaced by another file (a restore); see RequestHandler::storeReplaced.
+    void storeReplaced() { m_requests.storeReplaced(); }
 
     // Slots, by number.
     int slotCount() const { return m_slots.count(); }
@@ -49,6 +52,8 @@ public:
     QString recordedAddress(int slot) const { return m_slots.recordedAddress(slot); }
     // The machine number the client on the slot announced (0 before any announcement).
     int machineNumber(int slot) const { return m_slots.machineNumber(slot); }
+    // Machines were deleted and renumbered (old → new; a deleted one → 0).
+    void renumberMachines(const QHash<int, int> &renumbered) { m_slots.renumberMachines(renumbered); }
     // The first connected slot whose peer address is `ip`, -1 when there is none.
     int slotOf(const QString &ip) const { return m_slots.firstSlotOf(ip); }
     // A message to the machine's client (the first connected slot with its address).
@@ -62,7 +67,19 @@ public:
 
     const std::vector<ChatRelay::Entry> &chatRoster() { return m_chat.roster(); }
 
+    // Keepalive times for connections accepted from now on (tests shorten them).
+    void setKeepAlive(const ConnectionSlots::KeepAlive &keepAlive) { m_slots.setKeepAlive(keepAlive); }
+    // Whether the machines at `ip` lost their client while billing or paused, and no PC of
+    // that address has announced itself since (see clientGone()).
+    bool isClientGone(const QString &ip) const { return m_requests.isClientGone(ip); }
+
+    // The operator's control commands, messages and the program list of a PC.
+    ClientControl &control() { return m_control; }
+
 signals:
+    // The last connection of the billing or paused machine at `position` closed (or was found
+    // dead): `gone`; a PC at that machine's address announced itself again: not `gone`.
+    void clientGone(int position, bool gone);
     // The operator agreed that the client of the machine at `position` settles with a card.
     void cardCheckoutApproved(int position, const QString &card, const QString &password);
     // A client sent the list of its running programs: (title, number) pairs.
@@ -76,4 +93,5 @@ private:
     ChatRelay m_chat;
     WebLists m_lists;
     RequestHandler m_requests;
+    ClientControl m_control;
 };

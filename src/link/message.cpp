@@ -101,32 +101,88 @@ QStringList allFields(const QByteArray &message)
     return fields;
 }
 
+bool isKnownTag(const QByteArray &tag)
+{
+    static const QByteArray known[] = {"_talk", "_comm", "_good", "_gets", "_ereg",
+                                       "_sets", "_vali", "_sele", "_prog"};
+    for (const QByteArray &k : known)
+        if (tag == k)
+            return true;
+    return false;
+}
+
+namespace {
+
+// Whether a client message starts at `at`: "_" and a known tag, or the beginning of one cut
+// off by the end of the data.
+bool startsMessage(const QByteArray &data, qsizetype at)
+{
+    const qsizetype left = data.size() - at;
+    if (left <= 0 || data.at(at) != '_')
+        return false;
+    const QByteArray head = QByteArray::fromRawData(data.constData() + at, qMin<qsizetype>(left, 5));
+    if (head.size() == 5)
+        return isKnownTag(head);
+    for (const char *k : {"_talk", "_comm", "_good", "_gets", "_ereg", "_sets", "_vali", "_sele", "_prog"})
+        if (QByteArray::fromRawData(k, 5).startsWith(head))
+            return true;
+    return false;
+}
+
+} // namespace
+
+void Framer::reset()
+{
+    m_pending.clear();
+    m_pending.squeeze();
+    m_discarding = false;
+}
+
+void Framer::take(QList<QByteArray> &out, const QByteArray &data, qsizetype from, qsizetype to)
+{
+    if (m_discarding) {
+        m_discarding = false; // the tail of an over-long message
+        return;
+    }
+    if (to - from > kMaxMessage) {
+        ++m_dropped;
+        return;
+    }
+    out.append(data.mid(from, to - from));
+}
+
 QList<QByteArray> Framer::feed(const QByteArray &arrival, bool more)
 {
     QList<QByteArray> out;
-    qsizetype searchFrom = qMax<qsizetype>(0, m_pending.size() - (kEndMark.size() - 1));
-    const QByteArray data = m_pending.isEmpty() ? arrival : m_pending + arrival;
+    QByteArray data;
+    if (m_pending.isEmpty()) {
+        data = arrival;
+    } else if (startsMessage(arrival, 0)) {
+        // A new message begins: what was held is whole.
+        take(out, m_pending, 0, m_pending.size());
+        data = arrival;
+    } else {
+        data = m_pending + arrival;
+    }
     m_pending.clear();
 
     qsizetype start = 0;
-    for (qsizetype mark; (mark = data.indexOf(kEndMark, searchFrom)) >= 0;) {
-        m_usesEndMark = true;
-        if (m_discarding) {
-            m_discarding = false; // the tail of an over-long message
-        } else if (mark - start > kMaxMessage) {
-            ++m_dropped;
-        } else {
-            out.append(data.mid(start, mark - start));
-        }
-        start = mark + kEndMark.size();
-        searchFrom = start;
+    bool split = false;
+    for (qsizetype from = 0, mark; (mark = data.indexOf(kEndMark, from)) >= 0; from = mark + 1) {
+        const qsizetype after = mark + kEndMark.size();
+        if (after != data.size() && !startsMessage(data, after))
+            continue; // data, not an end
+        take(out, data, start, mark);
+        start = after;
+        split = true;
     }
 
     const qsizetype rest = data.size() - start;
     if (rest == 0)
         return out;
-    // Without end marks a message ends with its arrival, unless the read was cut off.
-    const bool continues = m_usesEndMark || more;
+    // One arrival is one message, unless the arrival was cut off: by the read-buffer limit, or
+    // (after a split) by TCP in the middle of a message that ends with the end mark.
+    const bool continues = more || split;
     if (m_discarding) {
         m_discarding = continues;
         return out;
@@ -139,7 +195,7 @@ QList<QByteArray> Framer::feed(const QByteArray &arrival, bool more)
     if (continues)
         m_pending = data.mid(start);
     else
-        out.append(data.mid(start));
+        out.append(start == 0 ? data : data.mid(start));
     return out;
 }
 

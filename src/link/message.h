@@ -44,11 +44,18 @@ QStringList fixedFields(const QByteArray &message, int n);
 // Every field (as many as there are separators).
 QStringList allFields(const QByteArray &message);
 
-// Cuts the byte stream of one connection into messages. A client that closes its messages
-// with the end mark gets them split at it (TCP may join or split sends); data without an end
-// mark is one message per arrival, as the link has always worked. Nothing longer than
-// kMaxMessage is ever held: such data is dropped, up to its end (the next end mark, or the
-// end of a burst of full reads).
+// The tags a client message may start with.
+bool isKnownTag(const QByteArray &tag);
+
+// Cuts the data arriving on one connection into messages. One arrival is one message, except
+// where an end mark (0x00 "OK$") is followed by the start of another message ("_" and a known
+// tag) or ends the arrival: TCP may join sends, and those are the only places where a client
+// that closes its messages with the end mark can have been joined. Any other "\0OK$" is data
+// (a chat text may start with "OK$"). Nothing is remembered about a client between arrivals
+// but the unfinished tail of one: after a split, or when the read stopped at the read-buffer
+// limit, the rest of the arrival waits for the next one. Nothing longer than kMaxMessage is
+// ever held: such data is dropped, up to its end (the next split, or the end of a burst of
+// full reads).
 class Framer final
 {
 public:
@@ -60,11 +67,14 @@ public:
     qsizetype pending() const { return m_pending.size(); }
     // Messages dropped for being too long, since construction.
     int dropped() const { return m_dropped; }
+    // Forgets what is held (the connection has gone).
+    void reset();
 
 private:
+    void take(QList<QByteArray> &out, const QByteArray &data, qsizetype from, qsizetype to);
+
     QByteArray m_pending;
-    bool m_usesEndMark = false; // this client was seen to close messages with the end mark
-    bool m_discarding = false;  // inside an over-long message: drop until its end
+    bool m_discarding = false; // inside an over-long message: drop until its end
     int m_dropped = 0;
 };
 

@@ -2,13 +2,13 @@
 // check credentials: leave for a protected action and settlement by card.
 #include "requests.h"
 
-#include "common/formats.h"
-#include "common/numbers.h"
-#include "connections.h"
 #include "accounts/cards.h"
 #include "accounts/operators.h"
 #include "accounts/rights.h"
 #include "billing/machinelist.h"
+#include "common/formats.h"
+#include "common/numbers.h"
+#include "connections.h"
 #include "deskaccess.h"
 #include "linklog.h"
 #include "message.h"
@@ -17,6 +17,19 @@
 #include "store/machinetable.h"
 
 #include <cmath>
+
+namespace {
+
+// A plain failure is logged where it is checked; a throttled one is not evaluated there, so
+// the card it was for is named here (never the password).
+void logRefusedCard(const QString &address, const QString &number, cards::CardFailure failure)
+{
+    if (failure == cards::CardFailure::Throttled)
+        qCWarning(lcLink) << "card check for" << number << "from" << address
+                          << "refused unevaluated: too many failed checks from that address";
+}
+
+} // namespace
 
 QByteArray RequestHandler::goodsListMessage(Database &db)
 {
@@ -61,8 +74,10 @@ void RequestHandler::sessionFigures(int slot)
 
 void RequestHandler::cardFigures(int slot, const QString &number, const QString &password)
 {
-    const auto card = cards::verify(m_desk.db(), m_desk.throttle(), m_slots.peerAddress(slot), number, password);
+    const auto card =
+        cards::verify(m_desk.db(), m_desk.throttle(), m_slots.peerAddress(slot), number, password);
     if (!card) {
+        logRefusedCard(m_slots.peerAddress(slot), number, card.error());
         reply(slot, card.error() == cards::CardFailure::NoSuchCard ? QStringLiteral("您所输入的卡号错误！")
                                                                    : QStringLiteral("您所输入的密码错误！"));
         return;
@@ -85,15 +100,20 @@ void RequestHandler::validate(int slot, const QByteArray &message)
     }
     if (word != u"setup" && word != u"close" && word != u"shutdown")
         return;
-    const auto op = verifyOperator(m_desk.db(), m_desk.throttle(), m_slots.peerAddress(slot), fields.at(0),
-                                   fields.at(1));
+    const auto op =
+        verifyOperator(m_desk.db(), m_desk.throttle(), m_slots.peerAddress(slot), fields.at(0), fields.at(1));
     if (!op) {
+        // A plain failure is logged where it is checked; a throttled one is not evaluated there.
+        if (op.error() == CheckFailure::Throttled)
+            qCWarning(lcLink) << "operator check for" << fields.at(0) << "from" << m_slots.peerAddress(slot)
+                              << "refused unevaluated: too many failed checks from that address";
         reply(slot, QStringLiteral("验证用户名或密码错误，不能完成指令！"));
         return;
     }
     // Leave to set up or close the client needs a manager; anyone may shut the PC down.
-    const bool allowed = word == u"shutdown" ||
-                         rights::may(op->right, word == u"close" ? Command::ClientClose : Command::ClientSetup);
+    const bool allowed =
+        word == u"shutdown" ||
+        rights::may(op->right, word == u"close" ? Command::ClientClose : Command::ClientSetup);
     if (!allowed) {
         reply(slot, QStringLiteral("验证用户名权限不够！"));
         return;
@@ -106,10 +126,13 @@ void RequestHandler::settleWithCard(int slot, const QString &number, const QStri
     if (refuseWhenLocked(slot))
         return;
     requestPass();
-    const auto card = cards::verify(m_desk.db(), m_desk.throttle(), m_slots.peerAddress(slot), number, password);
+    const auto card =
+        cards::verify(m_desk.db(), m_desk.throttle(), m_slots.peerAddress(slot), number, password);
     if (!card) {
-        reply(slot, card.error() == cards::CardFailure::NoSuchCard ? QStringLiteral("您所输入的卡号错误，不能结帐！")
-                                                                   : QStringLiteral("您所输入的密码错误，不能结帐！"));
+        logRefusedCard(m_slots.peerAddress(slot), number, card.error());
+        reply(slot, card.error() == cards::CardFailure::NoSuchCard
+                        ? QStringLiteral("您所输入的卡号错误，不能结帐！")
+                        : QStringLiteral("您所输入的密码错误，不能结帐！"));
         return;
     }
     const std::optional<Machine> machine = requestingMachine(slot);
@@ -122,17 +145,21 @@ void RequestHandler::settleWithCard(int slot, const QString &number, const QStri
     q.seconds = 0; // the operator decides in his own time
     const Requester who = requester(slot);
     const qint64 rowid = machine->rowid;
-    ask(rowid, q, [this, who, rowid, number, password](Answer answer) {
-        settleAnswered(who, rowid, number, password, answer);
-    });
+    ask(
+        who, rowid, q,
+        [this, who, rowid, number, password](Answer answer) {
+            settleAnswered(who, rowid, number, password, answer);
+        },
+        false);
 }
 
 void RequestHandler::settleAnswered(const Requester &who, qint64 rowid, const QString &number,
                                     const QString &password, Answer answer)
 {
+    if (!answerStillWanted(who, answer, "card settlement"))
+        return;
     if (answer != Answer::Yes) {
-        if (stillThere(who))
-            reply(who.slot, QStringLiteral("主机拒绝用此卡结帐！"));
+        reply(who.slot, QStringLiteral("主机拒绝用此卡结帐！"));
         return;
     }
     const std::optional<Machine> m = machineStillOf(who, rowid, "card settlement");

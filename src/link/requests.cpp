@@ -1,11 +1,11 @@
 #include "requests.h"
 
+#include "billing/machinelist.h"
 #include "chat.h"
 #include "common/clock.h"
 #include "common/cp936.h"
 #include "common/numbers.h"
 #include "connections.h"
-#include "billing/machinelist.h"
 #include "deskaccess.h"
 #include "goods/orders.h"
 #include "linklog.h"
@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr int kGoodsNameWidth = 50;
-
 // The announced machine number: the leading number of the field, rounded half to even.
 int machineNumberOf(const QString &field)
 {
@@ -34,16 +32,16 @@ int machineNumberOf(const QString &field)
 
 } // namespace
 
-QString goodsOrderList(const QStringList &names, const QStringList &quantities)
+Result<> bookGoodsOrder(Database &db, int machine, const QList<request::GoodsItem> &items,
+                        const QDateTime &when)
 {
-    QString list;
-    for (int i = 0; i < names.size(); ++i) {
-        const int bytes = cp936::byteLength(names.at(i));
-        const int blanks = bytes < kGoodsNameWidth ? kGoodsNameWidth - bytes : 1;
-        list += names.at(i) + QString(blanks, u' ') + QStringLiteral("数量：") + quantities.value(i) +
-                QStringLiteral("\r\n");
-    }
-    return list;
+    Transaction t(db);
+    for (const request::GoodsItem &item : items)
+        if (!recordOrder(db, machine, item.article, item.quantity, when))
+            return failure(db.lastError());
+    if (!t.commit())
+        return failure(db.lastError());
+    return {};
 }
 
 RequestHandler::RequestHandler(DeskAccess &desk, ConnectionSlots &connections, ChatRelay &chat,
@@ -54,6 +52,7 @@ RequestHandler::RequestHandler(DeskAccess &desk, ConnectionSlots &connections, C
     m_passTimer.setSingleShot(true);
     connect(&m_passTimer, &QTimer::timeout, this, [this] {
         flushPending();
+        noticeGoneClients();
         m_desk.refresh();
         m_lastPass.start();
     });
@@ -66,22 +65,31 @@ RequestHandler::~RequestHandler()
 
 void RequestHandler::dispatch(int slot, const QByteArray &message)
 {
-    const QByteArray tag = wire::tagOf(message);
-    if (tag == "_talk")
+    switch (request::kindOf(message)) {
+    case request::Kind::Chat:
         m_chat.XianShiTalk(message, slot);
-    else if (tag == "_comm")
+        break;
+    case request::Kind::OpenMachine:
         openMachine(slot, message);
-    else if (tag == "_good")
+        break;
+    case request::Kind::GoodsOrder:
         orderGoods(slot, message);
-    else if (tag == "_gets")
+        break;
+    case request::Kind::Query:
         query(slot, message);
-    else if (tag == "_vali")
+        break;
+    case request::Kind::Validate:
         validate(slot, message);
-    else if (tag == "_sele")
+        break;
+    case request::Kind::Announce:
         announce(slot, message);
-    else if (tag == "_prog")
+        break;
+    case request::Kind::ProgramList:
         emit programListArrived(slot, wire::allFields(message));
-    // "_ereg", "_sets" and anything else: nothing.
+        break;
+    case request::Kind::Ignored:
+        break;
+    }
 }
 
 void RequestHandler::requestPass()
@@ -127,7 +135,17 @@ std::optional<Machine> RequestHandler::machineStillOf(const Requester &who, qint
     return m;
 }
 
-void RequestHandler::ask(qint64 rowid, const Question &question, std::function<void(Answer)> answered)
+bool RequestHandler::answerStillWanted(const Requester &who, Answer answer, const char *what) const
+{
+    if (stillThere(who))
+        return true;
+    if (answer == Answer::Yes)
+        qCWarning(lcLink) << what << "of" << who.address << "approved after its client left; nothing done";
+    return false;
+}
+
+void RequestHandler::ask(const Requester &who, qint64 rowid, const Question &question,
+                         std::function<void(Answer)> answered, bool refusable)
 {
     // A client cannot pile up questions for the operator (or the memory to hold them).
     Waiting &waiting = m_waiting[rowid];
@@ -138,18 +156,64 @@ void RequestHandler::ask(qint64 rowid, const Question &question, std::function<v
         waiting.dropped = true;
         return;
     }
+    // Nor can all clients together bury the operator: what could not be shown in time anyway
+    // is refused now, as its time-out would.
+    if (refusable && m_desk.questions().waiting() >= kMaxQueued) {
+        if (waiting.questions == 0)
+            m_waiting.remove(rowid);
+        turnAway();
+        return;
+    }
     ++waiting.questions;
+    const quint64 id = m_nextId++;
+    m_open.insert(id, {0, rowid, who.serial});
+    m_openBySerial[who.serial].append(id);
     // The desk outlives the link: an answer after the link is gone goes nowhere.
     QPointer<RequestHandler> self(this);
-    m_desk.questions().ask(question, [self, rowid, answered = std::move(answered)](Answer answer) {
-        if (!self)
-            return;
-        if (--self->m_waiting[rowid].questions <= 0)
-            self->m_waiting.remove(rowid);
-        else
-            self->m_waiting[rowid].dropped = false;
-        answered(answer);
-    });
+    const QuestionQueue::Ticket ticket =
+        m_desk.questions().ask(question, [self, id, answered = std::move(answered)](Answer answer) {
+            if (!self)
+                return;
+            self->release(id);
+            answered(answer);
+        });
+    // Still open unless it was answered at once.
+    if (const auto it = m_open.find(id); it != m_open.end())
+        it->ticket = ticket;
+}
+
+void RequestHandler::release(quint64 id)
+{
+    const auto it = m_open.find(id);
+    if (it == m_open.end())
+        return;
+    const Open open = *it;
+    m_open.erase(it);
+    if (const auto mine = m_openBySerial.find(open.serial); mine != m_openBySerial.end()) {
+        mine->removeOne(id);
+        if (mine->isEmpty())
+            m_openBySerial.erase(mine);
+    }
+    const auto w = m_waiting.find(open.rowid);
+    if (w == m_waiting.end())
+        return;
+    if (--w->questions <= 0)
+        m_waiting.erase(w);
+    else
+        w->dropped = false;
+}
+
+void RequestHandler::turnAway()
+{
+    ++m_turnedAway;
+    const QDateTime now = Clock::now();
+    if (m_turnedAwayLogged.isValid() && m_turnedAwayLogged.secsTo(now) < 60)
+        return;
+    qCWarning(lcLink) << m_turnedAway
+                      << "open-machine requests and goods orders refused at once:" << kMaxQueued
+                      << "questions were waiting for the operator";
+    m_turnedAway = 0;
+    m_turnedAwayLogged = now;
 }
 
 void RequestHandler::reply(int slot, const QString &text)
@@ -182,27 +246,25 @@ void RequestHandler::openMachine(int slot, const QByteArray &message)
     q.seconds = 15;
     const Requester who = requester(slot);
     const qint64 rowid = machine->rowid;
-    ask(rowid, q, [this, who, rowid](Answer answer) { openMachineAnswered(who, rowid, answer); });
+    ask(
+        who, rowid, q, [this, who, rowid](Answer answer) { openMachineAnswered(who, rowid, answer); }, true);
 }
 
 void RequestHandler::openMachineAnswered(const Requester &who, qint64 rowid, Answer answer)
 {
-    if (answer != Answer::Yes)
+    if (!answerStillWanted(who, answer, "open-machine request") || answer != Answer::Yes)
         return;
     std::optional<Machine> m = machineStillOf(who, rowid, "open-machine request");
     if (!m)
         return;
-    const int target = stillThere(who) ? who.slot : m_slots.firstSlotOf(m->ip);
-    sendCommand(target, QStringLiteral("start"));
+    sendCommand(who.slot, QStringLiteral("start"));
     if (m->inSession())
         return; // started meanwhile from the desk: keep that session
-    m->status = MachineStatus::Billing;
-    m->start = Clock::now();
-    m->customer.clear();
-    m->idKind.clear();
-    m->idNumber.clear();
-    m->mode = QStringLiteral("N");
-    if (!MachineTable(m_desk.db()).save(*m))
+    // A session with no customer, billed by time; the machine's other fields stay as stored.
+    MachineTable::Start session;
+    session.start = Clock::now();
+    session.mode = QStringLiteral("N");
+    if (!MachineTable(m_desk.db()).startSession(m->rowid, session))
         qCWarning(lcLink) << "could not start machine" << m->number << m_desk.db().lastError();
     requestPass();
 }
@@ -211,23 +273,31 @@ void RequestHandler::orderGoods(int slot, const QByteArray &message)
 {
     if (refuseWhenLocked(slot))
         return;
-    const QStringList fields = wire::allFields(message);
-    QList<Item> items;
-    QStringList names;
-    QStringList quantities;
-    for (qsizetype k = 0; k < fields.size(); k += 3) {
-        items.append({fields.at(k), fields.value(k + 1), fields.value(k + 2)});
-        names << fields.value(k + 1);
-        quantities << fields.value(k + 2);
+    const request::GoodsOrder order = request::goodsOrderOf(message);
+    const QString from = m_slots.peerAddress(slot);
+    if (order.tooLong()) {
+        qCWarning(lcLink) << "goods order of" << order.received << "items from" << from << "refused; at most"
+                          << request::GoodsOrder::kMaxItems;
+        return;
     }
+    for (const QString &item : order.leftOut)
+        qCWarning(lcLink) << "goods order from" << from
+                          << "item left out, its quantity is not a whole number from 1 to"
+                          << request::GoodsOrder::kMaxQuantity << ":" << item;
     const std::optional<Machine> machine = requestingMachine(slot);
     if (!machine) {
         requestPass();
         return;
     }
     // An order without a single item has nothing to agree to.
-    if (items.isEmpty())
+    if (order.items.isEmpty())
         return;
+    QStringList names;
+    QStringList quantities;
+    for (const request::GoodsItem &item : order.items) {
+        names << item.name;
+        quantities << QString::number(item.quantity);
+    }
     Question q;
     q.text = machine->name + QStringLiteral("要求选择下列商品，是否同意？\r\n") +
              goodsOrderList(names, quantities);
@@ -236,30 +306,26 @@ void RequestHandler::orderGoods(int slot, const QByteArray &message)
     q.seconds = 90;
     const Requester who = requester(slot);
     const qint64 rowid = machine->rowid;
-    ask(rowid, q, [this, who, rowid, items](Answer answer) { goodsAnswered(who, rowid, items, answer); });
+    ask(
+        who, rowid, q,
+        [this, who, rowid, items = order.items](Answer answer) { goodsAnswered(who, rowid, items, answer); },
+        true);
 }
 
-void RequestHandler::goodsAnswered(const Requester &who, qint64 rowid, const QList<Item> &items,
+void RequestHandler::goodsAnswered(const Requester &who, qint64 rowid, const QList<request::GoodsItem> &items,
                                    Answer answer)
 {
-    if (answer != Answer::Yes)
+    if (!answerStillWanted(who, answer, "goods order") || answer != Answer::Yes)
         return;
     const std::optional<Machine> m = machineStillOf(who, rowid, "goods order");
     if (!m)
         return;
     // Stock and order lines are read now, after the answer, so changes made meanwhile count.
-    Database &db = m_desk.db();
-    const QDateTime now = Clock::now();
-    Transaction t(db);
-    bool ok = true;
-    for (const Item &item : items)
-        ok = ok && recordOrder(db, m->number, item.article, numberValue(item.quantity), now);
-    if (!ok || !t.commit()) {
-        qCWarning(lcLink) << "could not record the goods of machine" << m->number << db.lastError();
+    if (const Result<> booked = bookGoodsOrder(m_desk.db(), m->number, items, Clock::now()); !booked) {
+        qCWarning(lcLink) << "could not record the goods of machine" << m->number << booked.error();
         return;
     }
-    if (stillThere(who))
-        reply(who.slot, QStringLiteral("请您稍候，马上把你要的商品送到！"));
+    reply(who.slot, QStringLiteral("请您稍候，马上把你要的商品送到！"));
     requestPass();
 }
 
@@ -267,6 +333,21 @@ void RequestHandler::announce(int slot, const QByteArray &message)
 {
     const int number = machineNumberOf(wire::singleField(message));
     m_slots.setMachineNumber(slot, number);
+
+    // The PC is back: the sessions it left are no longer without a client.
+    if (const auto gone = m_gone.constFind(m_slots.recordedAddress(slot)); gone != m_gone.cend()) {
+        const QList<qint64> rowids = *gone;
+        const QString address = gone.key();
+        m_gone.erase(gone);
+        MachineTable machines(m_desk.db());
+        for (const qint64 rowid : rowids) {
+            if (const std::optional<Machine> m = machines.byRowid(rowid)) {
+                qCInfo(lcLink) << "the client of machine" << m->number << m->name << "at" << address
+                               << "is back";
+                emit clientGone(m->position, false);
+            }
+        }
+    }
 
     if (const std::optional<Machine> m = MachineTable(m_desk.db()).byNumber(number)) {
         if (m->status == MachineStatus::Billing)
@@ -288,11 +369,57 @@ void RequestHandler::announce(int slot, const QByteArray &message)
     });
 }
 
-void RequestHandler::connectionClosed(int /*slot*/, const QString &address)
+void RequestHandler::connectionClosed(int /*slot*/, const QString &address, quint64 serial)
 {
+    // Its questions go with it: nobody is there to hear the answer.
+    for (const quint64 id : m_openBySerial.take(serial)) {
+        const auto it = m_open.constFind(id);
+        if (it == m_open.cend())
+            continue;
+        if (it->ticket != 0)
+            m_desk.questions().withdraw(it->ticket);
+        release(id);
+    }
     if (address.isEmpty())
         return;
     // Written with the announcements.
     m_pending.closed(address);
+    m_closedSincePass.insert(address);
+    requestPass();
+}
+
+void RequestHandler::noticeGoneClients()
+{
+    if (m_closedSincePass.isEmpty())
+        return;
+    QSet<QString> closed;
+    closed.swap(m_closedSincePass);
+    // A session keeps billing without its client; the operator should see that it has none.
+    for (const Machine &m : MachineTable(m_desk.db()).all()) {
+        if (!m.inSession() || !closed.contains(m.ip) || m_slots.firstSlotOf(m.ip) >= 0)
+            continue;
+        QList<qint64> &gone = m_gone[m.ip];
+        if (gone.contains(m.rowid))
+            continue;
+        gone.append(m.rowid);
+        qCWarning(lcLink) << "machine" << m.number << m.name << "is in session and its client at" << m.ip
+                          << "has gone";
+        emit clientGone(m.position, true);
+    }
+}
+
+void RequestHandler::storeReplaced()
+{
+    m_goodsList.forget();
+    m_lists.forget();
+    m_gone.clear();
+    m_closedSincePass.clear();
+    MachineTable machines(m_desk.db());
+    for (int slot = 0; slot < m_slots.count(); ++slot) {
+        if (!m_slots.isConnected(slot))
+            continue;
+        if (const std::optional<Machine> m = machines.byNumber(m_slots.machineNumber(slot)))
+            m_pending.announced(m->rowid, m_slots.recordedAddress(slot));
+    }
     requestPass();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cachedmessage.h"
+#include "common/result.h"
 #include "store/rows.h"
 
 #include <QByteArray>
@@ -27,6 +28,12 @@ public:
     // To every slot from 0 to the highest (after the lists were edited).
     void pushQuickHttp();
     void pushHickHttp();
+    // The store was replaced: the lists are built anew from it.
+    void forget()
+    {
+        m_quick.forget();
+        m_restricted.forget();
+    }
 
 private:
     Database &m_db;
@@ -34,3 +41,31 @@ private:
     CachedMessage m_quick;
     CachedMessage m_restricted;
 };
+
+// Editing the lists, as the operator does in their dialogs. Every change is written at once;
+// the clients learn it when the dialog closes (pushQuickHttp / pushHickHttp) or when they next
+// announce themselves.
+
+// An address the quick list takes: it starts with "http://" in any letter case.
+bool isQuickAddress(const QString &address);
+
+// What an edit of the quick list did: the row written, or, when another row already has the
+// name and `replaceSameName` was not given, that row (nothing written; ask the operator).
+struct QuickAddressEdit
+{
+    qint64 rowid = 0;
+    bool nameTaken = false;
+};
+
+// A new site. With `replaceSameName` the row that has the name takes the new address instead.
+Result<QuickAddressEdit> addQuickAddress(Database &db, const QString &name, const QString &address,
+                                         bool replaceSameName = false);
+// The row `rowid` takes the name and address. With `replaceSameName` another row of that
+// name is removed, so names stay unique.
+Result<QuickAddressEdit> changeQuickAddress(Database &db, qint64 rowid, const QString &name,
+                                            const QString &address, bool replaceSameName = false);
+Result<> removeQuickAddress(Database &db, qint64 rowid);
+
+// A restricted fragment. An empty one would block every site and is refused.
+Result<qint64> addRestrictedSite(Database &db, const QString &fragment);
+Result<> removeRestrictedSite(Database &db, qint64 rowid);

@@ -98,7 +98,7 @@ void IncomeReport::addSale(const SaleRecord &sale)
     const qint64 retail = lineCents(sale.quantity, a->price);
     m_goodsSales += retail;
     m_goodsCost += lineCents(sale.quantity, a->cost);
-    if (sale.machine == -1)
+    if (sale.machine <= 0) // what the goods report lists as "零售"
         m_counterSales += retail;
 }
 

@@ -50,6 +50,25 @@ void MachineTimeReport::finish()
         m_chart.machines.append(int(machines.size()));
 }
 
+QStringList chartLabels(const ReportChart &chart)
+{
+    // Buckets are wall-clock hours and days, so are their names.
+    auto make = [&chart](const QString &dayFormat) {
+        QStringList labels;
+        for (qsizetype i = 0; i < chart.cents.size(); ++i)
+            labels.append(chart.hourly ? QString::number(chart.firstBucket.time().hour() + i)
+                                       : chart.firstBucket.date().addDays(i).toString(dayFormat));
+        return labels;
+    };
+    QStringList labels;
+    for (const QString &format : {QStringLiteral("d"), QStringLiteral("M/d"), QStringLiteral("yyyy/M/d")}) {
+        labels = make(format);
+        if (chart.hourly || QSet<QString>(labels.cbegin(), labels.cend()).size() == labels.size())
+            break;
+    }
+    return labels;
+}
+
 QStringList MachineTimeReport::headers()
 {
     return {QStringLiteral("ID"),     QStringLiteral("机号"),   QStringLiteral("开始时间"),

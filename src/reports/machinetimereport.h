@@ -15,6 +15,11 @@ struct ReportChart
     QList<int> machines;       // machines with a session in each bucket
 };
 
+// The bucket names under the chart: the hour, or the day of the month, widened to month and
+// year where a period is long enough for a day number to come twice (a chart axis shows
+// each name only once).
+QStringList chartLabels(const ReportChart &chart);
+
 // The machine-time charges report ("机时收费表"): the settled sessions of the period as
 // they are listed, with the two sums.
 class MachineTimeReport final

@@ -42,11 +42,12 @@ void ReportJob::start()
     m_running = true;
     ReportActivity::instance().jobStarted();
     m_progress = 0;
-    if (m_request.kind != ReportKind::MachineTime) {
-        const PriceList prices(ArticleTable(m_db).all());
-        m_goodsSales = GoodsSalesReport(prices);
-        m_income = IncomeReport(prices);
-    }
+    // A job started again begins afresh: no row of the last run is counted twice.
+    m_machineTime = MachineTimeReport({m_request.from, m_request.to});
+    const PriceList prices = m_request.kind == ReportKind::MachineTime ? PriceList()
+                                                                       : PriceList(ArticleTable(m_db).all());
+    m_goodsSales = GoodsSalesReport(prices);
+    m_income = IncomeReport(prices);
     beginPhase(m_request.kind == ReportKind::GoodsSales ? Phase::Sales : Phase::Sessions);
     m_timer.start();
 }

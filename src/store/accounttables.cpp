@@ -354,3 +354,31 @@ bool OperatorTable::remove(qint64 rowid)
     auto s = m_db.cached(QStringLiteral("DELETE FROM yhszb WHERE rowid=?"));
     return s->bind(1, rowid).run();
 }
+
+bool OperatorDisplayTable::update(const QString &name, const QString &assignments, QVariantList values)
+{
+    if (!OperatorTable(m_db).byName(name))
+        return false;
+    auto s = m_db.cached(QStringLiteral("UPDATE yhszb SET ") + assignments +
+                         QStringLiteral(R"( WHERE rowid = (SELECT rowid FROM yhszb WHERE "用户名称" = ?
+                                            ORDER BY rowid LIMIT 1))"));
+    values.append(name);
+    return s->bindAll(values).run();
+}
+
+bool OperatorDisplayTable::setFont(const QString &name, const QString &fontName, double size, qint64 color,
+                                   bool bold, bool italic)
+{
+    return update(name, QStringLiteral(R"("字体"=?, "字号"=?, "字体颜色"=?, "粗体"=?, "斜体"=?)"),
+                  {fontName, size, color, int(bold), int(italic)});
+}
+
+bool OperatorDisplayTable::setBackground(const QString &name, const QString &path)
+{
+    return update(name, QStringLiteral(R"("背景"=?)"), {path});
+}
+
+bool OperatorDisplayTable::setBackgroundColor(const QString &name, qint64 color)
+{
+    return update(name, QStringLiteral(R"("背景颜色"=?)"), {color});
+}

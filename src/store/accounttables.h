@@ -90,3 +90,21 @@ public:
 private:
     Database &m_db;
 };
+
+// The display fields of yhszb, written for the first operator of a name (the main window finds
+// its operator by name); nothing else in the row changes. False when no row has that name.
+class OperatorDisplayTable final
+{
+public:
+    explicit OperatorDisplayTable(Database &db) : m_db(db) {}
+
+    bool setFont(const QString &name, const QString &fontName, double size, qint64 color, bool bold, bool italic);
+    bool setBackground(const QString &name, const QString &path);
+    bool setBackgroundColor(const QString &name, qint64 color);
+
+private:
+    // Runs `assignments` (… = ?, bound from `values`) on the first row named `name`.
+    bool update(const QString &name, const QString &assignments, QVariantList values);
+
+    Database &m_db;
+};

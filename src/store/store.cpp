@@ -15,6 +15,7 @@ bool Store::open(const QString &path, QString *error)
     if (!error)
         error = &ignored;
     m_path = path;
+    m_created = false;
     const bool exists = QFile::exists(path);
     if (!m_db.open(path, key(), !exists)) {
         *error = exists ? QStringLiteral("无法打开数据库（%1）").arg(m_db.lastError())
@@ -28,6 +29,7 @@ bool Store::open(const QString &path, QString *error)
             QFile::remove(path); // only the file we have just created
             return false;
         }
+        m_created = true;
         return true;
     }
     if (!schema::upgrade(m_db, error)) {

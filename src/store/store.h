@@ -19,8 +19,11 @@ public:
 
     Database &db() { return m_db; }
     QString path() const { return m_path; }
+    // Whether the last open() found no file and created a new, empty one.
+    bool created() const { return m_created; }
 
 private:
     Database m_db;
     QString m_path;
+    bool m_created = false;
 };

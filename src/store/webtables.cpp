@@ -5,10 +5,31 @@
 QList<QuickAddress> QuickAddressTable::all()
 {
     QList<QuickAddress> result;
-    auto s = m_db.cached(QStringLiteral(R"(SELECT rowid, "网站名称", "网站地址" FROM quickhttp ORDER BY rowid)"));
+    auto s =
+        m_db.cached(QStringLiteral(R"(SELECT rowid, "网站名称", "网站地址" FROM quickhttp ORDER BY rowid)"));
     while (s->next())
         result.append({s->integer(0), s->text(1), s->text(2)});
     return result;
+}
+
+std::optional<QuickAddress> QuickAddressTable::byRowid(qint64 rowid)
+{
+    auto s =
+        m_db.cached(QStringLiteral(R"(SELECT rowid, "网站名称", "网站地址" FROM quickhttp WHERE rowid=?)"));
+    s->bind(1, rowid);
+    if (!s->next())
+        return std::nullopt;
+    return QuickAddress{s->integer(0), s->text(1), s->text(2)};
+}
+
+std::optional<QuickAddress> QuickAddressTable::byName(const QString &name)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(SELECT rowid, "网站名称", "网站地址" FROM quickhttp WHERE "网站名称"=? ORDER BY rowid LIMIT 1)"));
+    s->bind(1, name);
+    if (!s->next())
+        return std::nullopt;
+    return QuickAddress{s->integer(0), s->text(1), s->text(2)};
 }
 
 bool QuickAddressTable::add(const QuickAddress &a)
@@ -36,6 +57,15 @@ QList<RestrictedSite> RestrictedSiteTable::all()
     while (s->next())
         result.append({s->integer(0), s->text(1)});
     return result;
+}
+
+std::optional<RestrictedSite> RestrictedSiteTable::byRowid(qint64 rowid)
+{
+    auto s = m_db.cached(QStringLiteral(R"(SELECT rowid, "网站" FROM hickhttp WHERE rowid=?)"));
+    s->bind(1, rowid);
+    if (!s->next())
+        return std::nullopt;
+    return RestrictedSite{s->integer(0), s->text(1)};
 }
 
 bool RestrictedSiteTable::add(const RestrictedSite &site)

@@ -3,6 +3,7 @@
 #include "rows.h"
 
 #include <QList>
+#include <optional>
 
 class Database;
 
@@ -13,6 +14,9 @@ public:
     explicit QuickAddressTable(Database &db) : m_db(db) {}
 
     QList<QuickAddress> all();
+    std::optional<QuickAddress> byRowid(qint64 rowid);
+    // The first row (table order) named `name`.
+    std::optional<QuickAddress> byName(const QString &name);
     bool add(const QuickAddress &address);
     bool save(const QuickAddress &address);
     bool remove(qint64 rowid);
@@ -28,6 +32,7 @@ public:
     explicit RestrictedSiteTable(Database &db) : m_db(db) {}
 
     QList<RestrictedSite> all();
+    std::optional<RestrictedSite> byRowid(qint64 rowid);
     bool add(const RestrictedSite &site);
     bool remove(qint64 rowid);
 

@@ -1,27 +1,49 @@
 #include "mainwindow.h"
 
+#include "accounts/operators.h"
+#include "accounts/rights.h"
+#include "carddialog.h"
+#include "backupcommands.h"
 #include "changemachinedialog.h"
 #include "checkoutdialog.h"
+#include "clientwindows.h"
+#include "customerdialog.h"
 #include "desk/commandstates.h"
 #include "desk/frontdesk.h"
+#include "fontcolordialog.h"
+#include "goodsdialog.h"
+#include "helpabout.h"
+#include "listdisplay.h"
+#include "lockwindow.h"
+#include "logindialog.h"
 #include "machinelistmodel.h"
+#include "machinesdialog.h"
 #include "messages.h"
+#include "operatordialog.h"
 #include "purchasedialog.h"
+#include "reportdialog.h"
+#include "reports/reportjob.h"
 #include "sessionstartdialog.h"
 #include "settingsdialog.h"
+#include "trailwindow.h"
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QColorDialog>
+#include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QLoggingCategory>
-#include <QMenuBar>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -48,6 +70,8 @@ MainWindow::MainWindow(FrontDesk &desk, QWidget *parent) : QMainWindow(parent), 
     m_detailsView->setMouseTracking(true);
     m_detailsView->header()->setDefaultSectionSize(96);
     m_detailsView->setSelectionModel(m_iconView->selectionModel());
+    m_grid = new GridDelegate(m_detailsView);
+    m_detailsView->setItemDelegate(m_grid);
     for (QAbstractItemView *v :
          {static_cast<QAbstractItemView *>(m_iconView), static_cast<QAbstractItemView *>(m_detailsView)}) {
         v->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -88,98 +112,244 @@ MainWindow::MainWindow(FrontDesk &desk, QWidget *parent) : QMainWindow(parent), 
     }
     connect(&desk, &FrontDesk::clockChanged, m_panels[2], &QLabel::setText);
     connect(&desk, &FrontDesk::countsChanged, m_panels[1], &QLabel::setText);
-    // Every pass may have changed the selected machine's state.
-    connect(&desk, &FrontDesk::countsChanged, this, &MainWindow::applyCommandStates);
+    // Every pass may have changed the selected machine's state: its commands and its status
+    // text follow.
+    connect(&desk, &FrontDesk::countsChanged, this, [this] {
+        applyCommandStates();
+        if (m_desk.selected() > 0)
+            m_panels[0]->setText(m_desk.machineList().tooltip(m_desk.selected()));
+    });
     connect(&desk, &FrontDesk::checkoutWithCardRequested, this, &MainWindow::openCheckoutWithCard);
+    connect(&desk, &FrontDesk::backgroundFailure, m_panels[0], &QLabel::setText);
     connect(&desk, &FrontDesk::selectionChanged, this, &MainWindow::showSelection);
     connect(&desk.machineList(), &MachineList::rebuilt, this, [this] {
         if (m_desk.selected() > 0)
             showSelection(m_desk.selected(), m_desk.machineList().tooltip(m_desk.selected()));
     });
 
-    buildMenus();
+    m_menus = MainMenus::build(*this);
+    connectMenus();
+    showProgramListOnArrival(m_desk, this);
+    // A restore must not replace the store under a report that reads it.
+    connect(&ReportActivity::instance(), &ReportActivity::runningChanged, this, &MainWindow::applyRights);
     setViewMode(ViewMode::Details);
+    applyLogin();
+    if (desk.storeCreated()) {
+        // Started from the wrong folder, the desk would otherwise open an empty café unnoticed.
+        m_panels[0]->setText(
+            QStringLiteral("已新建数据库文件：%1").arg(QDir::toNativeSeparators(desk.store().path())));
+    }
     if (desk.selected() > 0)
         showSelection(desk.selected(), desk.machineList().tooltip(desk.selected()));
 }
 
-void MainWindow::buildMenus()
+void MainWindow::connectMenus()
 {
-    QMenu *system = menuBar()->addMenu(QStringLiteral("系统(&S)"));
-    system->setObjectName(QStringLiteral("mnuSystem"));
-    system->addAction(QStringLiteral("系统设置"), this, &MainWindow::openSettings);
-    system->addSeparator();
-    system->addAction(QStringLiteral("退出"), this, &QWidget::close);
+    const MainMenus &m = m_menus;
+    connect(m.machines, &QAction::triggered, this, &MainWindow::openMachines);
+    connect(m.operators, &QAction::triggered, this, &MainWindow::openOperators);
+    connect(m.settings, &QAction::triggered, this, &MainWindow::openSettings);
+    connect(m.backup, &QAction::triggered, this, [this] { backUpData(m_desk, this); });
+    connect(m.restore, &QAction::triggered, this, &MainWindow::restoreData);
+    connect(m.trail, &QAction::triggered, this, &MainWindow::openTrail);
+    connect(m.relogin, &QAction::triggered, this, &MainWindow::logInAgain);
+    connect(m.lock, &QAction::triggered, this, &MainWindow::lockDesk);
+    connect(m.exit, &QAction::triggered, this, &QWidget::close);
 
-    buildBillingMenu();
+    connect(m.start, &QAction::triggered, this, [this] { openSessionStart(false); });
+    connect(m.limitTime, &QAction::triggered, this, [this] { openSessionStart(true); });
+    connect(m.checkout, &QAction::triggered, this, &MainWindow::openCheckout);
+    connect(m.changeMachine, &QAction::triggered, this, &MainWindow::openChangeMachine);
+    connect(m.purchase, &QAction::triggered, this, &MainWindow::openPurchase);
+    connect(m.programList, &QAction::triggered, this, [this] { openProgramList(m_desk, this); });
+    connect(m.clientControl, &QAction::triggered, this, [this] { openClientControl(m_desk, this); });
+    // The bold default belongs to the pop-up only.
+    connect(m.billing, &QMenu::aboutToHide, this, [this] { m_menus.billing->setDefaultAction(nullptr); });
 
-    QMenu *view = menuBar()->addMenu(QStringLiteral("查看(&V)"));
-    view->setObjectName(QStringLiteral("mnuView"));
-    auto *modes = new QActionGroup(this);
-    const std::pair<QString, ViewMode> entries[] = {{QStringLiteral("大图标"), ViewMode::LargeIcons},
-                                                    {QStringLiteral("小图标"), ViewMode::SmallIcons},
-                                                    {QStringLiteral("列表"), ViewMode::List},
-                                                    {QStringLiteral("详细资料"), ViewMode::Details}};
-    for (const auto &[caption, mode] : entries) {
-        QAction *a = view->addAction(caption, this, [this, mode = mode] { setViewMode(mode); });
-        a->setCheckable(true);
-        a->setChecked(mode == ViewMode::Details);
-        modes->addAction(a);
-    }
-    view->addSeparator();
-    view->addAction(QStringLiteral("刷新"), this, [this] { m_desk.refresh(); });
-    QAction *grid = view->addAction(QStringLiteral("显示网格"));
-    grid->setCheckable(true);
-    connect(grid, &QAction::toggled, this, [this](bool on) {
-        m_detailsView->setStyleSheet(on ? QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; }")
-                                        : QString());
+    connect(m.largeIcons, &QAction::triggered, this, [this] { setViewMode(ViewMode::LargeIcons); });
+    connect(m.smallIcons, &QAction::triggered, this, [this] { setViewMode(ViewMode::SmallIcons); });
+    connect(m.list, &QAction::triggered, this, [this] { setViewMode(ViewMode::List); });
+    connect(m.details, &QAction::triggered, this, [this] { setViewMode(ViewMode::Details); });
+    connect(m.refresh, &QAction::triggered, this, [this] { m_desk.refresh(); });
+    connect(m.grid, &QAction::toggled, this, [this](bool on) {
+        m_grid->setGrid(on);
+        m_detailsView->viewport()->update();
+    });
+    connect(m.font, &QAction::triggered, this, &MainWindow::chooseFont);
+    connect(m.picture, &QAction::triggered, this, &MainWindow::choosePicture);
+    connect(m.backgroundColor, &QAction::triggered, this, &MainWindow::chooseBackgroundColor);
+    connect(m.defaults, &QAction::triggered, this, [this] { applyDisplaySettings(true); });
+
+    connect(m.goods, &QAction::triggered, this, &MainWindow::openGoods);
+    connect(m.customers, &QAction::triggered, this, &MainWindow::openCustomers);
+    connect(m.cards, &QAction::triggered, this, &MainWindow::openCards);
+    connect(m.quickAddresses, &QAction::triggered, this, [this] { openQuickAddresses(m_desk, this); });
+    connect(m.restrictedSites, &QAction::triggered, this, [this] { openRestrictedSites(m_desk, this); });
+
+    for (const MainMenus::ReportEntry &e : m.reportEntries)
+        connect(e.action, &QAction::triggered, this, [this, kind = e.kind, preset = e.preset] {
+            openReportDialog(m_desk.db(), kind, preset, this);
+        });
+
+    connect(m.helpContents, &QAction::triggered, this, [this] { openHelp(this); });
+    connect(m.about, &QAction::triggered, this, [this] {
+        AboutDialog about(this);
+        about.exec();
     });
 
-    QToolBar *tools = addToolBar(QStringLiteral("工具栏"));
-    tools->setObjectName(QStringLiteral("Toolbar1"));
-    tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    m_toolStart = tools->addAction(QStringLiteral("记费"), this, [this] { openSessionStart(false); });
-    m_toolStart->setObjectName(QStringLiteral("tbrStart"));
-    m_toolStart->setData(QStringLiteral("记费"));
-    m_toolCheckout = tools->addAction(QStringLiteral("结帐"), this, &MainWindow::openCheckout);
-    m_toolCheckout->setObjectName(QStringLiteral("tbrCheckout"));
-    m_toolCheckout->setData(QStringLiteral("结帐"));
-    m_toolStart->setEnabled(false);
-    m_toolCheckout->setEnabled(false);
-    QAction *viewButton = tools->addAction(QStringLiteral("查看"));
-    connect(viewButton, &QAction::triggered, this, [view, this] { view->popup(QCursor::pos()); });
+    m.toolStart->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    m.toolCheckout->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+    m.toolReports->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    m.toolView->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    m.toolHelp->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    connect(m.toolStart, &QAction::triggered, this, [this] { openSessionStart(false); });
+    connect(m.toolCheckout, &QAction::triggered, this, &MainWindow::openCheckout);
+    connect(m.toolReports, &QAction::triggered, this,
+            [this] { popupUnder(m_menus.toolReports, m_menus.reports); });
+    connect(m.toolView, &QAction::triggered, this, [this] { popupUnder(m_menus.toolView, m_menus.view); });
+    connect(m.toolHelp, &QAction::triggered, this, [this] { openHelp(this); });
 }
 
-void MainWindow::buildBillingMenu()
+void MainWindow::popupUnder(QAction *button, QMenu *menu)
 {
-    m_billingMenu = menuBar()->addMenu(QStringLiteral("记费(&M)"));
-    m_billingMenu->setObjectName(QStringLiteral("mnuBilling"));
-    m_startAction =
-        m_billingMenu->addAction(QStringLiteral("开始记费"), this, [this] { openSessionStart(false); });
-    m_startAction->setObjectName(QStringLiteral("mnuStart"));
-    m_limitAction =
-        m_billingMenu->addAction(QStringLiteral("限定时间"), this, [this] { openSessionStart(true); });
-    m_limitAction->setObjectName(QStringLiteral("mnuLimitTime"));
-    m_billingMenu->addSeparator();
-    m_checkoutAction = m_billingMenu->addAction(QStringLiteral("结帐"), this, &MainWindow::openCheckout);
-    m_checkoutAction->setObjectName(QStringLiteral("mnuCheckout"));
-    m_billingMenu->addSeparator();
-    m_changeAction =
-        m_billingMenu->addAction(QStringLiteral("调换计算机"), this, &MainWindow::openChangeMachine);
-    m_changeAction->setObjectName(QStringLiteral("mnuChangeMachine"));
-    m_purchaseAction = m_billingMenu->addAction(QStringLiteral("选购商品"), this, &MainWindow::openPurchase);
-    m_purchaseAction->setObjectName(QStringLiteral("mnuPurchase"));
-    // Nothing is selected yet: the selection enables what fits.
-    for (QAction *a : {m_startAction, m_limitAction, m_checkoutAction, m_changeAction, m_purchaseAction})
-        a->setEnabled(false);
-    // The bold default belongs to the pop-up only.
-    connect(m_billingMenu, &QMenu::aboutToHide, this, [this] { m_billingMenu->setDefaultAction(nullptr); });
+    QWidget *w = m_menus.toolbar->widgetForAction(button);
+    menu->popup(w ? w->mapToGlobal(QPoint(0, w->height())) : QCursor::pos());
 }
 
 void MainWindow::popupBillingMenu(const QPoint &globalPos)
 {
-    m_billingMenu->setDefaultAction(m_startAction->isEnabled() ? m_startAction : m_checkoutAction);
-    m_billingMenu->popup(globalPos);
+    m_menus.billing->setDefaultAction(m_menus.start->isEnabled() ? m_menus.start : m_menus.checkout);
+    m_menus.billing->popup(globalPos);
+}
+
+void MainWindow::applyRights()
+{
+    // Without a readable operator table nobody logged in: every command keeps its state.
+    if (m_desk.operatorRight().isEmpty())
+        return;
+    m_menus.applyRights(m_desk.operatorRight(), ReportActivity::instance().running());
+}
+
+void MainWindow::applyLogin()
+{
+    applyRights();
+    if (!m_desk.operatorName().isEmpty())
+        setWindowTitle(rights::caption(m_desk.operatorName()));
+    applyDisplaySettings(false);
+}
+
+void MainWindow::logInAgain()
+{
+    switch (loginNeed(m_desk.db())) {
+    case LoginNeed::Unreadable:
+        return;
+    case LoginNeed::NoOperators:
+        m_desk.setOperator(m_desk.operatorName(), QStringLiteral("D"));
+        break;
+    case LoginNeed::Ask: {
+        LoginDialog dialog(m_desk.db(), m_desk.throttle(), this);
+        std::optional<Operator> chosen;
+        if (dialog.exec() == QDialog::Accepted)
+            chosen = dialog.loggedIn();
+        const CurrentOperator now = afterLogin({m_desk.operatorName(), m_desk.operatorRight()}, chosen);
+        m_desk.setOperator(now.name, now.right);
+        if (chosen)
+            m_desk.record(QStringLiteral("登录"), 0, QStringLiteral("以其他用户登陆"));
+        break;
+    }
+    }
+    applyLogin();
+}
+
+void MainWindow::applyDisplaySettings(bool restoreDefaults)
+{
+    const std::optional<DisplaySettings> stored = display::load(m_desk.db(), m_desk.operatorName());
+    if (!stored)
+        return;
+    DisplaySettings shown;
+    if (restoreDefaults) {
+        if (const Result<> written = display::restoreDefaults(m_desk.db(), m_desk.operatorName()); !written)
+            qCWarning(lcMainWindow) << "default display settings not stored:" << written.error();
+    } else {
+        shown = *stored;
+    }
+    m_display = shown;
+    for (QAbstractItemView *v :
+         {static_cast<QAbstractItemView *>(m_iconView), static_cast<QAbstractItemView *>(m_detailsView)})
+        listdisplay::apply(v, shown);
+}
+
+void MainWindow::setListFont(const QFont &font, const QColor &color)
+{
+    m_display.fontName = font.family();
+    m_display.fontSize = font.pointSizeF() > 0 ? font.pointSizeF() : 9;
+    m_display.bold = font.bold();
+    m_display.italic = font.italic();
+    m_display.textColor = listdisplay::number(color);
+    for (QAbstractItemView *v :
+         {static_cast<QAbstractItemView *>(m_iconView), static_cast<QAbstractItemView *>(m_detailsView)})
+        listdisplay::apply(v, m_display);
+    // A missing operator row only skips the saving.
+    if (const Result<> stored = display::storeFont(m_desk.db(), m_desk.operatorName(), m_display); !stored)
+        qCInfo(lcMainWindow) << "font not stored:" << stored.error();
+}
+
+bool MainWindow::setListPicture(const QString &path)
+{
+    DisplaySettings next = m_display;
+    next.background = path;
+    if (!listdisplay::apply(m_detailsView, next)) {
+        listdisplay::apply(m_detailsView, m_display);
+        Messages::tell(
+            this, QStringLiteral("错误"),
+            QStringLiteral("无法打开图片文件“%1”，背景图片没有改变。").arg(QDir::toNativeSeparators(path)),
+            QMessageBox::Critical);
+        return false;
+    }
+    m_display = next;
+    listdisplay::apply(m_iconView, m_display);
+    if (const Result<> stored = display::storeBackground(m_desk.db(), m_desk.operatorName(), path); !stored)
+        qCInfo(lcMainWindow) << "background picture not stored:" << stored.error();
+    return true;
+}
+
+void MainWindow::setListBackgroundColor(const QColor &color)
+{
+    m_display.backgroundColor = listdisplay::number(color);
+    for (QAbstractItemView *v :
+         {static_cast<QAbstractItemView *>(m_iconView), static_cast<QAbstractItemView *>(m_detailsView)})
+        listdisplay::apply(v, m_display);
+    if (const Result<> stored =
+            display::storeBackgroundColor(m_desk.db(), m_desk.operatorName(), m_display.backgroundColor);
+        !stored)
+        qCInfo(lcMainWindow) << "background colour not stored:" << stored.error();
+}
+
+void MainWindow::chooseFont()
+{
+    FontColorDialog dialog(m_detailsView->font(),
+                           listdisplay::color(m_display.textColor, m_detailsView->palette()), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    setListFont(dialog.selectedFont(), dialog.selectedColor());
+}
+
+void MainWindow::choosePicture()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("背景图片"), QString(),
+                                                      listdisplay::pictureFilter());
+    if (path.isEmpty())
+        return;
+    setListPicture(path);
+}
+
+void MainWindow::chooseBackgroundColor()
+{
+    const QColor c = QColorDialog::getColor(listdisplay::color(m_display.backgroundColor, palette()), this,
+                                            QStringLiteral("背影颜色"));
+    if (!c.isValid())
+        return;
+    setListBackgroundColor(c);
 }
 
 void MainWindow::applyCommandStates()
@@ -187,16 +357,8 @@ void MainWindow::applyCommandStates()
     const std::optional<Machine> machine = m_desk.selectedMachine();
     if (!machine)
         return;
-    const std::optional<CommandStates> states = commandStatesFor(machine->status);
-    if (!states)
-        return;
-    m_startAction->setEnabled(states->startBilling);
-    m_limitAction->setEnabled(states->limitTime);
-    m_checkoutAction->setEnabled(states->checkout);
-    m_changeAction->setEnabled(states->changeMachine);
-    m_purchaseAction->setEnabled(states->purchase);
-    m_toolStart->setEnabled(states->toolStart);
-    m_toolCheckout->setEnabled(states->toolCheckout);
+    if (const std::optional<CommandStates> states = commandStatesFor(machine->status))
+        m_menus.applyStates(*states);
 }
 
 void MainWindow::activateSelected()
@@ -283,6 +445,9 @@ void MainWindow::openPurchase()
     if (!m_desk.selectedMachine())
         return;
     PurchaseDialog dialog(m_desk, this);
+    QRect placed = dialog.frameGeometry();
+    placed.moveCenter(frameGeometry().center());
+    dialog.move(placed.topLeft());
     dialog.exec();
 }
 
@@ -343,7 +508,93 @@ void MainWindow::showSelection(int position, const QString &tooltip)
 void MainWindow::openSettings()
 {
     SettingsDialog dialog(m_desk.db(), this);
+    dialog.adjustSize();
+    QRect placed = dialog.frameGeometry();
+    const QScreen *screen = this->screen() ? this->screen() : QApplication::primaryScreen();
+    placed.moveCenter(screen->availableGeometry().center());
+    dialog.move(placed.topLeft());
     dialog.exec();
+}
+
+void MainWindow::openMachines()
+{
+    MachinesDialog dialog(m_desk.db(), this);
+    connect(&dialog, &MachinesDialog::machinesChanged, &m_desk, &FrontDesk::machinesChanged);
+    connect(&dialog, &MachinesDialog::machineRemoved, &m_desk, &FrontDesk::machineRemoved);
+    dialog.exec();
+}
+
+void MainWindow::openOperators()
+{
+    OperatorDialog dialog(m_desk.db(), m_desk.throttle(), m_desk.operatorName(), this);
+    dialog.exec();
+}
+
+void MainWindow::lockDesk()
+{
+    // The clients are refused at once; the window with its snapshot of the screen waits until
+    // the menu just closed has left the screen and the window behind it has been repainted.
+    m_desk.setLocked(true);
+    m_desk.record(QStringLiteral("锁定桌面"), 0, QString());
+    QTimer::singleShot(200, this, [this] {
+        // A top-level window of its own: it covers the screen and blocks this one while shown.
+        auto *lock = new LockWindow(m_desk.db(), m_desk.throttle(), m_desk.operatorName(),
+                                    [desk = &m_desk](bool on) { desk->setLocked(on); });
+        connect(lock, &LockWindow::released, &m_desk,
+                [desk = &m_desk] { desk->record(QStringLiteral("解除锁定"), 0, QString()); });
+        lock->lock();
+    });
+}
+
+namespace {
+
+// A management window is opened once; asking again brings it to the front.
+template <typename Dialog, typename Make> void showSingle(QPointer<Dialog> &window, Make make)
+{
+    if (!window) {
+        window = make();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+void MainWindow::openGoods()
+{
+    showSingle(m_goods, [this] { return new GoodsDialog(m_desk.db(), m_desk.operatorRight(), this); });
+}
+
+void MainWindow::openCustomers()
+{
+    showSingle(m_customers, [this] { return new CustomerDialog(m_desk.db(), this); });
+}
+
+void MainWindow::openCards()
+{
+    showSingle(m_cards, [this] { return new CardDialog(m_desk.db(), this); });
+}
+
+void MainWindow::openTrail()
+{
+    showSingle(m_trail, [this] { return new TrailWindow(m_desk.db(), this); });
+}
+
+void MainWindow::restoreData()
+{
+    // Windows on the old data go: what they show and would save belongs to it.
+    for (QWidget *w : std::initializer_list<QWidget *>{m_goods, m_customers, m_cards, m_trail})
+        if (w)
+            w->close();
+    if (!::restoreData(m_desk, this))
+        return;
+    hide();
+    logInAgain();
+    if (m_desk.selected() > 0)
+        showSelection(m_desk.selected(), m_desk.machineList().tooltip(m_desk.selected()));
+    show();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -1,8 +1,17 @@
 #pragma once
 
-#include <QMainWindow>
+#include "accounts/displaysettings.h"
+#include "menus.h"
 
+#include <QMainWindow>
+#include <QPointer>
+
+class CardDialog;
+class TrailWindow;
+class CustomerDialog;
 class FrontDesk;
+class GoodsDialog;
+class GridDelegate;
 class MachineListModel;
 class QAbstractItemView;
 class QAction;
@@ -20,15 +29,18 @@ class MainWindow final : public QMainWindow
 public:
     enum class ViewMode { LargeIcons, SmallIcons, List, Details };
 
+    // The operator logged in before the window was made (see logInAtStart); the window
+    // applies that operator's rights, caption and display settings.
     explicit MainWindow(FrontDesk &desk, QWidget *parent = nullptr);
 
     void setViewMode(ViewMode mode);
     // The view that shows the list now.
     QAbstractItemView *currentView() const;
+    const MainMenus &menus() const { return m_menus; }
 
     // The "记费(&M)" menu; popped up at `globalPos` with its default entry in bold: "开始记费"
     // when that command is enabled, else "结帐".
-    QMenu *billingMenu() const { return m_billingMenu; }
+    QMenu *billingMenu() const { return m_menus.billing; }
     void popupBillingMenu(const QPoint &globalPos);
 
     // Checkout of the selected machine; with a card, paid from it once the operator settles.
@@ -36,15 +48,30 @@ public:
     void openCheckout();
     void openCheckoutWithCard(const QString &card, const QString &password);
 
+    // "以其他用户登陆": the login dialog again; a cancel keeps the operator logged in. Then the
+    // rights, the caption and the display settings are applied again.
+    void logInAgain();
+    // The logged-in operator's rights, caption and display settings.
+    void applyLogin();
+    // The logged-in operator's display settings on the list, or ("还原为默认") the defaults,
+    // also written into the operator's row.
+    void applyDisplaySettings(bool restoreDefaults);
+
+    // The display commands with the dialog's choice already made (the dialogs call these).
+    void setListFont(const QFont &font, const QColor &color);
+    // False (and nothing stored) when the picture does not load.
+    bool setListPicture(const QString &path);
+    void setListBackgroundColor(const QColor &color);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildMenus();
-    void buildBillingMenu();
+    void connectMenus();
     void showSelection(int position, const QString &tooltip);
     void applyCommandStates();
+    void applyRights();
     // Double-click or Enter on the selected entry.
     void activateSelected();
     struct CardPayment
@@ -59,22 +86,37 @@ private:
     void openChangeMachine();
     void openPurchase();
     void openSettings();
+    void openMachines();
+    void openOperators();
+    void lockDesk();
+    void openGoods();
+    void openCustomers();
+    void openCards();
+    void openTrail();
+    // "数据还原", then the window starts again on the restored store: hidden, a login, the
+    // operator's display, the list rebuilt, shown.
+    void restoreData();
+    void chooseFont();
+    void choosePicture();
+    void chooseBackgroundColor();
+    void popupUnder(QAction *button, QMenu *menu);
+    // The list's look as the views show it now.
+    DisplaySettings m_display;
 
     FrontDesk &m_desk;
     MachineListModel *m_model;
     QStackedWidget *m_stack;
     QListView *m_iconView;
     QTreeView *m_detailsView;
+    GridDelegate *m_grid;
     QLabel *m_panels[3];
-    QMenu *m_billingMenu = nullptr;
-    QAction *m_startAction = nullptr;
-    QAction *m_limitAction = nullptr;
-    QAction *m_checkoutAction = nullptr;
-    QAction *m_changeAction = nullptr;
-    QAction *m_purchaseAction = nullptr;
-    QAction *m_toolStart = nullptr;
-    QAction *m_toolCheckout = nullptr;
+    MainMenus m_menus;
     bool m_checkoutOpen = false;
     // Card payments of clients approved while a checkout was open, taken up when it closes.
     QList<CardPayment> m_cardPayments;
+    // The management windows: one each, raised when asked for again.
+    QPointer<GoodsDialog> m_goods;
+    QPointer<CustomerDialog> m_customers;
+    QPointer<CardDialog> m_cards;
+    QPointer<TrailWindow> m_trail;
 };

@@ -1,12 +1,14 @@
 #include "messages.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 
 namespace {
 bool g_scripted = false;
 QList<QMessageBox::StandardButton> g_answers;
 QStringList g_inputs;
+QStringList g_fileNames;
 QStringList g_shown;
 
 QString titleOr(const QString &title)
@@ -47,6 +49,26 @@ QString input(QWidget *parent, const QString &title, const QString &label, bool 
     }
     return QInputDialog::getText(parent, titleOr(title), label, password ? QLineEdit::Password : QLineEdit::Normal,
                                  QString(), ok);
+}
+
+QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter)
+{
+    if (g_scripted)
+        return g_fileNames.isEmpty() ? QString() : g_fileNames.takeFirst();
+    return QFileDialog::getSaveFileName(parent, QString(), suggested, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+QString openFileName(QWidget *parent, const QString &folder, const QString &filter)
+{
+    if (g_scripted)
+        return g_fileNames.isEmpty() ? QString() : g_fileNames.takeFirst();
+    return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
+}
+
+void setNextFileNames(const QStringList &paths)
+{
+    g_fileNames = paths;
 }
 
 void setNextAnswers(const QList<QMessageBox::StandardButton> &answers)

@@ -1,18 +1,21 @@
 #include "reportoutput.h"
 
 #include "messages.h"
+#include "common/cp936.h"
 #include "reports/csv.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <cmath>
 #include <memory>
 #include <optional>
 
@@ -37,6 +40,40 @@ void tellFailure(QWidget *parent, const QString &reason)
     Messages::tell(parent, QStringLiteral("错误"), QStringLiteral("发现错误：") + reason, QMessageBox::Critical);
 }
 
+// The letter spacing, in percent, that sets a character in exactly as many half widths of a
+// Chinese character as it takes bytes in code page 936: the report lines are lined up by
+// those columns, and no installed font draws its Latin letters (or its rules) at exactly half
+// the width of its Chinese characters.
+class ColumnSpacing
+{
+public:
+    ColumnSpacing()
+    {
+        QFont font;
+        font.setFamilies(ReportOutput::fontFamilies());
+        font.setPointSize(96);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        m_metrics.emplace(font);
+        m_half = m_metrics->horizontalAdvance(QChar(0x4E2D)) / 2; // 中
+    }
+    qreal operator()(QChar c)
+    {
+        const auto known = m_spacing.constFind(c.unicode());
+        if (known != m_spacing.constEnd())
+            return *known;
+        const qreal advance = m_metrics->horizontalAdvance(c);
+        const qreal wanted = m_half * cp936::byteLength(QString(c));
+        const qreal spacing = advance > 0 && wanted > 0 ? std::round(1000 * wanted / advance) / 10 : 100;
+        m_spacing.insert(c.unicode(), spacing);
+        return spacing;
+    }
+
+private:
+    std::optional<QFontMetricsF> m_metrics;
+    qreal m_half = 0;
+    QHash<char16_t, qreal> m_spacing;
+};
+
 } // namespace
 
 namespace ReportOutput {
@@ -48,14 +85,18 @@ QStringList fontFamilies()
 
 void writeStyledText(QTextDocument &doc, const StyledText &text)
 {
+    ColumnSpacing spacing;
     QTextCursor cursor(&doc);
     cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock(); // laid out once, not after every piece
     for (const TextRun &run : text) {
         QTextCharFormat format;
         format.setFontFamilies(fontFamilies());
         format.setFontPointSize(run.pointSize);
         format.setFontWeight(run.bold ? QFont::Bold : QFont::Normal);
         format.setFontItalic(run.italic);
+        // Unhinted, so every size keeps the widths the columns are measured in.
+        format.setFontHintingPreference(QFont::PreferNoHinting);
         const QStringList paragraphs = run.text.split(u'\n');
         for (qsizetype i = 0; i < paragraphs.size(); ++i) {
             if (i > 0)
@@ -65,9 +106,23 @@ void writeStyledText(QTextDocument &doc, const StyledText &text)
             QTextBlockFormat block = cursor.blockFormat();
             block.setAlignment(run.centred ? Qt::AlignHCenter : Qt::AlignLeft);
             cursor.setBlockFormat(block);
-            cursor.insertText(paragraphs.at(i), format);
+            const QString &paragraph = paragraphs.at(i);
+            for (qsizetype from = 0; from < paragraph.size();) {
+                const qreal percent = spacing(paragraph.at(from));
+                qsizetype to = from + 1;
+                while (to < paragraph.size() && spacing(paragraph.at(to)) == percent)
+                    ++to;
+                QTextCharFormat piece = format;
+                if (percent != 100) {
+                    piece.setFontLetterSpacingType(QFont::PercentageSpacing);
+                    piece.setFontLetterSpacing(percent);
+                }
+                cursor.insertText(paragraph.mid(from, to - from), piece);
+                from = to;
+            }
         }
     }
+    cursor.endEditBlock();
 }
 
 qreal reportWrapWidth()
@@ -77,7 +132,7 @@ qreal reportWrapWidth()
     QFont font;
     font.setFamilies(fontFamilies());
     font.setPointSize(9);
-    const qreal halfWidth = QFontMetricsF(font).horizontalAdvance(u' ');
+    const qreal halfWidth = QFontMetricsF(font).horizontalAdvance(QChar(0x4E2D)) / 2;
     return 10600.0 / 15 * std::max(1.0, halfWidth / 6);
 }
 

@@ -132,7 +132,7 @@ ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, QWidget
     layout->addWidget(m_summaryLabel);
     layout->addWidget(splitter, 1);
     layout->addLayout(buttons);
-    resize(900, 640);
+    resize(900, 720);
     m_list->setFocus();
 }
 
@@ -144,7 +144,6 @@ QChartView *ReportWindow::makeChart()
     auto *money = new QBarSet(QStringLiteral("实收金额（元）"));
     auto *machines = new QLineSeries;
     machines->setName(QStringLiteral("上机台数"));
-    QStringList labels;
     int mostMachines = 0;
     double mostMoney = 0;
     for (qsizetype i = 0; i < data.cents.size(); ++i) {
@@ -153,8 +152,6 @@ QChartView *ReportWindow::makeChart()
         machines->append(double(i), data.machines.at(i));
         mostMachines = std::max(mostMachines, data.machines.at(i));
         mostMoney = std::max(mostMoney, yuan);
-        const QDateTime at = data.hourly ? data.firstBucket.addSecs(3600 * i) : data.firstBucket.addDays(i);
-        labels.append(data.hourly ? QString::number(at.time().hour()) : QString::number(at.date().day()));
     }
     auto *bars = new QBarSeries;
     bars->append(money);
@@ -164,18 +161,21 @@ QChartView *ReportWindow::makeChart()
     chart->addSeries(bars);
     chart->addSeries(machines);
     auto *axisX = new QBarCategoryAxis;
-    axisX->append(labels);
+    axisX->append(chartLabels(data));
     axisX->setTitleText(data.hourly ? QStringLiteral("时") : QStringLiteral("日"));
     chart->addAxis(axisX, Qt::AlignBottom);
     auto *axisMoney = new QValueAxis;
+    // The units are in the legend; whole ticks, so no tick name comes twice.
     axisMoney->setRange(0, mostMoney > 0 ? mostMoney * 1.1 : 1);
-    axisMoney->setLabelFormat(QStringLiteral("%.0f"));
-    axisMoney->setTitleText(QStringLiteral("元"));
+    axisMoney->applyNiceNumbers();
+    axisMoney->setLabelFormat(QStringLiteral("%.1f"));
     chart->addAxis(axisMoney, Qt::AlignLeft);
     auto *axisMachines = new QValueAxis;
     axisMachines->setRange(0, std::max(1, mostMachines + 1));
+    axisMachines->setTickType(QValueAxis::TicksDynamic);
+    axisMachines->setTickAnchor(0);
+    axisMachines->setTickInterval(std::max(1, (mostMachines + 5) / 5));
     axisMachines->setLabelFormat(QStringLiteral("%d"));
-    axisMachines->setTitleText(QStringLiteral("台"));
     chart->addAxis(axisMachines, Qt::AlignRight);
     bars->attachAxis(axisX);
     bars->attachAxis(axisMoney);
@@ -186,7 +186,7 @@ QChartView *ReportWindow::makeChart()
     auto *view = new QChartView(chart, this);
     view->setObjectName(QStringLiteral("chartReport"));
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(200);
+    view->setMinimumHeight(280);
     return view;
 }
 

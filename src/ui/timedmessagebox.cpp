@@ -5,11 +5,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -48,6 +51,7 @@ struct Layout
 {
     QString head;
     QList<QStringList> rows;
+    QString footer; // "……等共N项" after a shortened list
 };
 
 Layout layoutOf(const QString &text)
@@ -56,17 +60,20 @@ Layout layoutOf(const QString &text)
     QStringList lines = text.split(QLatin1Char('\n'));
     while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
         lines.removeLast();
-    Layout layout{text, {}};
+    Layout layout{text, {}, {}};
     if (lines.size() < 2)
         return layout;
     QList<QStringList> rows;
+    QString footer;
+    if (lines.size() > 2 && lines.last().startsWith(QStringLiteral("……")))
+        footer = lines.takeLast();
     for (qsizetype i = 1; i < lines.size(); ++i) {
         QStringList cells = lines.at(i).split(padding, Qt::SkipEmptyParts);
         if (cells.size() != 2)
             return layout;
         rows << cells;
     }
-    return {lines.first(), rows};
+    return {lines.first(), rows, footer};
 }
 
 } // namespace
@@ -122,11 +129,42 @@ TimedMessageBox::TimedMessageBox(const Question &question, QWidget *parent)
             }
         grid->setColumnStretch(2, 1);
         textColumn->addLayout(grid);
+        if (!parts.footer.isEmpty()) {
+            auto *footer = new QLabel(parts.footer, this);
+            footer->setObjectName(QStringLiteral("more"));
+            footer->setTextFormat(Qt::PlainText);
+            footer->setContentsMargins(12, 0, 0, 0);
+            textColumn->addWidget(footer);
+        }
+    }
+    // However long the question, the box fits the screen: the text scrolls, the countdown and
+    // the buttons stay in view.
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("content"));
+    content->setLayout(textColumn);
+    textColumn->setContentsMargins(0, 0, 0, 0);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("textArea"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setWidget(content);
+    m_scroll->setBackgroundRole(QPalette::Window);
+    content->setAutoFillBackground(false);
+
+    auto *textAndWait = new QVBoxLayout;
+    textAndWait->setSpacing(6);
+    textAndWait->addWidget(m_scroll);
+    if (question.waitedSeconds > 0) {
+        // The customer may have given up waiting.
+        auto *waited = new QLabel(QStringLiteral("（已等待%1秒）").arg(question.waitedSeconds), this);
+        waited->setObjectName(QStringLiteral("waited"));
+        textAndWait->addWidget(waited);
     }
     auto *message = new QHBoxLayout;
     message->setSpacing(16);
     message->addWidget(icon, 0, Qt::AlignTop);
-    message->addLayout(textColumn, 1);
+    message->addLayout(textAndWait, 1);
 
     auto *layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize); // sized to the question
@@ -182,6 +220,28 @@ TimedMessageBox::TimedMessageBox(const Question &question, QWidget *parent)
 
     m_timer.setInterval(kTickMilliseconds);
     connect(&m_timer, &QTimer::timeout, this, &TimedMessageBox::tick);
+
+    fitToScreen(content);
+}
+
+void TimedMessageBox::fitToScreen(QWidget *content)
+{
+    const QSize wanted = content->sizeHint();
+    m_scroll->setFixedSize(wanted);
+    const QScreen *onScreen = parentWidget() ? parentWidget()->screen() : screen();
+    if (!onScreen)
+        onScreen = QGuiApplication::primaryScreen();
+    if (!onScreen)
+        return;
+    // What the rest of the box and the window frame take.
+    constexpr int kFrame = 48;
+    const int rest = layout()->sizeHint().height() - wanted.height();
+    const int room = onScreen->availableGeometry().height() - kFrame - rest;
+    if (wanted.height() <= room)
+        return;
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scroll);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_scroll->setFixedSize(wanted.width() + bar, qMax(room, 60));
 }
 
 TimedMessageBox::~TimedMessageBox()
@@ -262,4 +322,11 @@ void TimedQuestionPresenter::present(const Question &question, std::function<voi
     m_current = box;
     box->open();
     emit boxShown(box);
+}
+
+void TimedQuestionPresenter::dismiss()
+{
+    // Closed as if its time had run out; the queue has answered for it already.
+    if (m_current)
+        m_current->reject();
 }

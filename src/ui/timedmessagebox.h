@@ -8,6 +8,7 @@
 
 class QLabel;
 class QProgressBar;
+class QScrollArea;
 class QPushButton;
 
 // A question that must not hold up the desk: it plays the notification sound, stays on top,
@@ -37,6 +38,8 @@ public:
     // Whether the notification sound could be started when the box opened.
     bool soundStarted() const { return m_soundStarted; }
 
+    // The question's text, which scrolls when the box would not fit the screen.
+    QScrollArea *textArea() const { return m_scroll; }
     QPushButton *firstButton() const { return m_first; }
     QPushButton *secondButton() const { return m_second; }
 
@@ -53,10 +56,12 @@ protected:
 private:
     void tick();
     void finish(Answer answer);
+    void fitToScreen(QWidget *content);
 
     Question m_question;
     QTimer m_timer;
     QLabel *m_text = nullptr;
+    QScrollArea *m_scroll = nullptr;
     QLabel *m_countdown = nullptr;
     QProgressBar *m_bar = nullptr;
     QPushButton *m_first = nullptr;
@@ -80,6 +85,7 @@ public:
     explicit TimedQuestionPresenter(QWidget *window, QObject *parent = nullptr);
 
     void present(const Question &question, std::function<void(Answer)> answered) override;
+    void dismiss() override;
 
     // The box waiting for the operator, if any.
     TimedMessageBox *currentBox() const { return m_current; }

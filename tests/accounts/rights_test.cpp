@@ -45,6 +45,7 @@ void RightsTest::matrix_data()
         {"数据备份", Command::Backup, "nnny"},
         {"数据还原", Command::Restore, "nnny"},
         {"系统设置", Command::Settings, "nnny"},
+        {"操作记录", Command::Trail, "nnny"},
     };
     for (const auto &r : rows)
         QTest::newRow(r.name) << r.command << QString::fromLatin1(r.abcd);
@@ -64,7 +65,7 @@ void RightsTest::matrix()
 
 void RightsTest::everyCommandIsCovered()
 {
-    QCOMPARE(rights::allCommands().size(), 19);
+    QCOMPARE(rights::allCommands().size(), 20);
 }
 
 void RightsTest::labels()

@@ -42,7 +42,7 @@ private slots:
 
     void junk_data();
     void junk();
-    void hugeGoodsOrderIsOneQuestion();
+    void hugeGoodsOrderIsRefused();
     void oversizedJunkWithoutEndMark();
     void thousandConnectionsDroppedAtOnce();
     void clientThatNeverReads();
@@ -159,15 +159,12 @@ void BadInputTest::junk()
     QVERIFY(answersCorrectly(*other));
 }
 
-void BadInputTest::hugeGoodsOrderIsOneQuestion()
+void BadInputTest::hugeGoodsOrderIsRefused()
 {
     const QStringList before = tableDump(f->store.db());
     client->sendBytes(fields("_good", 10000, "1") + bin("\0OK$"));
-    QVERIFY(QTest::qWaitFor([&] { return f->presenter.isAsking(); }));
-    QCOMPARE(f->presenter.asked.size(), 1);
-    QCOMPARE(f->presenter.asked.first().text.count(u"数量："_s), 3334); // the last triple is incomplete
-    f->presenter.timeOut();
     QVERIFY(answersCorrectly(*client));
+    QVERIFY(f->presenter.asked.isEmpty());
     QCOMPARE(tableDump(f->store.db()), before);
 }
 

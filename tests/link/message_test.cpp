@@ -20,6 +20,9 @@ private slots:
     void tags();
     void framer_data();
     void framer();
+    void goodsOrderItems_data();
+    void goodsOrderItems();
+    void goodsOrderListIsShortened();
     void goodsOrderPadding_data();
     void goodsOrderPadding();
 };
@@ -136,6 +139,18 @@ void MessageTest::framer_data()
     QTest::newRow("over-long message is dropped up to its end mark")
         << QList<QByteArray>{sele + end, QByteArray(70000, 'x'), QByteArray("tail") + end + good + end}
         << QList<QByteArray>{sele, good};
+    const QByteArray chat("_talk\0talk\0me\0OK$ thanks", 24);
+    const QByteArray comm("_comm\0start", 11);
+    QTest::newRow("end mark inside a text is data") << QList<QByteArray>{chat} << QList<QByteArray>{chat};
+    QTest::newRow("nothing kept: trailerless requests after an end mark")
+        << QList<QByteArray>{sele + end, chat, good, comm} << QList<QByteArray>{sele, chat, good, comm};
+    QTest::newRow("end mark followed by a text that is no tag")
+        << QList<QByteArray>{good + end + "_xyz1"} << QList<QByteArray>{good + end + "_xyz1"};
+    QTest::newRow("tail after a split is whole when a message follows")
+        << QList<QByteArray>{sele + end + good, comm} << QList<QByteArray>{sele, good, comm};
+    QTest::newRow("tag cut by the end of the arrival")
+        << QList<QByteArray>{sele + end + "_ge", QByteArray("ts\0good", 7) + end}
+        << QList<QByteArray>{sele, good};
     QTest::newRow("over-long framed message in one arrival")
         << QList<QByteArray>{QByteArray(70000, 'x') + end + good + end} << QList<QByteArray>{good};
 }
@@ -151,6 +166,64 @@ void MessageTest::framer()
         QVERIFY(framer.pending() <= wire::kMaxMessage);
     }
     QCOMPARE(got, messages);
+}
+
+void MessageTest::goodsOrderItems_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QStringList>("taken"); // "article quantity"
+    QTest::addColumn<int>("leftOut");
+
+    QTest::newRow("whole quantities") << bin("_good\0"
+                                             "001\0a\0"
+                                             "3\0"
+                                             "002\0b\0"
+                                             "999")
+                                      << QStringList{u"001 3"_s, u"002 999"_s} << 0;
+    QTest::newRow("not whole 1 to 999") << bin("_good\0"
+                                               "001\0a\0-5\0"
+                                               "002\0b\0"
+                                               "0\0"
+                                               "003\0c\0"
+                                               "2.5\0"
+                                               "004\0d\0"
+                                               "1e3\0"
+                                               "005\0e\0"
+                                               "1000")
+                                        << QStringList{} << 5;
+    QTest::newRow("incomplete trailing triple") << bin("_good\0"
+                                                       "001\0a\0"
+                                                       "2\0"
+                                                       "002\0b")
+                                                << QStringList{u"001 2"_s} << 1;
+    QTest::newRow("no items") << QByteArray("_good") << QStringList{} << 0;
+}
+
+void MessageTest::goodsOrderItems()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(QStringList, taken);
+    QFETCH(int, leftOut);
+    const request::GoodsOrder order = request::goodsOrderOf(message);
+    QStringList got;
+    for (const request::GoodsItem &item : order.items)
+        got << item.article + u' ' + QString::number(item.quantity);
+    QCOMPARE(got, taken);
+    QCOMPARE(order.leftOut.size(), leftOut);
+}
+
+void MessageTest::goodsOrderListIsShortened()
+{
+    QStringList names;
+    QStringList quantities;
+    for (int i = 0; i < 3334; ++i) {
+        names << u"水"_s;
+        quantities << u"1"_s;
+    }
+    const QStringList lines = goodsOrderList(names, quantities).split(u"\r\n"_s, Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), request::kListed + 1);
+    QCOMPARE(lines.last(), u"……等共3334项"_s);
+    QCOMPARE(goodsOrderList(names.mid(0, 20), quantities).count(u"\r\n"_s), 20);
 }
 
 void MessageTest::goodsOrderPadding_data()

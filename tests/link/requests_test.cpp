@@ -449,11 +449,11 @@ void RequestsTest::goodsOrder()
     OrderTable(f->store.db()).add({0, 2, u"00000001"_s, 1, earlier});
     f->reload();
     auto c = f->connect(kClient1);
-    c->sendBare(u"_good"_s, {u"00000001"_s, u"康师傅面"_s, u"3"_s, u"00000002"_s, u"可乐"_s, u"2瓶"_s});
+    c->sendBare(u"_good"_s, {u"00000001"_s, u"康师傅面"_s, u"3"_s, u"00000002"_s, u"可乐"_s, u"2"_s});
     QVERIFY(QTest::qWaitFor([&] { return f->presenter.isAsking(); }));
     const Question q = f->presenter.asked.last();
     QCOMPARE(q.text, u"2号机要求选择下列商品，是否同意？\r\n"_s + u"康师傅面"_s + QString(42, u' ') +
-                         u"数量：3\r\n"_s + u"可乐"_s + QString(46, u' ') + u"数量：2瓶\r\n"_s);
+                         u"数量：3\r\n"_s + u"可乐"_s + QString(46, u' ') + u"数量：2\r\n"_s);
     QCOMPARE(q.title, u"有人要商品"_s);
     QCOMPARE(q.seconds, 90);
     QCOMPARE(q.buttons, Question::Buttons::YesNo);

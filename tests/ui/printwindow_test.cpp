@@ -7,6 +7,7 @@
 #include "ui/printwindow.h"
 #include "ui/reportoutput.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 
 namespace {
 
@@ -73,6 +75,27 @@ private slots:
         QVERIFY(summary.begin().fragment().charFormat().fontItalic());
         QCOMPARE(summary.begin().fragment().charFormat().fontPointSize(), 10.0);
         QVERIFY(child<QPushButton>(window, "cmdCsv")->isVisibleTo(&window));
+    }
+
+    void linesOfEqualCodePageColumnsEndAlike()
+    {
+        // The first three goods lines take 107 code page 936 columns each, with names of 4, 8
+        // and no Chinese columns: their ends line up only where a Chinese character is two
+        // blanks wide.
+        TestStore store;
+        sample::addDay(store.db());
+        PrintWindow window(goodsOfTheDay(store.db()).text(QDate(2024, 5, 1)), {}, QStringLiteral("x"));
+        QTextDocument *doc = window.textArea()->document();
+        QList<qreal> ends;
+        for (QTextBlock b = doc->firstBlock().next().next(); ends.size() < 3; b = b.next()) {
+            doc->documentLayout()->blockBoundingRect(b); // lays the block out
+            ends.append(b.layout()->lineAt(0).cursorToX(b.length() - 1));
+        }
+        QVERIFY2(qAbs(ends.at(0) - ends.at(1)) < 0.5 && qAbs(ends.at(0) - ends.at(2)) < 0.5,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(ends.at(0)).arg(ends.at(1)).arg(ends.at(2))));
+        // The thin rule: 2 blanks and 57 characters of two columns each.
+        const QTextBlock rule = doc->firstBlock().next();
+        QCOMPARE(qRound(rule.layout()->lineAt(0).cursorToX(rule.length() - 1) / ends.at(0) * 107), 116);
     }
 
     void printsAndSavesThePdfAndTheLines()

@@ -66,6 +66,35 @@ private slots:
         QCOMPARE(axis->titleText(), QStringLiteral("时"));
     }
 
+    void chartNamesEveryDayOfALongPeriod_data()
+    {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("last");
+        // The 1st to the 1st of the next month: day 1 comes twice.
+        QTest::newRow("one month and a day") << QDate(2001, 12, 1) << QDate(2002, 1, 1) << QStringLiteral("12/1")
+                                             << QStringLiteral("1/1");
+        QTest::newRow("within a month") << QDate(2024, 4, 26) << QDate(2024, 5, 25) << QStringLiteral("26")
+                                        << QStringLiteral("25");
+        QTest::newRow("over a year") << QDate(2023, 5, 1) << QDate(2024, 5, 1) << QStringLiteral("2023/5/1")
+                                     << QStringLiteral("2024/5/1");
+    }
+    void chartNamesEveryDayOfALongPeriod()
+    {
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QString, first);
+        QFETCH(QString, last);
+        MachineTimeReport report({QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(23, 59, 59))});
+        report.finish();
+        ReportWindow window(std::move(report), QDate(2024, 5, 1));
+        auto *axis = qobject_cast<QBarCategoryAxis *>(window.chartView()->chart()->axes(Qt::Horizontal).first());
+        QCOMPARE(axis->count(), int(from.daysTo(to)) + 1); // one name for every bar
+        QCOMPARE(axis->at(0), first);
+        QCOMPARE(axis->at(axis->count() - 1), last);
+    }
+
     void detailShowsTheSelectedRow()
     {
         TestStore store;

@@ -4,6 +4,9 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,6 +68,9 @@ private slots:
     void queuedTimeOutStartsWhenShown();
     void missingSoundStillAsks();
     void closingTheWindowAnswersOnce();
+    void longQuestionFitsTheScreen();
+    void waitedLineAndShortenedList();
+    void withdrawnQuestionClosesItsBox();
 
 private:
     QWidget *m_window = nullptr;
@@ -327,6 +333,64 @@ void TimedMessageBoxTest::closingTheWindowAnswersOnce()
     QTest::qWait(100);
     QCOMPARE(answers.size(), 1);
     QVERIFY(!presenter.currentBox());
+}
+
+void TimedMessageBoxTest::longQuestionFitsTheScreen()
+{
+    QString text = QStringLiteral("5号机要求选择下列商品，是否同意？\r\n");
+    for (int i = 0; i < 3334; ++i)
+        text += QStringLiteral("可乐") + QString(46, QLatin1Char(' ')) + QStringLiteral("数量：1\r\n");
+    TimedMessageBox box(question(text, Question::Buttons::YesNo, 90), m_window);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    const QRect screen = box.screen()->availableGeometry();
+    QVERIFY2(box.frameGeometry().height() <= screen.height(), qPrintable(QString::number(box.height())));
+    // The text scrolls; the countdown and both buttons are inside the box.
+    QVERIFY(box.textArea()->verticalScrollBar()->maximum() > 0);
+    for (QWidget *w : {static_cast<QWidget *>(box.firstButton()), static_cast<QWidget *>(box.secondButton()),
+                       box.findChild<QWidget *>(QStringLiteral("countdown"))}) {
+        QVERIFY(w->isVisible());
+        QVERIFY(box.rect().contains(QRect(w->mapTo(&box, QPoint(0, 0)), w->size())));
+    }
+    // A short question does not scroll.
+    TimedMessageBox small(question(QStringLiteral("1号机要求开机，是否同意？"), Question::Buttons::YesNo, 15),
+                          m_window);
+    small.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&small));
+    QCOMPARE(small.textArea()->verticalScrollBar()->maximum(), 0);
+}
+
+void TimedMessageBoxTest::waitedLineAndShortenedList()
+{
+    Question q = question(QStringLiteral("5号机要求选择下列商品，是否同意？\r\n可乐") +
+                              QString(46, QLatin1Char(' ')) + QStringLiteral("数量：2\r\n……等共30项\r\n"),
+                          Question::Buttons::YesNo, 90);
+    TimedMessageBox plain(q, m_window);
+    QVERIFY(!plain.findChild<QLabel *>(QStringLiteral("waited")));
+    q.waitedSeconds = 42;
+    TimedMessageBox box(q, m_window);
+    QCOMPARE(box.findChild<QLabel *>(QStringLiteral("waited"))->text(), QStringLiteral("（已等待42秒）"));
+    QCOMPARE(box.findChild<QLabel *>(QStringLiteral("more"))->text(), QStringLiteral("……等共30项"));
+    QStringList labels;
+    for (QLabel *label : box.findChildren<QLabel *>())
+        labels << label->text();
+    QVERIFY(labels.contains(QStringLiteral("数量：2"))); // the list is still a grid
+}
+
+void TimedMessageBoxTest::withdrawnQuestionClosesItsBox()
+{
+    QuestionQueue queue;
+    TimedQuestionPresenter presenter(m_window);
+    queue.setPresenter(&presenter);
+    QList<Answer> answers;
+    const auto ticket =
+        queue.ask(question(QStringLiteral("1号机要求开机，是否同意？"), Question::Buttons::YesNo, 15),
+                  [&](Answer a) { answers << a; });
+    QTRY_COMPARE(visibleBoxes(m_window).size(), 1);
+    QVERIFY(queue.withdraw(ticket));
+    QCOMPARE(answers, QList<Answer>{Answer::No});
+    QTRY_COMPARE(m_window->findChildren<TimedMessageBox *>().size(), 0);
+    QCOMPARE(queue.pending(), 0);
 }
 
 QTEST_MAIN(TimedMessageBoxTest)

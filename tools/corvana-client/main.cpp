@@ -56,6 +56,7 @@ public:
         for (int i = 0; i < options.pcs; ++i) {
             auto *pc = new SimulatedPc(i + 1, firstMachine + i, binds.value(i), settings, this);
             connect(pc, &SimulatedPc::messageReceived, this, &Run::received);
+            connect(pc, &SimulatedPc::becameIdle, this, [this] { checkIdle(); });
             connect(pc, &SimulatedPc::ended, this, &Run::ended);
             m_pcs.append(pc);
         }

@@ -12,6 +12,13 @@ SimulatedPc::SimulatedPc(int index, int machine, const QHostAddress &bindAddress
                          QObject *parent)
     : QObject(parent), m_index(index), m_machine(machine), m_bind(bindAddress), m_settings(settings)
 {
+    // A few programs a café PC might run; the numbers differ from PC to PC like process ids.
+    const qint64 base = 1000 + qint64(index) * 100;
+    m_programs = {{QStringLiteral("我的电脑"), base + 4},
+                  {QStringLiteral("新浪首页 - Microsoft Internet Explorer"), base + 12},
+                  {QStringLiteral("QQ 聊天"), base + 20},
+                  {QStringLiteral("无标题 - 记事本"), base + 36},
+                  {QStringLiteral("传奇客户端"), base + 48}};
     m_chatterTimer.setSingleShot(true);
     connect(&m_chatterTimer, &QTimer::timeout, this, &SimulatedPc::chatter);
     connect(&m_socket, &QTcpSocket::connected, this, &SimulatedPc::onConnected);
@@ -92,6 +99,8 @@ void SimulatedPc::handle(const QByteArray &message)
             m_catalogue.append(
                 {cp936::decode(f.at(k)), cp936::decode(f.at(k + 1)), cp936::decode(f.at(k + 2))});
     }
+    if (tag == "_prog")
+        answerPrograms(message);
     if (m_settings.repeat.kind == ClientCommand::Kind::Send && tag == m_settings.repeat.tag()) {
         ++m_roundTrips;
         if (!m_stopped)
@@ -122,6 +131,8 @@ void SimulatedPc::runQueue()
             QTimer::singleShot(qint64(c.seconds * 1000), this, [this] {
                 m_sleeping = false;
                 runQueue();
+                if (isIdle())
+                    emit becameIdle(this);
             });
         } else if (c.kind == ClientCommand::Kind::Send) {
             send(c);
@@ -165,4 +176,26 @@ void SimulatedPc::chatter()
         send(c);
     }
     scheduleChatter();
+}
+
+void SimulatedPc::answerPrograms(const QByteArray &message)
+{
+    const QList<QByteArray> f = message.split('\0');
+    const QByteArray word = f.value(1);
+    if (word == "close") {
+        // Ending a program: it leaves the list; the server asks for the list again itself.
+        const qint64 number = f.value(2).toLongLong();
+        m_programs.removeIf([number](const auto &p) { return p.second == number; });
+        return;
+    }
+    if (word != "get")
+        return;
+    QByteArray reply = QByteArrayLiteral("_prog");
+    for (const auto &[title, number] : m_programs)
+        reply += '\0' + cp936::encode(title) + '\0' + QByteArray::number(number);
+    // Sent like any request: with the end mark when the PC uses it.
+    ClientCommand answer;
+    answer.kind = ClientCommand::Kind::Send;
+    answer.bytes = reply;
+    send(answer);
 }

@@ -54,6 +54,8 @@ signals:
     void connected(SimulatedPc *pc);
     void messageReceived(SimulatedPc *pc, const QByteArray &message);
     void ended(SimulatedPc *pc, const QString &why);
+    // A sleep at the end of the queue is over: nothing is left to send.
+    void becameIdle(SimulatedPc *pc);
 
 private:
     void onConnected();
@@ -64,6 +66,7 @@ private:
     void send(const ClientCommand &command);
     void chatter();
     void scheduleChatter();
+    void answerPrograms(const QByteArray &message);
 
     int m_index;
     int m_machine;
@@ -78,6 +81,7 @@ private:
     int m_received = 0;
     qint64 m_roundTrips = 0;
     QSet<QByteArray> m_tags;
-    QList<std::array<QString, 3>> m_catalogue; // number, name, price
+    QList<std::array<QString, 3>> m_catalogue;    // number, name, price
+    QList<std::pair<QString, qint64>> m_programs; // title, number: what "_prog" "get" lists
     QTimer m_chatterTimer;
 };

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "link/clientcontrol.h"
+#include "store/rows.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <optional>
+
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+
+// The message for the customers or the desktop prompt text, to the targets of a choice. One
+// dialog at a time: opening it again only changes what it sends and to whom.
+class SendMessageDialog final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit SendMessageDialog(ClientControl &control, QWidget *parent = nullptr);
+
+    // `slot` is where "当前所选计算机" sends; the other choices are looked up when sending.
+    void setup(ClientControl::TextMode mode, const QString &caption, control::Target target,
+               control::SlotRef slot);
+    ClientControl::TextMode mode() const { return m_mode; }
+    control::Target target() const { return m_target; }
+
+private:
+    void send();
+
+    ClientControl &m_control;
+    ClientControl::TextMode m_mode = ClientControl::TextMode::Message;
+    control::Target m_target = control::Target::Selected;
+    control::SlotRef m_slot;
+    QLineEdit *m_text;
+};
+
+// "控制客记机": a command from the list to the PCs of a target choice. Modal.
+class ClientControlDialog final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // `selected` is the machine selected in the machine list.
+    ClientControlDialog(ClientControl &control, std::optional<Machine> selected, QWidget *parent = nullptr);
+
+    // The message dialog, once a command opened it.
+    SendMessageDialog *messageDialog() const { return m_messageDialog; }
+
+private:
+    void carryOut();
+    void openMessageDialog(const control::Command &command, control::Target target,
+                           const QList<control::SlotRef> &targets);
+    void viewPrograms();
+
+    ClientControl &m_control;
+    std::optional<Machine> m_selected;
+    QComboBox *m_targets;
+    QListWidget *m_commands;
+    QPointer<SendMessageDialog> m_messageDialog;
+};
