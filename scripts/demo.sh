@@ -58,6 +58,7 @@ if [ -f "$BIN/notify.wav" ]; then
 else
     cp -f "$SOURCE/resources/notify.wav" "$DEMO/"
 fi
+[ -f "$BIN/help.html" ] && cp -f "$BIN/help.html" "$DEMO/"
 "$BIN/corvana-seed" "$DEMO" --machines "$PCS" --force
 
 CORVANA=

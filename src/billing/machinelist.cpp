@@ -125,6 +125,15 @@ void MachineList::setIcon(int position, StatusIcon icon)
     emit entryChanged(position);
 }
 
+void MachineList::setClientGone(int position, bool gone)
+{
+    Entry *e = entry(position);
+    if (!e || e->clientGone == gone)
+        return;
+    e->clientGone = gone;
+    emit entryChanged(position);
+}
+
 void MachineList::clearColumns(int position)
 {
     Entry *e = entry(position);

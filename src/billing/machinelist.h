@@ -37,6 +37,8 @@ public:
         QString text;
         StatusIcon icon = IconOff;
         QStringList columns = QStringList(9);
+        // The machine is in session and its PC has dropped off the link.
+        bool clientGone = false;
     };
 
     static const QStringList &headers();
@@ -54,6 +56,7 @@ public:
     void setIcon(int position, StatusIcon icon);
     // Empties columns 1 to 8 (after a checkout).
     void clearColumns(int position);
+    void setClientGone(int position, bool gone);
     // The tooltip text of an entry: its text, "状态：" and the word of its icon.
     QString tooltip(int position) const;
 

@@ -69,7 +69,7 @@ bool FrontDesk::appendTrail(const QString &kind, int machine, const QString &det
     if (entry(kind, machine, details))
         return true;
     if (m_trailMissed++ == 0)
-        emit backgroundFailure(QStringLiteral("操作记录写入失败，请检查audit.db"));
+        emit statusNotice(QStringLiteral("操作记录写入失败，请检查audit.db"));
     return false;
 }
 
@@ -106,7 +106,7 @@ void FrontDesk::dailyBackup()
     const Result<QString> written = backup::daily(db(), m_store.path(), folder, now.date());
     if (!written) {
         qCWarning(lcDesk) << "automatic backup into" << folder << "failed:" << written.error();
-        emit backgroundFailure(QStringLiteral("自动备份失败：") + written.error());
+        emit statusNotice(QStringLiteral("自动备份失败：") + written.error());
     } else if (!written->isEmpty()) {
         record(QStringLiteral("自动备份"), 0, *written);
     }
@@ -169,6 +169,11 @@ void FrontDesk::attach(LinkServer &server)
                 emit checkoutWithCardRequested(card, password);
             });
     connect(&server, &LinkServer::programListArrived, this, &FrontDesk::programListArrived);
+    connect(&server, &LinkServer::clientGone, this, [this](int position, bool gone) {
+        m_list.setClientGone(position, gone);
+        if (gone && m_list.at(position))
+            emit statusNotice(m_list.at(position)->text + QStringLiteral("的客户端已断开，仍在记费"));
+    });
 }
 
 void FrontDesk::flushLink()
@@ -187,6 +192,9 @@ void FrontDesk::rebuildList()
     for (const Machine &m : machines)
         goods.append(m.inSession() ? orders.goodsTotal(m.number) : 0);
     m_list.rebuild(machines, Tariff::read(db()), goods, Clock::now());
+    if (m_server)
+        for (const Machine &m : machines)
+            m_list.setClientGone(m.position, m.inSession() && m_server->isClientGone(m.ip));
     if (m_selected < 1 || m_selected > m_list.count())
         m_selected = m_list.count() > 0 ? 1 : 0;
 }

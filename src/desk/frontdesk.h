@@ -125,8 +125,9 @@ signals:
     void checkoutWithCardRequested(const QString &card, const QString &password);
     // A client sent the list of its running programs: (title, number) pairs.
     void programListArrived(int slot, const QStringList &titlesAndNumbers);
-    // Something that runs without the operator failed (an automatic backup, the trail).
-    void backgroundFailure(const QString &text);
+    // What the operator should notice without being asked: something that runs on its own
+    // failed (an automatic backup, the trail), a billing PC dropped off.
+    void statusNotice(const QString &text);
 
 private:
     Result<> reopen(const QString &path);

@@ -99,3 +99,28 @@ QIcon statusIcon(StatusIcon icon)
     }
     return *it;
 }
+
+QIcon clientGoneIcon(StatusIcon icon)
+{
+    static QHash<int, QIcon> cache;
+    auto it = cache.find(icon);
+    if (it == cache.end()) {
+        QIcon i;
+        for (int size : {16, 24, 32, 48}) {
+            QPixmap pm = drawMonitor(icon, size);
+            QPainter p(&pm);
+            p.setRenderHint(QPainter::Antialiasing);
+            // A red disc with a white bar in the lower right corner: unplugged.
+            const qreal d = size * 0.45;
+            const QRectF disc(size - d, size - d, d, d);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(210, 40, 40));
+            p.drawEllipse(disc);
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(disc.left() + d * 0.22, disc.center().y() - d * 0.09, d * 0.56, d * 0.18));
+            i.addPixmap(pm);
+        }
+        it = cache.insert(icon, i);
+    }
+    return *it;
+}

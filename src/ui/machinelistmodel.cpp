@@ -33,9 +33,12 @@ QVariant MachineListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return index.column() == 0 ? e->text : e->columns.value(index.column());
     case Qt::DecorationRole:
-        return index.column() == 0 ? QVariant(statusIcon(e->icon)) : QVariant();
+        if (index.column() != 0)
+            return {};
+        return e->clientGone ? clientGoneIcon(e->icon) : statusIcon(e->icon);
     case Qt::ToolTipRole:
-        return m_list.tooltip(index.row() + 1);
+        return m_list.tooltip(index.row() + 1) +
+               (e->clientGone ? QStringLiteral("\n客户端已断开，仍在记费") : QString());
     default:
         return {};
     }

@@ -120,7 +120,10 @@ MainWindow::MainWindow(FrontDesk &desk, QWidget *parent) : QMainWindow(parent), 
             m_panels[0]->setText(m_desk.machineList().tooltip(m_desk.selected()));
     });
     connect(&desk, &FrontDesk::checkoutWithCardRequested, this, &MainWindow::openCheckoutWithCard);
-    connect(&desk, &FrontDesk::backgroundFailure, m_panels[0], &QLabel::setText);
+    // Shown over the panels for a while: panel 1 follows the selected machine at every pass.
+    // Shown over the panels for a while: panel 1 follows the selected machine at every pass.
+    connect(&desk, &FrontDesk::statusNotice, this,
+            [this](const QString &text) { statusBar()->showMessage(text, 15000); });
     connect(&desk, &FrontDesk::selectionChanged, this, &MainWindow::showSelection);
     connect(&desk.machineList(), &MachineList::rebuilt, this, [this] {
         if (m_desk.selected() > 0)

@@ -200,11 +200,17 @@ void HardeningTest::billingMachineWhoseClientLeftIsReported()
     QCOMPARE(gone.at(0), (QVariantList{2, true}));
     QVERIFY(f->server->isClientGone(kClient1));
     QCOMPARE(statusOf(f->desk.db(), 2), MachineStatus::Billing);
+    // The desk marks the entry, also when the list is built anew.
+    QVERIFY(f->desk.machineList().at(2)->clientGone);
+    f->desk.rebuildList();
+    QVERIFY(f->desk.machineList().at(2)->clientGone);
+    QVERIFY(!f->desk.machineList().at(1)->clientGone);
 
     auto back = f->announced(2, kClient1);
     QTRY_COMPARE(gone.size(), 2);
     QCOMPARE(gone.at(1), (QVariantList{2, false}));
     QVERIFY(!f->server->isClientGone(kClient1));
+    QVERIFY(!f->desk.machineList().at(2)->clientGone);
 }
 
 QStringList g_log;

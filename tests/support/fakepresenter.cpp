@@ -9,6 +9,12 @@ void FakePresenter::present(const Question &question, std::function<void(Answer)
         m_waiting.emplace_back(question, std::move(answered));
 }
 
+void FakePresenter::dismiss()
+{
+    if (!m_waiting.empty())
+        m_waiting.pop_front();
+}
+
 bool FakePresenter::answer(Answer answer)
 {
     if (m_waiting.empty())

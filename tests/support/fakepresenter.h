@@ -12,6 +12,8 @@ class FakePresenter final : public QuestionPresenter
 {
 public:
     void present(const Question &question, std::function<void(Answer)> answered) override;
+    // The question shown is taken away, as the box closes.
+    void dismiss() override;
 
     // Answers the question being shown; false when none is.
     bool answer(Answer answer);
