@@ -3,6 +3,9 @@
 #include "common/clock.h"
 #include "ui/messages.h"
 
+#include <QAbstractButton>
+#include <QTest>
+
 void UiTest::init()
 {
     Clock::fix(m_now);
@@ -15,4 +18,9 @@ void UiTest::cleanup()
 {
     Clock::release();
     Messages::setScripted(false);
+}
+
+void click(const QObject &parent, const char *name)
+{
+    QTest::mouseClick(child<QAbstractButton>(parent, name), Qt::LeftButton);
 }

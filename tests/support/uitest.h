@@ -20,6 +20,9 @@ private:
     QDateTime m_now;
 };
 
+// Clicks the button named `name` (UTF-8) of `parent`; the test stops when there is none.
+void click(const QObject &parent, const char *name);
+
 // The child named `name` (UTF-8); the test stops when there is none.
 template <typename T> T *child(const QObject &parent, const char *name)
 {

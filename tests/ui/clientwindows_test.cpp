@@ -106,11 +106,6 @@ void choose(ClientControlDialog &dialog, const QString &target, const QString &c
     list->setCurrentItem(list->findItems(command, Qt::MatchExactly).value(0));
 }
 
-void click(QWidget &dialog, const char *button)
-{
-    QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
-}
-
 } // namespace
 
 class ClientWindowsTest final : public UiTest

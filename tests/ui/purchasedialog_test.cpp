@@ -37,13 +37,6 @@ QStringList texts(const QTreeWidgetItem *item)
     return result;
 }
 
-void click(QDialog &dialog, const QString &button)
-{
-    auto *b = dialog.findChild<QPushButton *>(button);
-    QVERIFY(b);
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
 } // namespace
 
 class PurchaseDialogTest final : public UiTest
@@ -73,8 +66,8 @@ private slots:
         QTest::mouseDClick(goods->viewport(), Qt::LeftButton, {}, goods->visualItemRect(cola).center());
         QCOMPARE(list->topLevelItemCount(), 2);
         QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("1"));
-        click(dialog, QStringLiteral("addButton"));
-        click(dialog, QStringLiteral("addButton"));
+        click(dialog, "addButton");
+        click(dialog, "addButton");
         QCOMPARE(list->topLevelItemCount(), 2);
         QCOMPARE(texts(list->topLevelItem(0)),
                  (QStringList{QStringLiteral("00000001"), QStringLiteral("可乐"), QStringLiteral("2.50元"),
@@ -83,10 +76,10 @@ private slots:
                                                             QString(), QStringLiteral("7.5")}));
 
         list->setCurrentItem(list->topLevelItem(0));
-        click(dialog, QStringLiteral("removeButton"));
+        click(dialog, "removeButton");
         QCOMPARE(list->topLevelItemCount(), 0);
 
-        click(dialog, QStringLiteral("confirmButton"));
+        click(dialog, "confirmButton");
         QCOMPARE(Messages::takeShownTexts(), QStringList{QStringLiteral("请先选中商品！")});
         QVERIFY(dialog.isVisible());
     }
@@ -96,9 +89,9 @@ private slots:
         Fixture f;
         PurchaseDialog dialog(f.desk);
         dialog.show();
-        click(dialog, QStringLiteral("addButton")); // the first article is current
+        click(dialog, "addButton"); // the first article is current
         Messages::setNextAnswers({QMessageBox::Cancel});
-        click(dialog, QStringLiteral("confirmButton"));
+        click(dialog, "confirmButton");
         QCOMPARE(Messages::takeShownTexts(),
                  QStringList{
                      QStringLiteral("你确实要选购选中的商品吗？总价格为：2.5\r\n如果一经确认则不能退货！")});
@@ -114,12 +107,12 @@ private slots:
         PurchaseDialog dialog(f.desk);
         dialog.show();
         auto *goods = dialog.findChild<QTreeWidget *>(QStringLiteral("goodsList"));
-        click(dialog, QStringLiteral("addButton"));
-        click(dialog, QStringLiteral("addButton"));
+        click(dialog, "addButton");
+        click(dialog, "addButton");
         goods->setCurrentItem(goods->topLevelItem(1));
-        click(dialog, QStringLiteral("addButton"));
+        click(dialog, "addButton");
         Messages::setNextAnswers({QMessageBox::Ok});
-        click(dialog, QStringLiteral("confirmButton"));
+        click(dialog, "confirmButton");
 
         const QStringList shown = Messages::takeShownTexts();
         QCOMPARE(shown.size(), 2);
@@ -137,9 +130,9 @@ private slots:
         f.save(second);
         PurchaseDialog dialog(f.desk);
         dialog.show();
-        click(dialog, QStringLiteral("addButton"));
+        click(dialog, "addButton");
         Messages::setNextAnswers({QMessageBox::Ok});
-        click(dialog, QStringLiteral("confirmButton"));
+        click(dialog, "confirmButton");
         QCOMPARE(OrderTable(f.db()).linesOf(2).size(), 1);
         QVERIFY(OrderTable(f.db()).linesOf(9).isEmpty());
     }

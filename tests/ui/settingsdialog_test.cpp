@@ -1,5 +1,6 @@
 #include "store/settingstable.h"
 #include "support/teststore.h"
+#include "support/uitest.h"
 #include "ui/messages.h"
 #include "ui/settingsdialog.h"
 
@@ -14,18 +15,9 @@
 
 namespace {
 
-template <typename T>
-T *control(QWidget &dialog, const char *name)
-{
-    T *w = dialog.findChild<T *>(QString::fromLatin1(name));
-    if (!w)
-        qFatal("no control %s", name);
-    return w;
-}
-
 void retype(QWidget &dialog, const char *name, const QString &text)
 {
-    QLineEdit *edit = control<QLineEdit>(dialog, name);
+    QLineEdit *edit = child<QLineEdit>(dialog, name);
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Backspace);
     QTest::keyClicks(edit, text);
@@ -33,15 +25,10 @@ void retype(QWidget &dialog, const char *name, const QString &text)
 
 void choose(QWidget &dialog, const char *name, const QString &item)
 {
-    QComboBox *box = control<QComboBox>(dialog, name);
+    QComboBox *box = child<QComboBox>(dialog, name);
     const int index = box->findText(item);
     QVERIFY2(index >= 0, qPrintable(item));
     box->setCurrentIndex(index);
-}
-
-void click(QWidget &dialog, const char *name)
-{
-    QTest::mouseClick(control<QPushButton>(dialog, name), Qt::LeftButton);
 }
 
 // The settings row exactly as stored, every field as text (NULL as "<null>").
@@ -91,7 +78,7 @@ void SettingsDialogTest::okWithoutChangeSavesNothing()
 
     SettingsDialog dialog(t.db());
     dialog.show();
-    QVERIFY(!control<QPushButton>(dialog, "cmdApply")->isEnabled());
+    QVERIFY(!child<QPushButton>(dialog, "cmdApply")->isEnabled());
     click(dialog, "cmdOK");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QVERIFY(!dialog.isVisible());
@@ -115,15 +102,15 @@ void SettingsDialogTest::fieldsShowTheRow()
     SettingsDialog dialog(t.db());
     QCOMPARE(dialog.objectName(), QStringLiteral("frmOption"));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("选项"));
-    QCOMPARE(control<QLineEdit>(dialog, "txtOvernightPrice")->text(), QStringLiteral("15"));
-    QCOMPARE(control<QLineEdit>(dialog, "txtMinimumCharge")->text(), QStringLiteral("2.5"));
-    QCOMPARE(control<QLineEdit>(dialog, "txtRoundingUnit")->text(), QStringLiteral("0.5"));
-    QCOMPARE(control<QLineEdit>(dialog, "txtStartDay")->text(), QStringLiteral("26"));
-    QCOMPARE(control<QLineEdit>(dialog, "txtEndDay")->text(), QStringLiteral("25"));
-    QCOMPARE(control<QComboBox>(dialog, "cboStartMonth")->currentText(), QStringLiteral("上月"));
-    QCOMPARE(control<QComboBox>(dialog, "cboEndMonth")->currentText(), QStringLiteral("本月"));
-    QCOMPARE(control<QTimeEdit>(dialog, "dtpStart")->time(), QTime(21, 30));
-    QCOMPARE(control<QTimeEdit>(dialog, "dtpEnd")->time(), QTime(7, 0));
+    QCOMPARE(child<QLineEdit>(dialog, "txtOvernightPrice")->text(), QStringLiteral("15"));
+    QCOMPARE(child<QLineEdit>(dialog, "txtMinimumCharge")->text(), QStringLiteral("2.5"));
+    QCOMPARE(child<QLineEdit>(dialog, "txtRoundingUnit")->text(), QStringLiteral("0.5"));
+    QCOMPARE(child<QLineEdit>(dialog, "txtStartDay")->text(), QStringLiteral("26"));
+    QCOMPARE(child<QLineEdit>(dialog, "txtEndDay")->text(), QStringLiteral("25"));
+    QCOMPARE(child<QComboBox>(dialog, "cboStartMonth")->currentText(), QStringLiteral("上月"));
+    QCOMPARE(child<QComboBox>(dialog, "cboEndMonth")->currentText(), QStringLiteral("本月"));
+    QCOMPARE(child<QTimeEdit>(dialog, "dtpStart")->time(), QTime(21, 30));
+    QCOMPARE(child<QTimeEdit>(dialog, "dtpEnd")->time(), QTime(7, 0));
 }
 
 void SettingsDialogTest::monthChoices_data()
@@ -174,10 +161,10 @@ void SettingsDialogTest::monthChoices()
     QCOMPARE(s.overnightStart, QTime(22, 0));
 
     SettingsDialog again(t.db());
-    QCOMPARE(control<QComboBox>(again, "cboStartMonth")->currentText(), startMonth);
-    QCOMPARE(control<QComboBox>(again, "cboEndMonth")->currentText(), endMonth);
-    QCOMPARE(control<QLineEdit>(again, "txtStartDay")->text(), QString::number(std::abs(monthStart)));
-    QCOMPARE(control<QLineEdit>(again, "txtEndDay")->text(), QString::number(std::abs(monthEnd)));
+    QCOMPARE(child<QComboBox>(again, "cboStartMonth")->currentText(), startMonth);
+    QCOMPARE(child<QComboBox>(again, "cboEndMonth")->currentText(), endMonth);
+    QCOMPARE(child<QLineEdit>(again, "txtStartDay")->text(), QString::number(std::abs(monthStart)));
+    QCOMPARE(child<QLineEdit>(again, "txtEndDay")->text(), QString::number(std::abs(monthEnd)));
 }
 
 void SettingsDialogTest::applyState()
@@ -185,7 +172,7 @@ void SettingsDialogTest::applyState()
     TestStore t;
     SettingsDialog dialog(t.db());
     dialog.show();
-    QPushButton *apply = control<QPushButton>(dialog, "cmdApply");
+    QPushButton *apply = child<QPushButton>(dialog, "cmdApply");
     QVERIFY(!apply->isEnabled());
     choose(dialog, "cboEndMonth", QStringLiteral("下月"));
     QVERIFY(apply->isEnabled());
@@ -193,7 +180,7 @@ void SettingsDialogTest::applyState()
     QVERIFY(!apply->isEnabled());
     QVERIFY(dialog.isVisible());
     QCOMPARE(SettingsTable(t.db()).read()->monthEnd, -31.0);
-    control<QTimeEdit>(dialog, "dtpEnd")->setTime(QTime(9, 0));
+    child<QTimeEdit>(dialog, "dtpEnd")->setTime(QTime(9, 0));
     QVERIFY(apply->isEnabled());
     retype(dialog, "txtRoundingUnit", QStringLiteral("0.5"));
     click(dialog, "cmdApply");
@@ -221,7 +208,7 @@ void SettingsDialogTest::emptyTableFirstApplyCreatesRow()
     SettingsDialog dialog(t.db());
     dialog.show();
     for (const char *name : {"txtOvernightPrice", "txtMinimumCharge", "txtRoundingUnit", "txtStartDay", "txtEndDay"})
-        QVERIFY2(control<QLineEdit>(dialog, name)->text().isEmpty(), name);
+        QVERIFY2(child<QLineEdit>(dialog, name)->text().isEmpty(), name);
     retype(dialog, "txtEndDay", QStringLiteral("25"));
     click(dialog, "cmdApply");
     QCOMPARE(rawRow(t.db()).size(), 7);
@@ -247,12 +234,12 @@ void SettingsDialogTest::numberFieldsTakeDigitsOnly()
         retype(dialog, name, QStringLiteral("1a2.b5x-"));
         // A Chinese character typed through the input method is discarded too.
         QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("元"));
-        QApplication::sendEvent(control<QLineEdit>(dialog, name), &key);
-        QCOMPARE(control<QLineEdit>(dialog, name)->text(), QStringLiteral("12.5"));
+        QApplication::sendEvent(child<QLineEdit>(dialog, name), &key);
+        QCOMPARE(child<QLineEdit>(dialog, name)->text(), QStringLiteral("12.5"));
         QKeyEvent digit(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("7"));
-        QApplication::sendEvent(control<QLineEdit>(dialog, name), &digit);
-        QCOMPARE(control<QLineEdit>(dialog, name)->text(), QStringLiteral("12.57"));
-        QTest::keyClick(control<QLineEdit>(dialog, name), Qt::Key_Backspace);
+        QApplication::sendEvent(child<QLineEdit>(dialog, name), &digit);
+        QCOMPARE(child<QLineEdit>(dialog, name)->text(), QStringLiteral("12.57"));
+        QTest::keyClick(child<QLineEdit>(dialog, name), Qt::Key_Backspace);
     }
     retype(dialog, "txtMinimumCharge", QStringLiteral("1.2.3"));
     click(dialog, "cmdOK");
@@ -268,8 +255,8 @@ void SettingsDialogTest::overnightWindowStoredAsTimes()
     QVERIFY(t.db().exec(QStringLiteral(R"(UPDATE xtsz SET "通宵开始时间" = '20:15:00', "通宵结束时间" = '06:00:00')")));
     SettingsDialog dialog(t.db());
     dialog.show();
-    control<QTimeEdit>(dialog, "dtpStart")->setTime(QTime(22, 0));
-    control<QTimeEdit>(dialog, "dtpEnd")->setTime(QTime(8, 0));
+    child<QTimeEdit>(dialog, "dtpStart")->setTime(QTime(22, 0));
+    child<QTimeEdit>(dialog, "dtpEnd")->setTime(QTime(8, 0));
     click(dialog, "cmdOK");
     Statement s = t.db().prepare(QStringLiteral(R"(SELECT "通宵开始时间", "通宵结束时间" FROM xtsz)"));
     QVERIFY(s.next());
@@ -290,7 +277,7 @@ void SettingsDialogTest::failedSaveIsReported()
     QVERIFY(dialog.isVisible()); // not closed as if saved
     QCOMPARE(Messages::takeShownTexts().size(), 1);
     QCOMPARE(rawRow(t.db()), before);
-    QVERIFY(control<QPushButton>(dialog, "cmdApply")->isEnabled());
+    QVERIFY(child<QPushButton>(dialog, "cmdApply")->isEnabled());
 
     click(dialog, "cmdOK");
     QVERIFY(!dialog.isVisible());
