@@ -3,7 +3,6 @@
 #include "goods/orders.h"
 #include "link/cachedmessage.h"
 #include "link/requests.h"
-#include "machines/support/tabledump.h"
 #include "store/goodstables.h"
 #include "support/teststore.h"
 
@@ -119,13 +118,13 @@ void CatalogueTest::refusedDeleteChangesNothing()
     if (ordered)
         QVERIFY(recordOrder(store.db(), 1, u"00000001"_qs, 1, Clock::now()));
     const Article a = *ArticleTable(store.db()).byNumber(u"00000001"_qs);
-    const QString before = dumpTables(store.db());
+    const QStringList before = tableDump(store.db());
 
     QCOMPARE(Catalogue::checkRemovable(store.db(), a).error(), message);
     const Result<> removed = Catalogue::remove(store.db(), a.rowid);
     QVERIFY(!removed);
     QCOMPARE(removed.error(), message);
-    QCOMPARE(dumpTables(store.db()), before);
+    QCOMPARE(tableDump(store.db()), before);
 }
 
 QTEST_GUILESS_MAIN(CatalogueTest)

@@ -1,6 +1,5 @@
 #include "common/clock.h"
 #include "goods/countersale.h"
-#include "machines/support/tabledump.h"
 #include "store/database.h"
 #include "store/goodstables.h"
 #include "support/teststore.h"
@@ -55,11 +54,11 @@ void CounterSaleTest::refusedSaleChangesNothing()
     QFETCH(int, failWritesAfter);
     TestStore store;
     store.addArticle(u"00000001"_qs, u"可乐"_qs, 3, 5);
-    const QString before = dumpTables(store.db());
+    const QStringList before = tableDump(store.db());
     store.db().failWritesAfter(failWritesAfter);
     QVERIFY(!CounterSale::sell(store.db(), article, quantity, Clock::now()));
     store.db().failWritesAfter(-1);
-    QCOMPARE(dumpTables(store.db()), before);
+    QCOMPARE(tableDump(store.db()), before);
 }
 
 QTEST_GUILESS_MAIN(CounterSaleTest)

@@ -1,7 +1,6 @@
 #include "common/clock.h"
 #include "goods/orders.h"
 #include "machines/machinemanagement.h"
-#include "machines/support/tabledump.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
 #include "support/teststore.h"
@@ -147,7 +146,7 @@ void MachineManagementTest::refusedDeleteChangesNothing()
     if (goods)
         QVERIFY(recordOrder(store.db(), busy, u"00000001"_qs, 2, Clock::now()));
     const qint64 rowid = MachineTable(store.db()).byNumber(target)->rowid;
-    const QString before = dumpTables(store.db());
+    const QStringList before = tableDump(store.db());
 
     if (!message.isEmpty())
         QCOMPARE(checkRemovable(store.db(), rowid).error(), message);
@@ -157,7 +156,7 @@ void MachineManagementTest::refusedDeleteChangesNothing()
     QVERIFY(!removed);
     if (!message.isEmpty())
         QCOMPARE(removed.error(), message);
-    QCOMPARE(dumpTables(store.db()), before);
+    QCOMPARE(tableDump(store.db()), before);
 }
 
 void MachineManagementTest::setAllRates()
@@ -169,9 +168,9 @@ void MachineManagementTest::setAllRates()
     for (const Machine &m : MachineTable(store.db()).all())
         QCOMPARE(m.rate, 2.5);
     QCOMPARE(MachineTable(store.db()).byNumber(2)->status, MachineStatus::Billing);
-    const QString before = dumpTables(store.db());
+    const QStringList before = tableDump(store.db());
     QVERIFY(!MachineManagement::setAllRates(store.db(), 0));
-    QCOMPARE(dumpTables(store.db()), before);
+    QCOMPARE(tableDump(store.db()), before);
     QCOMPARE(allRatesQuestion(2.5), u"确实要将所有机器的记费标准改为：\n2.5 元/小时吗？"_qs);
 }
 

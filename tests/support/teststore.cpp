@@ -84,12 +84,20 @@ QStringList tableRows(Database &db, const QString &table)
 
 QStringList tableDump(Database &db)
 {
+    // rowid and every value quoted by the store: equal dumps mean equal contents, types and
+    // table order.
     QStringList rows;
     for (const char *table : {"yxsjb", "sjlszb", "splsjlb", "spkcb", "khspb", "cjkgl", "xtsz", "yhszb", "khglb",
                               "quickhttp", "hickhttp"}) {
         const QString name = QLatin1String(table);
-        for (const QString &row : tableRows(db, name))
-            rows << name + u'|' + row;
+        QStringList columns{QStringLiteral("quote(rowid)")};
+        Statement info = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(name));
+        while (info.next())
+            columns << QStringLiteral("quote(\"%1\")").arg(info.text(1));
+        Statement s = db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                                     .arg(columns.join(QStringLiteral(" || '|' || ")), name));
+        while (s.next())
+            rows << name + u'|' + s.text(0);
     }
     return rows;
 }
