@@ -1,5 +1,6 @@
 #include "checkoutdialog.h"
 
+#include "audit/trail.h"
 #include "billing/checkout.h"
 #include "desk/frontdesk.h"
 #include "messages.h"
@@ -17,6 +18,8 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -285,7 +288,16 @@ void CheckoutDialog::settle(bool shutdown)
 
 void CheckoutDialog::printBill(QPrinter &printer) const
 {
-    m_bill->document()->print(&printer);
+    // Under the bill, the newest hash of the operator trail: a trail written anew afterwards
+    // no longer matches what is on paper.
+    std::unique_ptr<QTextDocument> paper(m_bill->document()->clone());
+    if (const QString anchor = audit::anchor(m_desk.db()); !anchor.isEmpty()) {
+        QTextCursor end(paper.get());
+        end.movePosition(QTextCursor::End);
+        end.insertBlock();
+        end.insertText(QStringLiteral("校验码：") + anchor);
+    }
+    paper->print(&printer);
 }
 
 void CheckoutDialog::print()

@@ -1,8 +1,11 @@
 #include "logindialog.h"
 
 #include "accounts/operators.h"
+#include "audit/trail.h"
+#include "common/clock.h"
 #include "messages.h"
 #include "store/accounttables.h"
+#include "store/database.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -62,6 +65,10 @@ void LoginDialog::tryLogin()
     const auto op = verifyOperator(m_db, m_throttle, QStringLiteral("login dialog"), m_name->currentText(),
                                    m_password->text());
     if (!op) {
+        // Into the operator trail: who was tried, never what was typed as the password.
+        Transaction t(m_db);
+        if (audit::append(m_db, {0, Clock::now(), m_name->currentText(), 0, QStringLiteral("登录失败"), {}, {}}))
+            t.commit();
         Messages::tell(this, QStringLiteral("登录"), QStringLiteral("无效的密码，请重试!"), QMessageBox::Warning);
         m_password->setFocus();
         m_password->selectAll();

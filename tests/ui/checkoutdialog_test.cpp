@@ -1,3 +1,4 @@
+#include "audit/trail.h"
 #include "store/accounttables.h"
 #include "store/journaltable.h"
 #include "store/machinetable.h"
@@ -214,6 +215,7 @@ private slots:
     void printsTheBill()
     {
         Fixture f;
+        f.desk.record(QStringLiteral("开始记费"), 1, QString());
         CheckoutDialog dialog(f.desk);
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("bill.pdf"));
@@ -232,6 +234,8 @@ private slots:
         const QString text = QString::fromUtf8(p.readAllStandardOutput());
         QVERIFY2(text.contains(QStringLiteral("上机详细状况")), qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("￥5.00元")));
+        // The trail's newest hash is on the paper.
+        QVERIFY(text.contains(QStringLiteral("校验码：") + audit::anchor(f.db())));
     }
 
     void withoutSelectionThereIsNothingToCheckOut()

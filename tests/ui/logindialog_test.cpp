@@ -1,3 +1,4 @@
+#include "audit/trail.h"
 #include "accounts/guessthrottle.h"
 #include "common/clock.h"
 #include "store/accounttables.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -54,6 +56,7 @@ private slots:
     void wrongPasswordKeepsDialogOpen()
     {
         Fixture f;
+        QVERIFY(audit::attach(f.store.db(), QDir(f.store.dir()).filePath(u"audit.db"_s)));
         LoginDialog d(f.store.db(), f.throttle);
         QCOMPARE(d.objectName(), u"frmLogin"_s);
         QCOMPARE(d.windowTitle(), u"登录"_s);
@@ -67,6 +70,12 @@ private slots:
         QVERIFY(!d.loggedIn());
         const QLineEdit *password = child<QLineEdit>(d, "txtPassword");
         QCOMPARE(password->selectedText(), u"c2"_s);
+        // The failure is in the trail with the name tried, and no password.
+        const QList<audit::Entry> trail = audit::entries(f.store.db(), {}, {}, {}, 0, {});
+        QCOMPARE(trail.size(), 1);
+        QCOMPARE(trail.at(0).kind, u"登录失败"_s);
+        QCOMPARE(trail.at(0).operatorName, u"clerk"_s);
+        QVERIFY(!trail.at(0).details.contains(u"c2"_s));
     }
 
     void rightPasswordLogsInAndHashes()
