@@ -563,16 +563,8 @@ void RequestsTest::operatorLeave()
     QFETCH(QString, password);
     QFETCH(QString, word);
     QFETCH(QByteArray, expected);
-    Operator b;
-    b.name = u"小王"_s;
-    b.password = u"b"_s;
-    b.right = u"B"_s;
-    OperatorTable(f->store.db()).add(b);
-    Operator c;
-    c.name = u"老李"_s;
-    c.password = u"c"_s;
-    c.right = u"C"_s;
-    OperatorTable(f->store.db()).add(c);
+    f->store.addOperator(u"小王"_s, u"b"_s, u"B"_s);
+    f->store.addOperator(u"老李"_s, u"c"_s, u"C"_s);
     f->desk.setLocked(true); // leave is asked at the PC, not at the locked desk
     auto client = f->connect();
     client->send(u"_vali"_s, {name, password, word});

@@ -35,6 +35,15 @@ Machine TestStore::startSession(int number, const QDateTime &start, const QStrin
     return m;
 }
 
+void TestStore::addOperator(const QString &name, const QString &password, const QString &right)
+{
+    Operator o;
+    o.name = name;
+    o.password = password;
+    o.right = right;
+    OperatorTable(db()).add(o);
+}
+
 void TestStore::addArticle(const QString &number, const QString &name, double price, double stock)
 {
     ArticleTable(db()).add({0, number, name, price / 2, price, stock});

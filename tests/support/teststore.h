@@ -24,6 +24,8 @@ public:
     void addArticle(const QString &number, const QString &name, double price, double stock = 100);
     void setTariff(double minimum, double unit, double overnight = 10);
     void setOvernightWindow(const QTime &start, const QTime &end);
+    // An operator whose password is kept in clear, as older versions kept it.
+    void addOperator(const QString &name, const QString &password, const QString &right);
     void addCustomer(const QString &number, const QString &name, const QString &idKind = QString(),
                      const QString &idNumber = QString());
 

@@ -76,18 +76,6 @@ private slots:
         QVERIFY(Messages::takeShownTexts().join(QString()).contains(QDir::toNativeSeparators(page)));
     }
 
-    void theHelpPageShipsBesideTheSources()
-    {
-        // This file lies in tests/ui of the sources.
-        QFile page(QFileInfo(QString::fromUtf8(__FILE__))
-                       .dir()
-                       .filePath(QStringLiteral("../../resources/help.html")));
-        QVERIFY(page.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(page.readAll());
-        for (const char *must : {"数据还原出错的解决办法", "锁定桌面", "结帐", "客户机控制", "机时收费表"})
-            QVERIFY2(text.contains(QString::fromUtf8(must)), must);
-    }
-
     void aboutShowsTitleVersionAndClosesWithItsButton()
     {
         QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3"));

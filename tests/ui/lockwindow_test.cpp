@@ -25,15 +25,9 @@ struct Fixture
 {
     Fixture()
     {
-        for (const auto &[name, password, right] :
-             {std::tuple{u"boss"_s, u"pw"_s, u"D"_s}, std::tuple{u"clerk"_s, u"c1"_s, u"A"_s},
-              std::tuple{u"mgr"_s, u"m1"_s, u"C"_s}}) {
-            Operator o;
-            o.name = name;
-            o.password = password;
-            o.right = right;
-            OperatorTable(store.db()).add(o);
-        }
+        store.addOperator(u"boss"_s, u"pw"_s, u"D"_s);
+        store.addOperator(u"clerk"_s, u"c1"_s, u"A"_s);
+        store.addOperator(u"mgr"_s, u"m1"_s, u"C"_s);
         window = new LockWindow(store.db(), throttle, u"clerk"_s, [this](bool on) { locked = on; });
         window->lock();
     }

@@ -23,14 +23,8 @@ struct Fixture
 {
     Fixture()
     {
-        for (const auto &[name, password, right] : {std::tuple{u"boss"_s, u"pw"_s, u"D"_s},
-                                                    std::tuple{u"clerk"_s, u"c1"_s, u"A"_s}}) {
-            Operator o;
-            o.name = name;
-            o.password = password; // as older versions kept it
-            o.right = right;
-            OperatorTable(store.db()).add(o);
-        }
+        store.addOperator(u"boss"_s, u"pw"_s, u"D"_s);
+        store.addOperator(u"clerk"_s, u"c1"_s, u"A"_s);
     }
     TestStore store;
     GuessThrottle throttle;

@@ -289,18 +289,6 @@ private slots:
         QCOMPARE(stored.textColor, qint64(0));
     }
 
-    void equalColoursAreShownBlackOnTheWindowColour()
-    {
-        Operator look;
-        look.textColor = 0x808080;
-        look.backgroundColor = 0x808080;
-        Fixture f(QStringLiteral("A"), look);
-        QCOMPARE(f.view()->palette().color(QPalette::Text), QColor(0, 0, 0));
-        QCOMPARE(f.view()->palette().color(QPalette::Base),
-                 QApplication::palette(f.view()).color(QPalette::Base));
-        QCOMPARE(OperatorTable(f.db()).byName(QStringLiteral("op"))->textColor, qint64(0x808080));
-    }
-
     void aPictureThatDoesNotLoadIsNotStored()
     {
         Fixture f(QStringLiteral("A"));

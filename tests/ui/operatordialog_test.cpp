@@ -24,14 +24,8 @@ struct Fixture
 {
     Fixture()
     {
-        for (const auto &[name, password, right] : {std::tuple{u"boss"_s, u"pw"_s, u"D"_s},
-                                                    std::tuple{u"clerk"_s, u"c1"_s, u"A"_s}}) {
-            Operator o;
-            o.name = name;
-            o.password = password;
-            o.right = right;
-            OperatorTable(store.db()).add(o);
-        }
+        store.addOperator(u"boss"_s, u"pw"_s, u"D"_s);
+        store.addOperator(u"clerk"_s, u"c1"_s, u"A"_s);
         owned = std::make_unique<OperatorDialog>(store.db(), throttle, u"boss"_s);
         owned->show();
     }
