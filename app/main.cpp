@@ -1,3 +1,4 @@
+#include "audit/trail.h"
 #include "desk/frontdesk.h"
 #include "link/linkserver.h"
 #include "ui/application.h"
@@ -36,10 +37,10 @@ int main(int argc, char *argv[])
     desk.startTimers();
     desk.refresh();
     desk.startDailyBackups();
-    desk.record(QStringLiteral("程序启动"), 0, QString());
+    audit::record(desk.db(), QStringLiteral("程序启动"), 0, QString());
 
     const int rc = app.exec();
-    desk.record(QStringLiteral("程序退出"), 0, QString());
+    audit::record(desk.db(), QStringLiteral("程序退出"), 0, QString());
     desk.questions().setPresenter(nullptr);
     return rc;
 }

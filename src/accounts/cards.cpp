@@ -77,9 +77,7 @@ Result<Card> add(Database &db, const CardInput &in)
         return failure(QStringLiteral("该卡号已被使用，请重新生成卡号！"));
     if (!CardTable(db).addIssued(c))
         return failure(db.lastError());
-    Statement s = db.prepare(QStringLiteral("SELECT last_insert_rowid()"));
-    if (s.next())
-        c.rowid = s.integer(0);
+    c.rowid = db.lastInsertId();
     if (!transaction.commit())
         return failure(db.lastError());
     return c;

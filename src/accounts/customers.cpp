@@ -20,9 +20,7 @@ Result<Customer> add(Database &db, const Customer &c)
     row.lastVisit = {};
     if (!CustomerTable(db).addDetails(row))
         return failure(db.lastError());
-    Statement s = db.prepare(QStringLiteral("SELECT last_insert_rowid()"));
-    if (s.next())
-        row.rowid = s.integer(0);
+    row.rowid = db.lastInsertId();
     if (!transaction.commit())
         return failure(db.lastError());
     return row;

@@ -60,10 +60,10 @@ LoginNeed loginNeed(Database &db)
 {
     if (!db.isOpen())
         return LoginNeed::Unreadable;
-    Statement s = db.prepare(QStringLiteral("SELECT count(*) FROM yhszb"));
-    if (!s.next())
+    const std::optional<int> operators = OperatorTable(db).rowCount();
+    if (!operators)
         return LoginNeed::Unreadable;
-    return s.integer(0) > 0 ? LoginNeed::Ask : LoginNeed::NoOperators;
+    return *operators > 0 ? LoginNeed::Ask : LoginNeed::NoOperators;
 }
 
 CurrentOperator afterLogin(const CurrentOperator &before, const std::optional<Operator> &chosen)

@@ -4,8 +4,11 @@
 #include "store/database.h"
 #include "store/store.h"
 
+#include "common/clock.h"
+
 #include <QCryptographicHash>
 #include <QFile>
+#include <QHash>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcAudit, "corvana.audit")
@@ -41,6 +44,13 @@ Entry read(const Statement &s)
     e.details = s.text(5);
     e.hash = s.text(6);
     return e;
+}
+
+// The connections that keep a trail, all on the program's one thread.
+QHash<const Database *, Recorder *> &recorders()
+{
+    static QHash<const Database *, Recorder *> all;
+    return all;
 }
 
 } // namespace
@@ -126,6 +136,47 @@ QString anchor(Database &db)
 {
     auto last = db.cached(QStringLiteral("SELECT hash FROM audit.trail ORDER BY seq DESC LIMIT 1"));
     return last->next() ? last->text(0).left(16) : QString();
+}
+
+Recorder::Recorder(Database &db) : m_db(db)
+{
+    recorders().insert(&db, this);
+}
+
+Recorder::~Recorder()
+{
+    recorders().remove(&m_db);
+}
+
+Recorder *Recorder::of(Database &db)
+{
+    return recorders().value(&db);
+}
+
+bool Recorder::append(const QString &kind, int machine, const QString &details)
+{
+    if (!m_on)
+        return false;
+    auto entry = [&](const QString &k, int m, const QString &d) {
+        return audit::append(m_db, {0, Clock::now(), m_operator, m, k, d, {}});
+    };
+    if (m_missed > 0 && entry(QStringLiteral("记录失败"), 0, QStringLiteral("%1条操作没有记录下来").arg(m_missed)))
+        m_missed = 0;
+    if (entry(kind, machine, details))
+        return true;
+    if (m_missed++ == 0 && m_notice)
+        m_notice();
+    return false;
+}
+
+void record(Database &db, const QString &kind, int machine, const QString &details)
+{
+    Recorder *r = Recorder::of(db);
+    if (!r)
+        return;
+    Transaction t(db);
+    if (r->append(kind, machine, details))
+        t.commit();
 }
 
 } // namespace audit

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "common/result.h"
+#include "store/database.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QString>
-
-class Database;
+#include <functional>
+#include <type_traits>
 
 // The operator trail: every action that moves money or changes what the café charges, kept in
 // a file of its own (audit.db, keyed like the store) that is attached to the store's
@@ -46,5 +47,62 @@ QString verificationText(const Result<qint64> &verified);
 // The first 16 hex digits of the newest hash: printed under reports and bills, so a chain
 // written anew no longer matches what is on paper. Empty while the trail is empty.
 QString anchor(Database &db);
+
+// Who acts at the desk, and the entries written on its store connection. One per connection;
+// the rules, dialogs and the link find it through the connection they write with, so an action
+// and its entry are written in one transaction. A trail that cannot be written never stops the
+// action: it is logged, said once (the failure notice) and itself recorded at the next entry.
+class Recorder final
+{
+public:
+    explicit Recorder(Database &db);
+    ~Recorder();
+    Recorder(const Recorder &) = delete;
+    Recorder &operator=(const Recorder &) = delete;
+
+    // The recorder of `db`; none when nobody keeps a trail on that connection.
+    static Recorder *of(Database &db);
+
+    // Whether the trail file is attached.
+    void setOn(bool on) { m_on = on; }
+    bool isOn() const { return m_on; }
+    void setOperator(const QString &name) { m_operator = name; }
+    // Called when an entry cannot be written, once until one can be again.
+    void setFailureNotice(std::function<void()> notice) { m_notice = std::move(notice); }
+
+    // Adds an entry inside whatever transaction is open; false when it could not be written.
+    bool append(const QString &kind, int machine, const QString &details);
+
+private:
+    Database &m_db;
+    bool m_on = false;
+    QString m_operator;
+    std::function<void()> m_notice;
+    int m_missed = 0; // entries that could not be written since the last one that was
+};
+
+// An entry of its own, for an action that writes nothing else (a login, a refusal).
+void record(Database &db, const QString &kind, int machine, const QString &details);
+
+// Runs `action` (returning a std::expected, its error made from a message) and, when it succeeds, writes the entry `describe` makes
+// of its value (no argument for Result<>) in the same transaction: both land or neither.
+template <typename Action, typename Describe>
+auto recorded(Database &db, const QString &kind, int machine, Action &&action, Describe &&describe)
+    -> decltype(action())
+{
+    Transaction t(db);
+    auto done = action();
+    if (!done)
+        return done;
+    if (Recorder *r = Recorder::of(db)) {
+        if constexpr (std::is_void_v<typename decltype(done)::value_type>)
+            r->append(kind, machine, describe());
+        else
+            r->append(kind, machine, describe(*done));
+    }
+    if (!t.commit())
+        return std::unexpected(typename decltype(done)::error_type{QStringLiteral("保存失败：") + db.lastError()});
+    return done;
+}
 
 } // namespace audit

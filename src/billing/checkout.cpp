@@ -158,7 +158,8 @@ void Checkout::setCard(const QString &number, const QString &password)
     m_cardPassword = password;
 }
 
-std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QStringList &sessionCustomers)
+std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QStringList &sessionCustomers,
+                                                     double *charged)
 {
     Database &db = m_scope.db;
     CardTable cards(db);
@@ -167,6 +168,13 @@ std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QString
         cards::verify(db, m_scope.throttle ? *m_scope.throttle : unthrottled, QStringLiteral("checkout"),
                       m_cardNumber, m_cardPassword);
     std::optional<Card> card = verified ? std::optional<Card>(*verified) : std::nullopt;
+    if (!card)
+        return Refusal{Refusal::Kind::CardWrong, QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！")};
+    // Another counter may be paying from the same card: its balance counts as it stands
+    // under the card's lock.
+    if (!db.lockRows(QStringLiteral("cjkgl"), {card->rowid}))
+        return Refusal{Refusal::Kind::StoreFailed, QString()};
+    card = cards.byRowid(card->rowid);
     if (!card)
         return Refusal{Refusal::Kind::CardWrong, QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！")};
     // Without a price the card would pay for any amount with nothing.
@@ -178,6 +186,7 @@ std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QString
         return Refusal{Refusal::Kind::CardShort,
                        QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：") +
                            plainNumber(card->balance)};
+    *charged = *charge;
     card->balance -= *charge;
     card->usedHours = roundEven(card->usedHours + *charge * card->totalHours / card->total, 2);
     card->sessions += 1;
@@ -241,7 +250,7 @@ bool Checkout::ClearJF(const Machine &m, double machineDue, double share, double
     if (!orders.removeLinesOf(m.number))
         return false;
 
-    settled->append({m.position, m.ip});
+    settled->append({m.position, m.ip, {m.number, machineDue, share}});
     return true;
 }
 
@@ -294,11 +303,27 @@ Checkout::Outcome Checkout::settle()
     };
 
     QList<Settled> settled;
+    double cardCharge = 0;
     {
         Transaction transaction(db);
-        bool ok = true;
-        if (m_useCard) {
-            if (const std::optional<Refusal> refusal = chargeCard(settling.constFirst().rate, customers)) {
+        // Another counter may be settling the same machines. The journal's lock puts
+        // checkouts one after the other (and keeps its numbers gapless); under the machines'
+        // locks each must still hold the session this checkout was made for.
+        QList<qint64> rowids;
+        for (const Machine &m : std::as_const(settling))
+            rowids.append(m.rowid);
+        bool ok = db.lockTable(QStringLiteral("sjlszb")) && db.lockRows(QStringLiteral("yxsjb"), rowids);
+        for (qsizetype i = 0; ok && i < settling.size(); ++i) {
+            const std::optional<Machine> now = machines.byRowid(settling.at(i).rowid);
+            if (!now || !now->inSession() || now->start != settling.at(i).start) {
+                qCWarning(lcCheckout) << "machine row" << settling.at(i).rowid << "was settled meanwhile";
+                restore();
+                return std::unexpected(Refusal{Refusal::Kind::MachineGone, QStringLiteral("该计算机已经结帐！")});
+            }
+        }
+        if (ok && m_useCard) {
+            if (const std::optional<Refusal> refusal =
+                    chargeCard(settling.constFirst().rate, customers, &cardCharge)) {
                 if (refusal->kind != Refusal::Kind::StoreFailed) {
                     restore();
                     return std::unexpected(*refusal);
@@ -318,11 +343,17 @@ Checkout::Outcome Checkout::settle()
     }
 
     Settlement done;
+    done.discount = discount;
+    if (useCard) {
+        done.card = cardNumber;
+        done.cardCharge = cardCharge;
+    }
     for (const Settled &s : std::as_const(settled)) {
         if (m_scope.link)
             m_scope.link->SendCommand(s.ip, QStringLiteral("stop"));
         m_scope.list.clearColumns(s.position);
         done.positions.append(s.position);
+        done.shares.append(s.share);
     }
     m_rowid = 0; // settled: a second settle must not write again
     done.lastIp = settled.isEmpty() ? QString() : settled.constLast().ip;

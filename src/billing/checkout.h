@@ -39,10 +39,21 @@ public:
     };
 
     // What a settlement did: the machines settled, in order (list positions).
+    // What one machine's journal row took: its due and its share of the money.
+    struct Share
+    {
+        int machine = 0;
+        double due = 0;
+        double received = 0;
+    };
     struct Settlement
     {
         QList<int> positions;
         QString lastIp; // IP of the last machine settled
+        QList<Share> shares;
+        double discount = 0;
+        QString card;        // the stored-value card that paid; empty for cash
+        double cardCharge = 0; // what was taken from it
     };
     // Why nothing was settled. The card refusals are told apart from a store failure, which
     // the operator is shown differently.
@@ -99,13 +110,14 @@ private:
     {
         int position = 0;
         QString ip;
+        Share share;
     };
 
     QString machineBill(const Machine &machine);
     void recomputeReceived();
-    // The sessions' customers are credited by the journal rows; the card's owner only when
-    // none of them.
-    std::optional<Refusal> chargeCard(double rate, const QStringList &sessionCustomers);
+    // Takes the card's charge (into `charged`) unless the card refuses. The sessions'
+    // customers are credited by the journal rows; the card's owner only when none of them.
+    std::optional<Refusal> chargeCard(double rate, const QStringList &sessionCustomers, double *charged);
     // Settles one machine due `machineDue`, its share of the money `share`.
     bool ClearJF(const Machine &machine, double machineDue, double share, double discount,
                  QList<Settled> *settled);

@@ -18,8 +18,9 @@
 Q_LOGGING_CATEGORY(lcDesk, "corvana.desk")
 
 FrontDesk::FrontDesk(QObject *parent)
-    : QObject(parent), m_supervisor(m_store.db(), m_list, m_questions)
+    : QObject(parent), m_supervisor(m_store.db(), m_list, m_questions), m_trail(m_store.db())
 {
+    m_trail.setFailureNotice([this] { emit statusNotice(QStringLiteral("操作记录写入失败，请检查audit.db")); });
     m_clockTimer.setInterval(1000);
     m_supervisionTimer.setInterval(30000);
     connect(&m_clockTimer, &QTimer::timeout, this, [this] { emit clockChanged(clockText()); });
@@ -36,7 +37,9 @@ Result<> FrontDesk::open(const QString &path)
 {
     if (Result<> opened = reopen(path); !opened)
         return opened;
-    if (m_store.created())
+    if (m_store.created() && m_store.isServer())
+        qCWarning(lcDesk) << "the database server had no tables; created them";
+    else if (m_store.created())
         qCWarning(lcDesk) << "no database file was found; created a new one:" << QDir::toNativeSeparators(path);
     rebuildList();
     return {};
@@ -50,53 +53,18 @@ Result<> FrontDesk::reopen(const QString &path)
     // The trail lives beside the store, so a restore of the store never rewinds it.
     const QString trail = QFileInfo(path).dir().filePath(QStringLiteral("audit.db"));
     const Result<> attached = audit::attach(db(), trail);
-    m_trailOn = bool(attached);
+    m_trail.setOn(bool(attached));
     if (!attached)
         qCWarning(lcDesk) << "the operator trail" << trail << "cannot be opened:" << attached.error();
     return {};
 }
 
-bool FrontDesk::appendTrail(const QString &kind, int machine, const QString &details)
-{
-    if (!m_trailOn)
-        return false;
-    auto entry = [&](const QString &k, int m, const QString &d) {
-        return audit::append(db(), {0, Clock::now(), m_operatorName, m, k, d, {}});
-    };
-    if (m_trailMissed > 0 &&
-        entry(QStringLiteral("记录失败"), 0, QStringLiteral("%1条操作没有记录下来").arg(m_trailMissed)))
-        m_trailMissed = 0;
-    if (entry(kind, machine, details))
-        return true;
-    if (m_trailMissed++ == 0)
-        emit statusNotice(QStringLiteral("操作记录写入失败，请检查audit.db"));
-    return false;
-}
-
-void FrontDesk::record(const QString &kind, int machine, const QString &details)
-{
-    Transaction t(db());
-    if (appendTrail(kind, machine, details))
-        t.commit();
-}
-
-Result<> FrontDesk::recorded(const QString &kind, int machine, const QString &details,
-                             const std::function<Result<>()> &action)
-{
-    Transaction t(db());
-    Result<> done = action();
-    if (!done)
-        return done;
-    appendTrail(kind, machine, details);
-    if (!t.commit())
-        return failure(QStringLiteral("保存失败：") + db().lastError());
-    return done;
-}
-
 void FrontDesk::startDailyBackups()
 {
-    // After the window is up: the copy of a large store takes a moment.
-    m_backupTimer.start(0);
+    // After the window is up: the copy of a large store takes a moment. The tables on a
+    // database server are not a file to copy.
+    if (!m_store.isServer())
+        m_backupTimer.start(0);
 }
 
 void FrontDesk::dailyBackup()
@@ -108,7 +76,7 @@ void FrontDesk::dailyBackup()
         qCWarning(lcDesk) << "automatic backup into" << folder << "failed:" << written.error();
         emit statusNotice(QStringLiteral("自动备份失败：") + written.error());
     } else if (!written->isEmpty()) {
-        record(QStringLiteral("自动备份"), 0, *written);
+        audit::record(db(), QStringLiteral("自动备份"), 0, *written);
     }
     // Again just after the next midnight.
     const QDateTime next(now.date().addDays(1), QTime(0, 0, 5));
@@ -117,11 +85,14 @@ void FrontDesk::dailyBackup()
 
 Result<> FrontDesk::restoreFrom(const QString &chosen)
 {
+    // A backup file replaces a database file, not the tables on a server.
+    if (m_store.isServer())
+        return failure(QStringLiteral("数据库在服务器上，不能按文件还原"));
     // What was asked about the old data must not act on the new.
     m_questions.expireAll();
     flushLink();
     const QString path = m_store.path();
-    record(QStringLiteral("数据还原"), 0, QStringLiteral("从 ") + chosen);
+    audit::record(db(), QStringLiteral("数据还原"), 0, QStringLiteral("从 ") + chosen);
     m_store.close();
     const Result<QString> kept = backup::restore(path, chosen, Clock::now());
     Result<> reopened = reopen(path);
@@ -138,7 +109,7 @@ Result<> FrontDesk::restoreFrom(const QString &chosen)
         return failure(kept.error());
     if (!reopened)
         return failure(reopened.error());
-    record(QStringLiteral("数据还原"), 0, QStringLiteral("已还原，原数据保存为 ") + *kept);
+    audit::record(db(), QStringLiteral("数据还原"), 0, QStringLiteral("已还原，原数据保存为 ") + *kept);
     return {};
 }
 
@@ -235,6 +206,7 @@ void FrontDesk::setOperator(const QString &name, const QString &right)
 {
     m_operatorName = name;
     m_operatorRight = right;
+    m_trail.setOperator(name);
 }
 
 QString FrontDesk::clockText() const
@@ -247,6 +219,18 @@ Result<> FrontDesk::refreshedAfter(Result<> done)
     if (done)
         refresh();
     return done;
+}
+
+int FrontDesk::numberAt(int position)
+{
+    const std::optional<Machine> m = MachineTable(db()).at(position);
+    return m ? m->number : 0;
+}
+
+Result<> FrontDesk::recorded(const QString &kind, int position, const QString &details,
+                             const std::function<Result<>()> &action)
+{
+    return audit::recorded(db(), kind, numberAt(position), action, [&] { return details; });
 }
 
 namespace {
@@ -293,7 +277,7 @@ Result<> FrontDesk::changeSession(int position, const SessionInput &input)
 Result<> FrontDesk::changeMachine(int source, int target)
 {
     flushLink();
-    Result<> moved = recorded(QStringLiteral("调换计算机"), source, QStringLiteral("换到%1号机").arg(target),
+    Result<> moved = recorded(QStringLiteral("调换计算机"), source, QStringLiteral("换到%1号机").arg(numberAt(target)),
                               [&] { return ChangeMachine::move(billing(), source, target); });
     if (moved)
         select(target);
@@ -306,8 +290,9 @@ Result<> FrontDesk::purchase(int machine, const ShoppingList &list)
     for (const ShoppingList::Line &line : list.lines())
         lines << QStringLiteral("%1×%2").arg(line.name, plainNumber(line.quantity));
     const QString details = lines.join(QStringLiteral("，")) + QStringLiteral(" 共") + plainNumber(list.total());
-    return refreshedAfter(recorded(QStringLiteral("选购商品"), machine, details,
-                                   [&] { return Purchase::confirm(db(), machine, list); }));
+    return refreshedAfter(audit::recorded(db(), QStringLiteral("选购商品"), machine,
+                                          [&] { return Purchase::confirm(db(), machine, list); },
+                                          [&] { return details; }));
 }
 
 std::unique_ptr<Checkout> FrontDesk::openCheckout(int position)
@@ -322,22 +307,26 @@ std::unique_ptr<Checkout> FrontDesk::openCheckout(int position)
 Checkout::Outcome FrontDesk::settle(Checkout &checkout, bool shutdown)
 {
     flushLink();
-    QString details = QStringLiteral("应收：%1 已收：%2 实收：%3 优惠：%4")
-                          .arg(checkout.dueText(), checkout.prepaidText(), checkout.receivedText(),
-                               checkout.discountText());
-    if (checkout.usesCard())
-        details += QStringLiteral(" 储金卡：") + checkout.cardNumber();
+    const QString paid = QStringLiteral("共收：%1 已收：%2").arg(checkout.receivedText(), checkout.prepaidText());
     Transaction t(db());
     Checkout::Outcome outcome = shutdown ? checkout.settleAndShutdown() : checkout.settle();
-    if (outcome) {
-        QStringList machines;
-        for (int p : std::as_const(outcome->positions))
-            machines << QString::number(p);
-        appendTrail(QStringLiteral("结帐"), outcome->positions.value(0), details + QStringLiteral(" 机号：") + machines.join(u','));
-        t.commit();
-        for (int position : std::as_const(outcome->positions))
-            select(position);
-        refresh();
+    if (!outcome)
+        return outcome;
+    // An entry per machine settled, with its share; the first also tells what was paid.
+    for (const Checkout::Share &share : std::as_const(outcome->shares)) {
+        QString details = QStringLiteral("应收：%1 实收：%2 优惠：%3")
+                              .arg(plainNumber(share.due), plainNumber(share.received), plainNumber(outcome->discount));
+        if (&share == &outcome->shares.constFirst()) {
+            details += u' ' + paid;
+            if (!outcome->card.isEmpty())
+                details += QStringLiteral(" 储金卡：%1 扣：%2").arg(outcome->card, plainNumber(outcome->cardCharge));
+        }
+        if (audit::Recorder *r = audit::Recorder::of(db()))
+            r->append(QStringLiteral("结帐"), share.machine, details);
     }
+    t.commit();
+    for (int position : std::as_const(outcome->positions))
+        select(position);
+    refresh();
     return outcome;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "accounts/guessthrottle.h"
+#include "audit/trail.h"
 #include "billing/checkout.h"
 #include "billing/machinelist.h"
 #include "billing/scope.h"
@@ -100,12 +101,9 @@ public:
     // selected afterwards.
     Checkout::Outcome settle(Checkout &checkout, bool shutdown);
 
-    // The operator trail (audit.db beside the store). An action of the desk and its entry are
-    // written in one transaction; record() writes an entry of its own for actions that are
-    // not the desk's (a login, a backup). A trail that cannot be written never stops the
-    // action: it is logged, said once (trailFailed) and itself recorded at the next entry.
-    void record(const QString &kind, int machine, const QString &details);
-    bool hasTrail() const { return m_trailOn; }
+    // The operator trail (audit.db beside the store): an action of the desk and its entry
+    // are written in one transaction.
+    bool hasTrail() const { return m_trail.isOn(); }
 
     // Replaces the store by the backup `chosen`: questions still waiting are answered as timed
     // out first, the current file is kept beside it, and when the restored file will not open
@@ -132,9 +130,10 @@ signals:
 private:
     Result<> reopen(const QString &path);
     void dailyBackup();
-    bool appendTrail(const QString &kind, int machine, const QString &details);
-    // Runs `action` and writes its trail entry in one transaction.
-    Result<> recorded(const QString &kind, int machine, const QString &details,
+    // The number of the machine at list position `position`; 0 when there is none.
+    int numberAt(int position);
+    // Runs `action` on the machine at `position` and writes its trail entry in one transaction.
+    Result<> recorded(const QString &kind, int position, const QString &details,
                       const std::function<Result<>()> &action);
     // Brings what the link holds back into the store before the desk reads it.
     void flushLink();
@@ -153,7 +152,6 @@ private:
     QString m_operatorName;
     QString m_operatorRight;
     bool m_locked = false;
-    bool m_trailOn = false;
-    int m_trailMissed = 0; // entries that could not be written since the last one that was
+    audit::Recorder m_trail;
     QTimer m_backupTimer;
 };

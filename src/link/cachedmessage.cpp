@@ -2,18 +2,10 @@
 
 #include "store/database.h"
 
-#include <sqlcipher/sqlite3.h>
-
 CachedMessage::Stamp CachedMessage::stampOf(Database &db)
 {
-    Stamp s;
-    s.handle = db.handle();
-    if (!s.handle)
-        return s;
-    s.ownChanges = sqlite3_total_changes(db.handle());
-    auto version = db.cached(QStringLiteral("PRAGMA data_version"));
-    s.otherChanges = version->next() ? version->integer(0) : -1;
-    return s;
+    const Database::ChangeStamp c = db.changeStamp();
+    return {c.connection, c.own, c.others};
 }
 
 QByteArray CachedMessage::get(Database &db)

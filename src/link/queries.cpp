@@ -5,6 +5,7 @@
 #include "accounts/cards.h"
 #include "accounts/operators.h"
 #include "accounts/rights.h"
+#include "audit/trail.h"
 #include "billing/machinelist.h"
 #include "common/formats.h"
 #include "common/numbers.h"
@@ -118,6 +119,10 @@ void RequestHandler::validate(int slot, const QByteArray &message)
         reply(slot, QStringLiteral("验证用户名权限不够！"));
         return;
     }
+    // Granted on the PC by the operator who typed the password there, not the one at the desk.
+    const std::optional<Machine> machine = MachineTable(m_desk.db()).byIp(m_slots.peerAddress(slot));
+    audit::record(m_desk.db(), QStringLiteral("客户端授权"), machine ? machine->number : 0,
+                  QStringLiteral("%1 由%2").arg(word, op->name));
     sendCommand(slot, word);
 }
 
@@ -159,12 +164,14 @@ void RequestHandler::settleAnswered(const Requester &who, qint64 rowid, const QS
     if (!answerStillWanted(who, answer, "card settlement"))
         return;
     if (answer != Answer::Yes) {
+        recordRefusal(QStringLiteral("拒绝储金卡结帐"), rowid, QStringLiteral("储金卡：") + number);
         reply(who.slot, QStringLiteral("主机拒绝用此卡结帐！"));
         return;
     }
     const std::optional<Machine> m = machineStillOf(who, rowid, "card settlement");
     if (!m)
         return;
+    audit::record(m_desk.db(), QStringLiteral("同意储金卡结帐"), m->number, QStringLiteral("储金卡：") + number);
     // The operator completes the settlement in checkout, where the card is taken.
     emit cardCheckoutApproved(m->position, number, password);
 }

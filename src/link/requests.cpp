@@ -1,5 +1,6 @@
 #include "requests.h"
 
+#include "audit/trail.h"
 #include "billing/machinelist.h"
 #include "chat.h"
 #include "common/clock.h"
@@ -250,10 +251,20 @@ void RequestHandler::openMachine(int slot, const QByteArray &message)
         who, rowid, q, [this, who, rowid](Answer answer) { openMachineAnswered(who, rowid, answer); }, true);
 }
 
+void RequestHandler::recordRefusal(const QString &kind, qint64 rowid, const QString &details)
+{
+    if (const std::optional<Machine> m = MachineTable(m_desk.db()).byRowid(rowid))
+        audit::record(m_desk.db(), kind, m->number, details);
+}
+
 void RequestHandler::openMachineAnswered(const Requester &who, qint64 rowid, Answer answer)
 {
-    if (!answerStillWanted(who, answer, "open-machine request") || answer != Answer::Yes)
+    if (!answerStillWanted(who, answer, "open-machine request"))
         return;
+    if (answer != Answer::Yes) {
+        recordRefusal(QStringLiteral("拒绝开机"), rowid, who.address);
+        return;
+    }
     std::optional<Machine> m = machineStillOf(who, rowid, "open-machine request");
     if (!m)
         return;
@@ -264,8 +275,17 @@ void RequestHandler::openMachineAnswered(const Requester &who, qint64 rowid, Ans
     MachineTable::Start session;
     session.start = Clock::now();
     session.mode = QStringLiteral("N");
-    if (!MachineTable(m_desk.db()).startSession(m->rowid, session))
-        qCWarning(lcLink) << "could not start machine" << m->number << m_desk.db().lastError();
+    Database &db = m_desk.db();
+    const Result<> started = audit::recorded(
+        db, QStringLiteral("同意开机"), m->number,
+        [&]() -> Result<> {
+            if (!MachineTable(db).startSession(m->rowid, session))
+                return failure(db.lastError());
+            return {};
+        },
+        [&] { return who.address; });
+    if (!started)
+        qCWarning(lcLink) << "could not start machine" << m->number << started.error();
     requestPass();
 }
 
@@ -315,13 +335,24 @@ void RequestHandler::orderGoods(int slot, const QByteArray &message)
 void RequestHandler::goodsAnswered(const Requester &who, qint64 rowid, const QList<request::GoodsItem> &items,
                                    Answer answer)
 {
-    if (!answerStillWanted(who, answer, "goods order") || answer != Answer::Yes)
+    if (!answerStillWanted(who, answer, "goods order"))
         return;
+    QStringList ordered;
+    for (const request::GoodsItem &item : items)
+        ordered << QStringLiteral("%1×%2").arg(item.name).arg(item.quantity);
+    if (answer != Answer::Yes) {
+        recordRefusal(QStringLiteral("拒绝选购商品"), rowid, ordered.join(QStringLiteral("，")));
+        return;
+    }
     const std::optional<Machine> m = machineStillOf(who, rowid, "goods order");
     if (!m)
         return;
     // Stock and order lines are read now, after the answer, so changes made meanwhile count.
-    if (const Result<> booked = bookGoodsOrder(m_desk.db(), m->number, items, Clock::now()); !booked) {
+    if (const Result<> booked = audit::recorded(
+            m_desk.db(), QStringLiteral("同意选购商品"), m->number,
+            [&] { return bookGoodsOrder(m_desk.db(), m->number, items, Clock::now()); },
+            [&] { return ordered.join(QStringLiteral("，")); });
+        !booked) {
         qCWarning(lcLink) << "could not record the goods of machine" << m->number << booked.error();
         return;
     }

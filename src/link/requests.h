@@ -111,6 +111,8 @@ private:
     bool stillThere(const Requester &who) const;
     // An answer for a client whose connection has gone changes nothing: false (logged) then.
     bool answerStillWanted(const Requester &who, Answer answer, const char *what) const;
+    // The operator's refusal of a request about machine row `rowid`, into the trail.
+    void recordRefusal(const QString &kind, qint64 rowid, const QString &details);
     // Replies "主机已被锁定，请稍后再试！" and returns true while the desktop is locked.
     bool refuseWhenLocked(int slot);
     // The first machine whose IP is the live peer address of the slot.

@@ -260,6 +260,14 @@ int OperatorTable::count()
     return s->next() ? int(s->integer(0)) : 0;
 }
 
+std::optional<int> OperatorTable::rowCount()
+{
+    Statement s = m_db.prepare(QStringLiteral("SELECT count(*) FROM yhszb"));
+    if (!s.next())
+        return std::nullopt;
+    return int(s.integer(0));
+}
+
 QList<Operator> OperatorTable::all()
 {
     QList<Operator> result;

@@ -69,6 +69,8 @@ public:
     explicit OperatorTable(Database &db) : m_db(db) {}
 
     int count();
+    // The number of operators; empty when the table cannot be read.
+    std::optional<int> rowCount();
     QList<Operator> all();
     std::optional<Operator> byName(const QString &name);
     // The first operator with exactly this name and stored password text. Hashed passwords

@@ -110,6 +110,10 @@ Result<> verify(const QString &path)
 
 Result<> backUp(Database &db, const QString &livePath, const QString &target)
 {
+    // The file beside a server connection is not the store: copying it would report a
+    // backup that holds none of the café's data.
+    if (db.isServer())
+        return failure(QStringLiteral("数据库在服务器上，不能按文件备份"));
     if (sameFile(livePath, target))
         return failure(QStringLiteral("不能备份到正在使用的数据库文件上"));
     // A read transaction: no write of this connection can be half in the file meanwhile.

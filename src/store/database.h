@@ -3,21 +3,24 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 #include <unordered_map>
 
 struct sqlite3;
-struct sqlite3_stmt;
 
+class Engine;
+class EngineStatement;
 class Statement;
 
-// One open, keyed SQLCipher database file. Operations return false on failure and leave
-// the reason in lastError().
+// One open store: the keyed SQLCipher file, or a schema on a PostgreSQL server. The store's
+// SQL is the file's dialect; the server engine translates it. Operations return false on
+// failure and leave the reason in lastError().
 class Database final
 {
 public:
-    Database() = default;
+    Database();
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
@@ -25,8 +28,12 @@ public:
     // Opens `path` with `key`. With `create` a missing file is created; without it a
     // missing file is an error. A file that does not open with the key is an error too.
     bool open(const QString &path, const QByteArray &key, bool create);
+    // Connects to a server with a libpq connection string; one without a password gets
+    // `key` as its password. The tables live in the first schema of the search path.
+    bool openServer(const QString &connection, const QByteArray &key);
     void close();
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_engine != nullptr; }
+    bool isServer() const;
 
     bool exec(const QString &sql);
     Statement prepare(const QString &sql);
@@ -36,17 +43,48 @@ public:
     Lease cached(const QString &sql);
 
     QString lastError() const { return m_error; }
-    sqlite3 *handle() const { return m_db; }
+
+    // The row order key (rowid on the file) of the row this connection added last.
+    qint64 lastInsertId();
+
+    // Equal stamps mean the store has not changed in between: same connection, no rows
+    // changed by it and no commit of another connection. `others` is -1 when the engine
+    // cannot tell, and then nothing read earlier can be trusted.
+    struct ChangeStamp
+    {
+        const void *connection = nullptr;
+        qint64 own = -1;
+        qint64 others = -1;
+    };
+    ChangeStamp changeStamp();
+
+    // Locks for several writers, taken inside a transaction and held until it ends; on the
+    // file, the only writer, they do nothing. Take them in one fixed order: sjlszb, yxsjb,
+    // cjkgl, spkcb, splsjlb, khglb.
+    // The whole table against other writers; readers go on.
+    bool lockTable(const QString &table);
+    // The rows `rowids` of `table` against other writers, in row order. A read after it sees
+    // what other connections committed before.
+    bool lockRows(const QString &table, QList<qint64> rowids);
+
+    // The schema's version (0 when none was set) and the tables present.
+    int schemaVersion();
+    bool setSchemaVersion(int version);
+    QStringList tableNames();
+
+    // The file's sqlite3 connection, for tests that hook into it; null on a server.
+    sqlite3 *handle() const;
 
     // Test hook: every write after `statements` more successful writes fails. -1 disables.
     void failWritesAfter(int statements) { m_failAfter = statements; }
 
 private:
     friend class Statement;
+    friend class Transaction;
     bool writeAllowed();
-    void setError(const QString &context);
+    bool check(bool ok);
 
-    sqlite3 *m_db = nullptr;
+    std::unique_ptr<Engine> m_engine;
     QString m_error;
     std::unordered_map<QString, std::unique_ptr<Statement>> m_cache;
     int m_failAfter = -1;
@@ -58,8 +96,8 @@ private:
 class Statement final
 {
 public:
-    Statement() = default;
-    Statement(Database *db, sqlite3_stmt *stmt) : m_db(db), m_stmt(stmt) {}
+    Statement();
+    Statement(Database *db, std::unique_ptr<EngineStatement> stmt);
     ~Statement();
     Statement(Statement &&other) noexcept;
     Statement &operator=(Statement &&other) noexcept;
@@ -86,7 +124,7 @@ public:
 
 private:
     Database *m_db = nullptr;
-    sqlite3_stmt *m_stmt = nullptr;
+    std::unique_ptr<EngineStatement> m_stmt;
     bool m_failed = false;
 };
 

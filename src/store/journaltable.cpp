@@ -6,8 +6,10 @@
 
 qint64 JournalTable::nextId()
 {
-    // Rows are never deleted, so the highest rowid is the row count, without a scan.
-    auto s = m_db.cached(QStringLiteral("SELECT ifnull(max(rowid), 0) FROM sjlszb"));
+    // Rows are never deleted, so in the file the highest rowid is the row count, without a
+    // scan. A server's row keys skip the numbers of rolled-back inserts: count there.
+    auto s = m_db.cached(m_db.isServer() ? QStringLiteral("SELECT count(*) FROM sjlszb")
+                                         : QStringLiteral("SELECT ifnull(max(rowid), 0) FROM sjlszb"));
     return s->next() ? s->integer(0) + 1 : 1;
 }
 

@@ -3,6 +3,8 @@
 #include "database.h"
 #include "settingstable.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 constexpr int kVersion = 1;
@@ -66,10 +68,18 @@ const char16_t *const kIndexes[] = {
     uR"(CREATE INDEX yhszb_mc ON yhszb ("用户名称"))",
 };
 
-int userVersion(Database &db)
+// A table of the file as the server keeps it: 64-bit integers (a colour like 2147483653
+// does not fit 32 bits), doubles (a 4-byte real reads 12345.67 back as 12345.669921875),
+// text compared byte by byte as in the file, and a last column rid, the row order key that
+// stands in for the file's rowid (a server scan returns rows in no fixed order).
+QString serverTable(const QString &sql)
 {
-    Statement s = db.prepare(QStringLiteral("PRAGMA user_version"));
-    return s.next() ? int(s.integer(0)) : -1;
+    QString t = sql;
+    t.replace(QRegularExpression(QStringLiteral("\\bINTEGER\\b")), QStringLiteral("bigint"));
+    t.replace(QRegularExpression(QStringLiteral("\\bREAL\\b")), QStringLiteral("double precision"));
+    t.replace(QRegularExpression(QStringLiteral("\\bTEXT\\b")), QStringLiteral("text COLLATE \"C\""));
+    t.insert(t.lastIndexOf(u')'), QStringLiteral(", rid bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY"));
+    return t;
 }
 
 } // namespace
@@ -87,12 +97,17 @@ QStringList tableNames()
 bool create(Database &db)
 {
     Transaction t(db);
-    for (const char16_t *sql : kTables)
-        if (!db.exec(QString::fromUtf16(sql)))
+    for (const char16_t *sql : kTables) {
+        const QString table = QString::fromUtf16(sql);
+        if (!db.exec(db.isServer() ? serverTable(table) : table))
             return false;
+    }
     for (const char16_t *sql : kIndexes)
         if (!db.exec(QString::fromUtf16(sql)))
             return false;
+    // Two counters must never give one journal number twice.
+    if (db.isServer() && !db.exec(QStringLiteral(R"(CREATE UNIQUE INDEX sjlszb_id ON sjlszb ("ID"))")))
+        return false;
     Settings defaults;
     defaults.overnightPrice = 10;
     defaults.minimumCharge = 1;
@@ -103,19 +118,16 @@ bool create(Database &db)
     defaults.monthEnd = 31;
     if (!SettingsTable(db).save(defaults))
         return false;
-    if (!db.exec(QStringLiteral("PRAGMA user_version = %1").arg(kVersion)))
+    if (!db.setSchemaVersion(kVersion))
         return false;
     return t.commit();
 }
 
 Result<> check(Database &db)
 {
-    if (userVersion(db) > kVersion)
+    if (db.schemaVersion() > kVersion)
         return failure(QStringLiteral("数据库文件的版本比本程序新"));
-    Statement s = db.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
-    QStringList present;
-    while (s.next())
-        present << s.text(0);
+    const QStringList present = db.tableNames();
     for (const QString &name : tableNames()) {
         if (!present.contains(name))
             return failure(QStringLiteral("数据库中缺少表 %1").arg(name));

@@ -2,7 +2,9 @@
 
 #include "schema.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 QByteArray Store::key()
 {
@@ -16,17 +18,29 @@ bool Store::open(const QString &path, QString *error)
         error = &ignored;
     m_path = path;
     m_created = false;
+    const QString settings = QFileInfo(path).dir().filePath(serverFileName());
+    if (QFile::exists(settings))
+        return openServer(settings, error);
     const bool exists = QFile::exists(path);
     if (!m_db.open(path, key(), !exists)) {
         *error = exists ? QStringLiteral("无法打开数据库（%1）").arg(m_db.lastError())
                         : QStringLiteral("无法创建数据库（%1）").arg(m_db.lastError());
         return false;
     }
-    if (!exists) {
-        if (!schema::create(m_db)) {
-            *error = QStringLiteral("无法创建数据库（%1）").arg(m_db.lastError());
-            m_db.close();
+    if (!prepareTables(!exists, QStringLiteral("无法创建数据库（%1）"), error)) {
+        if (!exists)
             QFile::remove(path); // only the file we have just created
+        return false;
+    }
+    return true;
+}
+
+bool Store::prepareTables(bool fresh, const QString &cannotCreate, QString *error)
+{
+    if (fresh) {
+        if (!schema::create(m_db)) {
+            *error = cannotCreate.arg(m_db.lastError());
+            m_db.close();
             return false;
         }
         m_created = true;
@@ -37,4 +51,24 @@ bool Store::open(const QString &path, QString *error)
         return false;
     }
     return true;
+}
+
+bool Store::openServer(const QString &settings, QString *error)
+{
+    QFile file(settings);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = QStringLiteral("无法读取%1（%2）").arg(settings, file.errorString());
+        return false;
+    }
+    // One connection string, possibly over several lines; lines starting with # are notes.
+    QStringList parts;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        if (!line.trimmed().startsWith(u'#'))
+            parts << line.trimmed();
+    }
+    if (!m_db.openServer(parts.join(u' '), key())) {
+        *error = m_db.lastError();
+        return false;
+    }
+    return prepareTables(m_db.tableNames().isEmpty(), QStringLiteral("无法在数据库服务器上建立数据表（%1）"), error);
 }

@@ -5,16 +5,20 @@
 #include <QString>
 
 // The database file dbase.mdb: opened (or created with its eleven tables) at start-up and
-// held open until the program ends.
+// held open until the program ends. A file dbase.pg beside it, holding a libpq connection
+// string, puts the tables on a PostgreSQL server instead; dbase.mdb is then not used.
 class Store final
 {
 public:
     static QByteArray key();
     static QString fileName() { return QStringLiteral("dbase.mdb"); }
+    static QString serverFileName() { return QStringLiteral("dbase.pg"); }
 
     // Opens the file at `path`, creating it when it does not exist. An existing file that
-    // cannot be opened is left untouched; `error` then says why.
+    // cannot be opened is left untouched; `error` then says why. With dbase.pg beside `path`
+    // it connects to that server and creates the tables there when the schema has none.
     bool open(const QString &path, QString *error);
+    bool isServer() const { return m_db.isServer(); }
     void close() { m_db.close(); }
 
     Database &db() { return m_db; }
@@ -23,6 +27,11 @@ public:
     bool created() const { return m_created; }
 
 private:
+    bool openServer(const QString &settings, QString *error);
+    // Creates the tables of a fresh store (`cannotCreate` with %1 tells why it failed), or
+    // brings an older store up to date; the store is closed when that fails.
+    bool prepareTables(bool fresh, const QString &cannotCreate, QString *error);
+
     Database m_db;
     QString m_path;
     bool m_created = false;

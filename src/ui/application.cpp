@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "accounts/operators.h"
+#include "audit/trail.h"
 #include "desk/frontdesk.h"
 #include "logindialog.h"
 #include "messages.h"
@@ -87,6 +88,6 @@ bool logInAtStart(FrontDesk &desk)
     if (dialog.exec() != QDialog::Accepted || !dialog.loggedIn())
         return false;
     desk.setOperator(dialog.loggedIn()->name, dialog.loggedIn()->right);
-    desk.record(QStringLiteral("登录"), 0, QString());
+    audit::record(desk.db(), QStringLiteral("登录"), 0, QString());
     return true;
 }

@@ -1,5 +1,7 @@
 #include "carddialog.h"
 
+#include "audit/describe.h"
+#include "audit/trail.h"
 #include "common/numbers.h"
 #include "messages.h"
 #include "numberedit.h"
@@ -197,13 +199,15 @@ void CardDialog::save()
 {
     const cards::CardInput input{m_fields[Number]->text(), m_fields[Total]->text(), m_fields[Hours]->text(),
                                  m_fields[Password]->text(), m_fields[CustomerNumber]->text()};
-    Result<Card> saved = failure(QString());
-    if (m_mode == Mode::Adding)
-        saved = cards::add(m_db, input);
-    else if (m_mode == Mode::Modifying && m_selected >= 0)
-        saved = cards::saveTerms(m_db, m_cards[m_selected].rowid, input);
-    else
+    const bool adding = m_mode == Mode::Adding;
+    if (!adding && !(m_mode == Mode::Modifying && m_selected >= 0))
         return;
+    const qint64 rowid = adding ? 0 : m_cards[m_selected].rowid;
+    const std::optional<Card> before = adding ? std::nullopt : CardTable(m_db).byRowid(rowid);
+    const Result<Card> saved = audit::recorded(
+        m_db, adding ? QStringLiteral("添加储金卡") : QStringLiteral("修改储金卡"), 0,
+        [&] { return adding ? cards::add(m_db, input) : cards::saveTerms(m_db, rowid, input); },
+        [&](const Card &after) { return audit::describe(before, after, !input.password.isEmpty()); });
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
         return;
@@ -220,7 +224,10 @@ void CardDialog::remove()
     if (Messages::ask(this, QStringLiteral("问题"), QStringLiteral("确定要删除当前卡吗？\n卡号") + c.number,
                       QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
         return;
-    if (const Result<> done = cards::remove(m_db, c.rowid); !done)
+    if (const Result<> done =
+            audit::recorded(m_db, QStringLiteral("删除储金卡"), 0, [&] { return cards::remove(m_db, c.rowid); },
+                            [&] { return audit::describe(c, std::nullopt, false); });
+        !done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
     rebuild();
 }

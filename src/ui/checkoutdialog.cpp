@@ -5,6 +5,7 @@
 #include "desk/frontdesk.h"
 #include "messages.h"
 #include "numberedit.h"
+#include "reportoutput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -286,18 +287,9 @@ void CheckoutDialog::settle(bool shutdown)
     showFigures();
 }
 
-void CheckoutDialog::printBill(QPrinter &printer) const
+Result<> CheckoutDialog::printBill(QPrinter &printer) const
 {
-    // Under the bill, the newest hash of the operator trail: a trail written anew afterwards
-    // no longer matches what is on paper.
-    std::unique_ptr<QTextDocument> paper(m_bill->document()->clone());
-    if (const QString anchor = audit::anchor(m_desk.db()); !anchor.isEmpty()) {
-        QTextCursor end(paper.get());
-        end.movePosition(QTextCursor::End);
-        end.insertBlock();
-        end.insertText(QStringLiteral("校验码：") + anchor);
-    }
-    paper->print(&printer);
+    return ReportOutput::printDocument(*m_bill->document(), printer, 0, audit::anchor(m_desk.db()));
 }
 
 void CheckoutDialog::print()
@@ -308,5 +300,6 @@ void CheckoutDialog::print()
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    printBill(printer);
+    if (const Result<> printed = printBill(printer); !printed)
+        Messages::tell(this, QStringLiteral("错误"), printed.error(), QMessageBox::Critical);
 }

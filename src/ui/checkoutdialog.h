@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/result.h"
+
 #include <QDialog>
 #include <memory>
 
@@ -27,8 +29,8 @@ public:
     bool isReady() const { return m_ready; }
     // Pays from a stored-value card: ticks "使用储金卡" and fills in the card.
     void useCard(const QString &number, const QString &password);
-    // Prints the bill, as shown, on `printer`.
-    void printBill(QPrinter &printer) const;
+    // Prints the bill, as shown, with the trail's anchor under it, on `printer`.
+    Result<> printBill(QPrinter &printer) const;
 
 private:
     void buildWidgets();

@@ -1,6 +1,8 @@
 #include "customerdialog.h"
 
 #include "accounts/customers.h"
+#include "audit/describe.h"
+#include "audit/trail.h"
 #include "common/numbers.h"
 #include "messages.h"
 #include "recordlayout.h"
@@ -150,12 +152,16 @@ void CustomerDialog::save()
     Customer c = fromFields();
     Result<> saved;
     if (m_mode == Mode::Adding) {
-        const Result<Customer> added = customers::add(m_db, c);
+        const Result<Customer> added =
+            audit::recorded(m_db, QStringLiteral("添加客户"), 0, [&] { return customers::add(m_db, c); },
+                            [](const Customer &after) { return audit::describe(std::nullopt, after); });
         if (!added)
             saved = failure(added.error());
     } else if (m_mode == Mode::Modifying && m_selected >= 0) {
         c.rowid = m_customers[m_selected].rowid;
-        saved = customers::saveDetails(m_db, c);
+        const std::optional<Customer> before = CustomerTable(m_db).byRowid(c.rowid);
+        saved = audit::recorded(m_db, QStringLiteral("修改客户"), 0, [&] { return customers::saveDetails(m_db, c); },
+                                [&] { return audit::describe(before, CustomerTable(m_db).byRowid(c.rowid)); });
     }
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
@@ -177,7 +183,10 @@ void CustomerDialog::remove()
     if (Messages::ask(this, QStringLiteral("问题"), QStringLiteral("确定要删除客户：") + c.number,
                       QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
         return;
-    if (const Result<> done = customers::remove(m_db, c.rowid); !done)
+    if (const Result<> done =
+            audit::recorded(m_db, QStringLiteral("删除客户"), 0, [&] { return customers::remove(m_db, c.rowid); },
+                            [&] { return audit::describe(c, std::nullopt); });
+        !done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
     rebuild();
 }

@@ -1,6 +1,8 @@
 #include "ui/goodsdialog.h"
 
 #include "accounts/rights.h"
+#include "audit/describe.h"
+#include "audit/trail.h"
 #include "common/numbers.h"
 #include "goods/catalogue.h"
 #include "store/goodstables.h"
@@ -182,9 +184,15 @@ void GoodsDialog::startAdding()
 
 void GoodsDialog::save()
 {
-    const Result<Article> saved = d->mode == Mode::Adding
-                                      ? Catalogue::add(d->db, d->input())
-                                      : Catalogue::modify(d->db, d->editRowid, d->input(), d->shownStock);
+    const bool adding = d->mode == Mode::Adding;
+    const std::optional<Article> before = adding ? std::nullopt : ArticleTable(d->db).byRowid(d->editRowid);
+    const Result<Article> saved = audit::recorded(
+        d->db, adding ? QStringLiteral("添加商品") : QStringLiteral("修改商品"), 0,
+        [&] {
+            return adding ? Catalogue::add(d->db, d->input())
+                          : Catalogue::modify(d->db, d->editRowid, d->input(), d->shownStock);
+        },
+        [&](const Article &after) { return audit::describe(before, after); });
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
         return;
@@ -206,7 +214,10 @@ void GoodsDialog::removeCurrent()
     if (Messages::ask(this, QStringLiteral("问题"), Catalogue::removeQuestion(*a),
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (Result<> ok = Catalogue::remove(d->db, a->rowid); !ok)
+    if (Result<> ok = audit::recorded(
+            d->db, QStringLiteral("删除商品"), 0, [&] { return Catalogue::remove(d->db, a->rowid); },
+            [&] { return audit::describe(a, std::nullopt); });
+        !ok)
         Messages::tell(this, QStringLiteral("错误"), ok.error(), QMessageBox::Critical);
     reload();
     emit catalogueChanged();

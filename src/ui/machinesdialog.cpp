@@ -1,5 +1,7 @@
 #include "ui/machinesdialog.h"
 
+#include "audit/describe.h"
+#include "audit/trail.h"
 #include "common/numbers.h"
 #include "store/machinetable.h"
 #include "ui/messages.h"
@@ -166,7 +168,11 @@ void MachinesDialog::startAdding()
 void MachinesDialog::save()
 {
     const bool adding = d->mode == Mode::Adding;
-    const Result<Machine> saved = adding ? add(d->db, d->input()) : modify(d->db, d->editRowid, d->input());
+    const std::optional<Machine> before = adding ? std::nullopt : MachineTable(d->db).byRowid(d->editRowid);
+    const Result<Machine> saved = audit::recorded(
+        d->db, adding ? QStringLiteral("添加计算机") : QStringLiteral("修改计算机"), before ? before->number : 0,
+        [&] { return adding ? add(d->db, d->input()) : modify(d->db, d->editRowid, d->input()); },
+        [&](const Machine &after) { return audit::describe(before, after); });
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
         return;
@@ -189,7 +195,9 @@ void MachinesDialog::removeCurrent()
     if (Messages::ask(this, QStringLiteral("提示"), removeQuestion(*m), QMessageBox::Yes | QMessageBox::No,
                       QMessageBox::No) != QMessageBox::Yes)
         return;
-    const Result<Removal> removed = remove(d->db, m->rowid);
+    const Result<Removal> removed =
+        audit::recorded(d->db, QStringLiteral("删除计算机"), m->number, [&] { return remove(d->db, m->rowid); },
+                        [&](const Removal &) { return audit::describe(m, std::nullopt); });
     if (!removed) {
         Messages::tell(this, QStringLiteral("提示"), removed.error(), QMessageBox::Critical);
         return;
@@ -209,7 +217,16 @@ void MachinesDialog::setAllRates()
     if (Messages::ask(this, QStringLiteral("提示"), allRatesQuestion(rate),
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (const Result<int> set = MachineManagement::setAllRates(d->db, rate); !set) {
+    if (const Result<int> set = audit::recorded(
+            d->db, QStringLiteral("统一费率"), 0, [&] { return MachineManagement::setAllRates(d->db, rate); },
+            [&, before = MachineTable(d->db).all()](int count) {
+                QStringList rates;
+                for (const Machine &m : before)
+                    if (!rates.contains(plainNumber(m.rate)))
+                        rates << plainNumber(m.rate);
+                return QStringLiteral("%1台计算机的费率 %2→%3").arg(count).arg(rates.join(u','), plainNumber(rate));
+            });
+        !set) {
         Messages::tell(this, QStringLiteral("错误"), set.error(), QMessageBox::Critical);
         return;
     }

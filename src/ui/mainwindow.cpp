@@ -2,6 +2,7 @@
 
 #include "accounts/operators.h"
 #include "accounts/rights.h"
+#include "audit/trail.h"
 #include "carddialog.h"
 #include "backupcommands.h"
 #include "changemachinedialog.h"
@@ -139,8 +140,9 @@ MainWindow::MainWindow(FrontDesk &desk, QWidget *parent) : QMainWindow(parent), 
     applyLogin();
     if (desk.storeCreated()) {
         // Started from the wrong folder, the desk would otherwise open an empty café unnoticed.
-        m_panels[0]->setText(
-            QStringLiteral("已新建数据库文件：%1").arg(QDir::toNativeSeparators(desk.store().path())));
+        m_panels[0]->setText(desk.store().isServer()
+                                 ? QStringLiteral("已在数据库服务器上新建数据表")
+                                 : QStringLiteral("已新建数据库文件：%1").arg(QDir::toNativeSeparators(desk.store().path())));
     }
     if (desk.selected() > 0)
         showSelection(desk.selected(), desk.machineList().tooltip(desk.selected()));
@@ -257,7 +259,7 @@ void MainWindow::logInAgain()
         const CurrentOperator now = afterLogin({m_desk.operatorName(), m_desk.operatorRight()}, chosen);
         m_desk.setOperator(now.name, now.right);
         if (chosen)
-            m_desk.record(QStringLiteral("登录"), 0, QStringLiteral("以其他用户登陆"));
+            audit::record(m_desk.db(), QStringLiteral("登录"), 0, QStringLiteral("以其他用户登陆"));
         break;
     }
     }
@@ -538,13 +540,13 @@ void MainWindow::lockDesk()
     // The clients are refused at once; the window with its snapshot of the screen waits until
     // the menu just closed has left the screen and the window behind it has been repainted.
     m_desk.setLocked(true);
-    m_desk.record(QStringLiteral("锁定桌面"), 0, QString());
+    audit::record(m_desk.db(), QStringLiteral("锁定桌面"), 0, QString());
     QTimer::singleShot(200, this, [this] {
         // A top-level window of its own: it covers the screen and blocks this one while shown.
         auto *lock = new LockWindow(m_desk.db(), m_desk.throttle(), m_desk.operatorName(),
                                     [desk = &m_desk](bool on) { desk->setLocked(on); });
         connect(lock, &LockWindow::released, &m_desk,
-                [desk = &m_desk] { desk->record(QStringLiteral("解除锁定"), 0, QString()); });
+                [desk = &m_desk] { audit::record(desk->db(), QStringLiteral("解除锁定"), 0, QString()); });
         lock->lock();
     });
 }

@@ -2,6 +2,8 @@
 
 #include "accounts/operators.h"
 #include "accounts/rights.h"
+#include "audit/describe.h"
+#include "audit/trail.h"
 #include "messages.h"
 #include "recordlayout.h"
 #include "store/accounttables.h"
@@ -162,7 +164,13 @@ void OperatorDialog::save()
 
     // The logged-in operator renaming itself is still the one that cannot be deleted.
     const bool renamingSelf = m_mode == Mode::Modifying && current()->name == m_currentOperator;
-    const auto saved = saveOperator(m_db, m_throttle, kSource, edit);
+    OperatorTable operators(m_db);
+    const std::optional<Operator> before = edit.rowid ? operators.byRowid(*edit.rowid) : std::nullopt;
+    const auto saved = audit::recorded(
+        m_db, before ? QStringLiteral("修改管理员") : QStringLiteral("添加管理员"), 0,
+        [&] { return saveOperator(m_db, m_throttle, kSource, edit); },
+        [&] { return audit::describe(before, before ? operators.byRowid(before->rowid) : operators.byName(edit.name),
+                                     !edit.newPassword.isEmpty()); });
     if (saved && renamingSelf)
         m_currentOperator = edit.name;
     if (!saved) {
@@ -212,7 +220,10 @@ void OperatorDialog::remove()
         if (!ok)
             return;
     }
-    const Result<> done = deleteOperator(m_db, m_throttle, kSource, victim.rowid, password, m_currentOperator);
+    const Result<> done = audit::recorded(
+        m_db, QStringLiteral("删除管理员"), 0,
+        [&] { return deleteOperator(m_db, m_throttle, kSource, victim.rowid, password, m_currentOperator); },
+        [&] { return audit::describe(victim, std::nullopt, false); });
     if (!done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
     rebuild();

@@ -8,8 +8,9 @@
 #include <QVBoxLayout>
 
 PrintWindow::PrintWindow(const StyledText &text, const QList<QStringList> &table, const QString &fileStem,
-                         QWidget *parent)
-    : QWidget(parent, Qt::Window), m_text(new QTextEdit(this)), m_table(table), m_fileStem(fileStem)
+                         const QString &anchor, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_text(new QTextEdit(this)), m_table(table), m_fileStem(fileStem),
+      m_anchor(anchor)
 {
     setObjectName(QStringLiteral("frmPrint"));
     setWindowTitle(QStringLiteral("打印报表"));
@@ -32,11 +33,13 @@ PrintWindow::PrintWindow(const StyledText &text, const QList<QStringList> &table
     auto *close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
 
-    connect(print, &QPushButton::clicked, this, [this] { ReportOutput::print(this, *m_text->document(), QPageLayout::Portrait,
-                                                                       m_text->lineWrapColumnOrWidth()); });
+    connect(print, &QPushButton::clicked, this, [this] {
+        ReportOutput::print(this, *m_text->document(), QPageLayout::Portrait, m_text->lineWrapColumnOrWidth(),
+                            m_anchor);
+    });
     connect(pdf, &QPushButton::clicked, this,
             [this] { ReportOutput::savePdf(this, *m_text->document(), m_fileStem + QStringLiteral(".pdf"),
-                                                QPageLayout::Portrait, m_text->lineWrapColumnOrWidth()); });
+                                                QPageLayout::Portrait, m_text->lineWrapColumnOrWidth(), m_anchor); });
     connect(csv, &QPushButton::clicked, this,
             [this] { ReportOutput::saveCsv(this, m_table, m_fileStem + QStringLiteral(".csv")); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);

@@ -14,9 +14,10 @@ class PrintWindow final : public QWidget
     Q_OBJECT
 
 public:
-    // `table` is what "导出CSV" writes; without it the button is not shown.
+    // `table` is what "导出CSV" writes; without it the button is not shown. `anchor` is
+    // printed under the report.
     PrintWindow(const StyledText &text, const QList<QStringList> &table, const QString &fileStem,
-                QWidget *parent = nullptr);
+                const QString &anchor = {}, QWidget *parent = nullptr);
 
     QTextEdit *textArea() const { return m_text; }
 
@@ -24,4 +25,5 @@ private:
     QTextEdit *m_text;
     QList<QStringList> m_table;
     QString m_fileStem;
+    QString m_anchor;
 };

@@ -4,6 +4,7 @@
 #include "printwindow.h"
 #include "reportprogress.h"
 #include "reportwindow.h"
+#include "audit/trail.h"
 #include "common/clock.h"
 #include "reports/reportjob.h"
 #include "store/machinetable.h"
@@ -121,17 +122,19 @@ void ReportDialog::endBusy()
 void ReportDialog::showReport()
 {
     const QDate today = Clock::now().date();
+    const QString anchor = audit::anchor(m_db);
     QWidget *window = nullptr;
     switch (m_job->request().kind) {
     case ReportKind::MachineTime:
-        window = new ReportWindow(m_job->machineTime(), today, parentWidget());
+        window = new ReportWindow(m_job->machineTime(), today, anchor, parentWidget());
         break;
     case ReportKind::GoodsSales:
         window = new PrintWindow(m_job->goodsSales().text(today), m_job->goodsSales().table(),
-                                 QStringLiteral("商品销售统计表"), parentWidget());
+                                 QStringLiteral("商品销售统计表"), anchor, parentWidget());
         break;
     case ReportKind::Income:
-        window = new PrintWindow(m_job->income().text(today), {}, QStringLiteral("收入统计表"), parentWidget());
+        window = new PrintWindow(m_job->income().text(today), {}, QStringLiteral("收入统计表"), anchor,
+                                 parentWidget());
         break;
     }
     endBusy();

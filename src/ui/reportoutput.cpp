@@ -136,7 +136,7 @@ qreal reportWrapWidth()
     return 10600.0 / 15 * std::max(1.0, halfWidth / 6);
 }
 
-Result<> printDocument(const QTextDocument &doc, QPrinter &printer, qreal layoutWidth)
+Result<> printDocument(const QTextDocument &doc, QPrinter &printer, qreal layoutWidth, const QString &anchor)
 {
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         const QFileInfo file(printer.outputFileName());
@@ -146,6 +146,12 @@ Result<> printDocument(const QTextDocument &doc, QPrinter &printer, qreal layout
         return failure(QStringLiteral("找不到可用的打印机"));
     }
     const std::unique_ptr<QTextDocument> copy(doc.clone());
+    if (!anchor.isEmpty()) {
+        QTextCursor end(copy.get());
+        end.movePosition(QTextCursor::End);
+        end.insertBlock();
+        end.insertText(QStringLiteral("校验码：") + anchor);
+    }
     if (layoutWidth > 0) {
         const QRectF page = printer.pageRect(QPrinter::DevicePixel);
         const qreal width = layoutWidth + 2 * copy->documentMargin();
@@ -159,7 +165,8 @@ Result<> printDocument(const QTextDocument &doc, QPrinter &printer, qreal layout
     return {};
 }
 
-void print(QWidget *parent, const QTextDocument &doc, QPageLayout::Orientation orientation, qreal layoutWidth)
+void print(QWidget *parent, const QTextDocument &doc, QPageLayout::Orientation orientation, qreal layoutWidth,
+           const QString &anchor)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageOrientation(orientation);
@@ -173,12 +180,12 @@ void print(QWidget *parent, const QTextDocument &doc, QPageLayout::Orientation o
         if (dialog.exec() != QDialog::Accepted)
             return;
     }
-    if (const Result<> printed = printDocument(doc, printer, layoutWidth); !printed)
+    if (const Result<> printed = printDocument(doc, printer, layoutWidth, anchor); !printed)
         tellFailure(parent, printed.error());
 }
 
 void savePdf(QWidget *parent, const QTextDocument &doc, const QString &suggestedName,
-             QPageLayout::Orientation orientation, qreal layoutWidth)
+             QPageLayout::Orientation orientation, qreal layoutWidth, const QString &anchor)
 {
     const QString path = askSaveName(parent, QStringLiteral("另存为PDF"), suggestedName,
                                      QStringLiteral("PDF 文件 (*.pdf)"));
@@ -188,7 +195,7 @@ void savePdf(QWidget *parent, const QTextDocument &doc, const QString &suggested
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setPageOrientation(orientation);
     printer.setOutputFileName(path);
-    if (const Result<> written = printDocument(doc, printer, layoutWidth); !written)
+    if (const Result<> written = printDocument(doc, printer, layoutWidth, anchor); !written)
         tellFailure(parent, written.error());
 }
 

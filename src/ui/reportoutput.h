@@ -24,8 +24,11 @@ QStringList fontFamilies();
 void writeStyledText(QTextDocument &doc, const StyledText &text);
 
 // Prints `doc` whole on `printer`. With a `layoutWidth` (pixels) the lines break where they
-// break on the screen at that width, and the page is scaled to the paper.
-Result<> printDocument(const QTextDocument &doc, QPrinter &printer, qreal layoutWidth = 0);
+// break on the screen at that width, and the page is scaled to the paper. An `anchor` (the
+// operator trail's newest hash) is printed under the text as "校验码：…", so a trail written
+// anew afterwards no longer matches what is on paper.
+Result<> printDocument(const QTextDocument &doc, QPrinter &printer, qreal layoutWidth = 0,
+                       const QString &anchor = {});
 
 // The width at which a report's text wraps: a right margin of 10600 twips in the café's
 // report font, widened to hold as many columns in the font installed here.
@@ -34,10 +37,12 @@ qreal reportWrapWidth();
 // The print command: the system's print dialog, then the document; a failure is told as
 // "发现错误：" + reason, titled "错误".
 void print(QWidget *parent, const QTextDocument &doc,
-           QPageLayout::Orientation orientation = QPageLayout::Portrait, qreal layoutWidth = 0);
+           QPageLayout::Orientation orientation = QPageLayout::Portrait, qreal layoutWidth = 0,
+           const QString &anchor = {});
 // Asks for a file name and writes the document there as PDF.
 void savePdf(QWidget *parent, const QTextDocument &doc, const QString &suggestedName,
-             QPageLayout::Orientation orientation = QPageLayout::Portrait, qreal layoutWidth = 0);
+             QPageLayout::Orientation orientation = QPageLayout::Portrait, qreal layoutWidth = 0,
+             const QString &anchor = {});
 // Asks for a file name and writes the rows there as CSV.
 void saveCsv(QWidget *parent, const QList<QStringList> &rows, const QString &suggestedName);
 

@@ -70,8 +70,8 @@ private:
 
 } // namespace
 
-ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_report(std::move(report)), m_summary(m_report.summary(today)),
+ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const QString &anchor, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_report(std::move(report)), m_anchor(anchor), m_summary(m_report.summary(today)),
       m_summaryLabel(new QLabel(m_summary, this)), m_list(new QTableView(this)), m_chart(nullptr)
 {
     setObjectName(QStringLiteral("frmReport"));
@@ -106,13 +106,13 @@ ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, QWidget
 
     connect(print, &QPushButton::clicked, this, [this] {
         const auto doc = document();
-        ReportOutput::print(this, *doc, QPageLayout::Landscape);
+        ReportOutput::print(this, *doc, QPageLayout::Landscape, 0, m_anchor);
     });
     connect(detail, &QPushButton::clicked, this, &ReportWindow::showDetail);
     connect(m_list, &QTableView::doubleClicked, this, &ReportWindow::showDetail);
     connect(pdf, &QPushButton::clicked, this, [this] {
         const auto doc = document();
-        ReportOutput::savePdf(this, *doc, QStringLiteral("机时收费表.pdf"), QPageLayout::Landscape);
+        ReportOutput::savePdf(this, *doc, QStringLiteral("机时收费表.pdf"), QPageLayout::Landscape, 0, m_anchor);
     });
     connect(csv, &QPushButton::clicked, this,
             [this] { ReportOutput::saveCsv(this, table(), QStringLiteral("机时收费表.csv")); });

@@ -17,7 +17,9 @@ class ReportWindow final : public QWidget
     Q_OBJECT
 
 public:
-    ReportWindow(MachineTimeReport report, const QDate &today, QWidget *parent = nullptr);
+    // `anchor` is printed under the report.
+    ReportWindow(MachineTimeReport report, const QDate &today, const QString &anchor = {},
+                 QWidget *parent = nullptr);
     ~ReportWindow() override;
 
     QTableView *list() const { return m_list; }
@@ -32,6 +34,7 @@ private:
     QChartView *makeChart();
 
     MachineTimeReport m_report;
+    QString m_anchor;
     QString m_summary;
     QLabel *m_summaryLabel;
     QTableView *m_list;

@@ -1,5 +1,6 @@
 #include "ui/selldialog.h"
 
+#include "audit/trail.h"
 #include "common/clock.h"
 #include "common/numbers.h"
 #include "goods/countersale.h"
@@ -64,7 +65,14 @@ void SellDialog::sell()
     const std::optional<int> quantity = CounterSale::quantityOf(m_quantity->text());
     if (!quantity)
         return;
-    const Result<GoodsSale> sold = CounterSale::sell(m_db, m_article.number, *quantity, Clock::now());
+    const Result<GoodsSale> sold = audit::recorded(
+        m_db, QStringLiteral("零售"), 0,
+        [&] { return CounterSale::sell(m_db, m_article.number, *quantity, Clock::now()); },
+        [&](const GoodsSale &sale) {
+            return QStringLiteral("%1 %2×%3 共%4")
+                .arg(sale.article, m_article.name, plainNumber(sale.quantity),
+                     plainNumber(sale.quantity * m_article.price));
+        });
     if (!sold) {
         Messages::tell(this, QStringLiteral("错误"), sold.error(), QMessageBox::Critical);
         return;

@@ -1,5 +1,7 @@
 #include "settingsdialog.h"
 
+#include "audit/describe.h"
+#include "audit/trail.h"
 #include "common/numbers.h"
 #include "messages.h"
 #include "numberedit.h"
@@ -132,9 +134,19 @@ bool SettingsDialog::apply()
     // 上月 is the first choice of the start, 下月 the second of the end.
     s.monthStart = storedMonthDay(startDay, m_startMonth->currentIndex() == 0);
     s.monthEnd = storedMonthDay(endDay, m_endMonth->currentIndex() == 1);
-    if (!SettingsTable(m_db).save(s)) {
+    SettingsTable settings(m_db);
+    const std::optional<Settings> before = settings.read();
+    const Result<> saved = audit::recorded(
+        m_db, QStringLiteral("系统设置"), 0,
+        [&]() -> Result<> {
+            if (!settings.save(s))
+                return failure(m_db.lastError());
+            return {};
+        },
+        [&] { return audit::describe(before, s); });
+    if (!saved) {
         m_applyButton->setEnabled(true);
-        Messages::tell(this, QStringLiteral("错误"), QStringLiteral("无法保存设置（%1）").arg(m_db.lastError()),
+        Messages::tell(this, QStringLiteral("错误"), QStringLiteral("无法保存设置（%1）").arg(saved.error()),
                        QMessageBox::Critical);
         return false;
     }

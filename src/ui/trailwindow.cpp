@@ -124,6 +124,9 @@ void TrailWindow::refresh()
     for (const QString &k : std::as_const(kinds))
         if (m_kind->findText(k) < 0)
             m_kind->addItem(k);
+    // Number, time, operator, machine and kind as wide as they are; the figures take the rest.
+    for (int c = 0; c < m_list->columnCount() - 1; ++c)
+        m_list->resizeColumnToContents(c);
     const QString anchor = audit::anchor(m_db);
     m_anchor->setText(anchor.isEmpty() ? QString() : QStringLiteral("最新校验码：") + anchor);
 }

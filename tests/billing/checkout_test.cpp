@@ -9,6 +9,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QDateTime kNow(QDate(2024, 5, 1), QTime(12, 0));
@@ -22,12 +24,12 @@ struct Fixture : TestDesk
         int n = 0;
         for (const auto &[rate, minutes] : ratesAndMinutes) {
             ++n;
-            store.addMachine(n, rate, MachineStatus::Standby, QStringLiteral("192.168.0.%1").arg(n));
+            store.addMachine(n, rate, MachineStatus::Standby, u"192.168.0.%1"_s.arg(n));
             if (minutes >= 0)
                 store.startSession(n, kNow.addSecs(-60 * minutes));
         }
         open();
-        desk.setOperator(QStringLiteral("小王"), QStringLiteral("B"));
+        desk.setOperator(u"小王"_s, u"B"_s);
         desk.select(1);
     }
 
@@ -43,7 +45,7 @@ struct Fixture : TestDesk
     QStringList dumpAll() { return tableDump(db()); }
     int count(const QString &table)
     {
-        Statement s = db().prepare(QStringLiteral("SELECT count(*) FROM ") + table);
+        Statement s = db().prepare(u"SELECT count(*) FROM "_s + table);
         return s.next() ? int(s.integer(0)) : -1;
     }
 };
@@ -52,7 +54,7 @@ Card card(const QString &number, double balance, const QString &customer = QStri
 {
     Card c;
     c.number = number;
-    c.password = QStringLiteral("pw");
+    c.password = u"pw"_s;
     c.total = 100;
     c.totalHours = 50;
     c.balance = balance;
@@ -60,7 +62,51 @@ Card card(const QString &number, double balance, const QString &customer = QStri
     return c;
 }
 
+// Machines that have run `minutes` at `rate`, settled in one checkout: the dialog offers to
+// take `shown`, `received` is typed over it (empty: as shown), `later` minutes pass before
+// the settlement. The journal gets `dues` and the `shares` of what was received, with the
+// discount `granted` (-1: not looked at).
+struct Settlement
+{
+    QList<double> rates, minutes, prepaid;
+    QString discount, received, shown;
+    int later;
+    QList<double> dues, shares;
+    double granted;
+};
+
+// One machine paid with card C1 of customer 李四 (20 yuan on it, 100 yuan for 50 hours: 2 per
+// hour); what is left on the card, what its owner is credited and what the journal gets.
+struct CardSettlement
+{
+    double rate;
+    int minutes;
+    double prepaid;
+    QString discount, customer;
+    double balance, usedHours;
+    int sessions;
+    double ownerSpent;
+    int ownerVisits;
+    double received;
+};
+
+// A settlement with card C1 that is refused: the machine's `rate`, the `password` typed, the
+// card's figures; or a machine of the checkout that vanished before the settlement.
+struct Refused
+{
+    enum class Vanish { None, Selected, Other, OtherSettled };
+    double rate;
+    QString password;
+    double balance, totalHours, total;
+    Vanish vanish;
+    QString message;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Refused)
+Q_DECLARE_METATYPE(Settlement)
+Q_DECLARE_METATYPE(CardSettlement)
 
 class CheckoutTest : public QObject
 {
@@ -116,7 +162,7 @@ private slots:
         QFETCH(double, totalHours);
         QFETCH(double, total);
         QFETCH(double, charge);
-        Card c = card(QStringLiteral("1"), 0);
+        Card c = card(u"1"_s, 0);
         c.totalHours = totalHours;
         c.total = total;
         const std::optional<double> formed = ::cardCharge(received, c, rate);
@@ -148,6 +194,10 @@ private slots:
         for (double x : got)
             sum += x;
         QCOMPARE(sum, taken);
+    }
+
+    void combinedDueAndGrantedDiscount()
+    {
         QCOMPARE(combinedDue(12.25), 12.0);
         QCOMPARE(combinedDue(12.75), 13.0);
         QCOMPARE(combinedDue(12.3), 12.5);
@@ -165,41 +215,33 @@ private slots:
         paused.status = MachineStatus::Paused;
         f.save(paused);
         Checkout c = f.checkout();
-        QCOMPARE(c.caption(), QStringLiteral("1号机->要结帐？"));
-        QCOMPARE(c.dueText(), QStringLiteral("5"));
-        QCOMPARE(c.receivedText(), QStringLiteral("5"));
-        QCOMPARE(c.prepaidText(), QStringLiteral("0"));
+        QCOMPARE(c.caption(), u"1号机->要结帐？"_s);
+        QCOMPARE(c.dueText(), u"5"_s);
+        QCOMPARE(c.receivedText(), u"5"_s);
+        QCOMPARE(c.prepaidText(), u"0"_s);
         QCOMPARE(c.others().size(), 2);
-        QCOMPARE(c.others().at(0).name, QStringLiteral("3号机"));
-        QCOMPARE(c.others().at(1).name, QStringLiteral("4号机"));
-        QVERIFY(c.bill().text().startsWith(QStringLiteral("1号机上机详细状况")));
-        QVERIFY(c.bill().text().endsWith(QStringLiteral("实 收 金 额 ：￥5.00元\r\n")));
+        QCOMPARE(c.others().at(0).name, u"3号机"_s);
+        QCOMPARE(c.others().at(1).name, u"4号机"_s);
+        QVERIFY(c.bill().text().startsWith(u"1号机上机详细状况"_s));
+        QVERIFY(c.bill().text().endsWith(u"实 收 金 额 ：￥5.00元\r\n"_s));
 
         // What was prepaid is not asked again, and more than is due is not handed back.
         Machine first = f.machine(1);
         first.prepaid = 4;
         f.save(first);
         Checkout prepaid = f.checkout();
-        QCOMPARE(prepaid.prepaidText(), QStringLiteral("4"));
-        QCOMPARE(prepaid.receivedText(), QStringLiteral("1"));
-        QVERIFY(prepaid.bill().text().endsWith(QStringLiteral("实 收 金 额 ：￥1.00元\r\n")));
+        QCOMPARE(prepaid.prepaidText(), u"4"_s);
+        QCOMPARE(prepaid.receivedText(), u"1"_s);
+        QVERIFY(prepaid.bill().text().endsWith(u"实 收 金 额 ：￥1.00元\r\n"_s));
+        // A discount, or money typed, recomputes the bill's last line: 90% of 5, less 4.
+        prepaid.setDiscountText(u"90"_s);
+        QCOMPARE(prepaid.receivedText(), u"0.5"_s);
+        QVERIFY(prepaid.bill().text().endsWith(u"实 收 金 额 ：￥0.50元\r\n"_s));
+        prepaid.setReceivedText(u"13.5"_s);
+        QVERIFY(prepaid.bill().text().endsWith(u"实 收 金 额 ：￥13.50元\r\n"_s));
         first.prepaid = 7.5;
         f.save(first);
-        QCOMPARE(f.checkout().receivedText(), QStringLiteral("0"));
-    }
-
-    void discountRecomputesReceivedAndBill()
-    {
-        Fixture f({{12, 100}}); // 20 yuan
-        Machine m = f.machine(1);
-        m.prepaid = 4;
-        f.save(m);
-        Checkout c = f.checkout();
-        c.setDiscountText(QStringLiteral("90"));
-        QCOMPARE(c.receivedText(), QStringLiteral("14"));
-        QVERIFY(c.bill().text().endsWith(QStringLiteral("实 收 金 额 ：￥14.00元\r\n")));
-        c.setReceivedText(QStringLiteral("13.5"));
-        QVERIFY(c.bill().text().endsWith(QStringLiteral("实 收 金 额 ：￥13.50元\r\n")));
+        QCOMPARE(f.checkout().receivedText(), u"0"_s);
     }
 
     void otherMachinesJoinTheBill()
@@ -208,193 +250,148 @@ private slots:
         Fixture f({{3, 110}, {4.2, 100}});
         f.store.setTariff(1, 0.5);
         Checkout c = f.checkout();
-        QCOMPARE(c.dueText(), QStringLiteral("5.5"));
+        QCOMPARE(c.dueText(), u"5.5"_s);
         c.setSelectedOthers({0});
-        QCOMPARE(c.dueText(), QStringLiteral("12.5"));
-        QCOMPARE(c.receivedText(), QStringLiteral("12.5"));
+        QCOMPARE(c.dueText(), u"12.5"_s);
+        QCOMPARE(c.receivedText(), u"12.5"_s);
         const QString text = c.bill().text();
-        const qsizetype second = text.indexOf(QStringLiteral("2号机上机详细状况"));
+        const qsizetype second = text.indexOf(u"2号机上机详细状况"_s);
         QVERIFY(second > 0);
-        QVERIFY(text.mid(0, second).endsWith(QString(19, QChar(0x2501)) + QStringLiteral("\r\n")));
-        QCOMPARE(text.count(QStringLiteral("实 收 金 额")), 1);
-        QVERIFY(text.endsWith(QStringLiteral("实 收 金 额 ：￥12.50元\r\n")));
+        QVERIFY(text.mid(0, second).endsWith(QString(19, QChar(0x2501)) + u"\r\n"_s));
+        QCOMPARE(text.count(u"实 收 金 额"_s), 1);
+        QVERIFY(text.endsWith(u"实 收 金 额 ：￥12.50元\r\n"_s));
 
         c.setSelectedOthers({});
-        QCOMPARE(c.dueText(), QStringLiteral("5.5"));
-        QVERIFY(!c.bill().text().contains(QStringLiteral("2号机")));
+        QCOMPARE(c.dueText(), u"5.5"_s);
+        QVERIFY(!c.bill().text().contains(u"2号机"_s));
     }
 
-    void twoMachinesShareWhatWasReceived()
+    void settlementSharesWhatWasTaken_data()
     {
-        Fixture f({{6, 60}, {4, 60}}); // due 6 and 4
+        QTest::addColumn<Settlement>("s");
+        using L = QList<double>;
+        QTest::newRow("two machines share what was received")
+            << Settlement{{6, 4}, {60, 60}, {0, 0}, {}, u"9"_s, u"10"_s, 0, {6, 4}, {5.4, 3.6}, 90};
+        QTest::newRow("prepaid on the first counted once")
+            << Settlement{{11, 1}, {60, 60}, {5, 0}, {}, {}, u"7"_s, 0, {11, 1}, {11, 1}, 100};
+        QTest::newRow("prepaid on every machine counted once")
+            << Settlement{{6, 4}, {60, 60}, {2, 2}, u"80"_s, {}, u"4"_s, 0, {6, 4}, {4.8, 3.2}, 80};
+        QTest::newRow("discounted and prepaid: all money taken")
+            << Settlement{L{12}, L{100}, L{4}, u"90"_s, {}, u"14"_s, 0, L{20}, L{18}, 90};
+        // Only what was taken may be written as received, though more is due by now.
+        QTest::newRow("stale figures, one machine")
+            << Settlement{L{3}, L{95}, L{0}, {}, {}, u"5"_s, 25, L{6}, L{5}, -1};
+        QTest::newRow("stale figures, shares still add up")
+            << Settlement{{6, 4}, {60, 60}, {0, 0}, {}, u"10"_s, u"10"_s, 10, {7, 5}, {5.83, 4.17}, -1};
+    }
+    void settlementSharesWhatWasTaken()
+    {
+        QFETCH(Settlement, s);
+        const auto &[rates, minutes, prepaid, discount, received, shown, later, dues, shares, granted] = s;
+        QList<std::pair<double, int>> machines;
+        for (qsizetype i = 0; i < rates.size(); ++i)
+            machines.append({rates.at(i), int(minutes.at(i))});
+        Fixture f(machines);
+        double allPrepaid = 0;
+        for (qsizetype i = 0; i < prepaid.size(); ++i) {
+            Machine m = f.machine(int(i + 1));
+            m.prepaid = prepaid.at(i);
+            f.save(m);
+            allPrepaid += prepaid.at(i);
+        }
         Checkout c = f.checkout();
-        c.setSelectedOthers({0});
-        QCOMPARE(c.dueText(), QStringLiteral("10"));
-        c.setReceivedText(QStringLiteral("9"));
+        if (rates.size() > 1)
+            c.setSelectedOthers({0});
+        QCOMPARE(c.prepaidText(), QString::number(allPrepaid));
+        if (!discount.isEmpty())
+            c.setDiscountText(discount);
+        QCOMPARE(c.receivedText(), shown);
+        if (!received.isEmpty())
+            c.setReceivedText(received);
+        Clock::advanceSeconds(later * 60);
         QVERIFY(f.desk.settle(c, false));
 
-        const QList<JournalEntry> rows = JournalTable(f.db()).endedBetween(kNow, kNow);
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows.at(0).id, qint64(1));
-        QCOMPARE(rows.at(0).machine, 1);
-        QCOMPARE(rows.at(0).due, 6.0);
-        QCOMPARE(rows.at(0).received, 5.4);
-        QCOMPARE(rows.at(0).discount, 90.0); // one checkout, one discount
-        QCOMPARE(rows.at(0).cashier, QStringLiteral("小王"));
-        QCOMPARE(rows.at(0).start, kNow.addSecs(-3600));
-        QCOMPARE(rows.at(1).id, qint64(2));
-        QCOMPARE(rows.at(1).machine, 2);
-        QCOMPARE(rows.at(1).due, 4.0);
-        QCOMPARE(rows.at(1).received, 3.6);
-        QCOMPARE(rows.at(1).discount, 90.0);
-
-        for (int n : {1, 2}) {
-            const Machine m = f.machine(n);
+        const QList<JournalEntry> rows = JournalTable(f.db()).endedBetween(kNow, kNow.addDays(1));
+        QCOMPARE(rows.size(), rates.size());
+        QStringList stops;
+        for (int i = 0; i < rows.size(); ++i) {
+            const JournalEntry &row = rows.at(i);
+            QCOMPARE(row.id, qint64(i + 1));
+            QCOMPARE(row.machine, i + 1);
+            QCOMPARE(row.start, kNow.addSecs(qint64(-60 * minutes.at(i))));
+            QCOMPARE(row.end, Clock::now());
+            QCOMPARE(row.mode, u"N"_s);
+            QCOMPARE(row.cashier, u"小王"_s);
+            QCOMPARE(row.due, dues.at(i));
+            QCOMPARE(row.received, shares.at(i));
+            if (granted >= 0)
+                QCOMPARE(row.discount, granted); // one checkout, one discount
+            // The machine is idle again, and so is its entry.
+            const Machine m = f.machine(i + 1);
             QCOMPARE(m.status, MachineStatus::Standby);
             QVERIFY(!m.start.isValid());
             QCOMPARE(m.prepaid, 0.0);
             QCOMPARE(m.mode, QString());
-            QCOMPARE(f.desk.machineList().at(n)->columns.mid(1), QStringList(8));
+            QCOMPARE(f.desk.machineList().at(i + 1)->columns.mid(1), QStringList(8));
+            stops << u"192.168.0.%1 stop"_s.arg(i + 1);
         }
-        QCOMPARE(f.link.sent,
-                 QStringList({QStringLiteral("192.168.0.1 stop"), QStringLiteral("192.168.0.2 stop")}));
-        QCOMPARE(f.desk.selected(), 2); // the last machine settled
-    }
-
-    void prepaidMoneyIsCountedOnce()
-    {
-        // Due 11 and 1, 5 prepaid on the first: 7 still to take, 12 taken in all.
-        Fixture f({{11, 60}, {1, 60}});
-        Machine first = f.machine(1);
-        first.prepaid = 5;
-        f.save(first);
-        Checkout c = f.checkout();
-        QCOMPARE(c.receivedText(), QStringLiteral("6"));
-        c.setSelectedOthers({0});
-        QCOMPARE(c.dueText(), QStringLiteral("12"));
-        QCOMPARE(c.receivedText(), QStringLiteral("7"));
-        QVERIFY(f.desk.settle(c, false));
-        QCOMPARE(f.dump(QStringLiteral("sjlszb")),
-                 QStringLiteral("1|1|2024-05-01 11:00:00|2024-05-01 12:00:00|N|11.0|11.0|100.0|小王|||\n"
-                                "2|2|2024-05-01 11:00:00|2024-05-01 12:00:00|N|1.0|1.0|100.0|小王|||"));
-    }
-
-    void prepaidOfEveryMachineIsCountedOnce()
-    {
-        // Prepaid on both machines: all of it is taken off what is still to take.
-        Fixture f({{6, 60}, {4, 60}});
-        for (int n : {1, 2}) {
-            Machine m = f.machine(n);
-            m.prepaid = 2;
-            f.save(m);
-        }
-        Checkout c = f.checkout();
-        c.setSelectedOthers({0});
-        QCOMPARE(c.prepaidText(), QStringLiteral("4"));
-        QCOMPARE(c.receivedText(), QStringLiteral("6"));
-        c.setDiscountText(QStringLiteral("80")); // 8 in all
-        QCOMPARE(c.receivedText(), QStringLiteral("4"));
-        QVERIFY(f.desk.settle(c, false));
-        const QList<JournalEntry> rows = JournalTable(f.db()).endedBetween(kNow, kNow);
-        QCOMPARE(rows.at(0).received, 4.8);
-        QCOMPARE(rows.at(1).received, 3.2);
-        QCOMPARE(rows.at(0).discount, 80.0);
-        QCOMPARE(rows.at(1).discount, 80.0);
-    }
-
-    void discountedPrepaidCheckoutRecordsAllMoneyTaken()
-    {
-        Fixture f({{12, 100}}); // 20 yuan
-        Machine m = f.machine(1);
-        m.prepaid = 4;
-        f.save(m);
-        Checkout c = f.checkout();
-        c.setDiscountText(QStringLiteral("90"));
-        QCOMPARE(c.receivedText(), QStringLiteral("14"));
-        QVERIFY(f.desk.settle(c, false));
-        const JournalEntry entry = JournalTable(f.db()).endedBetween(kNow, kNow).at(0);
-        QCOMPARE(entry.received, 18.0);
-        QCOMPARE(entry.discount, 90.0);
-    }
-
-    void staleFiguresStillShareWhatWasReceived()
-    {
-        // The dialog showed 5 (95 minutes at 3 per hour); settled 25 minutes later the machine
-        // is due 6, yet only the 5 taken may be written as received.
-        Fixture f({{3, 95}});
-        Checkout single = f.checkout();
-        Clock::advanceSeconds(25 * 60);
-        QVERIFY(f.desk.settle(single, false));
-        const JournalEntry entry = JournalTable(f.db()).endedBetween(kNow, kNow.addDays(1)).at(0);
-        QCOMPARE(entry.due, 6.0);
-        QCOMPARE(entry.received, 5.0);
-
-        // Several machines: the shares still add up to what was received.
-        Fixture two({{6, 60}, {4, 60}}); // due 6 and 4 when shown
-        Clock::fix(kNow);
-        Checkout c = two.checkout();
-        c.setSelectedOthers({0});
-        c.setReceivedText(QStringLiteral("10"));
-        Clock::advanceSeconds(10 * 60); // now due 7 and 5
-        QVERIFY(two.desk.settle(c, false));
-        const QList<JournalEntry> rows = JournalTable(two.db()).endedBetween(kNow, kNow.addDays(1));
-        QCOMPARE(rows.at(0).received, 5.83);
-        QCOMPARE(rows.at(1).received, 4.17);
+        QCOMPARE(f.link.sent, stops);
+        QCOMPARE(f.desk.selected(), int(rates.size())); // the last machine settled
     }
 
     void goodsMoveToTheSalesJournal()
     {
         Fixture f({{3, 60}, {3, 60}});
-        f.store.addArticle(QStringLiteral("01"), QStringLiteral("可乐"), 2.5);
-        f.store.addArticle(QStringLiteral("02"), QStringLiteral("面包"), 3);
+        f.store.addArticle(u"01"_s, u"可乐"_s, 2.5);
+        f.store.addArticle(u"02"_s, u"面包"_s, 3);
         OrderTable orders(f.db());
-        orders.add({0, 1, QStringLiteral("01"), 2, kNow.addSecs(-600)});
-        orders.add({0, 2, QStringLiteral("01"), 1, kNow.addSecs(-500)});
-        orders.add({0, 1, QStringLiteral("02"), 1, kNow.addSecs(-400)});
-        orders.add({0, 1, QStringLiteral("99"), 4, kNow.addSecs(-300)}); // not in the catalogue
+        orders.add({0, 1, u"01"_s, 2, kNow.addSecs(-600)});
+        orders.add({0, 2, u"01"_s, 1, kNow.addSecs(-500)});
+        orders.add({0, 1, u"02"_s, 1, kNow.addSecs(-400)});
+        orders.add({0, 1, u"99"_s, 4, kNow.addSecs(-300)}); // not in the catalogue
         // An earlier session already in the journal.
-        JournalTable(f.db()).add({1, 2, kNow.addDays(-1), kNow.addDays(-1), QStringLiteral("N"), 5, 5, 0,
-                                  QString(), QString(), QString(), QString()});
+        JournalTable(f.db()).add({1, 2, kNow.addDays(-1), kNow.addDays(-1), u"N"_s, 5, 5, 0, QString(),
+                                  QString(), QString(), QString()});
 
         Checkout c = f.checkout();
-        QCOMPARE(c.dueText(), QStringLiteral("11")); // 3 + 5 + 3
+        QCOMPARE(c.dueText(), u"11"_s); // 3 + 5 + 3
         QVERIFY(f.desk.settle(c, false));
 
-        QCOMPARE(f.dump(QStringLiteral("khspb")), QStringLiteral("2|1|01|2.0|2024-05-01 11:50:00\n"
-                                                                 "2|1|02|1.0|2024-05-01 11:53:20\n"
-                                                                 "2|1|99|4.0|2024-05-01 11:55:00"));
+        QCOMPARE(f.dump(u"khspb"_s), QStringLiteral("2|1|01|2.0|2024-05-01 11:50:00\n"
+                                                    "2|1|02|1.0|2024-05-01 11:53:20\n"
+                                                    "2|1|99|4.0|2024-05-01 11:55:00"));
         QCOMPARE(orders.linesOf(1).size(), 0);
         QCOMPARE(orders.linesOf(2).size(), 1);
-        QCOMPARE(f.count(QStringLiteral("sjlszb")), 2);
+        QCOMPARE(f.count(u"sjlszb"_s), 2);
     }
 
     void customersAreCredited()
     {
         Fixture f({{3, 60}, {3, 60}});
-        f.store.addCustomer(QStringLiteral("00000001"), QStringLiteral("王五"));
-        f.store.addCustomer(QStringLiteral("00000002"), QString());
+        f.store.addCustomer(u"00000001"_s, u"王五"_s);
+        f.store.addCustomer(u"00000002"_s, QString());
         Machine named = f.machine(1);
-        named.customer = QStringLiteral("王五");
-        named.idKind = QStringLiteral("身份证");
-        named.idNumber = QStringLiteral("110101");
+        named.customer = u"王五"_s;
+        named.idKind = u"身份证"_s;
+        named.idNumber = u"110101"_s;
         named.due = kNow.addSecs(600);
         named.pauseStart = kNow.addSecs(-600); // no pause minutes: nothing deducted
         f.save(named);
 
         Checkout c = f.checkout();
         c.setSelectedOthers({0}); // machine 2 is a walk-in
-        c.setReceivedText(QStringLiteral("5"));
+        c.setReceivedText(u"5"_s);
         QVERIFY(f.desk.settle(c, false));
 
         const JournalEntry entry = JournalTable(f.db()).endedBetween(kNow, kNow).at(0);
         QCOMPARE(entry.end, kNow);
-        QCOMPARE(entry.mode, QStringLiteral("N"));
-        QCOMPARE(entry.customer, QStringLiteral("王五"));
-        QCOMPARE(entry.idKind, QStringLiteral("身份证"));
-        QCOMPARE(entry.idNumber, QStringLiteral("110101"));
+        QCOMPARE(entry.mode, u"N"_s);
+        QCOMPARE(entry.customer, u"王五"_s);
+        QCOMPARE(entry.idKind, u"身份证"_s);
+        QCOMPARE(entry.idNumber, u"110101"_s);
         // The row is idle again in every session field.
-        QCOMPARE(f.dump(QStringLiteral("yxsjb")).section(u'\n', 0, 0),
-                 QStringLiteral("1|1号机|192.168.0.1|3.0|S|<null>|<null>|<null>|0.0|0.0||||"));
+        QCOMPARE(f.dump(u"yxsjb"_s).section(u'\n', 0, 0),
+                 u"1|1号机|192.168.0.1|3.0|S|<null>|<null>|<null>|0.0|0.0||||"_s);
 
         const QList<Customer> all = CustomerTable(f.db()).all();
         QCOMPARE(all.at(0).spent, 2.5);
@@ -406,144 +403,103 @@ private slots:
         QVERIFY(!all.at(1).lastVisit.isValid());
     }
 
+    void cardPaysAtItsOwnPrice_data()
+    {
+        QTest::addColumn<CardSettlement>("s");
+        QTest::newRow("9 yuan due, 6 off the card, 6 for its owner")
+            << CardSettlement{3, 180, 0, {}, {}, 14, 3, 1, 6, 1, 9};
+        QTest::newRow("the owner's own session credited once")
+            << CardSettlement{3, 180, 0, {}, u"李四"_s, 14, 3, 1, 9, 1, 9};
+        // Due 10, 12 prepaid, 90%: nothing is left to take, so the card pays nothing; the use
+        // still counts for the card and its owner.
+        QTest::newRow("a card is never credited")
+            << CardSettlement{10, 60, 12, u"90"_s, {}, 20, 0, 1, 0, 1, 12};
+    }
     void cardPaysAtItsOwnPrice()
     {
-        Fixture f({{3, 180}}); // 9 yuan
-        CardTable(f.db()).add(card(QStringLiteral("C1"), 20, QStringLiteral("00000007")));
-        f.store.addCustomer(QStringLiteral("00000007"), QStringLiteral("李四"));
+        QFETCH(CardSettlement, s);
+        const auto &[rate, minutes, prepaid, discount, customer, balance, usedHours, sessions, ownerSpent,
+                     ownerVisits, received] = s;
+        Fixture f({{rate, minutes}});
+        CardTable(f.db()).add(card(u"C1"_s, 20, u"00000007"_s));
+        f.store.addCustomer(u"00000007"_s, u"李四"_s);
+        Machine m = f.machine(1);
+        m.prepaid = prepaid;
+        m.customer = customer;
+        f.save(m);
         Checkout c = f.checkout();
+        c.setDiscountText(discount);
         c.setUseCard(true);
-        c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
+        c.setCard(u"C1"_s, u"pw"_s);
         QVERIFY(f.desk.settle(c, false));
         QVERIFY(!c.usesCard());
         QCOMPARE(c.cardNumber(), QString());
 
-        const Card after = *CardTable(f.db()).byNumber(QStringLiteral("C1"));
-        QCOMPARE(after.balance, 14.0);
-        QCOMPARE(after.usedHours, 3.0);
-        QCOMPARE(after.sessions, 1);
+        const Card after = *CardTable(f.db()).byNumber(u"C1"_s);
+        QCOMPARE(after.balance, balance);
+        QCOMPARE(after.usedHours, usedHours);
+        QCOMPARE(after.sessions, sessions);
         const Customer owner = CustomerTable(f.db()).all().at(0);
-        QCOMPARE(owner.spent, 6.0);
-        QCOMPARE(owner.visits, 1);
-        QCOMPARE(owner.lastVisit, kNow);
-        QCOMPARE(JournalTable(f.db()).endedBetween(kNow, kNow).at(0).received, 9.0);
+        QCOMPARE(owner.spent, ownerSpent);
+        QCOMPARE(owner.visits, ownerVisits);
+        QCOMPARE(owner.lastVisit, ownerVisits ? kNow : QDateTime());
+        QCOMPARE(JournalTable(f.db()).endedBetween(kNow, kNow).at(0).received, received);
     }
 
-    void cardOwnerOwnSessionIsCreditedOnce()
+    void refusedSettlementChangesNothing_data()
     {
-        Fixture f({{3, 180}}); // 9 yuan
-        CardTable(f.db()).add(card(QStringLiteral("C1"), 20, QStringLiteral("00000007")));
-        f.store.addCustomer(QStringLiteral("00000007"), QStringLiteral("李四"));
-        Machine m = f.machine(1);
-        m.customer = QStringLiteral("李四");
-        f.save(m);
-        Checkout c = f.checkout();
-        c.setUseCard(true);
-        c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
-        QVERIFY(f.desk.settle(c, false));
-        const Customer owner = CustomerTable(f.db()).all().at(0);
-        QCOMPARE(owner.spent, 9.0);
-        QCOMPARE(owner.visits, 1);
-        QCOMPARE(CardTable(f.db()).byNumber(QStringLiteral("C1"))->balance, 14.0);
+        QTest::addColumn<Refused>("r");
+        const QString noPrice = u"该机器或储金卡没有记费标准，不能用储金卡结帐！"_s;
+        const QString gone = u"已经不在记费中，不能结帐！"_s;
+        using V = Refused::Vanish;
+        QTest::newRow("wrong password")
+            << Refused{3, u"nope"_s, 20, 50, 100, V::None, u"储金卡卡号或密码错误,请确认后再次结帐！"_s};
+        QTest::newRow("5 left, 6 asked") << Refused{
+            3, u"pw"_s, 5, 50, 100, V::None, u"储金卡金额不足，请确认后再结帐！\r\n当前卡金额：5"_s};
+        QTest::newRow("machine without rate") << Refused{0, u"pw"_s, 20, 50, 100, V::None, noPrice};
+        QTest::newRow("card without hours") << Refused{3, u"pw"_s, 20, 0, 100, V::None, noPrice};
+        QTest::newRow("card without price") << Refused{3, u"pw"_s, 20, 50, 0, V::None, noPrice};
+        QTest::newRow("selected machine removed")
+            << Refused{3, u"pw"_s, 20, 50, 100, V::Selected, u"1号机"_s + gone};
+        QTest::newRow("machine paid together removed")
+            << Refused{3, u"pw"_s, 20, 50, 100, V::Other, u"2号机"_s + gone};
+        QTest::newRow("machine paid together settled meanwhile")
+            << Refused{3, u"pw"_s, 20, 50, 100, V::OtherSettled, u"2号机"_s + gone};
     }
-
-    void cardIsNeverCredited()
+    void refusedSettlementChangesNothing()
     {
-        // Due 10, 12 prepaid, 90%: nothing is left to take, so the card pays nothing.
-        Fixture f({{10, 60}});
-        Machine m = f.machine(1);
-        m.prepaid = 12;
-        f.save(m);
-        CardTable(f.db()).add(card(QStringLiteral("C1"), 20));
-        Checkout c = f.checkout();
-        c.setDiscountText(QStringLiteral("90"));
-        QCOMPARE(c.receivedText(), QStringLiteral("0"));
-        c.setUseCard(true);
-        c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
-        QVERIFY(f.desk.settle(c, false));
-        const Card after = *CardTable(f.db()).byNumber(QStringLiteral("C1"));
-        QCOMPARE(after.balance, 20.0);
-        QCOMPARE(after.usedHours, 0.0);
-        QCOMPARE(JournalTable(f.db()).endedBetween(kNow, kNow).at(0).received, 12.0);
-    }
-
-    void cardRefusals_data()
-    {
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<double>("balance");
-        QTest::addColumn<double>("rate");
-        QTest::addColumn<double>("totalHours");
-        QTest::addColumn<double>("total");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("wrong password") << QStringLiteral("nope") << 20.0 << 3.0 << 50.0 << 100.0
-                                        << QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！");
-        QTest::newRow("5 left, 6 asked")
-            << QStringLiteral("pw") << 5.0 << 3.0 << 50.0 << 100.0
-            << QStringLiteral("储金卡金额不足，请确认后再结帐！\r\n当前卡金额：5");
-        const QString noPrice = QStringLiteral("该机器或储金卡没有记费标准，不能用储金卡结帐！");
-        QTest::newRow("machine without rate")
-            << QStringLiteral("pw") << 20.0 << 0.0 << 50.0 << 100.0 << noPrice;
-        QTest::newRow("card without hours") << QStringLiteral("pw") << 20.0 << 3.0 << 0.0 << 100.0 << noPrice;
-        QTest::newRow("card without price") << QStringLiteral("pw") << 20.0 << 3.0 << 50.0 << 0.0 << noPrice;
-    }
-    void cardRefusals()
-    {
-        QFETCH(QString, password);
-        QFETCH(double, balance);
-        QFETCH(double, rate);
-        QFETCH(double, totalHours);
-        QFETCH(double, total);
-        QFETCH(QString, message);
-        Fixture f({{rate, 180}});
-        Card c1 = card(QStringLiteral("C1"), balance);
-        c1.totalHours = totalHours;
-        c1.total = total;
+        QFETCH(Refused, r);
+        // Machine 1 (and 2 with it, where one of them vanishes) ran three hours: 9 yuan at 3.
+        QList<std::pair<double, int>> machines{{r.rate, 180}};
+        if (r.vanish != Refused::Vanish::None)
+            machines.append({r.rate, 60});
+        Fixture f(machines);
+        Card c1 = card(u"C1"_s, r.balance);
+        c1.totalHours = r.totalHours;
+        c1.total = r.total;
         CardTable(f.db()).add(c1);
-        const QStringList before = f.dumpAll();
         Checkout c = f.checkout();
+        if (machines.size() > 1)
+            c.setSelectedOthers({0});
         c.setUseCard(true);
-        c.setCard(QStringLiteral("C1"), password);
-        const Checkout::Outcome r = f.desk.settle(c, true);
-        QVERIFY(!r);
-        QCOMPARE(r.error().message, message);
+        c.setCard(u"C1"_s, r.password);
+        if (r.vanish != Refused::Vanish::None) {
+            const Machine gone = f.machine(r.vanish == Refused::Vanish::Selected ? 1 : 2);
+            if (r.vanish == Refused::Vanish::OtherSettled)
+                QVERIFY(f.db().exec(uR"(UPDATE yxsjb SET "状态"='S', "开始时间"=NULL WHERE rowid=)"_s +
+                                    QString::number(gone.rowid)));
+            else
+                QVERIFY(MachineTable(f.db()).remove(gone.rowid));
+        }
+        const QStringList before = f.dumpAll();
+        const Checkout::Outcome outcome = f.desk.settle(c, true);
+        QVERIFY(!outcome);
+        QCOMPARE(outcome.error().message, r.message);
         QCOMPARE(f.dumpAll(), before);
         QVERIFY(f.link.sent.isEmpty());
         // The operator can correct the card and try again.
         QVERIFY(c.usesCard());
-        QCOMPARE(c.cardNumber(), QStringLiteral("C1"));
-    }
-
-    void vanishedMachineIsNotSettled_data()
-    {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<bool>("removed");
-        QTest::newRow("selected machine removed") << 1 << true;
-        QTest::newRow("machine paid together removed") << 2 << true;
-        QTest::newRow("machine paid together settled meanwhile") << 2 << false;
-    }
-    void vanishedMachineIsNotSettled()
-    {
-        QFETCH(int, position);
-        QFETCH(bool, removed);
-        Fixture f({{3, 60}, {3, 60}});
-        CardTable(f.db()).add(card(QStringLiteral("C1"), 20));
-        Checkout c = f.checkout();
-        c.setSelectedOthers({0});
-        c.setUseCard(true);
-        c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
-        const Machine gone = f.machine(position);
-        if (removed)
-            QVERIFY(MachineTable(f.db()).remove(gone.rowid));
-        else
-            QVERIFY(
-                f.db().exec(QStringLiteral(R"(UPDATE yxsjb SET "状态"='S', "开始时间"=NULL WHERE rowid=)") +
-                            QString::number(gone.rowid)));
-        const QStringList before = f.dumpAll();
-        const Checkout::Outcome r = f.desk.settle(c, false);
-        QVERIFY(!r);
-        QCOMPARE(r.error().message, gone.name + QStringLiteral("已经不在记费中，不能结帐！"));
-        QCOMPARE(f.dumpAll(), before);
-        QVERIFY(f.link.sent.isEmpty());
+        QCOMPARE(c.cardNumber(), u"C1"_s);
     }
 
     void settleAndShutdownStopsTheLastMachine()
@@ -552,12 +508,11 @@ private slots:
         Checkout c = f.checkout();
         c.setSelectedOthers({0});
         QVERIFY(f.desk.settle(c, true));
-        QCOMPARE(f.link.sent,
-                 QStringList({QStringLiteral("192.168.0.1 stop"), QStringLiteral("192.168.0.2 stop"),
-                              QStringLiteral("192.168.0.2 shutdown (every)")}));
+        QCOMPARE(f.link.sent, QStringList({u"192.168.0.1 stop"_s, u"192.168.0.2 stop"_s,
+                                           u"192.168.0.2 shutdown (every)"_s}));
         // Settled once: a second press writes nothing more.
         QCOMPARE(f.desk.settle(c, false).error().kind, Checkout::Refusal::Kind::NoMachine);
-        QCOMPARE(f.count(QStringLiteral("sjlszb")), 2);
+        QCOMPARE(f.count(u"sjlszb"_s), 2);
     }
 
     void failedStoreWritesNothing()
@@ -567,13 +522,13 @@ private slots:
         int failures = 0;
         for (int writes = 0; writes < 40; ++writes) {
             Fixture f({{3, 180}, {3, 60}});
-            f.store.addArticle(QStringLiteral("01"), QStringLiteral("可乐"), 2.5);
-            OrderTable(f.db()).add({0, 1, QStringLiteral("01"), 2, kNow.addSecs(-600)});
-            OrderTable(f.db()).add({0, 2, QStringLiteral("01"), 1, kNow.addSecs(-600)});
-            CardTable(f.db()).add(card(QStringLiteral("C1"), 50, QStringLiteral("00000001")));
-            f.store.addCustomer(QStringLiteral("00000001"), QStringLiteral("王五"));
+            f.store.addArticle(u"01"_s, u"可乐"_s, 2.5);
+            OrderTable(f.db()).add({0, 1, u"01"_s, 2, kNow.addSecs(-600)});
+            OrderTable(f.db()).add({0, 2, u"01"_s, 1, kNow.addSecs(-600)});
+            CardTable(f.db()).add(card(u"C1"_s, 50, u"00000001"_s));
+            f.store.addCustomer(u"00000001"_s, u"王五"_s);
             Machine named = f.machine(1);
-            named.customer = QStringLiteral("王五");
+            named.customer = u"王五"_s;
             f.save(named);
             f.desk.refresh();
             const QStringList before = f.dumpAll();
@@ -581,22 +536,22 @@ private slots:
             Checkout c = f.checkout();
             c.setSelectedOthers({0});
             c.setUseCard(true);
-            c.setCard(QStringLiteral("C1"), QStringLiteral("pw"));
+            c.setCard(u"C1"_s, u"pw"_s);
             const QString received = c.receivedText();
             f.db().failWritesAfter(writes);
             const Checkout::Outcome r = f.desk.settle(c, true);
             f.db().failWritesAfter(-1);
             if (r) {
                 QVERIFY2(failures > 0, "the checkout never failed");
-                QCOMPARE(f.count(QStringLiteral("sjlszb")), 2);
+                QCOMPARE(f.count(u"sjlszb"_s), 2);
                 return;
             }
             ++failures;
             QCOMPARE(r.error().kind, Checkout::Refusal::Kind::StoreFailed);
-            QVERIFY(r.error().message.startsWith(QStringLiteral("结帐失败")));
+            QVERIFY(r.error().message.startsWith(u"结帐失败"_s));
             QCOMPARE(f.dumpAll(), before);
             QVERIFY(f.link.sent.isEmpty());
-            QCOMPARE(f.desk.machineList().at(1)->columns.at(7), QStringLiteral("14.00元"));
+            QCOMPARE(f.desk.machineList().at(1)->columns.at(7), u"14.00元"_s);
             // The dialog's figures are as the operator left them.
             QVERIFY(c.usesCard());
             QCOMPARE(c.receivedText(), received);

@@ -11,10 +11,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QDateTime kNow(QDate(2002, 3, 14), QTime(14, 5, 9));
-const QString kDueMessage = QStringLiteral("你所定的时间已经到了，请到吧台去结帐！");
+const QString kDueMessage = u"你所定的时间已经到了，请到吧台去结帐！"_s;
 
 // A supervisor over a temporary store, with a fake link and a fake operator.
 struct Desk
@@ -27,11 +29,17 @@ struct Desk
     }
     void buildList() { list.rebuild(MachineTable(t.db()).all(), Tariff::read(t.db()), {}, Clock::now()); }
     Machine machine(int number) { return *MachineTable(t.db()).byNumber(number); }
-    void setDue(int number, const QDateTime &due)
+    // Machine `number` at 10.0.0.<number>, billing for an hour, due at `due`; then the list.
+    void billing(int number, const QDateTime &due, bool connected = true)
     {
-        Machine m = machine(number);
+        const QString ip = u"10.0.0.%1"_s.arg(number);
+        t.addMachine(number, 3, MachineStatus::Off, ip);
+        if (connected)
+            *link.connected << ip;
+        Machine m = t.startSession(number, kNow.addSecs(-3600));
         m.due = due;
         QVERIFY(MachineTable(t.db()).save(m));
+        buildList();
     }
 
     TestStore t;
@@ -44,6 +52,8 @@ struct Desk
 
 } // namespace
 
+Q_DECLARE_METATYPE(Answer)
+
 class SupervisionTest : public QObject
 {
     Q_OBJECT
@@ -52,14 +62,11 @@ private slots:
     void init() { Clock::fix(kNow); }
     void cleanup() { Clock::release(); }
 
-    void billingWithoutDueNeverAsked();
+    void dueOnlyAfterTheInstant_data();
     void dueOnlyAfterTheInstant();
-    void dueQuestionAndMessages();
-    void cancelClearsDueAndRestarts();
-    void okKeepsDueAndSelects();
+    void dueQuestionAnswered_data();
+    void dueQuestionAnswered();
     void waitingQuestionNotRepeated();
-    void dueWithoutConnection();
-    void settledWhileQuestionWaits();
     void immediateAnswersAskEachMachineOnce();
     void standby_data();
     void standby();
@@ -67,133 +74,119 @@ private slots:
     void refreshesColumns();
 };
 
-void SupervisionTest::billingWithoutDueNeverAsked()
+void SupervisionTest::dueOnlyAfterTheInstant_data()
 {
-    Desk d;
-    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
-    *d.link.connected << QStringLiteral("10.0.0.1");
-    d.t.startSession(1, kNow.addDays(-3));
-    d.buildList();
-    d.supervisor.pass();
-    Clock::advanceSeconds(10 * 24 * 3600);
-    d.supervisor.pass();
-    QVERIFY(d.presenter.asked.isEmpty());
-    QVERIFY(d.link.sent.isEmpty());
-    QCOMPARE(d.machine(1).status, MachineStatus::Billing);
+    QTest::addColumn<bool>("hasDue"); // due at kNow
+    QTest::addColumn<int>("later");   // seconds to the second pass
+    QTest::addColumn<int>("asked");
+    QTest::newRow("due: not at the instant, a second later") << true << 1 << 1;
+    QTest::newRow("no due time: never") << false << 10 * 24 * 3600 << 0;
 }
 
 void SupervisionTest::dueOnlyAfterTheInstant()
 {
+    QFETCH(bool, hasDue);
+    QFETCH(int, later);
+    QFETCH(int, asked);
     Desk d;
-    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
-    *d.link.connected << QStringLiteral("10.0.0.1");
-    d.t.startSession(1, kNow.addSecs(-3600));
-    d.setDue(1, kNow);
-    d.buildList();
+    d.billing(1, hasDue ? kNow : QDateTime());
     d.supervisor.pass();
     QCOMPARE(d.presenter.asked.size(), 0);
     QVERIFY(d.link.sent.isEmpty());
-    Clock::advanceSeconds(1);
+    Clock::advanceSeconds(later);
     d.supervisor.pass();
-    QCOMPARE(d.presenter.asked.size(), 1);
+    QCOMPARE(d.presenter.asked.size(), asked);
+    QCOMPARE(d.machine(1).status, MachineStatus::Billing);
 }
 
-void SupervisionTest::dueQuestionAndMessages()
+void SupervisionTest::dueQuestionAnswered_data()
 {
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<bool>("settledMeanwhile"); // by checkout, before the answer
+    QTest::addColumn<Answer>("answer");         // "取消" and a time-out both answer Cancel
+    QTest::addColumn<bool>("dueKept");
+    QTest::addColumn<QStringList>("sent"); // after the answer
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("askedAgain"); // by a pass 30 seconds on
+    QTest::newRow("cancel: due cleared, billing restarted")
+        << true << false << Answer::Cancel << false << QStringList{u"10.0.0.2 start"_s} << false << false;
+    QTest::newRow("ok: due kept, machine selected")
+        << true << false << Answer::Ok << true << QStringList() << true << true;
+    QTest::newRow("cancel without a client")
+        << false << false << Answer::Cancel << false << QStringList() << false << false;
+    QTest::newRow("cancel after checkout: no start for a settled machine")
+        << true << true << Answer::Cancel << false << QStringList() << false << false;
+}
+
+void SupervisionTest::dueQuestionAnswered()
+{
+    QFETCH(bool, connected);
+    QFETCH(bool, settledMeanwhile);
+    QFETCH(Answer, answer);
+    QFETCH(bool, dueKept);
+    QFETCH(QStringList, sent);
+    QFETCH(bool, selected);
+    QFETCH(bool, askedAgain);
     Desk d;
-    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
-    d.t.addMachine(2, 3, MachineStatus::Off, QStringLiteral("10.0.0.2"));
-    *d.link.connected << QStringLiteral("10.0.0.1") << QStringLiteral("10.0.0.2");
-    d.t.startSession(2, kNow.addSecs(-3600));
-    d.setDue(2, kNow.addSecs(-60));
-    d.buildList();
+    d.t.addMachine(1, 3, MachineStatus::Standby, u"10.0.0.1"_s);
+    *d.link.connected << u"10.0.0.1"_s;
+    const QDateTime due = kNow.addSecs(-60);
+    d.billing(2, due, connected);
+    QSignalSpy counts(&d.supervisor, &Supervisor::countsChanged);
+    QSignalSpy select(&d.supervisor, &Supervisor::selectRequested);
     d.supervisor.pass();
+    QCOMPARE(counts.size(), 1);
 
     // The client is stopped and told before the operator is asked.
-    QCOMPARE(d.link.sent, (QStringList{QStringLiteral("10.0.0.2 stop"),
-                                       QStringLiteral("10.0.0.2 msgb ") + kDueMessage}));
+    const QStringList told{u"10.0.0.2 stop"_s, u"10.0.0.2 msgb "_s + kDueMessage};
+    QCOMPARE(d.link.sent, connected ? told : QStringList());
     QCOMPARE(d.presenter.asked.size(), 1);
     const Question q = d.presenter.asked.at(0);
-    QCOMPARE(q.text, QStringLiteral("2号机 时间到了,是否要结帐?\r\n先择[确定]进入结帐界面,否则继续记费！"));
+    QCOMPARE(q.text, u"2号机 时间到了,是否要结帐?\r\n先择[确定]进入结帐界面,否则继续记费！"_s);
     QCOMPARE(q.buttons, Question::Buttons::OkCancel);
     QCOMPARE(q.seconds, 15);
     QVERIFY(q.title.isEmpty());
     // Billing goes on while the question waits.
     QCOMPARE(d.machine(2).status, MachineStatus::Billing);
-}
 
-void SupervisionTest::cancelClearsDueAndRestarts()
-{
-    // "取消" and a time-out both answer Cancel.
-    Desk d;
-    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
-    *d.link.connected << QStringLiteral("10.0.0.1");
-    d.t.startSession(1, kNow.addSecs(-3600));
-    d.setDue(1, kNow.addSecs(-1));
-    d.buildList();
-    QSignalSpy counts(&d.supervisor, &Supervisor::countsChanged);
-    QSignalSpy select(&d.supervisor, &Supervisor::selectRequested);
-    d.supervisor.pass();
-    QCOMPARE(counts.size(), 1);
+    if (settledMeanwhile) {
+        Machine m = d.machine(2);
+        m.status = MachineStatus::Standby;
+        m.start = m.due = QDateTime();
+        QVERIFY(MachineTable(d.t.db()).save(m));
+    }
     d.link.sent.clear();
+    d.presenter.answer(answer);
+    const Machine m = d.machine(2);
+    QCOMPARE(m.due, dueKept ? due : QDateTime());
+    QCOMPARE(m.status, settledMeanwhile ? MachineStatus::Standby : MachineStatus::Billing);
+    if (!settledMeanwhile)
+        QCOMPARE(m.start, kNow.addSecs(-3600));
+    QCOMPARE(d.link.sent, sent);
+    QCOMPARE(select.size(), selected ? 1 : 0);
+    if (selected)
+        QCOMPARE(select.at(0).at(0).toInt(), 2);
+    if (answer == Answer::Cancel && !settledMeanwhile)
+        QCOMPARE(counts.size(), 2); // a complete pass ran at once
 
-    d.presenter.answer(Answer::Cancel);
-    const Machine m = d.machine(1);
-    QVERIFY(!m.due.isValid());
-    QCOMPARE(m.status, MachineStatus::Billing);
-    QCOMPARE(m.start, kNow.addSecs(-3600));
-    QCOMPARE(d.link.sent, QStringList{QStringLiteral("10.0.0.1 start")});
-    QCOMPARE(counts.size(), 2); // a complete pass ran at once
-    QCOMPARE(select.size(), 0);
-
-    // Never due again.
-    Clock::advanceSeconds(3600);
-    d.supervisor.pass();
-    QCOMPARE(d.presenter.asked.size(), 1);
-}
-
-void SupervisionTest::okKeepsDueAndSelects()
-{
-    Desk d;
-    d.t.addMachine(1, 3, MachineStatus::Standby, QStringLiteral("10.0.0.1"));
-    d.t.addMachine(2, 3, MachineStatus::Off, QStringLiteral("10.0.0.2"));
-    *d.link.connected << QStringLiteral("10.0.0.1") << QStringLiteral("10.0.0.2");
-    d.t.startSession(2, kNow.addSecs(-3600));
-    const QDateTime due = kNow.addSecs(-5);
-    d.setDue(2, due);
-    d.buildList();
-    QSignalSpy select(&d.supervisor, &Supervisor::selectRequested);
-    d.supervisor.pass();
-    d.presenter.answer(Answer::Ok);
-    QCOMPARE(select.size(), 1);
-    QCOMPARE(select.at(0).at(0).toInt(), 2);
-    QCOMPARE(d.machine(2).due, due);
-    QCOMPARE(d.link.sent.size(), 2); // stop and the message, no start
-
-    // The next pass stops the client and asks again.
     Clock::advanceSeconds(30);
     d.link.sent.clear();
     d.supervisor.pass();
-    QCOMPARE(d.presenter.asked.size(), 2);
-    QCOMPARE(d.link.sent, (QStringList{QStringLiteral("10.0.0.2 stop"),
-                                       QStringLiteral("10.0.0.2 msgb ") + kDueMessage}));
+    QCOMPARE(d.presenter.asked.size(), askedAgain ? 2 : 1);
+    QCOMPARE(d.link.sent, askedAgain ? told : QStringList());
 }
 
 void SupervisionTest::waitingQuestionNotRepeated()
 {
     Desk d;
-    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
-    *d.link.connected << QStringLiteral("10.0.0.1");
-    d.t.startSession(1, kNow.addSecs(-3600));
-    d.setDue(1, kNow.addSecs(-1));
-    d.buildList();
+    d.billing(1, kNow.addSecs(-1));
     d.supervisor.pass();
     Clock::advanceSeconds(30);
     d.supervisor.pass();
     d.supervisor.pass();
     QCOMPARE(d.presenter.asked.size(), 1);
     QCOMPARE(d.questions.pending(), 1);
-    QCOMPARE(d.link.sent.count(QStringLiteral("10.0.0.1 stop")), 1);
+    QCOMPARE(d.link.sent.count(u"10.0.0.1 stop"_s), 1);
 
     // Once answered, the machine can be asked about again.
     d.presenter.answer(Answer::Ok);
@@ -201,66 +194,21 @@ void SupervisionTest::waitingQuestionNotRepeated()
     QTRY_COMPARE(d.presenter.asked.size(), 2);
 }
 
-void SupervisionTest::dueWithoutConnection()
-{
-    Desk d;
-    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
-    d.t.startSession(1, kNow.addSecs(-3600));
-    d.setDue(1, kNow.addSecs(-1));
-    d.buildList();
-    d.supervisor.pass();
-    QCOMPARE(d.presenter.asked.size(), 1);
-    d.presenter.answer(Answer::Cancel);
-    QVERIFY(d.link.sent.isEmpty());
-    QVERIFY(!d.machine(1).due.isValid());
-}
-
-void SupervisionTest::settledWhileQuestionWaits()
-{
-    Desk d;
-    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.0.0.1"));
-    *d.link.connected << QStringLiteral("10.0.0.1");
-    d.t.startSession(1, kNow.addSecs(-3600));
-    d.setDue(1, kNow.addSecs(-1));
-    d.buildList();
-    QSignalSpy select(&d.supervisor, &Supervisor::selectRequested);
-    d.supervisor.pass();
-
-    // Checkout settles the machine before the operator answers the box.
-    Machine m = d.machine(1);
-    m.status = MachineStatus::Standby;
-    m.start = m.due = QDateTime();
-    QVERIFY(MachineTable(d.t.db()).save(m));
-    d.link.sent.clear();
-    d.presenter.answer(Answer::Cancel);
-    QVERIFY(d.link.sent.isEmpty()); // no "start" for a settled machine
-    QCOMPARE(d.machine(1).status, MachineStatus::Standby);
-    QCOMPARE(select.size(), 0);
-}
-
 void SupervisionTest::immediateAnswersAskEachMachineOnce()
 {
     // An operator (or presenter) that answers at once re-enters the pass from inside it.
     Desk d;
     d.presenter.autoAnswer = Answer::Cancel;
-    for (int n = 1; n <= 3; ++n) {
-        const QString ip = QStringLiteral("10.0.0.%1").arg(n);
-        d.t.addMachine(n, 3, MachineStatus::Off, ip);
-        *d.link.connected << ip;
-        d.t.startSession(n, kNow.addSecs(-3600));
-        d.setDue(n, kNow.addSecs(-10));
-    }
-    d.buildList();
+    for (int n = 1; n <= 3; ++n)
+        d.billing(n, kNow.addSecs(-10));
     d.supervisor.pass();
     QCOMPARE(d.presenter.asked.size(), 3);
     for (int n = 1; n <= 3; ++n) {
-        const QString ip = QStringLiteral("10.0.0.%1").arg(n);
-        QCOMPARE(d.link.sent.count(ip + QStringLiteral(" stop")), 1);
-        QCOMPARE(d.link.sent.count(ip + QStringLiteral(" start")), 1);
+        const QString ip = u"10.0.0.%1"_s.arg(n);
+        QCOMPARE(d.link.sent.count(ip + u" stop"_s), 1);
+        QCOMPARE(d.link.sent.count(ip + u" start"_s), 1);
         // The client's last word is "start": billing goes on and so does the PC.
-        QCOMPARE(d.link.sent.lastIndexOf(ip + QStringLiteral(" start")) >
-                     d.link.sent.lastIndexOf(ip + QStringLiteral(" stop")),
-                 true);
+        QCOMPARE(d.link.sent.lastIndexOf(ip + u" start"_s) > d.link.sent.lastIndexOf(ip + u" stop"_s), true);
         QVERIFY(!d.machine(n).due.isValid());
     }
 }
@@ -273,13 +221,10 @@ void SupervisionTest::standby_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<int>("icon");
 
-    QTest::newRow("connected stays standby") << QStringLiteral("10.0.0.1") << true << true << QStringLiteral("S")
-                                             << int(IconStandby);
-    QTest::newRow("no connection turns off") << QStringLiteral("10.0.0.1") << false << true << QStringLiteral("N")
-                                             << int(IconOff);
-    QTest::newRow("empty address turns off") << QString() << true << true << QStringLiteral("N") << int(IconOff);
-    QTest::newRow("no link at all turns off") << QStringLiteral("10.0.0.1") << true << false << QStringLiteral("N")
-                                              << int(IconOff);
+    QTest::newRow("connected stays standby") << u"10.0.0.1"_s << true << true << u"S"_s << int(IconStandby);
+    QTest::newRow("no connection turns off") << u"10.0.0.1"_s << false << true << u"N"_s << int(IconOff);
+    QTest::newRow("empty address turns off") << QString() << true << true << u"N"_s << int(IconOff);
+    QTest::newRow("no link at all turns off") << u"10.0.0.1"_s << true << false << u"N"_s << int(IconOff);
 }
 
 void SupervisionTest::standby()
@@ -292,10 +237,10 @@ void SupervisionTest::standby()
     Desk d;
     if (!withLink)
         d.supervisor.setLink(nullptr);
-    d.t.addMachine(1, 3, MachineStatus::Off, QStringLiteral("10.9.9.9"));
+    d.t.addMachine(1, 3, MachineStatus::Off, u"10.9.9.9"_s);
     d.t.addMachine(2, 3, MachineStatus::Standby, ip);
     if (connected)
-        *d.link.connected << QStringLiteral("10.0.0.1") << QString();
+        *d.link.connected << u"10.0.0.1"_s << QString();
     d.buildList();
     QCOMPARE(d.list.at(2)->icon, IconStandby);
     d.supervisor.pass();
@@ -310,11 +255,10 @@ void SupervisionTest::standby()
 void SupervisionTest::countsAndIcons()
 {
     Desk d;
-    const QStringList statuses = {QStringLiteral("Y"), QStringLiteral("N"), QStringLiteral("Y"), QStringLiteral("P"),
-                                  QStringLiteral("S")};
+    const QStringList statuses = {u"Y"_s, u"N"_s, u"Y"_s, u"P"_s, u"S"_s};
     for (int n = 1; n <= statuses.size(); ++n)
-        d.t.addMachine(n, 3, machineStatusFromLetter(statuses.at(n - 1)), QStringLiteral("10.0.0.%1").arg(n));
-    *d.link.connected << QStringLiteral("10.0.0.5");
+        d.t.addMachine(n, 3, machineStatusFromLetter(statuses.at(n - 1)), u"10.0.0.%1"_s.arg(n));
+    *d.link.connected << u"10.0.0.5"_s;
     d.buildList();
     // The store changed behind the list: machine 2 started billing, machine 3 stopped.
     d.t.startSession(2, kNow.addSecs(-60));
@@ -325,11 +269,11 @@ void SupervisionTest::countsAndIcons()
     QSignalSpy counts(&d.supervisor, &Supervisor::countsChanged);
     d.supervisor.pass();
     QCOMPARE(counts.size(), 1);
-    QCOMPARE(counts.at(0).at(0).toString(), QStringLiteral("2台记费中 1台暂停中"));
+    QCOMPARE(counts.at(0).at(0).toString(), u"2台记费中 1台暂停中"_s);
     const QList<StatusIcon> icons = {IconBilling, IconBilling, IconOff, IconPaused, IconStandby};
     for (int n = 1; n <= 5; ++n)
         QCOMPARE(d.list.at(n)->icon, icons.at(n - 1));
-    QCOMPARE(Supervisor::countsText(3, 0), QStringLiteral("3台记费中 0台暂停中"));
+    QCOMPARE(Supervisor::countsText(3, 0), u"3台记费中 0台暂停中"_s);
 }
 
 void SupervisionTest::refreshesColumns()
@@ -338,10 +282,10 @@ void SupervisionTest::refreshesColumns()
     d.t.addMachine(1, 3);
     d.t.startSession(1, kNow.addSecs(-125 * 60));
     d.buildList();
-    QCOMPARE(d.list.at(1)->columns.at(3), QStringLiteral("2:5"));
+    QCOMPARE(d.list.at(1)->columns.at(3), u"2:5"_s);
     Clock::advanceSeconds(60);
     d.supervisor.pass();
-    QCOMPARE(d.list.at(1)->columns.at(3), QStringLiteral("2:6"));
+    QCOMPARE(d.list.at(1)->columns.at(3), u"2:6"_s);
 }
 
 QTEST_GUILESS_MAIN(SupervisionTest)

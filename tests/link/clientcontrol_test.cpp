@@ -109,41 +109,30 @@ void ClientControlTest::wireBytes_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QByteArray>("bytes"); // every message of the command, in order
 
-    const QByteArray system = "&H80000001\0Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System"_ba;
-    const QByteArray explorer =
-        "&H80000001\0Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer"_ba;
-    const auto ereg = [](const QByteArray &path, const char *name, const char *data) {
-        return "_ereg\0"_ba + path + '\0' + name + "\0004\0"_ba + data + "\0OK$"_ba;
+    const auto policies = [](const char *key) {
+        return "&H80000001\0Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\"_ba + key;
     };
+    const auto ereg = [](const QByteArray &path, const char *name, const char *data, const char *type = "4") {
+        return "_ereg\0"_ba + path + '\0' + name + '\0' + type + '\0' + data + "\0OK$"_ba;
+    };
+    const QByteArray system = policies("System");
     QTest::newRow("shut down") << u"关机"_s << bin("_comm\0shutdown\0OK$");
     QTest::newRow("restart") << u"重新启动"_s << bin("_comm\0reset\0OK$");
     QTest::newRow("pause") << u"暂停"_s << kPause;
-    QTest::newRow("registry editor")
-        << u"禁用注册表编辑器"_s
-        << bin("_ereg\0&H80000001\0Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\0"
-               "DisableRegistryTools\0"
-               "4\0"
-               "1\0OK$");
-    QTest::newRow("drives: data as text") << u"屏蔽硬盘"_s << ereg(explorer, "NoDrives", "&H1D");
+    QTest::newRow("registry editor") << u"禁用注册表编辑器"_s << ereg(system, "DisableRegistryTools", "1");
+    QTest::newRow("drives: data as text") << u"屏蔽硬盘"_s << ereg(policies("Explorer"), "NoDrives", "&H1D");
     QTest::newRow("MS-DOS: two messages")
         << u"允许MS-DOS方式"_s
-        << ereg("&H80000001\0Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp"_ba,
-                "NoRealMode", "0") +
-               ereg("&H80000001\0Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\WinOldApp"_ba,
-                    "Disabled", "0");
-    QTest::newRow("network")
-        << u"禁止设置网络"_s
-        << ereg("&H80000001\0Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Network"_ba,
-                "NoNetSetup", "1");
+        << ereg(policies("WinOldApp"), "NoRealMode", "0") + ereg(policies("WinOldApp"), "Disabled", "0");
+    QTest::newRow("network") << u"禁止设置网络"_s << ereg(policies("Network"), "NoNetSetup", "1");
     QTest::newRow("system settings: four in order")
         << u"允许系统设置"_s
         << ereg(system, "NoDevMgrPage", "0") + ereg(system, "NoConfigPage", "0") +
                ereg(system, "NoFileSysPage", "0") + ereg(system, "NoVirtMemPage", "0");
     // Not commands of the list, but what the operator's answers to them send.
     QTest::newRow("start page") << u"<start page>"_s
-                                << bin("_ereg\0&H80000001\0Software\\Microsoft\\Internet Explorer\\Main\0"
-                                       "Start Page\0"
-                                       "1\0http://www.163.com\0OK$");
+                                << ereg("&H80000001\0Software\\Microsoft\\Internet Explorer\\Main"_ba,
+                                        "Start Page", "http://www.163.com", "1");
     QTest::newRow("message") << u"<message>"_s << bin("_msgb\0") + cp(u"请到前台续费"_s) + bin("\0OK$");
     QTest::newRow("desktop text") << u"<desktop text>"_s
                                   << bin("_comm\0settext\0") + cp(u"欢迎光临"_s) + bin("\0OK$");

@@ -265,7 +265,6 @@ void HardeningTest::questionOfAGoneClient()
     c->send(tag, fields);
     QVERIFY(f->probe(*c).startsWith("_gets"));
     QCOMPARE(f->desk.questions().pending(), shown ? 1 : 2);
-    const QStringList before = tableDump(f->store.db());
 
     c->close();
     QTRY_COMPARE(f->desk.questions().pending(), shown ? 0 : 1);
@@ -279,7 +278,6 @@ void HardeningTest::questionOfAGoneClient()
     QVERIFY(OrderTable(f->store.db()).linesOf(2).isEmpty());
     QCOMPARE(ArticleTable(f->store.db()).byNumber(u"00000001"_s)->stock, 20.0);
     QCOMPARE(statusOf(f->desk.db(), 1), MachineStatus::Standby);
-    Q_UNUSED(before);
 }
 
 void HardeningTest::fullQueueRefusesAtOnce()

@@ -29,7 +29,35 @@ QByteArray comm(const QString &word)
 const QString kClient1 = u"127.0.0.2"_s;
 const QString kClient2 = u"127.0.0.3"_s;
 
+// Card C1 (password "pw") with 50 yuan left. Its password is stored hashed, so that a check
+// writes nothing.
+void addCard(Database &db)
+{
+    CardTable(db).add({0, u"C1"_s, 100, 12.5, *passwords::hash(u"pw"_s), {}, 3.25, 2, 50});
+}
+
+void addOperator(Database &db, const QString &name, const QString &password, const QString &right)
+{
+    Operator op;
+    op.name = name;
+    op.password = *passwords::hash(password);
+    op.right = right;
+    OperatorTable(db).add(op);
+}
+
+const QStringList kOpen{u"_comm"_s, u"start"_s};
+const QStringList kGoods{u"_good"_s, u"00000001"_s, u"可乐"_s, u"1"_s};
+const QStringList kSettle{u"_vali"_s, u"C1"_s, u"pw"_s, u"cardend"_s};
+
+using Requests = QList<QStringList>;
+
+// What the operator does with the question a request raised.
+enum class Then { Nothing, Refuse, TimeOut, TakeOverThenApprove };
+
 } // namespace
+
+Q_DECLARE_METATYPE(MachineStatus)
+Q_DECLARE_METATYPE(Then)
 
 class RequestsTest final : public QObject
 {
@@ -41,36 +69,21 @@ private slots:
     void cleanup();
 
     void goodsList();
-    void announceSwitchesOnAndSendsListsAfterASecond();
-    void announceBillingOrPausedMachine_data();
-    void announceBillingOrPausedMachine();
-    void announceUnknownMachine();
+    void announce_data();
+    void announce();
     void announceThenRequestAtOnce();
-    void announcementSeenByTheDeskAtOnce();
-    void announcementWrittenAtShutdown();
+    void announcementKeptUntilThePass_data();
+    void announcementKeptUntilThePass();
     void announcedNumberIsRounded_data();
     void announcedNumberIsRounded();
-    void surplusFieldsIgnored_data();
-    void surplusFieldsIgnored();
     void questionsPerMachineAreBounded();
-    void requestFromAnUnknownAddress_data();
-    void requestFromAnUnknownAddress();
+    void credentialsAnswered_data();
+    void credentialsAnswered();
+    void requestChangesNothing_data();
+    void requestChangesNothing();
     void openMachineApproved();
-    void openMachineRefusedOrTimedOut_data();
-    void openMachineRefusedOrTimedOut();
-    void openMachineAlreadyBilling();
-    void openMachineOnlyForStart();
-    void lockedDeskRefuses_data();
-    void lockedDeskRefuses();
     void goodsOrder();
-    void goodsOrderForMachineTakenOver();
     void sessionFigures();
-    void cardQuery_data();
-    void cardQuery();
-    void operatorLeave_data();
-    void operatorLeave();
-    void cardSettlement_data();
-    void cardSettlement();
     void cardSettlementApproved();
     void twoRequestsEachGetTheirAnswer();
     void programList();
@@ -115,63 +128,51 @@ void RequestsTest::goodsList()
                                       "2.25\0\0OK$")));
 }
 
-void RequestsTest::announceSwitchesOnAndSendsListsAfterASecond()
+void RequestsTest::announce_data()
 {
+    QTest::addColumn<MachineStatus>("status"); // of machine 7, the second row
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("word"); // sent at once, before the lists
+    QTest::addColumn<MachineStatus>("after");
+    QTest::addColumn<QString>("ip");
+    QTest::newRow("off turns standby")
+        << MachineStatus::Off << u"7"_s << QString() << MachineStatus::Standby << kClient1;
+    QTest::newRow("billing hears start")
+        << MachineStatus::Billing << u"7.4"_s << u"start"_s << MachineStatus::Billing << kClient1;
+    QTest::newRow("paused hears pause")
+        << MachineStatus::Paused << u"7"_s << u"pause"_s << MachineStatus::Paused << kClient1;
+    QTest::newRow("unknown machine") << MachineStatus::Off << u"99"_s << QString() << MachineStatus::Off
+                                     << QString();
+}
+
+void RequestsTest::announce()
+{
+    QFETCH(MachineStatus, status);
+    QFETCH(QString, field);
+    QFETCH(QString, word);
+    QFETCH(MachineStatus, after);
+    QFETCH(QString, ip);
     f->store.addMachine(1);
-    f->store.addMachine(7);
+    f->store.addMachine(7, 3, status);
     f->reload();
     auto c = f->connect(kClient1);
-    c->sendBare(u"_sele"_s, {u"7"_s});
-    QVERIFY(QTest::qWaitFor([&] { return f->desk.machineList().at(2)->icon == IconStandby; }));
-    const Machine m = *MachineTable(f->store.db()).byNumber(7);
-    QCOMPARE(m.status, MachineStatus::Standby);
-    QCOMPARE(m.ip, kClient1);
-    QCOMPARE(f->server->machineNumber(0), 7);
-    QVERIFY(c->messages.isEmpty()); // the lists only come after the wait
+    c->send(u"_sele"_s, {field});
+    if (word.isEmpty()) {
+        QVERIFY(QTest::qWaitFor([&] { return f->server->machineNumber(0) == field.toInt(); }));
+        QTest::qWait(200); // the pass has run, the lists are still to come
+        QVERIFY(c->messages.isEmpty());
+    } else {
+        QVERIFY(c->waitFor(1, 900)); // at once, well before the lists
+        QCOMPARE(c->take(), comm(word));
+    }
     QVERIFY(c->waitFor(2));
     QCOMPARE(c->messages.at(0), bin("_hick\0\0OK$"));
     QCOMPARE(c->messages.at(1), bin("_http\0\0OK$"));
+    QCOMPARE(f->desk.machineList().at(2)->icon, iconForStatus(after));
+    const Machine m = *MachineTable(f->store.db()).byNumber(7);
+    QCOMPARE(m.status, after);
+    QCOMPARE(m.ip, ip);
     QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, MachineStatus::Off);
-}
-
-void RequestsTest::announceBillingOrPausedMachine_data()
-{
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("word");
-    QTest::newRow("billing") << u"Y"_s << u"start"_s;
-    QTest::newRow("paused") << u"P"_s << u"pause"_s;
-}
-
-void RequestsTest::announceBillingOrPausedMachine()
-{
-    QFETCH(QString, status);
-    QFETCH(QString, word);
-    f->store.addMachine(1, 3, machineStatusFromLetter(status));
-    f->reload();
-    auto c = f->connect(kClient1);
-    c->send(u"_sele"_s, {u"1.4"_s}); // rounds to 1
-    QVERIFY(c->waitFor(1, 900));     // at once, well before the lists
-    QCOMPARE(c->take(), comm(word));
-    QVERIFY(c->waitFor(2));
-    QVERIFY(c->messages.at(0).startsWith("_hick"));
-    QVERIFY(c->messages.at(1).startsWith("_http"));
-    const Machine m = *MachineTable(f->store.db()).byNumber(1);
-    QCOMPARE(m.status, machineStatusFromLetter(status));
-    QCOMPARE(m.ip, kClient1);
-}
-
-void RequestsTest::announceUnknownMachine()
-{
-    f->store.addMachine(1);
-    f->reload();
-    const QStringList before = tableDump(f->store.db());
-    auto c = f->connect(kClient1);
-    c->send(u"_sele"_s, {u"99"_s});
-    QVERIFY(c->waitFor(2));
-    QVERIFY(c->messages.at(0).startsWith("_hick"));
-    QVERIFY(c->messages.at(1).startsWith("_http"));
-    QCOMPARE(f->server->machineNumber(0), 99);
-    QCOMPARE(tableDump(f->store.db()), before);
 }
 
 void RequestsTest::announceThenRequestAtOnce()
@@ -189,8 +190,16 @@ void RequestsTest::announceThenRequestAtOnce()
     QCOMPARE(m.ip, kClient1);
 }
 
-void RequestsTest::announcementSeenByTheDeskAtOnce()
+void RequestsTest::announcementKeptUntilThePass_data()
 {
+    QTest::addColumn<bool>("shutdown");
+    QTest::newRow("seen by the desk at once") << false;
+    QTest::newRow("written at shutdown") << true;
+}
+
+void RequestsTest::announcementKeptUntilThePass()
+{
+    QFETCH(bool, shutdown);
     f->store.addMachine(1);
     f->store.addMachine(2);
     f->reload();
@@ -201,31 +210,22 @@ void RequestsTest::announcementSeenByTheDeskAtOnce()
     auto b = f->connect(kClient2);
     b->send(u"_sele"_s, {u"2"_s});
     QVERIFY(QTest::qWaitFor([&] { return f->server->machineNumber(1) == 2; }));
-    // Whatever the desk does next (here on a timer, as the supervision tick or the operator's
-    // commands would) finds the machine as announced.
     std::optional<Machine> seen;
-    QTimer::singleShot(0, &f->desk, [&] {
-        f->desk.select(2);
-        seen = f->desk.selectedMachine();
-    });
-    QVERIFY(QTest::qWaitFor([&] { return seen.has_value(); }));
+    if (shutdown) {
+        f->server.reset(); // the desk closes before the next pass
+        seen = MachineTable(f->store.db()).byNumber(2);
+    } else {
+        // Whatever the desk does next (here on a timer, as the supervision tick or the
+        // operator's commands would) finds the machine as announced.
+        QTimer::singleShot(0, &f->desk, [&] {
+            f->desk.select(2);
+            seen = f->desk.selectedMachine();
+        });
+        QVERIFY(QTest::qWaitFor([&] { return seen.has_value(); }));
+    }
+    QVERIFY(seen);
     QCOMPARE(seen->status, MachineStatus::Standby);
     QCOMPARE(seen->ip, kClient2);
-}
-
-void RequestsTest::announcementWrittenAtShutdown()
-{
-    f->store.addMachine(1);
-    f->store.addMachine(2);
-    f->reload();
-    auto a = f->announced(1, kClient1);
-    auto b = f->connect(kClient2);
-    b->send(u"_sele"_s, {u"2"_s});
-    QVERIFY(QTest::qWaitFor([&] { return f->server->machineNumber(1) == 2; }));
-    f->server.reset(); // the desk closes before the next pass
-    const Machine m = *MachineTable(f->store.db()).byNumber(2);
-    QCOMPARE(m.status, MachineStatus::Standby);
-    QCOMPARE(m.ip, kClient2);
 }
 
 void RequestsTest::announcedNumberIsRounded_data()
@@ -253,46 +253,10 @@ void RequestsTest::announcedNumberIsRounded()
     QCOMPARE(f->server->machineNumber(0), number);
 }
 
-void RequestsTest::surplusFieldsIgnored_data()
-{
-    QTest::addColumn<QString>("tag");
-    QTest::addColumn<QStringList>("fields");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("card query beyond field 4")
-        << u"_gets"_s << QStringList{u"card"_s, u"C1"_s, u"x"_s, u"x"_s, u"pw"_s}
-        << msgb(u"您所输入的密码错误！"_s);
-    QTest::newRow("leave beyond field 3")
-        << u"_vali"_s << QStringList{u"老李"_s, u"c"_s, u"close"_s, u"shutdown"_s} << comm(u"close"_s);
-    QTest::newRow("card query, fields missing")
-        << u"_gets"_s << QStringList{u"card"_s, u"C1"_s} << msgb(u"您所输入的密码错误！"_s);
-    QTest::newRow("leave, fields missing")
-        << u"_vali"_s << QStringList{u"老李"_s} << QByteArray(); // no command word: nothing
-}
-
-void RequestsTest::surplusFieldsIgnored()
-{
-    QFETCH(QString, tag);
-    QFETCH(QStringList, fields);
-    QFETCH(QByteArray, reply);
-    CardTable(f->store.db()).add({0, u"C1"_s, 100, 10, u"pw"_s, {}, 0, 0, 50});
-    Operator op;
-    op.name = u"老李"_s;
-    op.password = u"c"_s;
-    op.right = u"C"_s;
-    OperatorTable(f->store.db()).add(op);
-    auto c = f->connect();
-    c->send(tag, fields);
-    if (!reply.isEmpty()) {
-        QVERIFY(c->waitFor(1));
-        QCOMPARE(c->take(), reply);
-    }
-    QVERIFY(f->probe(*c).startsWith("_gets\0good"));
-}
-
 void RequestsTest::questionsPerMachineAreBounded()
 {
     f->store.addMachine(1, 3, MachineStatus::Standby, kClient1);
-    CardTable(f->store.db()).add({0, u"C1"_s, 100, 10, u"pw"_s, {}, 0, 0, 50});
+    addCard(f->store.db());
     f->reload();
     auto c = f->connect(kClient1);
     QByteArray flood;
@@ -309,26 +273,161 @@ void RequestsTest::questionsPerMachineAreBounded()
     QCOMPARE(f->desk.questions().pending(), RequestHandler::kMaxWaitingQuestions);
 }
 
-void RequestsTest::requestFromAnUnknownAddress_data()
+void RequestsTest::credentialsAnswered_data()
 {
-    QTest::addColumn<QString>("tag");
-    QTest::addColumn<QStringList>("fields");
-    QTest::newRow("open machine") << u"_comm"_s << QStringList{u"start"_s};
-    QTest::newRow("goods") << u"_good"_s << QStringList{u"00000001"_s, u"可乐"_s, u"1"_s};
+    QTest::addColumn<QStringList>("request");
+    QTest::addColumn<QByteArray>("reply"); // empty: none
+    const QByteArray rights = msgb(u"验证用户名权限不够！"_s);
+    const QByteArray wrong = msgb(u"验证用户名或密码错误，不能完成指令！"_s);
+    const QByteArray badPassword = msgb(u"您所输入的密码错误！"_s);
+    const QByteArray badNumber = msgb(u"您所输入的卡号错误！"_s);
+    QTest::newRow("card query") << QStringList{u"_gets"_s, u"card"_s, u"C1"_s, u"pw"_s}
+                                << msgb(u"你要查的卡号是：C1\r\n总金额为：100.0元    总机时为：12.50小时\r\n"
+                                        "已用机时：3.25小时\r\n剩余金额：50.0元"_s);
+    QTest::newRow("card query, wrong password")
+        << QStringList{u"_gets"_s, u"card"_s, u"C1"_s, u"PW"_s} << badPassword;
+    QTest::newRow("card query, no such card")
+        << QStringList{u"_gets"_s, u"card"_s, u"C9"_s, u"pw"_s} << badNumber;
+    QTest::newRow("card query, empty number")
+        << QStringList{u"_gets"_s, u"card"_s, QString(), QString()} << badNumber;
+    QTest::newRow("card query, field 4 is the password, not beyond")
+        << QStringList{u"_gets"_s, u"card"_s, u"C1"_s, u"x"_s, u"pw"_s} << badPassword;
+    QTest::newRow("card query, fields missing") << QStringList{u"_gets"_s, u"card"_s, u"C1"_s} << badPassword;
+    QTest::newRow("B may not close") << QStringList{u"_vali"_s, u"小王"_s, u"b"_s, u"close"_s} << rights;
+    QTest::newRow("B may not set up") << QStringList{u"_vali"_s, u"小王"_s, u"b"_s, u"setup"_s} << rights;
+    QTest::newRow("B may shut down") << QStringList{u"_vali"_s, u"小王"_s, u"b"_s, u"shutdown"_s}
+                                     << comm(u"shutdown"_s);
+    QTest::newRow("C may close") << QStringList{u"_vali"_s, u"老李"_s, u"c"_s, u"close"_s}
+                                 << comm(u"close"_s);
+    QTest::newRow("C may set up") << QStringList{u"_vali"_s, u"老李"_s, u"c"_s, u"setup"_s}
+                                  << comm(u"setup"_s);
+    QTest::newRow("leave, wrong password") << QStringList{u"_vali"_s, u"老李"_s, u"C"_s, u"close"_s} << wrong;
+    QTest::newRow("leave, no such operator")
+        << QStringList{u"_vali"_s, u"nobody"_s, u"c"_s, u"shutdown"_s} << wrong;
+    QTest::newRow("leave, beyond field 3 ignored")
+        << QStringList{u"_vali"_s, u"老李"_s, u"c"_s, u"close"_s, u"shutdown"_s} << comm(u"close"_s);
+    QTest::newRow("leave, no command word") << QStringList{u"_vali"_s, u"老李"_s} << QByteArray();
 }
 
-void RequestsTest::requestFromAnUnknownAddress()
+// Card queries and leave for a protected action are asked at the PC: they are answered even
+// while the desk is locked, and change nothing.
+void RequestsTest::credentialsAnswered()
 {
-    QFETCH(QString, tag);
-    QFETCH(QStringList, fields);
-    f->store.addMachine(1, 3, MachineStatus::Billing, kClient1);
-    f->store.addArticle(u"00000001"_s, u"可乐"_s, 3);
-    f->reload();
+    QFETCH(QStringList, request);
+    QFETCH(QByteArray, reply);
+    addCard(f->store.db());
+    addOperator(f->store.db(), u"小王"_s, u"b"_s, u"B"_s);
+    addOperator(f->store.db(), u"老李"_s, u"c"_s, u"C"_s);
+    f->desk.setLocked(true);
     const QStringList before = tableDump(f->store.db());
-    auto c = f->connect(kClient2); // announced nothing, and no machine has its address
-    c->send(tag, fields);
-    QVERIFY(f->probe(*c).startsWith("_gets"));
-    QVERIFY(f->presenter.asked.isEmpty());
+    auto c = f->connect();
+    c->send(request.first(), request.mid(1));
+    if (!reply.isEmpty()) {
+        QVERIFY(c->waitFor(1));
+        QCOMPARE(c->take(), reply);
+    }
+    QVERIFY(f->probe(*c).startsWith(bin("_gets\0good")));
+    QCOMPARE(tableDump(f->store.db()), before);
+}
+
+void RequestsTest::requestChangesNothing_data()
+{
+    QTest::addColumn<MachineStatus>("status"); // of machine 1, at kClient1
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<Requests>("requests");
+    QTest::addColumn<QString>("question"); // its start; empty: none is asked
+    QTest::addColumn<Then>("then");
+    QTest::addColumn<QByteArray>("reply"); // empty: nothing before the probe
+    using S = MachineStatus;
+    const QString stranger = u"127.0.0.9"_s;
+    const QString open = u"1号机要求开机，是否同意？"_s;
+    const QString goods = u"1号机要求选择下列商品，是否同意？\r\n可乐"_s;
+    const QByteArray locked = msgb(u"主机已被锁定，请稍后再试！"_s);
+    QTest::newRow("open machine, address of no machine")
+        << S::Standby << false << kClient2 << Requests{kOpen} << QString() << Then::Nothing << QByteArray();
+    QTest::newRow("goods, address of no machine")
+        << S::Billing << false << kClient2 << Requests{kGoods} << QString() << Then::Nothing << QByteArray();
+    QTest::newRow("open machine refused")
+        << S::Standby << false << kClient1 << Requests{kOpen} << open << Then::Refuse << QByteArray();
+    QTest::newRow("open machine, no answer in time")
+        << S::Standby << false << kClient1 << Requests{kOpen} << open << Then::TimeOut << QByteArray();
+    QTest::newRow("open machine already billing: told again, nothing restarts")
+        << S::Billing << false << kClient1 << Requests{kOpen} << QString() << Then::Nothing
+        << comm(u"start"_s);
+    QTest::newRow("only start opens") << S::Standby << false << kClient1
+                                      << Requests{QStringList{u"_comm"_s, u"stop"_s}, QStringList{u"_comm"_s}}
+                                      << QString() << Then::Nothing << QByteArray();
+    QTest::newRow("locked: open machine")
+        << S::Standby << true << kClient1 << Requests{kOpen} << QString() << Then::Nothing << locked;
+    QTest::newRow("locked: goods") << S::Standby << true << kClient1 << Requests{kGoods} << QString()
+                                   << Then::Nothing << locked;
+    QTest::newRow("locked: card settlement")
+        << S::Billing << true << kClient1 << Requests{kSettle} << QString() << Then::Nothing << locked;
+    QTest::newRow("card settlement, wrong number")
+        << S::Billing << false << kClient1
+        << Requests{QStringList{u"_vali"_s, u"C9"_s, u"pw"_s, u"cardend"_s}} << QString() << Then::Nothing
+        << msgb(u"您所输入的卡号错误，不能结帐！"_s);
+    QTest::newRow("card settlement, wrong password")
+        << S::Billing << false << kClient1 << Requests{QStringList{u"_vali"_s, u"C1"_s, u"x"_s, u"cardend"_s}}
+        << QString() << Then::Nothing << msgb(u"您所输入的密码错误，不能结帐！"_s);
+    QTest::newRow("session figures, never announced")
+        << S::Billing << false << stranger << Requests{{u"_gets"_s, u"time"_s}} << QString() << Then::Nothing
+        << QByteArray();
+    QTest::newRow("card settlement, address of no machine")
+        << S::Billing << false << stranger << Requests{kSettle} << QString() << Then::Nothing << QByteArray();
+    QTest::newRow("card settlement refused")
+        << S::Billing << false << kClient1 << Requests{kSettle} << u"1号机要求用卡号为：C1的储金卡结帐"_s
+        << Then::Refuse << msgb(u"主机拒绝用此卡结帐！"_s);
+    QTest::newRow("goods approved after another PC took the machine over")
+        << S::Standby << false << kClient1 << Requests{kGoods} << goods << Then::TakeOverThenApprove
+        << QByteArray();
+}
+
+void RequestsTest::requestChangesNothing()
+{
+    QFETCH(MachineStatus, status);
+    QFETCH(bool, locked);
+    QFETCH(QString, from);
+    QFETCH(Requests, requests);
+    QFETCH(QString, question);
+    QFETCH(Then, then);
+    QFETCH(QByteArray, reply);
+    f->store.addMachine(1, 3, status, kClient1);
+    f->store.addArticle(u"00000001"_s, u"可乐"_s, 3);
+    addCard(f->store.db());
+    f->reload();
+    f->desk.setLocked(locked);
+    QStringList before = tableDump(f->store.db());
+    auto c = f->connect(from);
+    for (const QStringList &request : requests)
+        c->send(request.first(), request.mid(1));
+    std::unique_ptr<TestClient> other;
+    if (!question.isEmpty()) {
+        QVERIFY(QTest::qWaitFor([&] { return f->presenter.isAsking(); }));
+        QVERIFY(f->presenter.asked.last().text.startsWith(question));
+        switch (then) {
+        case Then::Refuse:
+            QVERIFY(f->presenter.answer(Answer::No));
+            break;
+        case Then::TimeOut:
+            QVERIFY(f->presenter.timeOut());
+            break;
+        case Then::TakeOverThenApprove:
+            other = f->announced(1, kClient2);
+            before = tableDump(f->store.db());
+            QVERIFY(f->presenter.answer(Answer::Yes));
+            break;
+        case Then::Nothing:
+            QFAIL("a question needs an answer");
+        }
+    }
+    if (!reply.isEmpty()) {
+        QVERIFY(c->waitFor(1));
+        QCOMPARE(c->take(), reply);
+    }
+    QVERIFY(f->probe(*c).startsWith(bin("_gets\0good"))); // nothing else came before the probe's answer
+    QCOMPARE(f->presenter.asked.size(), question.isEmpty() ? 0 : 1);
     QCOMPARE(tableDump(f->store.db()), before);
 }
 
@@ -361,82 +460,6 @@ void RequestsTest::openMachineApproved()
     QVERIFY(!MachineTable(f->store.db()).byNumber(1)->inSession());
     // The pass that follows shows the session in the list.
     QVERIFY(QTest::qWaitFor([&] { return f->desk.machineList().at(2)->icon == IconBilling; }));
-}
-
-void RequestsTest::openMachineRefusedOrTimedOut_data()
-{
-    QTest::addColumn<bool>("timeOut");
-    QTest::newRow("refused") << false;
-    QTest::newRow("no answer in time") << true;
-}
-
-void RequestsTest::openMachineRefusedOrTimedOut()
-{
-    QFETCH(bool, timeOut);
-    f->store.addMachine(1, 3, MachineStatus::Standby, kClient1);
-    f->reload();
-    const QStringList before = tableDump(f->store.db());
-    auto c = f->connect(kClient1);
-    c->send(u"_comm"_s, {u"start"_s});
-    QVERIFY(QTest::qWaitFor([&] { return f->presenter.isAsking(); }));
-    QVERIFY(timeOut ? f->presenter.timeOut() : f->presenter.answer(Answer::No));
-    QVERIFY(f->probe(*c).startsWith("_gets")); // nothing came before the probe's answer
-    QCOMPARE(tableDump(f->store.db()), before);
-}
-
-void RequestsTest::openMachineAlreadyBilling()
-{
-    f->store.addMachine(1, 3, MachineStatus::Standby, kClient1);
-    const QDateTime start(QDate(2002, 3, 14), QTime(10, 0));
-    f->store.startSession(1, start);
-    f->reload();
-    auto c = f->connect(kClient1);
-    c->send(u"_comm"_s, {u"start"_s});
-    QVERIFY(c->waitFor(1));
-    QCOMPARE(c->take(), comm(u"start"_s));
-    QVERIFY(f->presenter.asked.isEmpty());
-    QCOMPARE(MachineTable(f->store.db()).byNumber(1)->start, start);
-}
-
-void RequestsTest::openMachineOnlyForStart()
-{
-    f->store.addMachine(1, 3, MachineStatus::Standby, kClient1);
-    f->reload();
-    auto c = f->connect(kClient1);
-    c->send(u"_comm"_s, {u"stop"_s});
-    c->send(u"_comm"_s); // joined or not, neither asks
-    QVERIFY(f->probe(*c).startsWith("_gets"));
-    QVERIFY(f->presenter.asked.isEmpty());
-}
-
-void RequestsTest::lockedDeskRefuses_data()
-{
-    QTest::addColumn<QString>("tag");
-    QTest::addColumn<QStringList>("fields");
-    QTest::newRow("open machine") << u"_comm"_s << QStringList{u"start"_s};
-    QTest::newRow("goods") << u"_good"_s << QStringList{u"00000001"_s, u"可乐"_s, u"1"_s};
-    QTest::newRow("card settlement") << u"_vali"_s << QStringList{u"C1"_s, u"pw"_s, u"cardend"_s};
-}
-
-void RequestsTest::lockedDeskRefuses()
-{
-    QFETCH(QString, tag);
-    QFETCH(QStringList, fields);
-    f->store.addMachine(1, 3, MachineStatus::Standby, kClient1);
-    f->store.addArticle(u"00000001"_s, u"可乐"_s, 3);
-    CardTable(f->store.db()).add({0, u"C1"_s, 100, 10, u"pw"_s, {}, 0, 0, 50});
-    f->reload();
-    f->desk.setLocked(true);
-    const QStringList before = tableDump(f->store.db());
-    auto c = f->connect(kClient1);
-    c->send(tag, fields);
-    QVERIFY(c->waitFor(1));
-    QCOMPARE(c->take(), msgb(u"主机已被锁定，请稍后再试！"_s));
-    // Queries still work while locked.
-    QVERIFY(f->probe(*c).startsWith(bin("_gets\0good\0"
-                                        "00000001")));
-    QVERIFY(f->presenter.asked.isEmpty());
-    QCOMPARE(tableDump(f->store.db()), before);
 }
 
 void RequestsTest::goodsOrder()
@@ -478,22 +501,6 @@ void RequestsTest::goodsOrder()
     QVERIFY(OrderTable(f->store.db()).linesOf(1).isEmpty());
 }
 
-void RequestsTest::goodsOrderForMachineTakenOver()
-{
-    f->store.addMachine(1, 3, MachineStatus::Standby, kClient1);
-    f->store.addArticle(u"00000001"_s, u"可乐"_s, 3);
-    f->reload();
-    auto c = f->connect(kClient1);
-    c->send(u"_good"_s, {u"00000001"_s, u"可乐"_s, u"1"_s});
-    QVERIFY(QTest::qWaitFor([&] { return f->presenter.isAsking(); }));
-    // Another PC announces itself as machine 1 while the operator decides.
-    auto other = f->announced(1, kClient2);
-    const QStringList before = tableDump(f->store.db());
-    f->presenter.answer(Answer::Yes);
-    QVERIFY(f->probe(*c).startsWith("_gets"));
-    QCOMPARE(tableDump(f->store.db()), before);
-}
-
 void RequestsTest::sessionFigures()
 {
     f->store.setTariff(0, 1);
@@ -504,10 +511,6 @@ void RequestsTest::sessionFigures()
     MachineTable(f->store.db()).save(m);
     f->reload();
 
-    auto stranger = f->connect(u"127.0.0.9"_s);
-    stranger->send(u"_gets"_s, {u"time"_s});
-    QVERIFY(f->probe(*stranger).startsWith("_gets")); // never announced: nothing
-
     auto c = f->announced(2, kClient1);
     c->send(u"_gets"_s, {u"time"_s});
     QVERIFY(c->waitFor(1));
@@ -515,70 +518,10 @@ void RequestsTest::sessionFigures()
                              "暂停时间：1:5\r\n金    额：6.00元\r\n其他费用：\r\n总 金 额：6.00元"_s));
 }
 
-void RequestsTest::cardQuery_data()
-{
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("reply");
-    QTest::newRow("right") << u"C1"_s << u"pw"_s
-                           << u"你要查的卡号是：C1\r\n总金额为：100.0元    总机时为：12.50小时\r\n"
-                              "已用机时：3.25小时\r\n剩余金额：62.5元"_s;
-    QTest::newRow("wrong password") << u"C1"_s << u"PW"_s << u"您所输入的密码错误！"_s;
-    QTest::newRow("no such card") << u"C9"_s << u"pw"_s << u"您所输入的卡号错误！"_s;
-    QTest::newRow("empty number") << QString() << QString() << u"您所输入的卡号错误！"_s;
-}
-
-void RequestsTest::cardQuery()
-{
-    QFETCH(QString, number);
-    QFETCH(QString, password);
-    QFETCH(QString, reply);
-    CardTable(f->store.db()).add({0, u"C1"_s, 100, 12.5, u"pw"_s, {}, 3.25, 2, 62.5});
-    auto c = f->connect();
-    c->send(u"_gets"_s, {u"card"_s, number, password});
-    QVERIFY(c->waitFor(1));
-    QCOMPARE(c->take(), msgb(reply));
-}
-
-void RequestsTest::operatorLeave_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("word");
-    QTest::addColumn<QByteArray>("expected");
-    const QByteArray rights = msgb(u"验证用户名权限不够！"_s);
-    const QByteArray wrong = msgb(u"验证用户名或密码错误，不能完成指令！"_s);
-    QTest::newRow("B may not close") << u"小王"_s << u"b"_s << u"close"_s << rights;
-    QTest::newRow("B may not set up") << u"小王"_s << u"b"_s << u"setup"_s << rights;
-    QTest::newRow("B may shut down") << u"小王"_s << u"b"_s << u"shutdown"_s << comm(u"shutdown"_s);
-    QTest::newRow("C may close") << u"老李"_s << u"c"_s << u"close"_s << comm(u"close"_s);
-    QTest::newRow("C may set up") << u"老李"_s << u"c"_s << u"setup"_s << comm(u"setup"_s);
-    QTest::newRow("wrong password") << u"老李"_s << u"C"_s << u"close"_s << wrong;
-    QTest::newRow("no such operator") << u"nobody"_s << u"c"_s << u"shutdown"_s << wrong;
-}
-
-void RequestsTest::operatorLeave()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, password);
-    QFETCH(QString, word);
-    QFETCH(QByteArray, expected);
-    f->store.addOperator(u"小王"_s, u"b"_s, u"B"_s);
-    f->store.addOperator(u"老李"_s, u"c"_s, u"C"_s);
-    f->desk.setLocked(true); // leave is asked at the PC, not at the locked desk
-    auto client = f->connect();
-    client->send(u"_vali"_s, {name, password, word});
-    QVERIFY(client->waitFor(1));
-    QCOMPARE(client->take(), expected);
-}
-
 void RequestsTest::guessingIsThrottledPerAddress()
 {
-    Operator c;
-    c.name = u"老李"_s;
-    c.password = *passwords::hash(u"c"_s);
-    c.right = u"C"_s;
-    OperatorTable(f->store.db()).add(c);
+    addOperator(f->store.db(), u"老李"_s, u"c"_s, u"C"_s);
+    const QString stored = OperatorTable(f->store.db()).byName(u"老李"_s)->password;
     const QByteArray wrong = msgb(u"验证用户名或密码错误，不能完成指令！"_s);
     auto guesser = f->connect(kClient1);
     auto ask = [](TestClient &client, const QString &password) {
@@ -587,7 +530,7 @@ void RequestsTest::guessingIsThrottledPerAddress()
     };
     // The stored hash is checked, not compared as text.
     QCOMPARE(ask(*guesser, u"c"_s), comm(u"close"_s));
-    QCOMPARE(ask(*guesser, c.password), wrong);
+    QCOMPARE(ask(*guesser, stored), wrong);
     for (int i = 1; i < GuessThrottle::kFailures; ++i)
         QCOMPARE(ask(*guesser, u"x"_s), wrong);
     // Five failures within a minute: even the right password is refused for a while ...
@@ -599,59 +542,19 @@ void RequestsTest::guessingIsThrottledPerAddress()
     QCOMPARE(ask(*guesser, u"c"_s), comm(u"close"_s));
 }
 
-void RequestsTest::cardSettlement_data()
-{
-    QTest::addColumn<QString>("bind");
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("asks");
-    QTest::addColumn<QByteArray>("reply"); // empty: nothing before the probe
-    QTest::newRow("wrong number") << kClient1 << u"C9"_s << u"pw"_s << false
-                                  << msgb(u"您所输入的卡号错误，不能结帐！"_s);
-    QTest::newRow("wrong password") << kClient1 << u"C1"_s << u"x"_s << false
-                                    << msgb(u"您所输入的密码错误，不能结帐！"_s);
-    QTest::newRow("no machine at this address")
-        << u"127.0.0.9"_s << u"C1"_s << u"pw"_s << false << QByteArray();
-    QTest::newRow("refused") << kClient1 << u"C1"_s << u"pw"_s << true << msgb(u"主机拒绝用此卡结帐！"_s);
-}
-
-void RequestsTest::cardSettlement()
-{
-    QFETCH(QString, bind);
-    QFETCH(QString, number);
-    QFETCH(QString, password);
-    QFETCH(bool, asks);
-    QFETCH(QByteArray, reply);
-    f->store.addMachine(1, 3, MachineStatus::Billing, kClient1);
-    CardTable(f->store.db()).add({0, u"C1"_s, 100, 10, u"pw"_s, {}, 0, 0, 50});
-    f->reload();
-    auto c = f->connect(bind);
-    c->send(u"_vali"_s, {number, password, u"cardend"_s});
-    if (asks) {
-        QVERIFY(QTest::qWaitFor([&] { return f->presenter.isAsking(); }));
-        QCOMPARE(f->presenter.asked.last().text, u"1号机要求用卡号为：C1的储金卡结帐，是否同意！"_s);
-        QCOMPARE(f->presenter.asked.last().seconds, 0);
-        f->presenter.answer(Answer::No);
-    }
-    if (!reply.isEmpty()) {
-        QVERIFY(c->waitFor(1));
-        QCOMPARE(c->take(), reply);
-    }
-    QVERIFY(f->probe(*c).startsWith("_gets"));
-    QCOMPARE(f->presenter.asked.size(), asks ? 1 : 0);
-}
-
 void RequestsTest::cardSettlementApproved()
 {
     f->store.addMachine(1, 3, MachineStatus::Billing, u"127.0.0.7"_s);
     f->store.addMachine(2, 3, MachineStatus::Billing, kClient1);
-    CardTable(f->store.db()).add({0, u"C1"_s, 100, 10, u"pw"_s, {}, 0, 0, 50});
+    addCard(f->store.db());
     f->reload();
     f->desk.select(1);
     QSignalSpy checkout(&f->desk, &FrontDesk::checkoutWithCardRequested);
     auto c = f->connect(kClient1);
     c->send(u"_vali"_s, {u"C1"_s, u"pw"_s, u"cardend"_s});
     QVERIFY(QTest::qWaitFor([&] { return f->presenter.isAsking(); }));
+    QCOMPARE(f->presenter.asked.last().text, u"2号机要求用卡号为：C1的储金卡结帐，是否同意！"_s);
+    QCOMPARE(f->presenter.asked.last().seconds, 0); // the operator decides in his own time
     f->presenter.answer(Answer::Yes);
     QCOMPARE(f->desk.selected(), 2);
     QCOMPARE(checkout.size(), 1);

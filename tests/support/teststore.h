@@ -10,6 +10,9 @@ class TestStore
 {
 public:
     TestStore();
+    // The same store on a database server: a dbase.pg holding `serverConnection` is put
+    // beside the store file before it opens.
+    explicit TestStore(const QString &serverConnection);
 
     Database &db() { return m_store.db(); }
     Store &store() { return m_store; }

@@ -34,6 +34,8 @@
 #include <QTreeView>
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QDateTime kNow(QDate(2024, 5, 1), QTime(12, 0));
@@ -44,13 +46,13 @@ struct Fixture : TestDesk
 {
     explicit Fixture(const QString &right = QString(), const Operator &display = Operator())
     {
-        store.addMachine(1, 3, MachineStatus::Standby, QStringLiteral("10.0.0.1"));
-        store.addMachine(2, 3, MachineStatus::Standby, QStringLiteral("10.0.0.2"));
+        store.addMachine(1, 3, MachineStatus::Standby, u"10.0.0.1"_s);
+        store.addMachine(2, 3, MachineStatus::Standby, u"10.0.0.2"_s);
         store.addMachine(3, 3, MachineStatus::Off);
         store.startSession(2, kNow.addSecs(-3600));
         if (!right.isEmpty()) {
             Operator op = display;
-            op.name = QStringLiteral("op");
+            op.name = u"op"_s;
             op.right = right;
             if (!OperatorTable(store.db()).add(op))
                 qFatal("cannot add the operator");
@@ -95,7 +97,7 @@ QStringList texts(const QList<QAction *> &actions)
 {
     QStringList result;
     for (QAction *a : actions)
-        result << (a->isSeparator() ? QStringLiteral("—") : a->text());
+        result << (a->isSeparator() ? u"—"_s : a->text());
     return result;
 }
 
@@ -111,64 +113,34 @@ public:
 private slots:
     void everyMenuAndTheToolbarInOrder_data()
     {
-        QTest::addColumn<QString>("menu");
-        QTest::addColumn<QStringList>("entries");
-        QTest::newRow("system") << QStringLiteral("mnuSystem")
-                                << QStringList{QStringLiteral("计算机设置"),
-                                               QStringLiteral("管理员设置"),
-                                               QStringLiteral("—"),
-                                               QStringLiteral("数据备份"),
-                                               QStringLiteral("数据还原"),
-                                               QStringLiteral("—"),
-                                               QStringLiteral("系统设置"),
-                                               QStringLiteral("—"),
-                                               QStringLiteral("以其他用户登陆"),
-                                               QStringLiteral("锁定桌面"),
-                                               QStringLiteral("—"),
-                                               QStringLiteral("退出")};
+        QTest::addColumn<QString>("menu");    // empty: the menu bar
+        QTest::addColumn<QString>("entries"); // "|" between entries, "—" a separator
+        QTest::newRow("menu bar") << QString() << u"系统(&S)|记费(&M)|查看(&V)|管理(&G)|统计(&P)|帮助(&H)"_s;
+        QTest::newRow("toolbar") << u"Toolbar1"_s << u"记费|结帐|统计|查看|帮助"_s;
+        QTest::newRow("system")
+            << u"mnuSystem"_s
+            << u"计算机设置|管理员设置|—|数据备份|数据还原|—|系统设置|—|以其他用户登陆|锁定桌面|—|退出"_s;
         QTest::newRow("billing")
-            << QStringLiteral("mnuBilling")
-            << QStringList{
-                   QStringLiteral("开始记费"),  QStringLiteral("限定时间"), QStringLiteral("—"),
-                   QStringLiteral("结帐"),      QStringLiteral("—"),        QStringLiteral("调换计算机"),
-                   QStringLiteral("选购商品"),  QStringLiteral("—"),        QStringLiteral("查看当前机程序"),
-                   QStringLiteral("客户机控制")};
-        QTest::newRow("view") << QStringLiteral("mnuView")
-                              << QStringList{QStringLiteral("大图标"),    QStringLiteral("小图标"),
-                                             QStringLiteral("列表"),      QStringLiteral("详细资料"),
-                                             QStringLiteral("—"),         QStringLiteral("刷新"),
-                                             QStringLiteral("显示网格"),  QStringLiteral("字体"),
-                                             QStringLiteral("背景图片"),  QStringLiteral("背影颜色"),
-                                             QStringLiteral("还原为默认")};
-        QTest::newRow("manage") << QStringLiteral("mnuManage")
-                                << QStringList{QStringLiteral("商品资料管理"), QStringLiteral("客户管理"),
-                                               QStringLiteral("储金卡管理"), QStringLiteral("快速网址"),
-                                               QStringLiteral("访问限制"), QStringLiteral("—"), QStringLiteral("操作记录")};
-        QTest::newRow("reports") << QStringLiteral("mnuReports")
-                                 << QStringList{QStringLiteral("日报表"), QStringLiteral("月报表")};
-        const QStringList three{QStringLiteral("机时收费表"), QStringLiteral("商品销售统计表"),
-                                QStringLiteral("收入统计表")};
-        QTest::newRow("daily") << QStringLiteral("mnuDaily") << three;
-        QTest::newRow("monthly") << QStringLiteral("mnuMonthly") << three;
-        QTest::newRow("help") << QStringLiteral("mnuHelp")
-                              << QStringList{QStringLiteral("联机帮助"), QStringLiteral("—"),
-                                             QStringLiteral("关于...")};
+            << u"mnuBilling"_s
+            << u"开始记费|限定时间|—|结帐|—|调换计算机|选购商品|—|查看当前机程序|客户机控制"_s;
+        QTest::newRow("view")
+            << u"mnuView"_s
+            << u"大图标|小图标|列表|详细资料|—|刷新|显示网格|字体|背景图片|背影颜色|还原为默认"_s;
+        QTest::newRow("manage") << u"mnuManage"_s
+                                << u"商品资料管理|客户管理|储金卡管理|快速网址|访问限制|—|操作记录"_s;
+        QTest::newRow("reports") << u"mnuReports"_s << u"日报表|月报表"_s;
+        QTest::newRow("daily") << u"mnuDaily"_s << u"机时收费表|商品销售统计表|收入统计表"_s;
+        QTest::newRow("monthly") << u"mnuMonthly"_s << u"机时收费表|商品销售统计表|收入统计表"_s;
+        QTest::newRow("help") << u"mnuHelp"_s << u"联机帮助|—|关于..."_s;
     }
     void everyMenuAndTheToolbarInOrder()
     {
         QFETCH(QString, menu);
-        QFETCH(QStringList, entries);
+        QFETCH(QString, entries);
         Fixture f;
-        QCOMPARE(texts(f.window->menuBar()->actions()),
-                 (QStringList{QStringLiteral("系统(&S)"), QStringLiteral("记费(&M)"),
-                              QStringLiteral("查看(&V)"), QStringLiteral("管理(&G)"),
-                              QStringLiteral("统计(&P)"), QStringLiteral("帮助(&H)")}));
-        QMenu *m = f.window->findChild<QMenu *>(menu);
-        QVERIFY(m);
-        QCOMPARE(texts(m->actions()), entries);
-        QCOMPARE(texts(f.window->findChild<QToolBar *>(QStringLiteral("Toolbar1"))->actions()),
-                 (QStringList{QStringLiteral("记费"), QStringLiteral("结帐"), QStringLiteral("统计"),
-                              QStringLiteral("查看"), QStringLiteral("帮助")}));
+        QWidget *w = menu.isEmpty() ? f.window->menuBar() : f.window->findChild<QWidget *>(menu);
+        QVERIFY(w);
+        QCOMPARE(texts(w->actions()), entries.split(u'|'));
     }
 
     void toolbarPopsUpTheReportAndViewMenus()
@@ -186,14 +158,22 @@ private slots:
 
     void rightsDecideEveryRestrictedCommand_data()
     {
-        QTest::addColumn<QString>("right");
+        QTest::addColumn<QString>("right"); // empty: no operators, no login
+        QTest::addColumn<QString>("caption");
         for (const char *r : {"A", "B", "C", "D", "X"})
-            QTest::newRow(r) << QString::fromLatin1(r);
+            QTest::newRow(r) << QString::fromLatin1(r) << u"Corvana——用户：op"_s;
+        QTest::newRow("no operators: everything open") << QString() << u"Corvana"_s;
     }
     void rightsDecideEveryRestrictedCommand()
     {
         QFETCH(QString, right);
+        QFETCH(QString, caption);
         Fixture f(right);
+        if (right.isEmpty()) {
+            right = u"D"_s;
+            f.desk.setOperator(QString(), right);
+            f.window->applyLogin();
+        }
         const std::pair<const char *, Command> entries[] = {
             {"mnuCustomers", Command::Customers},
             {"mnuCards", Command::Cards},
@@ -217,73 +197,71 @@ private slots:
         for (const char *name : {"mnuManageTitle", "mnuGoods", "mnuRelogin", "mnuLock", "mnuExit",
                                  "mnuHelpContents", "mnuAbout", "mnuFont", "tbrView", "tbrHelp"})
             QVERIFY2(f.action(QString::fromLatin1(name))->isEnabled(), name);
-        QCOMPARE(f.window->windowTitle(), QStringLiteral("Corvana——用户：op"));
+        QCOMPARE(f.window->windowTitle(), caption);
     }
 
-    void withoutOperatorsEverythingIsOpenAndTheCaptionStays()
+    void relogin_data()
     {
-        Fixture f;
-        f.desk.setOperator(QString(), QStringLiteral("D"));
-        f.window->applyLogin();
-        for (const char *name : {"mnuCustomers", "mnuCards", "mnuReportsTitle", "tbrReports", "mnuMachines",
-                                 "mnuOperators", "mnuSettings", "mnuMonthlyIncome"})
-            QVERIFY2(f.action(QString::fromLatin1(name))->isEnabled(), name);
-        QCOMPARE(f.window->windowTitle(), QStringLiteral("Corvana"));
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("right");
+        QTest::newRow("cancelled: the operator and its rights stay") << true << u"op"_s << u"A"_s;
+        QTest::newRow("another operator: its rights") << false << u"boss"_s << u"D"_s;
     }
-
-    void cancelledReloginKeepsTheOperatorAndItsRights()
+    void relogin()
     {
-        Fixture f(QStringLiteral("A"));
-        QVERIFY(OperatorTable(f.db()).addAccount(QStringLiteral("boss"), QString(), QStringLiteral("D")));
-        // The rights were changed behind the window's back; a cancelled login puts them back.
-        f.action(QStringLiteral("mnuCustomers"))->setEnabled(true);
-        QCOMPARE(modalOpenedBy([&] { f.window->logInAgain(); }), QStringLiteral("LoginDialog"));
-        QCOMPARE(f.desk.operatorName(), QStringLiteral("op"));
-        QCOMPARE(f.desk.operatorRight(), QStringLiteral("A"));
-        QVERIFY(!f.action(QStringLiteral("mnuCustomers"))->isEnabled());
-        QCOMPARE(f.window->windowTitle(), QStringLiteral("Corvana——用户：op"));
-    }
-
-    void reloginAsAnotherOperatorAppliesItsRights()
-    {
-        Fixture f(QStringLiteral("A"));
-        QVERIFY(OperatorTable(f.db()).addAccount(QStringLiteral("boss"), QStringLiteral("pw"),
-                                                 QStringLiteral("D")));
-        QTimer::singleShot(0, [] {
+        QFETCH(bool, cancel);
+        QFETCH(QString, name);
+        QFETCH(QString, right);
+        Fixture f(u"A"_s);
+        QVERIFY(OperatorTable(f.db()).addAccount(u"boss"_s, u"pw"_s, u"D"_s));
+        // The rights were changed behind the window's back; the login puts them right.
+        f.action(u"mnuCustomers"_s)->setEnabled(true);
+        f.action(u"mnuMachines"_s)->setEnabled(false);
+        QString opened;
+        QTimer::singleShot(0, [&] {
             auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             if (!d)
                 return;
-            d->findChild<QComboBox *>()->setCurrentText(QStringLiteral("boss"));
-            d->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(QStringLiteral("pw"));
-            d->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+            opened = QString::fromLatin1(d->metaObject()->className());
+            if (cancel) {
+                d->reject();
+                return;
+            }
+            d->findChild<QComboBox *>()->setCurrentText(u"boss"_s);
+            d->findChild<QLineEdit *>(u"txtPassword"_s)->setText(u"pw"_s);
+            d->findChild<QPushButton *>(u"cmdOK"_s)->click();
         });
         f.window->logInAgain();
-        QCOMPARE(f.desk.operatorName(), QStringLiteral("boss"));
-        QVERIFY(f.action(QStringLiteral("mnuMachines"))->isEnabled());
-        QCOMPARE(f.window->windowTitle(), QStringLiteral("Corvana——用户：boss"));
+        QCOMPARE(opened, u"LoginDialog"_s);
+        QCOMPARE(f.desk.operatorName(), name);
+        QCOMPARE(f.desk.operatorRight(), right);
+        QCOMPARE(f.action(u"mnuCustomers"_s)->isEnabled(), rights::may(right, Command::Customers));
+        QCOMPARE(f.action(u"mnuMachines"_s)->isEnabled(), rights::may(right, Command::Machines));
+        QCOMPARE(f.window->windowTitle(), u"Corvana——用户："_s + name);
     }
 
     void displaySettingsAreAppliedAndRestored()
     {
         Operator look;
-        look.fontName = QStringLiteral("WenQuanYi Micro Hei");
+        look.fontName = u"WenQuanYi Micro Hei"_s;
         look.fontSize = 14;
         look.bold = true;
         look.textColor = 0x0000ff;       // red
         look.backgroundColor = 0x00ffff; // yellow
-        Fixture f(QStringLiteral("B"), look);
+        Fixture f(u"B"_s, look);
         QAbstractItemView *v = f.view();
         QCOMPARE(v->font().pointSizeF(), 14.0);
         QVERIFY(v->font().bold());
         QCOMPARE(v->palette().color(QPalette::Text), QColor(255, 0, 0));
         QCOMPARE(v->palette().color(QPalette::Base), QColor(255, 255, 0));
 
-        f.action(QStringLiteral("mnuDefaults"))->trigger();
+        f.action(u"mnuDefaults"_s)->trigger();
         QCOMPARE(v->font().pointSizeF(), 9.0);
         QVERIFY(!v->font().bold());
         QCOMPARE(v->palette().color(QPalette::Text), QColor(0, 0, 0));
         QCOMPARE(v->palette().color(QPalette::Base), QApplication::palette(v).color(QPalette::Base));
-        const Operator stored = *OperatorTable(f.db()).byName(QStringLiteral("op"));
+        const Operator stored = *OperatorTable(f.db()).byName(u"op"_s);
         QCOMPARE(stored.fontSize, 9.0);
         QCOMPARE(stored.backgroundColor, Operator::kSystemWindowColor);
         QCOMPARE(stored.textColor, qint64(0));
@@ -291,35 +269,35 @@ private slots:
 
     void aPictureThatDoesNotLoadIsNotStored()
     {
-        Fixture f(QStringLiteral("A"));
+        Fixture f(u"A"_s);
         QTemporaryDir dir;
-        const QString bad = dir.filePath(QStringLiteral("broken.jpg"));
+        const QString bad = dir.filePath(u"broken.jpg"_s);
         QFile file(bad);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("not a picture");
         file.close();
         QVERIFY(!f.window->setListPicture(bad));
-        QVERIFY(Messages::takeShownTexts().join(QString()).contains(QStringLiteral("broken.jpg")));
-        QCOMPARE(OperatorTable(f.db()).byName(QStringLiteral("op"))->background, QString());
+        QVERIFY(Messages::takeShownTexts().join(QString()).contains(u"broken.jpg"_s));
+        QCOMPARE(OperatorTable(f.db()).byName(u"op"_s)->background, QString());
 
-        const QString good = dir.filePath(QStringLiteral("good.bmp"));
+        const QString good = dir.filePath(u"good.bmp"_s);
         QImage picture(8, 8, QImage::Format_RGB32);
         picture.fill(Qt::green);
         QVERIFY(picture.save(good));
         QVERIFY(f.window->setListPicture(good));
-        QCOMPARE(OperatorTable(f.db()).byName(QStringLiteral("op"))->background, good);
+        QCOMPARE(OperatorTable(f.db()).byName(u"op"_s)->background, good);
         QVERIFY(!f.view()->palette().brush(QPalette::Base).texture().isNull());
     }
 
     void fontAndColourChoicesAreStoredForTheOperatorOnly()
     {
-        Fixture f(QStringLiteral("A"));
-        QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+        Fixture f(u"A"_s);
+        QFont font(u"WenQuanYi Micro Hei"_s);
         font.setPointSize(16);
         font.setItalic(true);
         f.window->setListFont(font, QColor(0, 0, 255));
         f.window->setListBackgroundColor(QColor(0, 255, 0));
-        const Operator op = *OperatorTable(f.db()).byName(QStringLiteral("op"));
+        const Operator op = *OperatorTable(f.db()).byName(u"op"_s);
         QCOMPARE(op.fontSize, 16.0);
         QVERIFY(op.italic);
         QCOMPARE(op.textColor, qint64(0xff0000));
@@ -327,11 +305,11 @@ private slots:
         QCOMPARE(f.view()->palette().color(QPalette::Base), QColor(0, 255, 0));
 
         // Without a row for the logged-in name the list changes and nothing is stored.
-        f.desk.setOperator(QStringLiteral("ghost"), QStringLiteral("D"));
-        const QStringList before = tableRows(f.db(), QStringLiteral("yhszb"));
+        f.desk.setOperator(u"ghost"_s, u"D"_s);
+        const QStringList before = tableRows(f.db(), u"yhszb"_s);
         f.window->setListBackgroundColor(QColor(0, 0, 255));
         QCOMPARE(f.view()->palette().color(QPalette::Base), QColor(0, 0, 255));
-        QCOMPARE(tableRows(f.db(), QStringLiteral("yhszb")), before);
+        QCOMPARE(tableRows(f.db(), u"yhszb"_s), before);
     }
 
     void theSelectedRowStaysReadableWithTheGrid()
@@ -339,8 +317,8 @@ private slots:
         Operator look;
         look.textColor = 0xffffff; // white text, as the highlighted text is
         look.backgroundColor = 0x000000;
-        Fixture f(QStringLiteral("A"), look);
-        f.action(QStringLiteral("mnuGrid"))->setChecked(true);
+        Fixture f(u"A"_s, look);
+        f.action(u"mnuGrid"_s)->setChecked(true);
         f.desk.select(2);
         auto *view = qobject_cast<QTreeView *>(f.view());
         const QRect row = view->visualRect(view->model()->index(1, 0));
@@ -365,22 +343,6 @@ private slots:
         QVERIFY(text > 10);
     }
 
-    void panelOneFollowsTheSelectedMachinesStatus()
-    {
-        Fixture f;
-        f.desk.select(1);
-        const QString before = f.window->findChild<QLabel *>(QStringLiteral("panel1"))->text();
-        MachineTable machines(f.db());
-        Machine m = *machines.byNumber(1);
-        m.status = MachineStatus::Billing;
-        m.start = kNow;
-        machines.save(m);
-        f.desk.refresh();
-        const QString after = f.window->findChild<QLabel *>(QStringLiteral("panel1"))->text();
-        QVERIFY(after != before);
-        QCOMPARE(after, f.desk.machineList().tooltip(1));
-    }
-
     void aNewStoreIsSaidInTheStatusBar()
     {
         TestStore elsewhere;
@@ -388,14 +350,14 @@ private slots:
         FrontDesk desk;
         QVERIFY(desk.open(dir.filePath(Store::fileName())));
         MainWindow window(desk);
-        QVERIFY(window.findChild<QLabel *>(QStringLiteral("panel1"))
+        QVERIFY(window.findChild<QLabel *>(u"panel1"_s)
                     ->text()
                     .contains(QDir::toNativeSeparators(dir.filePath(Store::fileName()))));
     }
 
     void managementWindowsOpenOnce()
     {
-        Fixture f(QStringLiteral("D"));
+        Fixture f(u"D"_s);
         for (const char *name : {"mnuGoods", "mnuCustomers", "mnuCards"}) {
             const int before = QApplication::topLevelWidgets().size();
             f.action(QString::fromLatin1(name))->trigger();
@@ -408,8 +370,8 @@ private slots:
 
     void reportEntriesOpenTheReportDialog()
     {
-        Fixture f(QStringLiteral("C"));
-        f.action(QStringLiteral("mnuMonthlyIncome"))->trigger();
+        Fixture f(u"C"_s);
+        f.action(u"mnuMonthlyIncome"_s)->trigger();
         auto *dialog = f.window->findChild<ReportDialog *>();
         QVERIFY(dialog);
         QCOMPARE(dialog->request().kind, ReportKind::Income);
@@ -418,15 +380,15 @@ private slots:
 
     void settingsOpenCentredOnTheScreenAndPurchaseOverTheWindow()
     {
-        Fixture f(QStringLiteral("D"));
+        Fixture f(u"D"_s);
         f.window->move(40, 30);
         QPoint settingsCentre, purchaseCentre;
-        modalOpenedBy([&] { f.action(QStringLiteral("mnuSettings"))->trigger(); },
+        modalOpenedBy([&] { f.action(u"mnuSettings"_s)->trigger(); },
                       [&](QDialog *d) { settingsCentre = d->frameGeometry().center(); });
         const QPoint screenCentre = f.window->screen()->availableGeometry().center();
         QVERIFY2((settingsCentre - screenCentre).manhattanLength() <= 4, "settings not centred");
         f.desk.select(2);
-        modalOpenedBy([&] { f.action(QStringLiteral("mnuPurchase"))->trigger(); },
+        modalOpenedBy([&] { f.action(u"mnuPurchase"_s)->trigger(); },
                       [&](QDialog *d) { purchaseCentre = d->frameGeometry().center(); });
         QVERIFY2((purchaseCentre - f.window->frameGeometry().center()).manhattanLength() <= 4,
                  "purchase not centred");
@@ -438,7 +400,7 @@ private slots:
         Messages::setNextAnswers({QMessageBox::No});
         QVERIFY(!f.window->close());
         QVERIFY(f.window->isVisible());
-        QVERIFY(Messages::takeShownTexts().join(QString()).contains(QStringLiteral("真的要退出吗？")));
+        QVERIFY(Messages::takeShownTexts().join(QString()).contains(u"真的要退出吗？"_s));
         Messages::setNextAnswers({QMessageBox::Yes});
         QVERIFY(f.window->close());
     }
@@ -458,8 +420,8 @@ private slots:
         Fixture f;
         f.desk.select(position == 2 ? 1 : 2); // start from the opposite states
         f.desk.select(position);
-        QCOMPARE(f.action(QStringLiteral("mnuStart"))->isEnabled(), idle);
-        QCOMPARE(f.action(QStringLiteral("tbrStart"))->isEnabled(), idle);
+        QCOMPARE(f.action(u"mnuStart"_s)->isEnabled(), idle);
+        QCOMPARE(f.action(u"tbrStart"_s)->isEnabled(), idle);
         for (const char *name :
              {"mnuLimitTime", "mnuCheckout", "mnuChangeMachine", "mnuPurchase", "tbrCheckout"})
             QCOMPARE(f.action(QString::fromLatin1(name))->isEnabled(), !idle);
@@ -468,26 +430,30 @@ private slots:
             QCOMPARE(f.action(QString::fromLatin1(name))->isEnabled(), position != 3);
     }
 
-    void statesFollowEveryPassAndIgnoreUnknownLetters()
+    void statesAndPanelFollowEveryPassAndIgnoreUnknownLetters()
     {
         Fixture f;
         f.desk.select(1);
-        QVERIFY(!f.action(QStringLiteral("mnuCheckout"))->isEnabled());
+        auto *panel = f.window->findChild<QLabel *>(u"panel1"_s);
+        const QString standby = panel->text();
+        QVERIFY(!f.action(u"mnuCheckout"_s)->isEnabled());
         MachineTable machines(f.db());
         Machine m = *machines.byNumber(1);
         m.status = MachineStatus::Billing;
         m.start = kNow;
         machines.save(m);
         f.desk.refresh();
-        QVERIFY(f.action(QStringLiteral("mnuCheckout"))->isEnabled());
-        QVERIFY(!f.action(QStringLiteral("tbrStart"))->isEnabled());
+        QVERIFY(panel->text() != standby);
+        QCOMPARE(panel->text(), f.desk.machineList().tooltip(1));
+        QVERIFY(f.action(u"mnuCheckout"_s)->isEnabled());
+        QVERIFY(!f.action(u"tbrStart"_s)->isEnabled());
 
         m.status = MachineStatus::Unknown;
         machines.save(m);
         f.desk.select(3); // off
         f.desk.select(1);
-        QVERIFY(f.action(QStringLiteral("mnuStart"))->isEnabled()); // as the off machine left them
-        QVERIFY(!f.action(QStringLiteral("mnuCheckout"))->isEnabled());
+        QVERIFY(f.action(u"mnuStart"_s)->isEnabled()); // as the off machine left them
+        QVERIFY(!f.action(u"mnuCheckout"_s)->isEnabled());
     }
 
     void rightButtonPopsUpTheBillingMenu()
@@ -497,89 +463,80 @@ private slots:
         QTest::mouseClick(f.view()->viewport(), Qt::RightButton, {}, f.entryCenter(2));
         QCOMPARE(f.desk.selected(), 2);
         QVERIFY(menu->isVisible());
-        QCOMPARE(menu->defaultAction(), f.action(QStringLiteral("mnuCheckout")));
+        QCOMPARE(menu->defaultAction(), f.action(u"mnuCheckout"_s));
         menu->hide();
         QCOMPARE(menu->defaultAction(), nullptr);
 
         QTest::mouseClick(f.view()->viewport(), Qt::RightButton, {}, f.entryCenter(1));
         QCOMPARE(f.desk.selected(), 1);
         QVERIFY(menu->isVisible());
-        QCOMPARE(menu->defaultAction(), f.action(QStringLiteral("mnuStart")));
+        QCOMPARE(menu->defaultAction(), f.action(u"mnuStart"_s));
         menu->hide();
     }
 
-    void doubleClickAndEnterOpenByState()
+    void commandsOpenTheirDialogs_data()
     {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("command"); // an action, or a key or click on the list
+        QTest::addColumn<QString>("dialog");  // empty: none opens
+        const struct
+        {
+            const char *row;
+            int position;
+            const char *command, *dialog;
+        } rows[] = {{"limit time", 2, "mnuLimitTime", "SessionStartDialog"},
+                    {"checkout", 2, "mnuCheckout", "CheckoutDialog"},
+                    {"checkout tool", 2, "tbrCheckout", "CheckoutDialog"},
+                    {"change machine", 2, "mnuChangeMachine", "ChangeMachineDialog"},
+                    {"purchase", 2, "mnuPurchase", "PurchaseDialog"},
+                    {"start tool", 1, "tbrStart", "SessionStartDialog"},
+                    {"double-click on billing", 2, "double-click", "CheckoutDialog"},
+                    {"Return on standby", 1, "Return", "SessionStartDialog"},
+                    {"Enter on off", 3, "Enter", "SessionStartDialog"},
+                    // A machine without a session has nothing to settle.
+                    {"card request on standby", 1, "card", ""}};
+        for (const auto &r : rows)
+            QTest::newRow(r.row) << r.position << QString::fromLatin1(r.command)
+                                 << QString::fromLatin1(r.dialog);
+    }
+    void commandsOpenTheirDialogs()
+    {
+        QFETCH(int, position);
+        QFETCH(QString, command);
+        QFETCH(QString, dialog);
         Fixture f;
-        QRect checkoutFrame;
+        f.desk.select(position == 2 ? 1 : 2); // the click or key must select it itself
+        if (command != u"double-click")
+            f.desk.select(position);
+        QRect frame;
         QString caption;
         const QString opened = modalOpenedBy(
             [&] {
-                // A real double-click: press and release, then the second press.
-                QTest::mouseClick(f.view()->viewport(), Qt::LeftButton, {}, f.entryCenter(2));
-                QTest::mousePress(f.view()->viewport(), Qt::LeftButton, {}, f.entryCenter(2));
-                QTest::mouseDClick(f.view()->viewport(), Qt::LeftButton, {}, f.entryCenter(2));
+                const QPoint at = f.entryCenter(position);
+                if (command == u"double-click") {
+                    // A real double-click: press and release, then the second press.
+                    QTest::mouseClick(f.view()->viewport(), Qt::LeftButton, {}, at);
+                    QTest::mousePress(f.view()->viewport(), Qt::LeftButton, {}, at);
+                    QTest::mouseDClick(f.view()->viewport(), Qt::LeftButton, {}, at);
+                } else if (command == u"Return") {
+                    QTest::keyClick(f.view(), Qt::Key_Return);
+                } else if (command == u"Enter") {
+                    QTest::keyClick(f.view(), Qt::Key_Enter);
+                } else if (command == u"card") {
+                    emit f.desk.checkoutWithCardRequested(u"8001"_s, u"pw"_s);
+                } else {
+                    f.action(command)->trigger();
+                }
             },
             [&](QDialog *d) {
                 caption = d->windowTitle();
-                checkoutFrame = d->frameGeometry();
+                frame = d->frameGeometry();
             });
-        QCOMPARE(opened, QStringLiteral("CheckoutDialog"));
-        QCOMPARE(caption, QStringLiteral("2号机->要结帐？"));
-        QCOMPARE(checkoutFrame.top(), f.window->frameGeometry().top() + 100);
-
-        f.desk.select(1);
-        QCOMPARE(modalOpenedBy([&] { QTest::keyClick(f.view(), Qt::Key_Return); }),
-                 QStringLiteral("SessionStartDialog"));
-        f.desk.select(3);
-        QCOMPARE(modalOpenedBy([&] { QTest::keyClick(f.view(), Qt::Key_Enter); }),
-                 QStringLiteral("SessionStartDialog"));
-    }
-
-    void menuCommandsOpenTheirDialogs()
-    {
-        Fixture f;
-        f.desk.select(2);
-        const std::pair<const char *, const char *> commands[] = {{"mnuLimitTime", "SessionStartDialog"},
-                                                                  {"mnuCheckout", "CheckoutDialog"},
-                                                                  {"tbrCheckout", "CheckoutDialog"},
-                                                                  {"mnuChangeMachine", "ChangeMachineDialog"},
-                                                                  {"mnuPurchase", "PurchaseDialog"}};
-        for (const auto &[action, dialog] : commands)
-            QCOMPARE(modalOpenedBy([&] { f.action(QString::fromLatin1(action))->trigger(); }),
-                     QString::fromLatin1(dialog));
-        f.desk.select(1);
-        QCOMPARE(modalOpenedBy([&] { f.action(QStringLiteral("tbrStart"))->trigger(); }),
-                 QStringLiteral("SessionStartDialog"));
-    }
-
-    void cardRequestOpensCheckoutWithTheCard()
-    {
-        Fixture f;
-        f.desk.select(2);
-        bool ticked = false;
-        QString card, password;
-        const QString opened = modalOpenedBy(
-            [&] { emit f.desk.checkoutWithCardRequested(QStringLiteral("8001"), QStringLiteral("pw")); },
-            [&](QDialog *d) {
-                ticked = d->findChild<QCheckBox *>(QStringLiteral("chkCard"))->isChecked();
-                card = d->findChild<QLineEdit *>(QStringLiteral("txtCard"))->text();
-                password = d->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->text();
-            });
-        QCOMPARE(opened, QStringLiteral("CheckoutDialog"));
-        QVERIFY(ticked);
-        QCOMPARE(card, QStringLiteral("8001"));
-        QCOMPARE(password, QStringLiteral("pw"));
-        // Closing it settles nothing.
-        QCOMPARE(MachineTable(f.db()).byNumber(2)->status, MachineStatus::Billing);
-        QVERIFY(f.link.sent.isEmpty());
-
-        // A machine without a session has nothing to settle.
-        f.desk.select(1);
-        QCOMPARE(modalOpenedBy([&] {
-                     emit f.desk.checkoutWithCardRequested(QStringLiteral("8001"), QStringLiteral("pw"));
-                 }),
-                 QString());
+        QCOMPARE(opened, dialog);
+        if (dialog == u"CheckoutDialog") {
+            QCOMPARE(caption, u"2号机->要结帐？"_s);
+            QCOMPARE(frame.top(), f.window->frameGeometry().top() + 100);
+        }
     }
 
     void timedQuestionIsAnsweredOverAnOpenDialog()
@@ -593,10 +550,10 @@ private slots:
         std::optional<Answer> answer;
         int selectedWhileBlocked = 0;
         const QString opened = modalOpenedBy(
-            [&] { f.action(QStringLiteral("mnuCheckout"))->trigger(); },
+            [&] { f.action(u"mnuCheckout"_s)->trigger(); },
             [&](QDialog *) {
                 Question q;
-                q.text = QStringLiteral("1号机要求开机，是否同意？");
+                q.text = u"1号机要求开机，是否同意？"_s;
                 f.desk.questions().ask(q, [&](Answer a) { answer = a; });
                 TimedMessageBox *box = presenter.currentBox();
                 QVERIFY(QTest::qWaitForWindowExposed(box));
@@ -609,33 +566,51 @@ private slots:
                 QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {},
                                   yes->mapTo(box, yes->rect().center()));
             });
-        QCOMPARE(opened, QStringLiteral("CheckoutDialog"));
+        QCOMPARE(opened, u"CheckoutDialog"_s);
         QCOMPARE(selectedWhileBlocked, 2);
         QCOMPARE(answer, std::optional<Answer>(Answer::Yes));
         f.desk.questions().setPresenter(nullptr);
     }
 
-    void cardRequestDuringACheckoutFollowsIt()
+    void cardRequestOpensCheckoutWithTheCard_data()
     {
+        QTest::addColumn<bool>("duringCheckout");
+        QTest::addColumn<QStringList>("opened"); // captions, and the card where it is filled in
+        const QString withCard = u"2号机->要结帐？ card 8001/pw"_s;
+        QTest::newRow("no checkout open") << false << QStringList{withCard};
+        QTest::newRow("during a checkout: follows it") << true << QStringList{u"2号机->要结帐？"_s, withCard};
+    }
+    void cardRequestOpensCheckoutWithTheCard()
+    {
+        QFETCH(bool, duringCheckout);
+        QFETCH(QStringList, opened);
         Fixture f;
         f.desk.select(2);
-        QStringList opened; // captions, "+card" where the card is filled in
+        QStringList seen;
         QTimer closer;
         connect(&closer, &QTimer::timeout, this, [&] {
             auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             if (!dialog || !dialog->isVisible())
                 return;
-            const bool card = dialog->findChild<QCheckBox *>(QStringLiteral("chkCard"))->isChecked();
-            opened << dialog->windowTitle() + (card ? QStringLiteral("+card") : QString());
-            if (opened.size() == 1)
-                emit f.desk.checkoutWithCardRequested(QStringLiteral("8001"), QStringLiteral("pw"));
+            QString text = dialog->windowTitle();
+            if (dialog->findChild<QCheckBox *>(u"chkCard"_s)->isChecked())
+                text += u" card "_s + dialog->findChild<QLineEdit *>(u"txtCard"_s)->text() + u'/' +
+                        dialog->findChild<QLineEdit *>(u"txtPassword"_s)->text();
+            seen << text;
+            if (seen.size() == 1 && duringCheckout)
+                emit f.desk.checkoutWithCardRequested(u"8001"_s, u"pw"_s);
             dialog->reject();
         });
         closer.start(0);
-        f.action(QStringLiteral("mnuCheckout"))->trigger();
+        if (duringCheckout)
+            f.action(u"mnuCheckout"_s)->trigger();
+        else
+            emit f.desk.checkoutWithCardRequested(u"8001"_s, u"pw"_s);
+        QTRY_COMPARE(seen, opened);
         closer.stop();
-        QCOMPARE(opened,
-                 (QStringList{QStringLiteral("2号机->要结帐？"), QStringLiteral("2号机->要结帐？+card")}));
+        // Closing it settles nothing.
+        QCOMPARE(MachineTable(f.db()).byNumber(2)->status, MachineStatus::Billing);
+        QVERIFY(f.link.sent.isEmpty());
     }
 };
 

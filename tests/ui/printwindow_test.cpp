@@ -105,7 +105,8 @@ private slots:
         TestStore store;
         sample::addDay(store.db());
         const GoodsSalesReport report = goodsOfTheDay(store.db());
-        PrintWindow window(report.text(QDate(2024, 5, 1)), report.table(), QStringLiteral("商品销售统计表"));
+        PrintWindow window(report.text(QDate(2024, 5, 1)), report.table(), QStringLiteral("商品销售统计表"),
+                           QStringLiteral("0123456789abcdef"));
         QTemporaryDir dir;
 
         const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
@@ -114,11 +115,15 @@ private slots:
         QString text = pdfText(printed);
         QVERIFY2(text.contains(QStringLiteral("总利润：3.4元")), qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("康师傅红烧牛肉面大桶装")));
+        // The trail's anchor at the foot of the paper, not on the screen.
+        QVERIFY(text.contains(QStringLiteral("校验码：0123456789abcdef")));
+        QVERIFY(!window.textArea()->toPlainText().contains(QStringLiteral("校验码")));
 
         const QString saved = dir.filePath(QStringLiteral("saved.pdf"));
         ReportOutput::setNextSaveFileName(saved);
         QTest::mouseClick(child<QPushButton>(window, "cmdPdf"), Qt::LeftButton);
         QVERIFY(pdfText(saved).contains(QStringLiteral("零售")));
+        QVERIFY(pdfText(saved).contains(QStringLiteral("校验码：0123456789abcdef")));
 
         const QString csv = dir.filePath(QStringLiteral("goods.csv"));
         ReportOutput::setNextSaveFileName(csv);

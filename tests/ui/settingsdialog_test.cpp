@@ -13,6 +13,8 @@
 #include <QTimeEdit>
 #include <sqlcipher/sqlite3.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 void retype(QWidget &dialog, const char *name, const QString &text)
@@ -58,11 +60,9 @@ private slots:
     void fieldsShowTheRow();
     void monthChoices_data();
     void monthChoices();
-    void applyState();
-    void cancelKeepsAppliedChanges();
+    void applyThenCancel();
     void emptyTableFirstApplyCreatesRow();
     void numberFieldsTakeDigitsOnly();
-    void overnightWindowStoredAsTimes();
     void failedSaveIsReported();
 };
 
@@ -100,15 +100,15 @@ void SettingsDialogTest::fieldsShowTheRow()
     QVERIFY(SettingsTable(t.db()).save(s));
 
     SettingsDialog dialog(t.db());
-    QCOMPARE(dialog.objectName(), QStringLiteral("frmOption"));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("选项"));
-    QCOMPARE(child<QLineEdit>(dialog, "txtOvernightPrice")->text(), QStringLiteral("15"));
-    QCOMPARE(child<QLineEdit>(dialog, "txtMinimumCharge")->text(), QStringLiteral("2.5"));
-    QCOMPARE(child<QLineEdit>(dialog, "txtRoundingUnit")->text(), QStringLiteral("0.5"));
-    QCOMPARE(child<QLineEdit>(dialog, "txtStartDay")->text(), QStringLiteral("26"));
-    QCOMPARE(child<QLineEdit>(dialog, "txtEndDay")->text(), QStringLiteral("25"));
-    QCOMPARE(child<QComboBox>(dialog, "cboStartMonth")->currentText(), QStringLiteral("上月"));
-    QCOMPARE(child<QComboBox>(dialog, "cboEndMonth")->currentText(), QStringLiteral("本月"));
+    QCOMPARE(dialog.objectName(), u"frmOption"_s);
+    QCOMPARE(dialog.windowTitle(), u"选项"_s);
+    QCOMPARE(child<QLineEdit>(dialog, "txtOvernightPrice")->text(), u"15"_s);
+    QCOMPARE(child<QLineEdit>(dialog, "txtMinimumCharge")->text(), u"2.5"_s);
+    QCOMPARE(child<QLineEdit>(dialog, "txtRoundingUnit")->text(), u"0.5"_s);
+    QCOMPARE(child<QLineEdit>(dialog, "txtStartDay")->text(), u"26"_s);
+    QCOMPARE(child<QLineEdit>(dialog, "txtEndDay")->text(), u"25"_s);
+    QCOMPARE(child<QComboBox>(dialog, "cboStartMonth")->currentText(), u"上月"_s);
+    QCOMPARE(child<QComboBox>(dialog, "cboEndMonth")->currentText(), u"本月"_s);
     QCOMPARE(child<QTimeEdit>(dialog, "dtpStart")->time(), QTime(21, 30));
     QCOMPARE(child<QTimeEdit>(dialog, "dtpEnd")->time(), QTime(7, 0));
 }
@@ -123,15 +123,11 @@ void SettingsDialogTest::monthChoices_data()
     QTest::addColumn<double>("monthEnd");
 
     QTest::newRow("26th of last month to 25th")
-        << QStringLiteral("上月") << QStringLiteral("26") << QStringLiteral("本月") << QStringLiteral("25") << -26.0
-        << 25.0;
+        << u"上月"_s << u"26"_s << u"本月"_s << u"25"_s << -26.0 << 25.0;
     QTest::newRow("1st to the 5th of next month")
-        << QStringLiteral("本月") << QStringLiteral("1") << QStringLiteral("下月") << QStringLiteral("5") << 1.0
-        << -5.0;
-    QTest::newRow("this month's 5th") << QStringLiteral("本月") << QStringLiteral("1") << QStringLiteral("本月")
-                                      << QStringLiteral("5") << 1.0 << 5.0;
-    QTest::newRow("second point ignored") << QStringLiteral("本月") << QStringLiteral("1.5.9")
-                                          << QStringLiteral("本月") << QStringLiteral("40") << 1.5 << 40.0;
+        << u"本月"_s << u"1"_s << u"下月"_s << u"5"_s << 1.0 << -5.0;
+    QTest::newRow("this month's 5th") << u"本月"_s << u"1"_s << u"本月"_s << u"5"_s << 1.0 << 5.0;
+    QTest::newRow("second point ignored") << u"本月"_s << u"1.5.9"_s << u"本月"_s << u"40"_s << 1.5 << 40.0;
 }
 
 void SettingsDialogTest::monthChoices()
@@ -167,49 +163,50 @@ void SettingsDialogTest::monthChoices()
     QCOMPARE(child<QLineEdit>(again, "txtEndDay")->text(), QString::number(std::abs(monthEnd)));
 }
 
-void SettingsDialogTest::applyState()
+// Apply saves and stays; the overnight window is stored as times of day; cancel keeps what
+// was applied.
+void SettingsDialogTest::applyThenCancel()
 {
     TestStore t;
     SettingsDialog dialog(t.db());
     dialog.show();
     QPushButton *apply = child<QPushButton>(dialog, "cmdApply");
     QVERIFY(!apply->isEnabled());
-    choose(dialog, "cboEndMonth", QStringLiteral("下月"));
+    choose(dialog, "cboEndMonth", u"下月"_s);
     QVERIFY(apply->isEnabled());
     click(dialog, "cmdApply");
     QVERIFY(!apply->isEnabled());
     QVERIFY(dialog.isVisible());
     QCOMPARE(SettingsTable(t.db()).read()->monthEnd, -31.0);
+    child<QTimeEdit>(dialog, "dtpStart")->setTime(QTime(20, 15));
     child<QTimeEdit>(dialog, "dtpEnd")->setTime(QTime(9, 0));
     QVERIFY(apply->isEnabled());
-    retype(dialog, "txtRoundingUnit", QStringLiteral("0.5"));
+    retype(dialog, "txtRoundingUnit", u"0.5"_s);
     click(dialog, "cmdApply");
     QCOMPARE(SettingsTable(t.db()).read()->roundingUnit, 0.5);
-    QCOMPARE(SettingsTable(t.db()).read()->overnightEnd, QTime(9, 0));
-}
+    Statement times = t.db().prepare(QStringLiteral(R"(SELECT "通宵开始时间", "通宵结束时间" FROM xtsz)"));
+    QVERIFY(times.next());
+    QCOMPARE(times.text(0), u"20:15:00"_s);
+    QCOMPARE(times.text(1), u"09:00:00"_s);
 
-void SettingsDialogTest::cancelKeepsAppliedChanges()
-{
-    TestStore t;
-    SettingsDialog dialog(t.db());
-    dialog.show();
-    retype(dialog, "txtOvernightPrice", QStringLiteral("15"));
-    click(dialog, "cmdApply");
-    retype(dialog, "txtOvernightPrice", QStringLiteral("99"));
+    retype(dialog, "txtOvernightPrice", u"99"_s);
     click(dialog, "cmdCancel");
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(SettingsTable(t.db()).read()->overnightPrice, 15.0);
+    const Settings kept = *SettingsTable(t.db()).read();
+    QCOMPARE(kept.overnightPrice, 10.0);
+    QCOMPARE(kept.roundingUnit, 0.5);
 }
 
 void SettingsDialogTest::emptyTableFirstApplyCreatesRow()
 {
     TestStore t;
-    QVERIFY(t.db().exec(QStringLiteral("DELETE FROM xtsz")));
+    QVERIFY(t.db().exec(u"DELETE FROM xtsz"_s));
     SettingsDialog dialog(t.db());
     dialog.show();
-    for (const char *name : {"txtOvernightPrice", "txtMinimumCharge", "txtRoundingUnit", "txtStartDay", "txtEndDay"})
+    for (const char *name :
+         {"txtOvernightPrice", "txtMinimumCharge", "txtRoundingUnit", "txtStartDay", "txtEndDay"})
         QVERIFY2(child<QLineEdit>(dialog, name)->text().isEmpty(), name);
-    retype(dialog, "txtEndDay", QStringLiteral("25"));
+    retype(dialog, "txtEndDay", u"25"_s);
     click(dialog, "cmdApply");
     QCOMPARE(rawRow(t.db()).size(), 7);
     const Settings s = *SettingsTable(t.db()).read();
@@ -219,7 +216,7 @@ void SettingsDialogTest::emptyTableFirstApplyCreatesRow()
     QCOMPARE(s.minimumCharge, std::optional<double>(0));
     QCOMPARE(s.monthStart, 0.0);
 
-    retype(dialog, "txtStartDay", QStringLiteral("1"));
+    retype(dialog, "txtStartDay", u"1"_s);
     click(dialog, "cmdApply");
     QCOMPARE(rawRow(t.db()).size(), 7); // still one row
     QCOMPARE(SettingsTable(t.db()).read()->monthStart, 1.0);
@@ -230,38 +227,24 @@ void SettingsDialogTest::numberFieldsTakeDigitsOnly()
     TestStore t;
     SettingsDialog dialog(t.db());
     dialog.show();
-    for (const char *name : {"txtOvernightPrice", "txtMinimumCharge", "txtRoundingUnit", "txtStartDay", "txtEndDay"}) {
-        retype(dialog, name, QStringLiteral("1a2.b5x-"));
+    for (const char *name :
+         {"txtOvernightPrice", "txtMinimumCharge", "txtRoundingUnit", "txtStartDay", "txtEndDay"}) {
+        retype(dialog, name, u"1a2.b5x-"_s);
         // A Chinese character typed through the input method is discarded too.
-        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("元"));
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, u"元"_s);
         QApplication::sendEvent(child<QLineEdit>(dialog, name), &key);
-        QCOMPARE(child<QLineEdit>(dialog, name)->text(), QStringLiteral("12.5"));
-        QKeyEvent digit(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("7"));
+        QCOMPARE(child<QLineEdit>(dialog, name)->text(), u"12.5"_s);
+        QKeyEvent digit(QEvent::KeyPress, 0, Qt::NoModifier, u"7"_s);
         QApplication::sendEvent(child<QLineEdit>(dialog, name), &digit);
-        QCOMPARE(child<QLineEdit>(dialog, name)->text(), QStringLiteral("12.57"));
+        QCOMPARE(child<QLineEdit>(dialog, name)->text(), u"12.57"_s);
         QTest::keyClick(child<QLineEdit>(dialog, name), Qt::Key_Backspace);
     }
-    retype(dialog, "txtMinimumCharge", QStringLiteral("1.2.3"));
+    retype(dialog, "txtMinimumCharge", u"1.2.3"_s);
     click(dialog, "cmdOK");
     const Settings s = *SettingsTable(t.db()).read();
     QCOMPARE(s.overnightPrice, 12.5);
     QCOMPARE(s.minimumCharge, std::optional<double>(1.2));
     QCOMPARE(s.monthStart, 12.5);
-}
-
-void SettingsDialogTest::overnightWindowStoredAsTimes()
-{
-    TestStore t;
-    QVERIFY(t.db().exec(QStringLiteral(R"(UPDATE xtsz SET "通宵开始时间" = '20:15:00', "通宵结束时间" = '06:00:00')")));
-    SettingsDialog dialog(t.db());
-    dialog.show();
-    child<QTimeEdit>(dialog, "dtpStart")->setTime(QTime(22, 0));
-    child<QTimeEdit>(dialog, "dtpEnd")->setTime(QTime(8, 0));
-    click(dialog, "cmdOK");
-    Statement s = t.db().prepare(QStringLiteral(R"(SELECT "通宵开始时间", "通宵结束时间" FROM xtsz)"));
-    QVERIFY(s.next());
-    QCOMPARE(s.text(0), QStringLiteral("22:00:00"));
-    QCOMPARE(s.text(1), QStringLiteral("08:00:00"));
 }
 
 void SettingsDialogTest::failedSaveIsReported()
@@ -270,7 +253,7 @@ void SettingsDialogTest::failedSaveIsReported()
     const QStringList before = rawRow(t.db());
     SettingsDialog dialog(t.db());
     dialog.show();
-    retype(dialog, "txtOvernightPrice", QStringLiteral("15"));
+    retype(dialog, "txtOvernightPrice", u"15"_s);
     t.db().failWritesAfter(0);
     click(dialog, "cmdOK");
     t.db().failWritesAfter(-1);

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 Q_DECLARE_METATYPE(Answer)
 Q_DECLARE_METATYPE(Question::Buttons)
 
@@ -34,7 +36,26 @@ QList<TimedMessageBox *> visibleBoxes(QWidget *window)
     return result;
 }
 
+QStringList labelTexts(const QWidget &box)
+{
+    QStringList texts;
+    for (QLabel *label : box.findChildren<QLabel *>())
+        texts << label->text();
+    return texts;
+}
+
+// "可乐" and its quantity, padded as goods lists are.
+QString goodsLine(const QString &name, int padding, int quantity)
+{
+    return name + QString(padding, u' ') + u"数量：%1\r\n"_s.arg(quantity);
+}
+
+// How the operator deals with a box.
+enum class Reply { None, First, Second, Close, Escape };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Reply)
 
 class TimedMessageBoxTest : public QObject
 {
@@ -53,197 +74,167 @@ private slots:
         Sound::setDirectory(QString());
     }
 
-    void leftAloneAnswersWithSecondButton_data();
-    void leftAloneAnswersWithSecondButton();
-    void firstButtonAnswers_data();
-    void firstButtonAnswers();
-    void closeControlAnswersWithSecondButton();
-    void countdownLineIsWrittenOnce();
-    void captionsByMode_data();
-    void captionsByMode();
-    void plainQuestionHasNoCountdown();
+    void answersOnce_data();
+    void answersOnce();
+    void looksByMode_data();
+    void looksByMode();
     void everyLineOfAGoodsListIsShown_data();
     void everyLineOfAGoodsListIsShown();
     void queueShowsOneBoxAtATime();
     void queuedTimeOutStartsWhenShown();
-    void missingSoundStillAsks();
-    void closingTheWindowAnswersOnce();
+    void boxTakenAwayAnswersOnce_data();
+    void boxTakenAwayAnswersOnce();
     void longQuestionFitsTheScreen();
-    void waitedLineAndShortenedList();
-    void withdrawnQuestionClosesItsBox();
 
 private:
     QWidget *m_window = nullptr;
 };
 
-void TimedMessageBoxTest::leftAloneAnswersWithSecondButton_data()
-{
-    QTest::addColumn<Question::Buttons>("buttons");
-    QTest::addColumn<Answer>("expected");
-    QTest::newRow("yes/no") << Question::Buttons::YesNo << Answer::No;
-    QTest::newRow("ok/cancel") << Question::Buttons::OkCancel << Answer::Cancel;
-    QTest::newRow("ok only") << Question::Buttons::OkOnly << Answer::Ok;
-}
-
-void TimedMessageBoxTest::leftAloneAnswersWithSecondButton()
-{
-    QFETCH(Question::Buttons, buttons);
-    QFETCH(Answer, expected);
-    TimedMessageBox box(question(QStringLiteral("3号机要求开机，是否同意？"), buttons, 1), m_window);
-    QSignalSpy spy(&box, &TimedMessageBox::answered);
-    box.open();
-    QVERIFY(spy.wait(10000));
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.at(0).at(0).value<Answer>(), expected);
-    QCOMPARE(box.count(), 10);
-    QCOMPARE(box.progress(), 100);
-    QVERIFY(!box.isVisible());
-    // Nothing more arrives once it has answered.
-    QTest::qWait(300);
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(box.count(), 10);
-}
-
-void TimedMessageBoxTest::firstButtonAnswers_data()
-{
-    QTest::addColumn<Question::Buttons>("buttons");
-    QTest::addColumn<Answer>("expected");
-    QTest::newRow("ok/cancel") << Question::Buttons::OkCancel << Answer::Ok;
-    QTest::newRow("yes/no") << Question::Buttons::YesNo << Answer::Yes;
-}
-
-void TimedMessageBoxTest::firstButtonAnswers()
-{
-    QFETCH(Question::Buttons, buttons);
-    QFETCH(Answer, expected);
-    TimedMessageBox box(question(QStringLiteral("问题"), buttons, 1), m_window);
-    QSignalSpy spy(&box, &TimedMessageBox::answered);
-    box.open();
-    QTest::qWait(250);
-    QTest::mouseClick(box.firstButton(), Qt::LeftButton);
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.at(0).at(0).value<Answer>(), expected);
-    QVERIFY(!box.isVisible());
-    // The countdown stops with the answer: no time-out answer follows.
-    QTest::qWait(1200);
-    QCOMPARE(spy.size(), 1);
-    QVERIFY(box.progress() < 100);
-}
-
-void TimedMessageBoxTest::closeControlAnswersWithSecondButton()
-{
-    TimedMessageBox box(question(QStringLiteral("问题"), Question::Buttons::YesNo, 15), m_window);
-    QSignalSpy spy(&box, &TimedMessageBox::answered);
-    box.open();
-    QVERIFY(box.close());
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.at(0).at(0).value<Answer>(), Answer::No);
-
-    TimedMessageBox escaped(question(QStringLiteral("问题"), Question::Buttons::OkCancel, 15), m_window);
-    QSignalSpy escapedSpy(&escaped, &TimedMessageBox::answered);
-    escaped.open();
-    QTest::keyClick(&escaped, Qt::Key_Escape);
-    QCOMPARE(escapedSpy.size(), 1);
-    QCOMPARE(escapedSpy.at(0).at(0).value<Answer>(), Answer::Cancel);
-}
-
-void TimedMessageBoxTest::countdownLineIsWrittenOnce()
-{
-    TimedMessageBox box(question(QStringLiteral("问题"), Question::Buttons::YesNo, 15), m_window);
-    auto *line = box.findChild<QLabel *>(QStringLiteral("countdown"));
-    QVERIFY(line);
-    QCOMPARE(line->text(), QStringLiteral("窗口将在15秒后关闭"));
-    box.open();
-    QTest::qWait(350);
-    QVERIFY(box.count() > 0);
-    QCOMPARE(line->text(), QStringLiteral("窗口将在15秒后关闭"));
-}
-
-void TimedMessageBoxTest::captionsByMode_data()
+void TimedMessageBoxTest::answersOnce_data()
 {
     QTest::addColumn<Question::Buttons>("buttons");
     QTest::addColumn<int>("seconds");
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("second"); // empty: hidden
-    QTest::newRow("yes/no") << Question::Buttons::YesNo << 15 << QStringLiteral("是(&Y)")
-                            << QStringLiteral("否(&N)");
-    QTest::newRow("ok/cancel") << Question::Buttons::OkCancel << 15 << QStringLiteral("确定")
-                               << QStringLiteral("取消");
-    QTest::newRow("ok only") << Question::Buttons::OkOnly << 15 << QStringLiteral("确定") << QString();
-    QTest::newRow("plain yes/no") << Question::Buttons::YesNo << 0 << QStringLiteral("是")
-                                  << QStringLiteral("否");
+    QTest::addColumn<Reply>("reply"); // None: left alone until its time is out
+    QTest::addColumn<bool>("sound");  // false: the sound file is missing
+    QTest::addColumn<Answer>("expected");
+    using B = Question::Buttons;
+    QTest::newRow("left alone: no") << B::YesNo << 1 << Reply::None << true << Answer::No;
+    QTest::newRow("left alone: cancel") << B::OkCancel << 1 << Reply::None << true << Answer::Cancel;
+    QTest::newRow("left alone: ok only") << B::OkOnly << 1 << Reply::None << true << Answer::Ok;
+    QTest::newRow("first: ok") << B::OkCancel << 1 << Reply::First << true << Answer::Ok;
+    QTest::newRow("first: yes") << B::YesNo << 1 << Reply::First << true << Answer::Yes;
+    QTest::newRow("first, without the sound file") << B::YesNo << 1 << Reply::First << false << Answer::Yes;
+    QTest::newRow("close control: no") << B::YesNo << 15 << Reply::Close << true << Answer::No;
+    QTest::newRow("escape: cancel") << B::OkCancel << 15 << Reply::Escape << true << Answer::Cancel;
+    QTest::newRow("untimed, second: no") << B::YesNo << 0 << Reply::Second << true << Answer::No;
 }
 
-void TimedMessageBoxTest::captionsByMode()
+void TimedMessageBoxTest::answersOnce()
 {
     QFETCH(Question::Buttons, buttons);
     QFETCH(int, seconds);
+    QFETCH(Reply, reply);
+    QFETCH(bool, sound);
+    QFETCH(Answer, expected);
+    QTemporaryDir empty;
+    if (!sound)
+        Sound::setDirectory(empty.path());
+    TimedMessageBox box(question(u"3号机要求开机，是否同意？"_s, buttons, seconds), m_window);
+    QSignalSpy spy(&box, &TimedMessageBox::answered);
+    box.open();
+    QVERIFY(box.isVisible());
+    if (!sound)
+        QVERIFY(!box.soundStarted()); // it still asks
+    switch (reply) {
+    case Reply::None:
+        QVERIFY(spy.wait(10000));
+        QCOMPARE(box.count(), 10);
+        QCOMPARE(box.progress(), 100);
+        break;
+    case Reply::First:
+    case Reply::Second:
+        QTest::qWait(250);
+        QTest::mouseClick(reply == Reply::First ? box.firstButton() : box.secondButton(), Qt::LeftButton);
+        break;
+    case Reply::Close:
+        QVERIFY(box.close());
+        break;
+    case Reply::Escape:
+        QTest::keyClick(&box, Qt::Key_Escape);
+        break;
+    }
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.at(0).at(0).value<Answer>(), expected);
+    QVERIFY(!box.isVisible());
+    // The countdown stops with the answer: nothing follows, not even the time-out.
+    const int count = box.count();
+    QTest::qWait(seconds == 1 ? 1200 : 300);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(box.count(), count);
+    if (reply != Reply::None && seconds > 0)
+        QVERIFY(box.progress() < 100);
+}
+
+void TimedMessageBoxTest::looksByMode_data()
+{
+    QTest::addColumn<Question::Buttons>("buttons");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("title"); // empty: the program's name
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second"); // empty: hidden
+    using B = Question::Buttons;
+    QTest::newRow("yes/no") << B::YesNo << 15 << QString() << u"是(&Y)"_s << u"否(&N)"_s;
+    QTest::newRow("ok/cancel") << B::OkCancel << 15 << QString() << u"确定"_s << u"取消"_s;
+    QTest::newRow("ok only") << B::OkOnly << 15 << QString() << u"确定"_s << QString();
+    QTest::newRow("titled") << B::YesNo << 90 << u"有人要商品"_s << u"是(&Y)"_s << u"否(&N)"_s;
+    QTest::newRow("untimed yes/no: no countdown") << B::YesNo << 0 << QString() << u"是"_s << u"否"_s;
+}
+
+void TimedMessageBoxTest::looksByMode()
+{
+    QFETCH(Question::Buttons, buttons);
+    QFETCH(int, seconds);
+    QFETCH(QString, title);
     QFETCH(QString, first);
     QFETCH(QString, second);
-    TimedMessageBox box(question(QStringLiteral("问题"), buttons, seconds), m_window);
+    Question q = question(u"问题"_s, buttons, seconds);
+    q.title = title;
+    TimedMessageBox box(q, m_window);
+    QSignalSpy spy(&box, &TimedMessageBox::answered);
+    auto *line = box.findChild<QLabel *>(u"countdown"_s);
+    const QString countdown = u"窗口将在%1秒后关闭"_s.arg(seconds);
+    QCOMPARE(line != nullptr, seconds > 0);
+    QCOMPARE(box.findChild<QProgressBar *>() != nullptr, seconds > 0);
     box.open();
     QCOMPARE(box.firstButton()->text(), first);
     QVERIFY(box.firstButton()->isVisible());
     QCOMPARE(box.secondButton()->isVisible(), !second.isEmpty());
     if (!second.isEmpty())
         QCOMPARE(box.secondButton()->text(), second);
-    QCOMPARE(box.windowTitle(), QApplication::applicationDisplayName());
+    QCOMPARE(box.windowTitle(), title.isEmpty() ? QApplication::applicationDisplayName() : title);
     QVERIFY(box.windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(box.isModal() || box.windowModality() != Qt::NonModal);
-}
-
-void TimedMessageBoxTest::plainQuestionHasNoCountdown()
-{
-    Question q = question(QStringLiteral("3号机要求用卡号为：123的储金卡结帐，是否同意！"),
-                          Question::Buttons::YesNo, 0);
-    q.title = QString();
-    TimedMessageBox box(q, m_window);
-    QSignalSpy spy(&box, &TimedMessageBox::answered);
-    box.open();
-    QVERIFY(!box.findChild<QLabel *>(QStringLiteral("countdown")));
-    QVERIFY(!box.findChild<QProgressBar *>());
-    QTest::qWait(300);
-    QCOMPARE(box.count(), 0);
+    // The countdown runs (an untimed box never counts), its line is written once.
+    QTest::qWait(350);
+    QCOMPARE(box.count() > 0, seconds > 0);
+    if (line)
+        QCOMPARE(line->text(), countdown);
     QVERIFY(spy.isEmpty());
-    QTest::mouseClick(box.secondButton(), Qt::LeftButton);
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.at(0).at(0).value<Answer>(), Answer::No);
-
-    Question titled = question(QStringLiteral("商品"), Question::Buttons::YesNo, 90);
-    titled.title = QStringLiteral("有人要商品");
-    TimedMessageBox goods(titled, m_window);
-    QCOMPARE(goods.windowTitle(), QStringLiteral("有人要商品"));
 }
 
 void TimedMessageBoxTest::everyLineOfAGoodsListIsShown_data()
 {
     QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("waited");
     QTest::addColumn<QStringList>("shown"); // texts that some label must show
-    const QString head = QStringLiteral("5号机要求选择下列商品，是否同意？");
-    QTest::newRow("padded list") << head + QStringLiteral("\r\n可乐") + QString(46, QLatin1Char(' ')) +
-                                        QStringLiteral("数量：2\r\n矿泉水") + QString(44, QLatin1Char(' ')) +
-                                        QStringLiteral("数量：1\r\n")
-                                 << QStringList{head, QStringLiteral("可乐"), QStringLiteral("数量：2"),
-                                                QStringLiteral("矿泉水"), QStringLiteral("数量：1")};
+    const QString head = u"5号机要求选择下列商品，是否同意？"_s;
+    QTest::newRow("padded list") << head + u"\r\n"_s + goodsLine(u"可乐"_s, 46, 2) +
+                                        goodsLine(u"矿泉水"_s, 44, 1)
+                                 << 0
+                                 << QStringList{head, u"可乐"_s, u"数量：2"_s, u"矿泉水"_s, u"数量：1"_s};
     // A name too long for any padding runs into its quantity: shown as it came.
-    const QString unpadded = head + QStringLiteral("\r\n可乐") + QString(46, QLatin1Char(' ')) +
-                             QStringLiteral("数量：2\r\n") + QString(30, QChar(u'长')) +
-                             QStringLiteral("数量：1\r\n");
-    QString asShown = unpadded;
-    asShown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QTest::newRow("unpadded line") << unpadded << QStringList{asShown};
+    const QString unpadded =
+        head + u"\r\n"_s + goodsLine(u"可乐"_s, 46, 2) + QString(30, QChar(u'长')) + u"数量：1\r\n"_s;
+    QTest::newRow("unpadded line") << unpadded << 0
+                                   << QStringList{QString(unpadded).replace(u"\r\n"_s, u"\n"_s)};
+    // The list, still a grid, with the time it waited and its shortened end.
+    QTest::newRow("waited, shortened")
+        << head + u"\r\n"_s + goodsLine(u"可乐"_s, 46, 2) + u"……等共30项\r\n"_s << 42
+        << QStringList{u"数量：2"_s, u"（已等待42秒）"_s, u"……等共30项"_s};
 }
 
 void TimedMessageBoxTest::everyLineOfAGoodsListIsShown()
 {
     QFETCH(QString, text);
+    QFETCH(int, waited);
     QFETCH(QStringList, shown);
-    TimedMessageBox box(question(text, Question::Buttons::YesNo, 90), m_window);
-    QStringList labels;
-    for (QLabel *label : box.findChildren<QLabel *>())
-        labels << label->text();
+    Question q = question(text, Question::Buttons::YesNo, 90);
+    q.waitedSeconds = waited;
+    TimedMessageBox box(q, m_window);
+    const QStringList labels = labelTexts(box);
     for (const QString &expected : shown)
         QVERIFY2(labels.contains(expected), qPrintable(expected));
+    QCOMPARE(box.findChild<QLabel *>(u"waited"_s) != nullptr, waited > 0);
 }
 
 void TimedMessageBoxTest::queueShowsOneBoxAtATime()
@@ -252,14 +243,14 @@ void TimedMessageBoxTest::queueShowsOneBoxAtATime()
     TimedQuestionPresenter presenter(m_window);
     queue.setPresenter(&presenter);
     QList<Answer> first, second;
-    queue.ask(question(QStringLiteral("1号机要求开机，是否同意？"), Question::Buttons::YesNo, 15),
+    queue.ask(question(u"1号机要求开机，是否同意？"_s, Question::Buttons::YesNo, 15),
               [&](Answer a) { first << a; });
-    queue.ask(question(QStringLiteral("2号机要求开机，是否同意？"), Question::Buttons::YesNo, 15),
+    queue.ask(question(u"2号机要求开机，是否同意？"_s, Question::Buttons::YesNo, 15),
               [&](Answer a) { second << a; });
 
     QTRY_COMPARE(visibleBoxes(m_window).size(), 1);
     TimedMessageBox *box = visibleBoxes(m_window).first();
-    QCOMPARE(box->question().text, QStringLiteral("1号机要求开机，是否同意？"));
+    QCOMPARE(box->question().text, u"1号机要求开机，是否同意？"_s);
     QTest::qWait(200);
     QCOMPARE(visibleBoxes(m_window).size(), 1);
 
@@ -268,7 +259,7 @@ void TimedMessageBoxTest::queueShowsOneBoxAtATime()
     QVERIFY(second.isEmpty());
     QTRY_COMPARE(visibleBoxes(m_window).size(), 1);
     box = visibleBoxes(m_window).first();
-    QCOMPARE(box->question().text, QStringLiteral("2号机要求开机，是否同意？"));
+    QCOMPARE(box->question().text, u"2号机要求开机，是否同意？"_s);
     QCOMPARE(presenter.currentBox(), box);
 
     QTest::mouseClick(box->secondButton(), Qt::LeftButton);
@@ -291,7 +282,7 @@ void TimedMessageBoxTest::queuedTimeOutStartsWhenShown()
     QList<Answer> answers;
     QList<int> countsWhenAnswered;
     for (int i = 0; i < 2; ++i)
-        queue.ask(question(QStringLiteral("问题"), Question::Buttons::YesNo, 1), [&](Answer a) {
+        queue.ask(question(u"问题"_s, Question::Buttons::YesNo, 1), [&](Answer a) {
             answers << a;
             countsWhenAnswered << presenter.currentBox()->count();
         });
@@ -304,42 +295,47 @@ void TimedMessageBoxTest::queuedTimeOutStartsWhenShown()
     QCOMPARE(countsWhenAnswered, (QList<int>{10, 10}));
 }
 
-void TimedMessageBoxTest::missingSoundStillAsks()
+void TimedMessageBoxTest::boxTakenAwayAnswersOnce_data()
 {
-    QTemporaryDir empty;
-    Sound::setDirectory(empty.path());
-    TimedMessageBox box(question(QStringLiteral("问题"), Question::Buttons::YesNo, 1), m_window);
-    QSignalSpy spy(&box, &TimedMessageBox::answered);
-    box.open();
-    QVERIFY(box.isVisible());
-    QVERIFY(!box.soundStarted());
-    QTest::mouseClick(box.firstButton(), Qt::LeftButton);
-    QCOMPARE(spy.size(), 1);
-    QCOMPARE(spy.at(0).at(0).value<Answer>(), Answer::Yes);
+    QTest::addColumn<bool>("closeWindow"); // else the question is withdrawn
+    QTest::addColumn<Question::Buttons>("buttons");
+    QTest::addColumn<Answer>("expected");
+    QTest::newRow("the window closes") << true << Question::Buttons::OkCancel << Answer::Cancel;
+    QTest::newRow("the question is withdrawn") << false << Question::Buttons::YesNo << Answer::No;
 }
 
-void TimedMessageBoxTest::closingTheWindowAnswersOnce()
+void TimedMessageBoxTest::boxTakenAwayAnswersOnce()
 {
+    QFETCH(bool, closeWindow);
+    QFETCH(Question::Buttons, buttons);
+    QFETCH(Answer, expected);
     QuestionQueue queue;
     TimedQuestionPresenter presenter(m_window);
     queue.setPresenter(&presenter);
     QList<Answer> answers;
-    queue.ask(question(QStringLiteral("问题"), Question::Buttons::OkCancel, 15),
-              [&](Answer a) { answers << a; });
-    QTRY_VERIFY(presenter.currentBox());
-    delete m_window; // takes the box with it
-    m_window = nullptr;
-    QCOMPARE(answers, QList<Answer>{Answer::Cancel});
+    const auto ticket =
+        queue.ask(question(u"1号机要求开机，是否同意？"_s, buttons, 15), [&](Answer a) { answers << a; });
+    QTRY_COMPARE(visibleBoxes(m_window).size(), 1);
+    if (closeWindow) {
+        delete m_window; // takes the box with it
+        m_window = nullptr;
+    } else {
+        QVERIFY(queue.withdraw(ticket));
+    }
+    QCOMPARE(answers, QList<Answer>{expected});
     QTest::qWait(100);
     QCOMPARE(answers.size(), 1);
     QVERIFY(!presenter.currentBox());
+    if (m_window)
+        QTRY_COMPARE(m_window->findChildren<TimedMessageBox *>().size(), 0);
+    QCOMPARE(queue.pending(), 0);
 }
 
 void TimedMessageBoxTest::longQuestionFitsTheScreen()
 {
-    QString text = QStringLiteral("5号机要求选择下列商品，是否同意？\r\n");
+    QString text = u"5号机要求选择下列商品，是否同意？\r\n"_s;
     for (int i = 0; i < 3334; ++i)
-        text += QStringLiteral("可乐") + QString(46, QLatin1Char(' ')) + QStringLiteral("数量：1\r\n");
+        text += u"可乐"_s + QString(46, QLatin1Char(' ')) + u"数量：1\r\n"_s;
     TimedMessageBox box(question(text, Question::Buttons::YesNo, 90), m_window);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
@@ -348,49 +344,15 @@ void TimedMessageBoxTest::longQuestionFitsTheScreen()
     // The text scrolls; the countdown and both buttons are inside the box.
     QVERIFY(box.textArea()->verticalScrollBar()->maximum() > 0);
     for (QWidget *w : {static_cast<QWidget *>(box.firstButton()), static_cast<QWidget *>(box.secondButton()),
-                       box.findChild<QWidget *>(QStringLiteral("countdown"))}) {
+                       box.findChild<QWidget *>(u"countdown"_s)}) {
         QVERIFY(w->isVisible());
         QVERIFY(box.rect().contains(QRect(w->mapTo(&box, QPoint(0, 0)), w->size())));
     }
     // A short question does not scroll.
-    TimedMessageBox small(question(QStringLiteral("1号机要求开机，是否同意？"), Question::Buttons::YesNo, 15),
-                          m_window);
+    TimedMessageBox small(question(u"1号机要求开机，是否同意？"_s, Question::Buttons::YesNo, 15), m_window);
     small.show();
     QVERIFY(QTest::qWaitForWindowExposed(&small));
     QCOMPARE(small.textArea()->verticalScrollBar()->maximum(), 0);
-}
-
-void TimedMessageBoxTest::waitedLineAndShortenedList()
-{
-    Question q = question(QStringLiteral("5号机要求选择下列商品，是否同意？\r\n可乐") +
-                              QString(46, QLatin1Char(' ')) + QStringLiteral("数量：2\r\n……等共30项\r\n"),
-                          Question::Buttons::YesNo, 90);
-    TimedMessageBox plain(q, m_window);
-    QVERIFY(!plain.findChild<QLabel *>(QStringLiteral("waited")));
-    q.waitedSeconds = 42;
-    TimedMessageBox box(q, m_window);
-    QCOMPARE(box.findChild<QLabel *>(QStringLiteral("waited"))->text(), QStringLiteral("（已等待42秒）"));
-    QCOMPARE(box.findChild<QLabel *>(QStringLiteral("more"))->text(), QStringLiteral("……等共30项"));
-    QStringList labels;
-    for (QLabel *label : box.findChildren<QLabel *>())
-        labels << label->text();
-    QVERIFY(labels.contains(QStringLiteral("数量：2"))); // the list is still a grid
-}
-
-void TimedMessageBoxTest::withdrawnQuestionClosesItsBox()
-{
-    QuestionQueue queue;
-    TimedQuestionPresenter presenter(m_window);
-    queue.setPresenter(&presenter);
-    QList<Answer> answers;
-    const auto ticket =
-        queue.ask(question(QStringLiteral("1号机要求开机，是否同意？"), Question::Buttons::YesNo, 15),
-                  [&](Answer a) { answers << a; });
-    QTRY_COMPARE(visibleBoxes(m_window).size(), 1);
-    QVERIFY(queue.withdraw(ticket));
-    QCOMPARE(answers, QList<Answer>{Answer::No});
-    QTRY_COMPARE(m_window->findChildren<TimedMessageBox *>().size(), 0);
-    QCOMPARE(queue.pending(), 0);
 }
 
 QTEST_MAIN(TimedMessageBoxTest)

@@ -1,0 +1,394 @@
+#include "serverengine.h"
+
+#include "common/numbers.h"
+
+#include <QLocale>
+#include <QLoggingCategory>
+#include <libpq-fe.h>
+#include <optional>
+#include <vector>
+
+Q_DECLARE_LOGGING_CATEGORY(lcStore)
+
+namespace {
+
+QString messageOf(const char *text)
+{
+    return QString::fromUtf8(text).trimmed();
+}
+
+bool startsWithWord(const QByteArray &sql, const char *word)
+{
+    const QByteArray head = sql.trimmed().left(qsizetype(qstrlen(word))).toUpper();
+    return head == word;
+}
+
+class ServerStatement final : public EngineStatement
+{
+public:
+    ServerStatement(ServerEngine *engine, QByteArray sql, int parameters, QByteArray name)
+        : m_engine(engine), m_sql(std::move(sql)), m_name(std::move(name)), m_values(size_t(parameters)),
+          m_readOnly(startsWithWord(m_sql, "SELECT") || startsWithWord(m_sql, "SHOW")),
+          m_insert(startsWithWord(m_sql, "INSERT"))
+    {
+    }
+    ~ServerStatement() override { PQclear(m_result); }
+
+    bool bind(int index, const QVariant &value) override
+    {
+        if (index < 1 || size_t(index) > m_values.size())
+            return true; // as the file engine: a value nobody asks for is harmless
+        std::optional<QByteArray> &slot = m_values[size_t(index - 1)];
+        switch (value.typeId()) {
+        case QMetaType::LongLong:
+            slot = QByteArray::number(value.toLongLong());
+            break;
+        case QMetaType::Double:
+            // The shortest text that reads back as exactly this double.
+            slot = QByteArray::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+            break;
+        case QMetaType::QString:
+            slot = value.toString().toUtf8();
+            break;
+        default:
+            slot.reset();
+        }
+        return true;
+    }
+
+    Step step() override
+    {
+        if (!m_result) {
+            std::vector<const char *> values;
+            values.reserve(m_values.size());
+            for (const std::optional<QByteArray> &v : m_values)
+                values.push_back(v ? v->constData() : nullptr);
+            const int n = int(values.size());
+            PGresult *r = m_name.isEmpty() ? PQexecParams(m_engine->connection(), m_sql.constData(), n,
+                                                          nullptr, values.data(), nullptr, nullptr, 0)
+                                           : PQexecPrepared(m_engine->connection(), m_name.constData(), n,
+                                                            values.data(), nullptr, nullptr, 0);
+            if (!m_engine->succeeded(r, m_readOnly)) {
+                PQclear(r);
+                return Step::Error;
+            }
+            m_result = r;
+            m_row = -1;
+            if (m_insert) {
+                // The rid that RETURNING gave back; the caller sees an insert without rows.
+                const int rows = PQntuples(r);
+                if (rows > 0)
+                    m_engine->noteInsertId(QByteArray(PQgetvalue(r, rows - 1, 0)).toLongLong());
+                return Step::Done;
+            }
+        }
+        if (m_insert)
+            return Step::Done;
+        ++m_row;
+        return m_row < PQntuples(m_result) ? Step::Row : Step::Done;
+    }
+
+    void reset() override
+    {
+        PQclear(m_result);
+        m_result = nullptr;
+        for (std::optional<QByteArray> &v : m_values)
+            v.reset();
+    }
+
+    bool readOnly() const override { return m_readOnly; }
+
+    int columnCount() const override
+    {
+        if (m_result)
+            return PQnfields(m_result);
+        // Before the first step only the server can say: ask it for the shape.
+        if (m_name.isEmpty()) {
+            PGresult *prepared = PQprepare(m_engine->connection(), "", m_sql.constData(), 0, nullptr);
+            const bool ok = m_engine->succeeded(prepared, true);
+            PQclear(prepared);
+            if (!ok)
+                return 0;
+        }
+        PGresult *shape = PQdescribePrepared(m_engine->connection(), m_name.constData());
+        const int n = PQresultStatus(shape) == PGRES_COMMAND_OK ? PQnfields(shape) : 0;
+        PQclear(shape);
+        return n;
+    }
+
+    bool isNull(int column) const override
+    {
+        return !onRow() || column < 0 || column >= PQnfields(m_result) ||
+               PQgetisnull(m_result, m_row, column);
+    }
+
+    QString text(int column) const override
+    {
+        if (isNull(column))
+            return {};
+        return QString::fromUtf8(PQgetvalue(m_result, m_row, column), PQgetlength(m_result, m_row, column));
+    }
+
+    double real(int column) const override
+    {
+        if (isNull(column))
+            return 0;
+        bool ok = false;
+        const double d = QByteArray(PQgetvalue(m_result, m_row, column)).toDouble(&ok);
+        return ok ? d : numberValue(text(column));
+    }
+
+    qint64 integer(int column) const override
+    {
+        if (isNull(column))
+            return 0;
+        const QByteArray v(PQgetvalue(m_result, m_row, column));
+        bool ok = false;
+        const qint64 i = v.toLongLong(&ok);
+        if (ok)
+            return i;
+        if (v == "t" || v == "f")
+            return v == "t" ? 1 : 0;
+        return qint64(v.toDouble()); // toward zero, as the file engine reads a real as an integer
+    }
+
+private:
+    bool onRow() const { return m_result && m_row >= 0 && m_row < PQntuples(m_result); }
+
+    ServerEngine *m_engine;
+    QByteArray m_sql;
+    QByteArray m_name;
+    std::vector<std::optional<QByteArray>> m_values;
+    bool m_readOnly;
+    bool m_insert;
+    PGresult *m_result = nullptr;
+    int m_row = -1;
+};
+
+void ignoreNotice(void *, const char *) {}
+
+} // namespace
+
+std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, const QByteArray &key,
+                                                    QString *error)
+{
+    // Later keywords win: a password in the connection string overrides the key, and the
+    // encoding is always UTF-8.
+    const QByteArray conninfo = connection.trimmed().toUtf8();
+    const char *keywords[] = {"password", "application_name", "dbname", "client_encoding", nullptr};
+    const char *values[] = {key.constData(), "Corvana", conninfo.constData(), "UTF8", nullptr};
+    std::unique_ptr<ServerEngine> e(new ServerEngine);
+    e->m_conn = PQconnectdbParams(keywords, values, 1);
+    if (!e->m_conn || PQstatus(e->m_conn) != CONNECTION_OK) {
+        *error = QStringLiteral("无法连接数据库服务器：") +
+                 (e->m_conn ? messageOf(PQerrorMessage(e->m_conn)) : QStringLiteral("内存不足"));
+        return nullptr;
+    }
+    PQsetNoticeProcessor(e->m_conn, ignoreNotice, nullptr);
+    // Doubles as text that reads back exactly.
+    if (!e->exec(QStringLiteral("SET extra_float_digits = 3"))) {
+        *error = e->m_error;
+        return nullptr;
+    }
+    if (e->single(QStringLiteral("SELECT current_schema()")).isEmpty()) {
+        *error = QStringLiteral("数据库服务器上没有可用的模式（search_path 中的第一个模式不存在）");
+        return nullptr;
+    }
+    return e;
+}
+
+ServerEngine::~ServerEngine()
+{
+    if (m_conn)
+        PQfinish(m_conn);
+}
+
+QByteArray ServerEngine::translate(const QString &sql, int *parameters)
+{
+    QString out;
+    out.reserve(sql.size() + 16);
+    int highest = 0;
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = sql.at(i);
+        if (c == u'\'' || c == u'"') {
+            // Literals and quoted names pass unchanged (a doubled quote stays inside).
+            qsizetype j = i + 1;
+            while (j < n) {
+                if (sql.at(j) == c) {
+                    if (j + 1 < n && sql.at(j + 1) == c) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            out += QStringView(sql).mid(i, j + 1 - i);
+            i = j + 1;
+        } else if (c == u'?') {
+            qsizetype j = i + 1;
+            while (j < n && sql.at(j).isDigit())
+                ++j;
+            const int number = j > i + 1 ? QStringView(sql).mid(i + 1, j - i - 1).toInt() : highest + 1;
+            highest = qMax(highest, number);
+            out += u'$' + QString::number(number);
+            i = j;
+        } else if (c.isLetter() || c == u'_') {
+            qsizetype j = i + 1;
+            while (j < n && (sql.at(j).isLetterOrNumber() || sql.at(j) == u'_'))
+                ++j;
+            const QStringView word = QStringView(sql).mid(i, j - i);
+            if (word.compare(u"rowid", Qt::CaseInsensitive) == 0)
+                out += u"rid";
+            else if (word.compare(u"ifnull", Qt::CaseInsensitive) == 0)
+                out += u"coalesce";
+            else
+                out += word;
+            i = j;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    if (parameters)
+        *parameters = highest;
+    // An insert hands back the row order key of the row it added.
+    if (startsWithWord(out.toUtf8(), "INSERT") && !out.contains(u"RETURNING", Qt::CaseInsensitive))
+        out += u" RETURNING rid";
+    return out.toUtf8();
+}
+
+bool ServerEngine::succeeded(PGresult *result, bool readOnly)
+{
+    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+        if (!readOnly)
+            ++m_changes;
+        return true;
+    }
+    if (PQstatus(m_conn) == CONNECTION_BAD)
+        m_error = QStringLiteral("与数据库服务器的连接已断开");
+    else
+        m_error = messageOf(result && PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)
+                                ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)
+                                : PQerrorMessage(m_conn));
+    return false;
+}
+
+bool ServerEngine::exec(const QString &sql)
+{
+    const QByteArray text = translate(sql);
+    PGresult *r = PQexec(m_conn, text.constData());
+    const bool ok = succeeded(r, false);
+    PQclear(r);
+    if (!ok)
+        qCWarning(lcStore) << "exec failed:" << m_error << sql;
+    return ok;
+}
+
+std::unique_ptr<EngineStatement> ServerEngine::prepare(const QString &sql, bool keep)
+{
+    int parameters = 0;
+    const QByteArray text = translate(sql, &parameters);
+    QByteArray name;
+    if (keep) {
+        // Kept statements are parsed once; one-off ones go with their values each time.
+        name = "corvana_" + QByteArray::number(++m_serial);
+        PGresult *r = PQprepare(m_conn, name.constData(), text.constData(), 0, nullptr);
+        const bool ok = succeeded(r, true);
+        PQclear(r);
+        if (!ok) {
+            qCWarning(lcStore) << "prepare failed:" << m_error << sql;
+            return nullptr;
+        }
+    }
+    return std::make_unique<ServerStatement>(this, text, parameters, name);
+}
+
+// The outermost transaction is BEGIN … COMMIT; inner ones are savepoints.
+bool ServerEngine::begin(const QString &name)
+{
+    const bool ok = exec(m_depth == 0 ? QStringLiteral("BEGIN") : QStringLiteral("SAVEPOINT ") + name);
+    if (ok)
+        ++m_depth;
+    return ok;
+}
+
+bool ServerEngine::commit(const QString &name)
+{
+    if (m_depth > 1) {
+        const bool ok = exec(QStringLiteral("RELEASE SAVEPOINT ") + name);
+        if (ok)
+            --m_depth;
+        return ok;
+    }
+    // A COMMIT of a transaction that met an error rolls back and still reports success.
+    m_depth = 0;
+    PGresult *r = PQexec(m_conn, "COMMIT");
+    bool ok = succeeded(r, false);
+    if (ok && qstrcmp(PQcmdStatus(r), "ROLLBACK") == 0) {
+        m_error = QStringLiteral("事务中有语句失败，全部已撤销");
+        ok = false;
+    }
+    PQclear(r);
+    return ok;
+}
+
+void ServerEngine::rollback(const QString &name)
+{
+    if (m_depth == 0)
+        return; // a failed COMMIT has ended it already
+    if (m_depth > 1) {
+        exec(QStringLiteral("ROLLBACK TO SAVEPOINT ") + name);
+        exec(QStringLiteral("RELEASE SAVEPOINT ") + name);
+    } else {
+        exec(QStringLiteral("ROLLBACK"));
+    }
+    --m_depth;
+}
+
+QString ServerEngine::single(const QString &sql)
+{
+    PGresult *r = PQexec(m_conn, translate(sql).constData());
+    QString value;
+    if (succeeded(r, true) && PQntuples(r) > 0 && !PQgetisnull(r, 0, 0))
+        value = QString::fromUtf8(PQgetvalue(r, 0, 0));
+    PQclear(r);
+    return value;
+}
+
+int ServerEngine::schemaVersion()
+{
+    // The version is the number at the end of the schema's comment, "Corvana N".
+    const QString comment =
+        single(QStringLiteral("SELECT obj_description(to_regnamespace(current_schema()), 'pg_namespace')"));
+    const qsizetype space = comment.lastIndexOf(u' ');
+    return comment.startsWith(u"Corvana ") ? comment.mid(space + 1).toInt() : 0;
+}
+
+bool ServerEngine::setSchemaVersion(int version)
+{
+    const QByteArray schema = single(QStringLiteral("SELECT current_schema()")).toUtf8();
+    char *quoted = PQescapeIdentifier(m_conn, schema.constData(), size_t(schema.size()));
+    if (!quoted) {
+        m_error = messageOf(PQerrorMessage(m_conn));
+        return false;
+    }
+    const QString sql =
+        QStringLiteral("COMMENT ON SCHEMA %1 IS 'Corvana %2'").arg(QString::fromUtf8(quoted)).arg(version);
+    PQfreemem(quoted);
+    return exec(sql);
+}
+
+QStringList ServerEngine::tableNames()
+{
+    QStringList names;
+    PGresult *r = PQexec(
+        m_conn, "SELECT table_name FROM information_schema.tables WHERE table_schema = current_schema()");
+    if (succeeded(r, true))
+        for (int i = 0; i < PQntuples(r); ++i)
+            names << QString::fromUtf8(PQgetvalue(r, i, 0));
+    PQclear(r);
+    return names;
+}

@@ -1,0 +1,304 @@
+#include "accounts/customers.h"
+#include "goods/orders.h"
+#include "machines/machinemanagement.h"
+#include "store/accounttables.h"
+#include "store/backup.h"
+#include "store/database.h"
+#include "store/goodstables.h"
+#include "store/journaltable.h"
+#include "store/machinetable.h"
+#include "store/serverengine.h"
+#include "store/settingstable.h"
+#include "store/webtables.h"
+#include "support/testserver.h"
+
+#include <QTest>
+
+// What every engine must do alike: each case runs on the file and on the server.
+class EngineTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void translation_data();
+    void translation();
+    void tableOrderSurvivesChanges_data() { engines(); }
+    void tableOrderSurvivesChanges();
+    void valuesRoundTrip_data() { engines(); }
+    void valuesRoundTrip();
+    void nestedTransactions_data() { engines(); }
+    void nestedTransactions();
+    void schemaCreatedOnceAndChecked_data() { engines(); }
+    void schemaCreatedOnceAndChecked();
+    void numbersAndKeysOfNewRows_data() { engines(); }
+    void numbersAndKeysOfNewRows();
+    void fileBackupOnlyOfAFileStore_data() { engines(); }
+    void fileBackupOnlyOfAFileStore();
+
+private:
+    static void engines()
+    {
+        QTest::addColumn<bool>("onServer");
+        QTest::newRow("file") << false;
+        QTest::newRow("server") << true;
+    }
+};
+
+namespace {
+
+QStringList sites(Database &db)
+{
+    QStringList result;
+    for (const RestrictedSite &s : RestrictedSiteTable(db).all())
+        result << s.fragment;
+    return result;
+}
+
+bool addSite(Database &db, const QString &fragment)
+{
+    return RestrictedSiteTable(db).add({0, fragment});
+}
+
+} // namespace
+
+void EngineTest::translation_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("parameters");
+    QTest::newRow("plain parameters, rowid") << u"SELECT rowid FROM t WHERE a = ? AND b = ?"_qs
+                                             << u"SELECT rid FROM t WHERE a = $1 AND b = $2"_qs << 2;
+    QTest::newRow("numbered parameters")
+        << u"SELECT x FROM t WHERE a >= ?1 AND (a > ?1 OR rowid > ?3) LIMIT ?2"_qs
+        << u"SELECT x FROM t WHERE a >= $1 AND (a > $1 OR rid > $3) LIMIT $2"_qs << 3;
+    QTest::newRow("quoted text and longer names untouched")
+        << u"UPDATE t SET \"rowid\" = 'it''s rowid ?', myrowid = ifnull(?, '') WHERE l.rowid = ?"_qs
+        << u"UPDATE t SET \"rowid\" = 'it''s rowid ?', myrowid = coalesce($1, '') WHERE l.rid = $2"_qs << 2;
+    QTest::newRow("insert returns its key") << u"INSERT INTO t (\"机号\") VALUES (?)"_qs
+                                            << u"INSERT INTO t (\"机号\") VALUES ($1) RETURNING rid"_qs << 1;
+}
+
+void EngineTest::translation()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, expected);
+    QFETCH(int, parameters);
+    int counted = -1;
+    QCOMPARE(QString::fromUtf8(ServerEngine::translate(sql, &counted)), expected);
+    QCOMPARE(counted, parameters);
+}
+
+void EngineTest::tableOrderSurvivesChanges()
+{
+    QFETCH(bool, onServer);
+    SKIP_WITHOUT_SERVER(onServer);
+    EngineStore s(onServer);
+    Database &db = s.t->db();
+    for (int n = 1; n <= 5; ++n)
+        s.t->addMachine(n);
+    s.t->addArticle(u"00000001"_qs, u"可乐"_qs, 2.5);
+    s.t->addArticle(u"00000002"_qs, u"雪碧"_qs, 3);
+    const QDateTime when(QDate(2002, 3, 14), QTime(12, 0));
+    QVERIFY(recordOrder(db, 1, u"00000001"_qs, 1, when));
+    QVERIFY(recordOrder(db, 1, u"00000002"_qs, 1, when));
+    QVERIFY(recordOrder(db, 1, u"00000001"_qs, 2, when)); // updates the first line
+
+    MachineTable machines(db);
+    // Updates move a row inside a server's table; table order must not follow.
+    QVERIFY(machines.editDetails(machines.byNumber(1)->rowid, u"一号"_qs, u"10.0.0.1"_qs, 5));
+    QVERIFY(machines.setStatus(machines.byNumber(2)->rowid, MachineStatus::Off, MachineStatus::Standby));
+    QVERIFY(MachineManagement::remove(db, machines.byNumber(3)->rowid));
+    QVERIFY(MachineManagement::add(db, {u"新机"_qs, QString(), u"3"_qs}));
+
+    const QList<Machine> all = machines.all();
+    QStringList names;
+    for (const Machine &m : all) {
+        names << m.name;
+        QCOMPARE(m.number, m.position);
+        QCOMPARE(machines.at(m.position)->rowid, m.rowid);
+        QCOMPARE(machines.byNumber(m.number)->position, m.position);
+        QCOMPARE(machines.byRowid(m.rowid)->position, m.position);
+    }
+    QCOMPARE(names, (QStringList{u"一号"_qs, u"2号机"_qs, u"3号机"_qs, u"4号机"_qs, u"新机"_qs}));
+    QCOMPARE(machines.at(2)->status, MachineStatus::Standby);
+
+    // The updated goods line keeps its place.
+    const QList<OrderLine> lines = OrderTable(db).linesOf(1);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(0).article, u"00000001"_qs);
+    QCOMPARE(lines.at(0).quantity, 3.0);
+    QCOMPARE(lines.at(1).article, u"00000002"_qs);
+}
+
+void EngineTest::valuesRoundTrip()
+{
+    QFETCH(bool, onServer);
+    SKIP_WITHOUT_SERVER(onServer);
+    EngineStore s(onServer);
+    Database &db = s.t->db();
+
+    // The store's own default colour is past 32 bits.
+    QVERIFY(OperatorTable(db).addAccount(u"甲"_qs, QString(), u"D"_qs));
+    QCOMPARE(OperatorTable(db).byName(u"甲"_qs)->backgroundColor, qint64(2147483653));
+
+    // Doubles come back bit for bit (QCOMPARE would forgive a 4-byte real).
+    const double amounts[] = {12345.67, 0.1 + 0.2, -2.5, 1e-7};
+    for (double amount : amounts) {
+        QVERIFY(ArticleTable(db).add({0, u"00000009"_qs, u"测试"_qs, amount, amount, amount}));
+        const Article a = ArticleTable(db).all().last();
+        QVERIFY2(a.price == amount && a.stock == amount, qPrintable(QString::number(a.price, 'g', 17)));
+    }
+    // Dates stay text to the second; an empty one stays NULL; Chinese text is unchanged.
+    Machine m = s.t->addMachine(1);
+    m.start = QDateTime(QDate(2002, 3, 14), QTime(23, 59, 59));
+    m.customer = u"张三·李四 'x'"_qs;
+    QVERIFY(MachineTable(db).save(m));
+    const Machine back = *MachineTable(db).byNumber(1);
+    QCOMPARE(back.start, m.start);
+    QVERIFY(!back.due.isValid());
+    QCOMPARE(back.customer, m.customer);
+    Statement nulls =
+        db.prepare(uR"(SELECT count(*) FROM yxsjb WHERE "到点时间" IS NULL AND "开始时间" = ?)"_qs);
+    nulls.bind(1, m.start);
+    QVERIFY(nulls.next());
+    QCOMPARE(nulls.integer(0), 1);
+}
+
+void EngineTest::nestedTransactions()
+{
+    QFETCH(bool, onServer);
+    SKIP_WITHOUT_SERVER(onServer);
+    EngineStore s(onServer);
+    Database &db = s.t->db();
+    {
+        Transaction outer(db);
+        QVERIFY(addSite(db, u"a"_qs));
+        {
+            Transaction inner(db);
+            QVERIFY(addSite(db, u"rolled back"_qs));
+        }
+        QVERIFY(addSite(db, u"b"_qs));
+        QVERIFY(outer.commit());
+    }
+    {
+        Transaction outer(db);
+        QVERIFY(addSite(db, u"outer not committed"_qs));
+        Transaction inner(db);
+        QVERIFY(addSite(db, u"inner committed"_qs));
+        QVERIFY(inner.commit());
+    }
+    QCOMPARE(sites(db), (QStringList{u"a"_qs, u"b"_qs}));
+    {
+        // A statement failing inside an inner transaction takes only that one with it.
+        Transaction outer(db);
+        QVERIFY(addSite(db, u"c"_qs));
+        {
+            Transaction middle(db);
+            QVERIFY(addSite(db, u"d"_qs));
+            {
+                Transaction inner(db);
+                QVERIFY(addSite(db, u"failed"_qs));
+                QVERIFY(!db.exec(u"UPDATE no_such_table SET x = 1"_qs));
+            }
+            QVERIFY(middle.commit());
+        }
+        QVERIFY(addSite(db, u"e"_qs));
+        QVERIFY(outer.commit());
+    }
+    QCOMPARE(sites(db), (QStringList{u"a"_qs, u"b"_qs, u"c"_qs, u"d"_qs, u"e"_qs}));
+
+    // After a failure in the outermost one, a commit is all or nothing, and says which.
+    bool committed = false;
+    {
+        Transaction t(db);
+        QVERIFY(addSite(db, u"x"_qs));
+        QVERIFY(!db.exec(u"UPDATE no_such_table SET x = 1"_qs));
+        addSite(db, u"y"_qs); // a server refuses everything after the failure
+        committed = t.commit();
+    }
+    QCOMPARE(sites(db).size(), committed ? 7 : 5);
+    // Everything is closed: a write outside any transaction stays.
+    QVERIFY(addSite(db, u"f"_qs));
+    Store again;
+    QString error;
+    QVERIFY2(again.open(s.t->path(), &error), qPrintable(error));
+    QCOMPARE(sites(again.db()).last(), u"f"_qs);
+    QCOMPARE(sites(again.db()).size(), committed ? 8 : 6);
+}
+
+void EngineTest::schemaCreatedOnceAndChecked()
+{
+    QFETCH(bool, onServer);
+    SKIP_WITHOUT_SERVER(onServer);
+    EngineStore s(onServer);
+    QVERIFY(s.t->store().created());
+    QCOMPARE(s.t->store().isServer(), onServer);
+    QCOMPARE(s.t->db().schemaVersion(), 1);
+    QCOMPARE(SettingsTable(s.t->db()).read()->overnightPrice, 10.0);
+    s.t->addMachine(1);
+
+    // Opened again: kept as it is, not created anew.
+    Store again;
+    QString error;
+    QVERIFY2(again.open(s.t->path(), &error), qPrintable(error));
+    QVERIFY(!again.created());
+    QCOMPARE(MachineTable(again.db()).count(), 1);
+    QCOMPARE(again.db().tableNames().size(), 11);
+
+    // A store of a newer program is refused and left alone.
+    QVERIFY(again.db().setSchemaVersion(2));
+    again.close();
+    Store newer;
+    QVERIFY(!newer.open(s.t->path(), &error));
+    QCOMPARE(error, u"数据库文件的版本比本程序新"_qs);
+    QCOMPARE(MachineTable(s.t->db()).count(), 1);
+}
+
+void EngineTest::numbersAndKeysOfNewRows()
+{
+    QFETCH(bool, onServer);
+    SKIP_WITHOUT_SERVER(onServer);
+    EngineStore s(onServer);
+    Database &db = s.t->db();
+    JournalTable journal(db);
+    JournalEntry entry;
+    entry.machine = 1;
+    {
+        // A journal row rolled back leaves no gap in the numbers.
+        Transaction t(db);
+        entry.id = journal.nextId();
+        QVERIFY(journal.add(entry));
+    }
+    QCOMPARE(journal.nextId(), 1);
+    entry.id = 1;
+    QVERIFY(journal.add(entry));
+    QCOMPARE(journal.nextId(), 2);
+
+    // A new row's key finds that row.
+    Customer c;
+    c.name = u"王五"_qs;
+    QVERIFY(customers::add(db, c));
+    c.name = u"赵六"_qs;
+    const Result<Customer> added = customers::add(db, c);
+    QVERIFY(added);
+    QCOMPARE(CustomerTable(db).byRowid(added->rowid)->name, u"赵六"_qs);
+    QCOMPARE(added->number, u"00000002"_qs);
+}
+
+void EngineTest::fileBackupOnlyOfAFileStore()
+{
+    QFETCH(bool, onServer);
+    SKIP_WITHOUT_SERVER(onServer);
+    EngineStore s(onServer);
+    s.t->addMachine(1);
+    // A stray dbase.mdb beside the server's connection file holds none of its data.
+    if (onServer)
+        QVERIFY(QFile::copy(QFINDTESTDATA("engine_test.cpp"), s.t->path()));
+    const QString target = s.t->dir() + u"/copy.bak"_qs;
+    const Result<> done = backup::backUp(s.t->db(), s.t->path(), target);
+    QCOMPARE(bool(done), !onServer);
+    QCOMPARE(QFile::exists(target), !onServer);
+}
+
+QTEST_GUILESS_MAIN(EngineTest)
+#include "engine_test.moc"
