@@ -69,6 +69,32 @@ private slots:
         QCOMPARE(audit::verify(f.t.db()).value_or(-1), 3);
     }
 
+    void unwrittenEntriesAreSaidOnceAndRecordedLater()
+    {
+        Fixture f;
+        audit::Recorder recorder(f.t.db());
+        recorder.setOn(true);
+        recorder.setOperator(QStringLiteral("小王"));
+        int notices = 0;
+        recorder.setFailureNotice([&] { ++notices; });
+        f.t.db().failWritesAfter(0);
+        QVERIFY(!recorder.append(QStringLiteral("开始记费"), 1, QString()));
+        QVERIFY(!recorder.append(QStringLiteral("开始记费"), 2, QString()));
+        QCOMPARE(notices, 1);
+        f.t.db().failWritesAfter(-1);
+        QVERIFY(recorder.append(QStringLiteral("结帐"), 1, QString()));
+        const QList<audit::Entry> all = audit::entries(f.t.db(), {}, {}, {}, 0, {});
+        QCOMPARE(all.size(), 5);
+        QCOMPARE(all.at(3).kind, QStringLiteral("记录失败"));
+        QCOMPARE(all.at(3).details, QStringLiteral("2条操作没有记录下来"));
+        QCOMPARE(all.at(4).kind, QStringLiteral("结帐"));
+        // A later failure is said again.
+        f.t.db().failWritesAfter(0);
+        QVERIFY(!recorder.append(QStringLiteral("结帐"), 2, QString()));
+        f.t.db().failWritesAfter(-1);
+        QCOMPARE(notices, 2);
+    }
+
     void tamperingIsFoundAtItsEntry_data()
     {
         QTest::addColumn<QString>("sql");

@@ -1,7 +1,10 @@
 #include "audit/trail.h"
 #include "common/clock.h"
+#include "store/backup.h"
+#include "store/machinetable.h"
 #include "support/testdesk.h"
 
+#include <QDir>
 #include <QTest>
 
 namespace {
@@ -64,6 +67,24 @@ private slots:
         QVERIFY(!t.desk.settle(*checkout, false));
         t.db().failWritesAfter(-1);
         QCOMPARE(audit::entries(t.db(), {}, {}, {}, 0, {}).size(), 0);
+    }
+
+    void aRestoreKeepsTheTrailAndIsRecorded()
+    {
+        TestDesk t;
+        t.store.addMachine(1, 3, MachineStatus::Standby, QStringLiteral("10.0.0.1"));
+        t.open();
+        const QString saved = QDir(t.store.dir()).filePath(QStringLiteral("saved.bak"));
+        QVERIFY(backup::backUp(t.db(), t.desk.store().path(), saved));
+        QVERIFY(t.desk.startTiming(1, SessionInput{}, false));
+        QVERIFY(t.desk.restoreFrom(saved));
+        // The store went back to before the session; the trail did not.
+        QVERIFY(!MachineTable(t.db()).byNumber(1)->inSession());
+        QStringList kinds;
+        for (const audit::Entry &e : audit::entries(t.db(), {}, {}, {}, 0, {}))
+            kinds << e.kind;
+        QCOMPARE(kinds, (QStringList{QStringLiteral("开始记费"), QStringLiteral("数据还原"), QStringLiteral("数据还原")}));
+        QCOMPARE(audit::verify(t.db()).value_or(-1), 3);
     }
 };
 
