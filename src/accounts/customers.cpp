@@ -14,7 +14,10 @@ Result<Customer> add(Database &db, const Customer &c)
 {
     Transaction transaction(db);
     Customer row = c;
-    row.number = CustomerTable(db).nextNumber();
+    // Under the table's lock, so that two counters never give out one number.
+    row.number = CustomerTable(db).reserveNumber();
+    if (row.number.isEmpty())
+        return failure(db.lastError());
     row.spent = 0;
     row.visits = 0;
     row.lastVisit = {};

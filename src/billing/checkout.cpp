@@ -12,6 +12,7 @@
 #include "store/goodstables.h"
 #include "store/journaltable.h"
 #include "store/machinetable.h"
+#include "store/retry.h"
 
 #include <QLoggingCategory>
 #include <algorithm>
@@ -304,43 +305,55 @@ Checkout::Outcome Checkout::settle()
 
     QList<Settled> settled;
     double cardCharge = 0;
-    {
-        Transaction transaction(db);
-        // Another counter may be settling the same machines. The journal's lock puts
-        // checkouts one after the other (and keeps its numbers gapless); under the machines'
-        // locks each must still hold the session this checkout was made for.
-        QList<qint64> rowids;
-        for (const Machine &m : std::as_const(settling))
-            rowids.append(m.rowid);
-        bool ok = db.lockTable(QStringLiteral("sjlszb")) && db.lockRows(QStringLiteral("yxsjb"), rowids);
-        for (qsizetype i = 0; ok && i < settling.size(); ++i) {
-            const std::optional<Machine> now = machines.byRowid(settling.at(i).rowid);
-            if (!now || !now->inSession() || now->start != settling.at(i).start) {
-                qCWarning(lcCheckout) << "machine row" << settling.at(i).rowid << "was settled meanwhile";
-                restore();
-                return std::unexpected(Refusal{Refusal::Kind::MachineGone, QStringLiteral("该计算机已经结帐！")});
-            }
-        }
-        if (ok && m_useCard) {
-            if (const std::optional<Refusal> refusal =
-                    chargeCard(settling.constFirst().rate, customers, &cardCharge)) {
-                if (refusal->kind != Refusal::Kind::StoreFailed) {
+    // Run once more when it met another counter in a deadlock: nothing of it was written.
+    const std::expected<void, Refusal> written = store::retryOnce(
+        db,
+        [&]() -> std::expected<void, Refusal> {
+            settled.clear();
+            cardCharge = 0;
+            Transaction transaction(db);
+            // Another counter may be settling the same machines. The journal's lock puts
+            // checkouts one after the other (and keeps its numbers gapless); under the machines'
+            // locks each must still hold the session this checkout was made for.
+            QList<qint64> rowids;
+            for (const Machine &m : std::as_const(settling))
+                rowids.append(m.rowid);
+            bool ok = db.lockTable(QStringLiteral("sjlszb")) && db.lockRows(QStringLiteral("yxsjb"), rowids);
+            for (qsizetype i = 0; ok && i < settling.size(); ++i) {
+                const std::optional<Machine> now = machines.byRowid(settling.at(i).rowid);
+                if (!now || !now->inSession() || now->start != settling.at(i).start) {
+                    qCWarning(lcCheckout) << "machine row" << settling.at(i).rowid << "was settled meanwhile";
                     restore();
-                    return std::unexpected(*refusal);
+                    return std::unexpected<Refusal>(
+                        Refusal{Refusal::Kind::MachineGone, QStringLiteral("该计算机已经结帐！")});
                 }
-                ok = false;
             }
-        }
-        for (qsizetype i = 0; ok && i < settling.size(); ++i)
-            ok = ClearJF(settling.at(i), dues.at(i), shares.at(i), discount, &settled);
-        ok = ok && transaction.commit();
-        if (!ok) {
-            qCWarning(lcCheckout) << "checkout rolled back:" << db.lastError();
-            const QString message = QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError();
-            restore();
-            return std::unexpected(Refusal{Refusal::Kind::StoreFailed, message});
-        }
-    }
+            if (ok && m_useCard) {
+                if (const std::optional<Refusal> refusal =
+                        chargeCard(settling.constFirst().rate, customers, &cardCharge)) {
+                    if (refusal->kind != Refusal::Kind::StoreFailed) {
+                        restore();
+                        return std::unexpected<Refusal>(*refusal);
+                    }
+                    ok = false;
+                }
+            }
+            for (qsizetype i = 0; ok && i < settling.size(); ++i)
+                ok = ClearJF(settling.at(i), dues.at(i), shares.at(i), discount, &settled);
+            ok = ok && transaction.commit();
+            if (!ok) {
+                qCWarning(lcCheckout) << "checkout rolled back:" << db.lastError();
+                const QString message = QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError();
+                restore();
+                return std::unexpected<Refusal>(Refusal{Refusal::Kind::StoreFailed, message});
+            }
+            return {};
+        },
+        [](const std::expected<void, Refusal> &outcome) {
+            return !outcome && outcome.error().kind == Refusal::Kind::StoreFailed;
+        });
+    if (!written)
+        return std::unexpected(written.error());
 
     Settlement done;
     done.discount = discount;

@@ -8,6 +8,7 @@
 #include "store/accounttables.h"
 #include "store/database.h"
 #include "store/machinetable.h"
+#include "store/retry.h"
 #include "store/settingstable.h"
 
 #include <QLoggingCategory>
@@ -53,11 +54,17 @@ std::unexpected<QString> storeFailure(Database &db)
     return failure(QStringLiteral("保存失败：") + db.lastError());
 }
 
-bool addCustomer(Database &db, const SessionInput &input)
+// Adds the name to the customers unless it is there by now: the table is locked first, so a
+// second counter registering the same name at the same moment finds the first one's row.
+bool addCustomerIfNew(Database &db, const SessionInput &input)
 {
     CustomerTable customers(db);
     Customer c;
-    c.number = customers.nextNumber();
+    c.number = customers.reserveNumber();
+    if (c.number.isEmpty())
+        return false;
+    if (!isNewCustomer(db, input.name))
+        return true;
     c.name = input.name;
     c.idKind = input.idKind;
     c.idNumber = input.idNumber;
@@ -102,12 +109,24 @@ Result<> start(const BillingScope &scope, int position, const SessionInput &inpu
             st.prepaid = numberValue(input.prepaid);
     }
 
-    Transaction t(db);
-    if (registerCustomer && isNewCustomer(db, input.name) && !addCustomer(db, input))
-        return storeFailure(db);
-    if (!machines.startSession(m->rowid, st) || !t.commit()) {
-        qCWarning(lcSessionStart) << "session not started on" << m->name << db.lastError();
-        return storeFailure(db);
+    // Another counter may start this machine at the same moment: the machine's row is locked
+    // first, and the start only takes a machine that is still out of session.
+    const Result<> started = store::retryOnce(db, [&]() -> Result<> {
+        Transaction t(db);
+        bool idle = false;
+        if (!machines.startSessionIfIdle(m->rowid, st, &idle))
+            return storeFailure(db);
+        if (!idle)
+            return failure(m->name + QStringLiteral("已经在记费中！"));
+        if (registerCustomer && isNewCustomer(db, input.name) && !addCustomerIfNew(db, input))
+            return storeFailure(db);
+        if (!t.commit())
+            return storeFailure(db);
+        return {};
+    });
+    if (!started) {
+        qCWarning(lcSessionStart) << "session not started on" << m->name << started.error();
+        return started;
     }
 
     if (scope.link)
@@ -190,12 +209,20 @@ Result<> changeSession(Database &db, int position, const SessionInput &input)
     if (limit != 0 && m->start.isValid())
         due = plusMinutes(m->start, limit);
 
-    Transaction t(db);
-    if (!machines.changeSession(m->rowid, due, input.name, input.idKind, input.idNumber,
-                                numberValue(input.prepaid)) ||
-        !t.commit())
-        return storeFailure(db);
-    return {};
+    return store::retryOnce(db, [&]() -> Result<> {
+        Transaction t(db);
+        if (!machines.lockRows({m->rowid}))
+            return storeFailure(db);
+        // Another counter may have settled it meanwhile.
+        const std::optional<Machine> now = machines.byRowid(m->rowid);
+        if (!now || !now->inSession() || now->start != m->start)
+            return failure(QStringLiteral("该计算机没有在记费中！"));
+        if (!machines.changeSession(m->rowid, due, input.name, input.idKind, input.idNumber,
+                                    numberValue(input.prepaid)) ||
+            !t.commit())
+            return storeFailure(db);
+        return {};
+    });
 }
 
 } // namespace SessionStart

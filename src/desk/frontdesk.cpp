@@ -24,14 +24,27 @@ FrontDesk::FrontDesk(QObject *parent)
     m_clockTimer.setInterval(1000);
     m_supervisionTimer.setInterval(30000);
     connect(&m_clockTimer, &QTimer::timeout, this, [this] { emit clockChanged(clockText()); });
-    connect(&m_supervisionTimer, &QTimer::timeout, &m_supervisor, &Supervisor::pass);
+    connect(&m_supervisionTimer, &QTimer::timeout, this, &FrontDesk::refresh);
     connect(&m_supervisor, &Supervisor::countsChanged, this, &FrontDesk::countsChanged);
     connect(&m_supervisor, &Supervisor::selectRequested, this, &FrontDesk::select);
     m_backupTimer.setSingleShot(true);
     connect(&m_backupTimer, &QTimer::timeout, this, &FrontDesk::dailyBackup);
+    // A burst of commits elsewhere (a checkout writes several tables) makes one pass.
+    m_changesTimer.setSingleShot(true);
+    m_changesTimer.setInterval(30);
+    connect(&m_changesTimer, &QTimer::timeout, this, &FrontDesk::applyServerChanges);
+    m_retryTimer.setInterval(5000);
+    connect(&m_retryTimer, &QTimer::timeout, this, &FrontDesk::retryServer);
+    m_attemptTimer.setSingleShot(true);
+    m_attemptTimer.setInterval(5000);
+    connect(&m_attemptTimer, &QTimer::timeout, this, [this] { followReconnect(ReconnectStep::Failed); });
+    db().setNotified([this] { serverNoticed(); });
 }
 
-FrontDesk::~FrontDesk() = default;
+FrontDesk::~FrontDesk()
+{
+    db().setNotified({});
+}
 
 Result<> FrontDesk::open(const QString &path)
 {
@@ -52,6 +65,7 @@ Result<> FrontDesk::reopen(const QString &path)
         return failure(error);
     // The trail lives beside the store, so a restore of the store never rewinds it.
     const QString trail = QFileInfo(path).dir().filePath(QStringLiteral("audit.db"));
+    watchServer();
     const Result<> attached = audit::attach(db(), trail);
     m_trail.setOn(bool(attached));
     if (!attached)
@@ -61,10 +75,8 @@ Result<> FrontDesk::reopen(const QString &path)
 
 void FrontDesk::startDailyBackups()
 {
-    // After the window is up: the copy of a large store takes a moment. The tables on a
-    // database server are not a file to copy.
-    if (!m_store.isServer())
-        m_backupTimer.start(0);
+    // After the window is up: the copy of a large store takes a moment.
+    m_backupTimer.start(0);
 }
 
 void FrontDesk::dailyBackup()
@@ -85,14 +97,24 @@ void FrontDesk::dailyBackup()
 
 Result<> FrontDesk::restoreFrom(const QString &chosen)
 {
-    // A backup file replaces a database file, not the tables on a server.
-    if (m_store.isServer())
-        return failure(QStringLiteral("数据库在服务器上，不能按文件还原"));
     // What was asked about the old data must not act on the new.
     m_questions.expireAll();
     flushLink();
-    const QString path = m_store.path();
     audit::record(db(), QStringLiteral("数据还原"), 0, QStringLiteral("从 ") + chosen);
+    const Result<QString> kept = m_store.isServer() ? restoreOnServer(chosen) : restoreFile(chosen);
+    if (m_server)
+        m_server->storeReplaced();
+    rebuildList();
+    refresh();
+    if (!kept)
+        return failure(kept.error());
+    audit::record(db(), QStringLiteral("数据还原"), 0, QStringLiteral("已还原，原数据保存为 ") + *kept);
+    return {};
+}
+
+Result<QString> FrontDesk::restoreFile(const QString &chosen)
+{
+    const QString path = m_store.path();
     m_store.close();
     const Result<QString> kept = backup::restore(path, chosen, Clock::now());
     Result<> reopened = reopen(path);
@@ -101,16 +123,15 @@ Result<> FrontDesk::restoreFrom(const QString &chosen)
         backup::putBack(path, *kept);
         reopened = reopen(path);
     }
-    if (m_server)
-        m_server->storeReplaced();
-    rebuildList();
-    refresh();
-    if (!kept)
-        return failure(kept.error());
-    if (!reopened)
+    if (kept && !reopened)
         return failure(reopened.error());
-    audit::record(db(), QStringLiteral("数据还原"), 0, QStringLiteral("已还原，原数据保存为 ") + *kept);
-    return {};
+    return kept;
+}
+
+Result<QString> FrontDesk::restoreOnServer(const QString &chosen)
+{
+    // The tables take the backup's rows in one transaction; what they held is kept as a file.
+    return backup::restoreInto(db(), chosen, QFileInfo(m_store.path()).dir().path(), Clock::now());
 }
 
 void FrontDesk::startTimers()
@@ -163,6 +184,9 @@ void FrontDesk::rebuildList()
     for (const Machine &m : machines)
         goods.append(m.inSession() ? orders.goodsTotal(m.number) : 0);
     m_list.rebuild(machines, Tariff::read(db()), goods, Clock::now());
+    m_listedMachines.clear();
+    for (const Machine &m : machines)
+        m_listedMachines.append({m.rowid, m.name});
     if (m_server)
         for (const Machine &m : machines)
             m_list.setClientGone(m.position, m.inSession() && m_server->isClientGone(m.ip));
@@ -221,6 +245,140 @@ Result<> FrontDesk::refreshedAfter(Result<> done)
     return done;
 }
 
+void FrontDesk::refresh()
+{
+    if (!m_serverLost)
+        m_supervisor.pass();
+}
+
+QString FrontDesk::serverLostText()
+{
+    return QStringLiteral("与数据库服务器的连接已断开");
+}
+
+Result<> FrontDesk::reachable() const
+{
+    if (m_serverLost)
+        return failure(serverLostText());
+    return {};
+}
+
+void FrontDesk::dropWatch()
+{
+    if (!m_serverWatch)
+        return;
+    m_serverWatch->setEnabled(false);
+    m_serverWatch.release()->deleteLater();
+}
+
+void FrontDesk::watchServer()
+{
+    dropWatch();
+    m_changedTables.clear();
+    const int socket = db().notificationSocket();
+    if (socket < 0)
+        return;
+    m_serverWatch = std::make_unique<QSocketNotifier>(qintptr(socket), QSocketNotifier::Read);
+    connect(m_serverWatch.get(), &QSocketNotifier::activated, this, &FrontDesk::readServer);
+}
+
+// May run in the middle of any command of the store: only takes note.
+void FrontDesk::serverNoticed()
+{
+    if (!db().connectionLost()) {
+        if (!m_changesTimer.isActive())
+            m_changesTimer.start();
+        return;
+    }
+    if (m_serverLost)
+        return;
+    // The socket is closed or about to be; its number may soon be another socket's.
+    dropWatch();
+    m_serverLost = true;
+    m_changesTimer.stop();
+    m_retryTimer.start();
+    QTimer::singleShot(0, this, [this] {
+        if (m_serverLost)
+            emit statusNotice(serverLostText());
+    });
+}
+
+void FrontDesk::readServer()
+{
+    const QStringList tables = db().takeNotifications();
+    for (const QString &table : tables)
+        m_changedTables.insert(table);
+    if (!m_serverLost && !m_changedTables.isEmpty() && !m_changesTimer.isActive())
+        m_changesTimer.start();
+}
+
+void FrontDesk::applyServerChanges()
+{
+    readServer();
+    m_changesTimer.stop();
+    if (m_serverLost || m_changedTables.isEmpty())
+        return;
+    const bool machines = m_changedTables.contains(QStringLiteral("yxsjb"));
+    m_changedTables.clear();
+    // The link's cached lists see the change themselves (the store's change stamp moved).
+    if (machines)
+        followMachines();
+    refresh();
+}
+
+void FrontDesk::followMachines()
+{
+    QList<std::pair<qint64, QString>> now;
+    for (const Machine &m : MachineTable(db()).all())
+        now.append({m.rowid, m.name});
+    if (now == m_listedMachines || (now.isEmpty() && db().connectionLost()))
+        return;
+    const qint64 selectedRow = m_selected > 0 && m_selected <= m_listedMachines.size()
+                                   ? m_listedMachines.at(m_selected - 1).first
+                                   : 0;
+    rebuildList();
+    int position = 0;
+    for (int i = 0; i < m_listedMachines.size() && position == 0; ++i)
+        if (m_listedMachines.at(i).first == selectedRow)
+            position = i + 1;
+    // The selected machine itself went: the one now in its place, or the last.
+    m_selected = position > 0 ? position : std::min(m_selected, int(m_list.count()));
+    select(m_selected);
+}
+
+void FrontDesk::retryServer()
+{
+    m_retryTimer.stop(); // one attempt at a time
+    m_attemptTimer.start();
+    followReconnect(db().startReconnect());
+}
+
+void FrontDesk::followReconnect(ReconnectStep step)
+{
+    dropWatch();
+    const int socket = db().notificationSocket();
+    if ((step == ReconnectStep::WaitRead || step == ReconnectStep::WaitWrite) && socket >= 0) {
+        m_serverWatch = std::make_unique<QSocketNotifier>(
+            qintptr(socket), step == ReconnectStep::WaitRead ? QSocketNotifier::Read : QSocketNotifier::Write);
+        connect(m_serverWatch.get(), &QSocketNotifier::activated, this,
+                [this] { followReconnect(db().continueReconnect()); });
+        return;
+    }
+    m_attemptTimer.stop();
+    if (step != ReconnectStep::Done) {
+        // Again, so the notice stays in sight while it lasts.
+        emit statusNotice(serverLostText());
+        m_retryTimer.start();
+        return;
+    }
+    m_serverLost = false;
+    watchServer();
+    db().takeNotifications(); // what was missed is read afresh below
+    followMachines();
+    refresh();
+    emit statusNotice(QStringLiteral("已重新连接数据库服务器"));
+}
+
 int FrontDesk::numberAt(int position)
 {
     const std::optional<Machine> m = MachineTable(db()).at(position);
@@ -247,6 +405,8 @@ QString sessionDetails(const SessionInput &input)
 
 Result<> FrontDesk::startTiming(int position, const SessionInput &input, bool registerCustomer)
 {
+    if (Result<> up = reachable(); !up)
+        return up;
     flushLink();
     return refreshedAfter(recorded(QStringLiteral("开始记费"), position, sessionDetails(input), [&] {
         return SessionStart::startTiming(billing(), position, input, registerCustomer);
@@ -255,6 +415,8 @@ Result<> FrontDesk::startTiming(int position, const SessionInput &input, bool re
 
 Result<> FrontDesk::startOvernight(int position, const SessionInput &input, bool registerCustomer)
 {
+    if (Result<> up = reachable(); !up)
+        return up;
     flushLink();
     return refreshedAfter(recorded(QStringLiteral("开始通宵"), position, sessionDetails(input), [&] {
         return SessionStart::startOvernight(billing(), position, input, registerCustomer);
@@ -263,6 +425,8 @@ Result<> FrontDesk::startOvernight(int position, const SessionInput &input, bool
 
 Result<> FrontDesk::changeSession(int position, const SessionInput &input)
 {
+    if (Result<> up = reachable(); !up)
+        return up;
     flushLink();
     const std::optional<Machine> before = MachineTable(db()).at(position);
     const QString details =
@@ -276,6 +440,8 @@ Result<> FrontDesk::changeSession(int position, const SessionInput &input)
 
 Result<> FrontDesk::changeMachine(int source, int target)
 {
+    if (Result<> up = reachable(); !up)
+        return up;
     flushLink();
     Result<> moved = recorded(QStringLiteral("调换计算机"), source, QStringLiteral("换到%1号机").arg(numberAt(target)),
                               [&] { return ChangeMachine::move(billing(), source, target); });
@@ -286,6 +452,8 @@ Result<> FrontDesk::changeMachine(int source, int target)
 
 Result<> FrontDesk::purchase(int machine, const ShoppingList &list)
 {
+    if (Result<> up = reachable(); !up)
+        return up;
     QStringList lines;
     for (const ShoppingList::Line &line : list.lines())
         lines << QStringLiteral("%1×%2").arg(line.name, plainNumber(line.quantity));
@@ -297,6 +465,8 @@ Result<> FrontDesk::purchase(int machine, const ShoppingList &list)
 
 std::unique_ptr<Checkout> FrontDesk::openCheckout(int position)
 {
+    if (m_serverLost)
+        return nullptr;
     flushLink();
     auto checkout = std::make_unique<Checkout>(billing(), m_operatorName);
     if (!checkout->open(position))
@@ -306,6 +476,8 @@ std::unique_ptr<Checkout> FrontDesk::openCheckout(int position)
 
 Checkout::Outcome FrontDesk::settle(Checkout &checkout, bool shutdown)
 {
+    if (m_serverLost)
+        return std::unexpected(Checkout::Refusal{Checkout::Refusal::Kind::StoreFailed, serverLostText()});
     flushLink();
     const QString paid = QStringLiteral("共收：%1 已收：%2").arg(checkout.receivedText(), checkout.prepaidText());
     Transaction t(db());

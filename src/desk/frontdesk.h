@@ -15,7 +15,10 @@
 #include "store/store.h"
 
 #include <QObject>
+#include <QSet>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <memory>
 
 class ClientLink;
 class LinkServer;
@@ -49,8 +52,9 @@ public:
     const MachineList &machineList() const override { return m_list; }
     QuestionQueue &questions() override { return m_questions; }
     bool isLocked() const override { return m_locked; }
-    // Runs one supervision pass now.
-    void refresh() override { m_supervisor.pass(); }
+    // Runs one supervision pass now (none while the server connection is lost: what it read
+    // would show an empty café).
+    void refresh() override;
     GuessThrottle &throttle() override { return m_throttle; }
 
     // The link to the café's PCs (none while the desk runs without it).
@@ -113,6 +117,11 @@ public:
     // The automatic backup of the day into backup/ beside the store, and again each midnight.
     void startDailyBackups();
 
+    // On a database server: whether the connection is lost (the desk retries every 5 s; the
+    // operations fail with serverLostText() meanwhile).
+    bool serverLost() const { return m_serverLost; }
+    static QString serverLostText();
+
 signals:
     void clockChanged(const QString &text);
     void countsChanged(const QString &text);
@@ -129,6 +138,9 @@ signals:
 
 private:
     Result<> reopen(const QString &path);
+    // The two ways of a restore; both give the name of the copy kept of what was replaced.
+    Result<QString> restoreFile(const QString &chosen);
+    Result<QString> restoreOnServer(const QString &chosen);
     void dailyBackup();
     // The number of the machine at list position `position`; 0 when there is none.
     int numberAt(int position);
@@ -138,6 +150,22 @@ private:
     // Brings what the link holds back into the store before the desk reads it.
     void flushLink();
     Result<> refreshedAfter(Result<> done);
+    // What another counter changed on the server reaches this desk: watching the connection,
+    // gathering what arrives close together into one pass, and getting back after a loss.
+    void watchServer();
+    void serverNoticed();
+    void readServer();
+    void applyServerChanges();
+    void retryServer();
+    void followReconnect(ReconnectStep step);
+    // Stops watching the socket; safe from the watcher's own signal.
+    void dropWatch();
+    // Rebuilds the list when machines were added, removed or renamed elsewhere; the same
+    // machine (by row key) stays selected.
+    void followMachines();
+    // Fails while the server connection is lost, before an operation reads nothing and takes
+    // that for an answer.
+    Result<> reachable() const;
 
     Store m_store;
     MachineList m_list;
@@ -154,4 +182,12 @@ private:
     bool m_locked = false;
     audit::Recorder m_trail;
     QTimer m_backupTimer;
+    // Row key and name of each machine in list order, as the list was last built.
+    QList<std::pair<qint64, QString>> m_listedMachines;
+    std::unique_ptr<QSocketNotifier> m_serverWatch;
+    QTimer m_changesTimer;
+    QTimer m_retryTimer;
+    QTimer m_attemptTimer; // bounds one attempt: a silent network would hold it forever
+    QSet<QString> m_changedTables;
+    bool m_serverLost = false;
 };

@@ -2,6 +2,7 @@
 
 #include "store/database.h"
 #include "store/goodstables.h"
+#include "store/retry.h"
 
 #include <QLoggingCategory>
 
@@ -22,19 +23,22 @@ Result<GoodsSale> sell(Database &db, const QString &article, int quantity, const
 {
     if (quantity < 1)
         return failure(QStringLiteral("请输入商品数量！"));
-    Transaction t(db);
-    if (!ArticleTable(db).byNumber(article))
-        return failure(QStringLiteral("当前商品已经不存在了！"));
-    GoodsSale sale;
-    sale.machine = -1;
-    sale.article = article;
-    sale.quantity = quantity;
-    sale.time = when;
-    if (!SalesTable(db).add(sale) || !ArticleTable(db).takeFromStock(article, quantity) || !t.commit()) {
-        qCWarning(lcCounterSale) << "sale failed:" << db.lastError();
-        return failure(QStringLiteral("零售没有记录成功：") + db.lastError());
-    }
-    return sale;
+    return store::retryOnce(db, [&]() -> Result<GoodsSale> {
+        Transaction t(db);
+        if (!ArticleTable(db).byNumber(article))
+            return failure(QStringLiteral("当前商品已经不存在了！"));
+        GoodsSale sale;
+        sale.machine = -1;
+        sale.article = article;
+        sale.quantity = quantity;
+        sale.time = when;
+        // The stock moves by the quantity from whatever another counter left in it.
+        if (!SalesTable(db).add(sale) || !ArticleTable(db).takeFromStock(article, quantity) || !t.commit()) {
+            qCWarning(lcCounterSale) << "sale failed:" << db.lastError();
+            return failure(QStringLiteral("零售没有记录成功：") + db.lastError());
+        }
+        return sale;
+    });
 }
 
 } // namespace CounterSale

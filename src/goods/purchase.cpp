@@ -103,12 +103,10 @@ Result<> confirm(Database &db, int machine, const ShoppingList &list)
         qCWarning(lcPurchase) << "purchase for machine" << machine << "not recorded:" << db.lastError();
         return failure(QStringLiteral("保存失败：") + db.lastError());
     };
-    Transaction t(db);
-    for (const ShoppingList::Line &line : list.lines()) {
-        if (!recordOrder(db, machine, articleNumberOf(line, catalogue), line.quantity, now))
-            return fail();
-    }
-    if (!t.commit())
+    QList<OrderItem> items;
+    for (const ShoppingList::Line &line : list.lines())
+        items.append({articleNumberOf(line, catalogue), line.quantity});
+    if (!recordOrders(db, machine, items, now))
         return fail();
     return {};
 }

@@ -36,11 +36,10 @@ int machineNumberOf(const QString &field)
 Result<> bookGoodsOrder(Database &db, int machine, const QList<request::GoodsItem> &items,
                         const QDateTime &when)
 {
-    Transaction t(db);
+    QList<OrderItem> ordered;
     for (const request::GoodsItem &item : items)
-        if (!recordOrder(db, machine, item.article, item.quantity, when))
-            return failure(db.lastError());
-    if (!t.commit())
+        ordered.append({item.article, double(item.quantity)});
+    if (!recordOrders(db, machine, ordered, when))
         return failure(db.lastError());
     return {};
 }
@@ -279,8 +278,11 @@ void RequestHandler::openMachineAnswered(const Requester &who, qint64 rowid, Ans
     const Result<> started = audit::recorded(
         db, QStringLiteral("同意开机"), m->number,
         [&]() -> Result<> {
-            if (!MachineTable(db).startSession(m->rowid, session))
+            bool started = false;
+            if (!MachineTable(db).startSessionIfIdle(m->rowid, session, &started))
                 return failure(db.lastError());
+            if (!started)
+                return failure(QStringLiteral("started meanwhile elsewhere"));
             return {};
         },
         [&] { return who.address; });

@@ -187,6 +187,13 @@ QString CustomerTable::nextNumber()
     return nextFreeNumber(used);
 }
 
+QString CustomerTable::reserveNumber()
+{
+    if (!m_db.lockTable(QStringLiteral("khglb")))
+        return QString();
+    return nextNumber();
+}
+
 bool CustomerTable::add(const Customer &c)
 {
     auto s = m_db.cached(QStringLiteral(

@@ -47,6 +47,9 @@ public:
     std::optional<Customer> byName(const QString &name);
     // The customer number a new customer gets: the next free number.
     QString nextNumber();
+    // The same, with the table locked against other counters until the transaction that
+    // adds the customer ends, so two never give out one number. Empty when the lock fails.
+    QString reserveNumber();
     bool add(const Customer &customer);
     bool save(const Customer &customer);
     bool remove(qint64 rowid);

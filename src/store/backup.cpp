@@ -1,5 +1,6 @@
 #include "backup.h"
 
+#include "copy.h"
 #include "database.h"
 #include "schema.h"
 #include "store.h"
@@ -89,6 +90,47 @@ Result<> copyChecked(const QString &from, const QString &target)
     return done;
 }
 
+QString keptName(const QString &folder, const QDateTime &now)
+{
+    return QDir(folder).filePath(QStringLiteral("还原前") + now.toString(QStringLiteral("yyyyMMddHHmmss")) +
+                                 QStringLiteral(".bak"));
+}
+
+void removeWithJournal(const QString &path)
+{
+    QFile::remove(path);
+    QFile::remove(journalOf(path));
+}
+
+// Writes the tables of `db` into a new store file at `path`.
+Result<> writeStoreFile(Database &db, const QString &path)
+{
+    removeWithJournal(path);
+    Database file;
+    if (!file.open(path, Store::key(), true))
+        return failure(file.lastError());
+    if (!schema::create(file))
+        return failure(file.lastError());
+    if (const Result<qint64> copied = storecopy::copyTables(db, file); !copied)
+        return failure(copied.error());
+    return {};
+}
+
+// A server's tables have no file to copy: they are written into a new store file beside
+// `target`, which is checked and only then renamed over it.
+Result<> backUpTables(Database &db, const QString &target)
+{
+    const QString temporary = target + QStringLiteral(".part");
+    Result<> done = writeStoreFile(db, temporary);
+    if (done)
+        done = verify(temporary);
+    if (done)
+        done = replace(temporary, target);
+    if (!done)
+        removeWithJournal(temporary);
+    return done;
+}
+
 } // namespace
 
 QString defaultName(const QDate &day)
@@ -110,10 +152,12 @@ Result<> verify(const QString &path)
 
 Result<> backUp(Database &db, const QString &livePath, const QString &target)
 {
-    // The file beside a server connection is not the store: copying it would report a
-    // backup that holds none of the café's data.
-    if (db.isServer())
-        return failure(QStringLiteral("数据库在服务器上，不能按文件备份"));
+    if (db.isServer()) {
+        const Result<> done = backUpTables(db, target);
+        if (!done)
+            qCWarning(lcBackup) << "backup of the server's tables to" << target << "failed:" << done.error();
+        return done;
+    }
     if (sameFile(livePath, target))
         return failure(QStringLiteral("不能备份到正在使用的数据库文件上"));
     // A read transaction: no write of this connection can be half in the file meanwhile.
@@ -143,8 +187,7 @@ Result<QString> restore(const QString &livePath, const QString &chosen, const QD
         qCWarning(lcBackup) << "restore from" << chosen << "refused:" << ready.error();
         return failure(ready.error());
     }
-    const QString kept = QFileInfo(livePath).dir().filePath(
-        QStringLiteral("还原前") + now.toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".bak"));
+    const QString kept = keptName(QFileInfo(livePath).dir().path(), now);
     if (Result<> saved = copyFile(livePath, kept); !saved) {
         QFile::remove(incoming);
         QFile::remove(kept);
@@ -160,6 +203,34 @@ Result<QString> restore(const QString &livePath, const QString &chosen, const QD
     return kept;
 }
 
+Result<QString> restoreInto(Database &db, const QString &chosen, const QString &folder, const QDateTime &now)
+{
+    // Read from a checked copy: opening the operator's file could roll a journal left beside
+    // it into it, and the file may sit on read-only media.
+    const QString incoming = QDir(folder).filePath(QStringLiteral("还原中.bak"));
+    Result<> ready = copyFile(chosen, incoming);
+    if (ready)
+        ready = verify(incoming);
+    const QString kept = keptName(folder, now);
+    if (ready)
+        ready = backUpTables(db, kept);
+    if (ready) {
+        Database source;
+        if (!source.open(incoming, Store::key(), false)) {
+            ready = failure(source.lastError());
+        } else if (const Result<qint64> copied = storecopy::copyTables(source, db); !copied) {
+            ready = failure(copied.error());
+            QFile::remove(kept); // the tables are as they were: nothing was replaced
+        }
+    }
+    removeWithJournal(incoming);
+    if (!ready) {
+        qCWarning(lcBackup) << "restore from" << chosen << "onto the server failed:" << ready.error();
+        return failure(ready.error());
+    }
+    return kept;
+}
+
 Result<> putBack(const QString &livePath, const QString &kept)
 {
     const QString incoming = livePath + QStringLiteral(".restoring");
@@ -171,7 +242,8 @@ Result<> putBack(const QString &livePath, const QString &kept)
     return done;
 }
 
-Result<QString> daily(Database &db, const QString &livePath, const QString &folder, const QDate &day, int keep)
+Result<QString> daily(Database &db, const QString &livePath, const QString &folder, const QDate &day,
+                      int keep)
 {
     QDir dir(folder);
     if (!dir.exists() && !QDir().mkpath(folder))

@@ -22,7 +22,9 @@ Result<> verify(const QString &path);
 
 // Copies the open store `db`, whose file is `livePath`, to `target`. The copy is taken inside
 // a read transaction, so no write is half in it; it is written beside `target`, checked, and
-// only then renamed over it. Refused when `target` is the live file itself.
+// only then renamed over it. Refused when `target` is the live file itself. A store on a
+// server is written as the same kind of store file, its rows in table order, so the backup
+// restores onto either engine; `livePath` is then not read.
 Result<> backUp(Database &db, const QString &livePath, const QString &target);
 
 // Replaces the closed store file `livePath` by a copy of `chosen`. The chosen file is copied
@@ -31,6 +33,13 @@ Result<> backUp(Database &db, const QString &livePath, const QString &target);
 // replayed into the restored one. Returns the kept file's path. On failure the store file is
 // as it was.
 Result<QString> restore(const QString &livePath, const QString &chosen, const QDateTime &now);
+
+// Replaces the tables of the open store `db` (on a server: tables, not a file to swap) by the
+// rows of the backup `chosen`, in one
+// transaction with the tables locked. What was there is first kept as
+// "还原前yyyyMMddHHmmss.bak" in `folder`. Returns the kept file's path. On failure the tables
+// are as they were and no kept file is left.
+Result<QString> restoreInto(Database &db, const QString &chosen, const QString &folder, const QDateTime &now);
 
 // Puts the file kept by restore() back in place of `livePath` (when the restored store would
 // not open after all).

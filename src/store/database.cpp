@@ -30,6 +30,8 @@ bool Database::openServer(const QString &connection, const QByteArray &key)
 {
     close();
     m_engine = ServerEngine::connect(connection, key, &m_error);
+    if (m_engine && m_notified)
+        m_engine->setNotified(m_notified);
     return m_engine != nullptr;
 }
 
@@ -37,6 +39,11 @@ void Database::close()
 {
     m_cache.clear();
     m_engine.reset();
+}
+
+bool Database::lastFailureRetryable() const
+{
+    return m_engine && m_engine->lastFailureRetryable();
 }
 
 bool Database::isServer() const
@@ -125,6 +132,46 @@ Database::ChangeStamp Database::changeStamp()
     if (!m_engine)
         return {};
     return {m_engine.get(), m_engine->ownChanges(), m_engine->otherChanges()};
+}
+
+int Database::notificationSocket() const
+{
+    return m_engine ? m_engine->notificationSocket() : -1;
+}
+
+QStringList Database::takeNotifications()
+{
+    return m_engine ? m_engine->takeNotifications() : QStringList();
+}
+
+void Database::setNotified(std::function<void()> notified)
+{
+    m_notified = std::move(notified);
+    if (m_engine)
+        m_engine->setNotified(m_notified);
+}
+
+bool Database::connectionLost() const
+{
+    return m_engine && m_engine->connectionLost();
+}
+
+ReconnectStep Database::startReconnect()
+{
+    if (!m_engine)
+        return ReconnectStep::Failed;
+    const ReconnectStep step = m_engine->startReconnect();
+    check(step != ReconnectStep::Failed);
+    return step;
+}
+
+ReconnectStep Database::continueReconnect()
+{
+    if (!m_engine)
+        return ReconnectStep::Failed;
+    const ReconnectStep step = m_engine->continueReconnect();
+    check(step != ReconnectStep::Failed);
+    return step;
 }
 
 int Database::schemaVersion()

@@ -1,17 +1,18 @@
 #pragma once
 
+#include "engine.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 
 struct sqlite3;
 
-class Engine;
-class EngineStatement;
 class Statement;
 
 // One open store: the keyed SQLCipher file, or a schema on a PostgreSQL server. The store's
@@ -43,6 +44,9 @@ public:
     Lease cached(const QString &sql);
 
     QString lastError() const { return m_error; }
+    // Whether the last failure was a conflict with another writer on a server (serialization
+    // failure, deadlock): running the whole transaction again goes through.
+    bool lastFailureRetryable() const;
 
     // The row order key (rowid on the file) of the row this connection added last.
     qint64 lastInsertId();
@@ -67,6 +71,24 @@ public:
     // what other connections committed before.
     bool lockRows(const QString &table, QList<qint64> rowids);
 
+    // Other connections' changes to a shared server, announced at their commit (a change
+    // rolled back is never announced). On the file there are none: no socket (-1), no tables.
+    // The socket to watch for their arrival.
+    int notificationSocket() const;
+    // Reads what has arrived: the tables changed by other connections since the last call.
+    QStringList takeNotifications();
+    // `notified` runs when changes have arrived or the connection is found lost, possibly in
+    // the middle of another command (which may have read them off the socket): it should
+    // only take note and act later, from the event loop.
+    void setNotified(std::function<void()> notified);
+    // Whether the server connection has gone; every command fails until it is connected again.
+    bool connectionLost() const;
+    // Connects to the server again (same connection string, same statements) without
+    // blocking: startReconnect() begins; each time notificationSocket() is ready as the step
+    // asks, continueReconnect() goes on, until Done or Failed.
+    ReconnectStep startReconnect();
+    ReconnectStep continueReconnect();
+
     // The schema's version (0 when none was set) and the tables present.
     int schemaVersion();
     bool setSchemaVersion(int version);
@@ -87,6 +109,8 @@ private:
     std::unique_ptr<Engine> m_engine;
     QString m_error;
     std::unordered_map<QString, std::unique_ptr<Statement>> m_cache;
+    // Kept across reopening, so whoever watches need not know when the engine was replaced.
+    std::function<void()> m_notified;
     int m_failAfter = -1;
 };
 

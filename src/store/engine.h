@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 // What Database, Statement and Transaction need of a relational engine. The store's SQL is
@@ -10,6 +11,10 @@
 //
 // Values reach an engine already reduced to four kinds: a null QVariant, qint64, double and
 // QString (dates as their stored text).
+// Where connecting again stands: failed, waiting until the socket can be read or written,
+// or working again.
+enum class ReconnectStep { Failed, WaitRead, WaitWrite, Done };
+
 class EngineStatement
 {
 public:
@@ -40,6 +45,9 @@ public:
     virtual bool isServer() const = 0;
     // The reason of the last failure, in words the operator can be shown.
     virtual QString lastError() const = 0;
+    // Whether the last failure was a conflict with another writer (a serialization failure or
+    // a deadlock), which goes through when the whole transaction is run again.
+    virtual bool lastFailureRetryable() const { return false; }
 
     virtual bool exec(const QString &sql) = 0;
     // A statement of the store's SQL; null when it does not prepare (see lastError).
@@ -61,6 +69,24 @@ public:
     virtual int schemaVersion() = 0;
     virtual bool setSchemaVersion(int version) = 0;
     virtual QStringList tableNames() = 0;
+
+    // Other connections' changes as they commit, for a server shared by several counters; the
+    // file has no other writer worth watching, so it has none of this.
+    // The connection's socket, to watch for them; -1 when there is none.
+    virtual int notificationSocket() const { return -1; }
+    // Reads what has arrived and returns the tables other connections changed since the last
+    // call, each once.
+    virtual QStringList takeNotifications() { return {}; }
+    // Called whenever changes of other connections arrive or the connection is found lost,
+    // also in the middle of a command that happened to read them: the socket is then
+    // quiet although something is waiting. Must only take note, not run commands.
+    virtual void setNotified(std::function<void()> notified) { Q_UNUSED(notified); }
+    // Whether the connection to the server has gone; then every command fails.
+    virtual bool connectionLost() const { return false; }
+    // Connects again after a loss without blocking: startReconnect() begins, and
+    // continueReconnect() goes on each time the socket is ready the way the last step asked.
+    virtual ReconnectStep startReconnect() { return ReconnectStep::Done; }
+    virtual ReconnectStep continueReconnect() { return ReconnectStep::Done; }
 
     // The file engine's sqlite3 connection, for test hooks; null on other engines.
     virtual void *nativeHandle() const { return nullptr; }

@@ -144,6 +144,13 @@ bool OrderTable::save(const OrderLine &l)
     return s->bindAll({l.machine, l.article, l.quantity, l.time, l.rowid}).run();
 }
 
+bool OrderTable::addToLine(qint64 rowid, double quantity, const QDateTime &when)
+{
+    auto s = m_db.cached(
+        QStringLiteral(R"(UPDATE splsjlb SET "数量" = ifnull("数量", 0) + ?, "时间" = ? WHERE rowid = ?)"));
+    return s->bindAll({quantity, when, rowid}).run();
+}
+
 bool OrderTable::removeLinesOf(int machine)
 {
     auto s = m_db.cached(QStringLiteral(R"(DELETE FROM splsjlb WHERE "机号" = ?)"));
@@ -187,6 +194,11 @@ QStringList ArticleTable::numbers()
     while (s->next())
         result.append(s->text(0));
     return result;
+}
+
+bool ArticleTable::lockAll()
+{
+    return m_db.lockTable(QStringLiteral("spkcb"));
 }
 
 bool ArticleTable::edit(const Article &a, double stockChange)

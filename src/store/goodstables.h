@@ -25,6 +25,8 @@ public:
     // missing from the catalogue changes nothing.
     bool takeFromStock(const QString &number, double quantity);
     std::optional<Article> byRowid(qint64 rowid);
+    // The whole catalogue against other counters' writes, until the transaction ends.
+    bool lockAll();
     // Every 商品编号 in table order (for the next free article number).
     QStringList numbers();
     // Writes name and prices of the row `article.rowid` and moves its stock by `stockChange`
@@ -59,6 +61,8 @@ public:
     std::optional<OrderLine> find(int machine, const QString &article);
     bool add(const OrderLine &line);
     bool save(const OrderLine &line);
+    // Adds `quantity` to the line `rowid` from whatever it holds now, and stamps it `when`.
+    bool addToLine(qint64 rowid, double quantity, const QDateTime &when);
     bool removeLinesOf(int machine);
     bool moveLines(int fromMachine, int toMachine);
     // Whether any line names the article / any of the machines.

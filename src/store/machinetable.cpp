@@ -144,12 +144,27 @@ bool MachineTable::startSession(qint64 rowid, const Start &st)
     auto s = m_db.cached(QStringLiteral(
         R"(UPDATE yxsjb SET "状态"=?, "开始时间"=?, "上机方式"=?, "客户姓名"=?, "客户证件"=?, "证件号码"=?,
            "到点时间"=CASE WHEN ? THEN ? ELSE "到点时间" END,
-           "已收款"=CASE WHEN ? THEN ? ELSE "已收款" END WHERE rowid=?)"));
+           "已收款"=CASE WHEN ? THEN ? ELSE "已收款" END WHERE rowid=? AND ifnull("状态", '') NOT IN ('Y', 'P'))"));
     return s
         ->bindAll({letterOf(st.status), st.start, st.mode, st.customer, st.idKind, st.idNumber,
                    qint64(st.due.has_value()), st.due.value_or(QDateTime()), qint64(st.prepaid.has_value()),
                    st.prepaid.value_or(0), rowid})
         .run();
+}
+
+bool MachineTable::startSessionIfIdle(qint64 rowid, const Start &st, bool *started)
+{
+    *started = false;
+    if (!lockRows({rowid}))
+        return false;
+    // Read under the lock: what another counter committed meanwhile counts.
+    const std::optional<Machine> now = byRowid(rowid);
+    if (!now || now->inSession())
+        return true;
+    if (!startSession(rowid, st))
+        return false;
+    *started = true;
+    return true;
 }
 
 bool MachineTable::changeSession(qint64 rowid, const std::optional<QDateTime> &due, const QString &customer,
@@ -187,6 +202,16 @@ bool MachineTable::clearDue(qint64 rowid)
 {
     auto s = m_db.cached(QStringLiteral(R"(UPDATE yxsjb SET "到点时间"=NULL WHERE rowid=?)"));
     return s->bind(1, rowid).run();
+}
+
+bool MachineTable::lockAll()
+{
+    return m_db.lockTable(QStringLiteral("yxsjb"));
+}
+
+bool MachineTable::lockRows(const QList<qint64> &rowids)
+{
+    return m_db.lockRows(QStringLiteral("yxsjb"), rowids);
 }
 
 bool MachineTable::editDetails(qint64 rowid, const QString &name, const QString &ip, double rate)

@@ -49,7 +49,12 @@ public:
         std::optional<QDateTime> due;
         std::optional<double> prepaid;
     };
+    // Changes nothing on a machine already in session ("Y" or "P"): of two starts of one
+    // machine at two counters, the second finds the first's session and leaves it.
     bool startSession(qint64 rowid, const Start &start);
+    // The same with the row locked against other counters first, telling in `started` whether
+    // this start took the machine (false: it was in session already). Inside a transaction.
+    bool startSessionIfIdle(qint64 rowid, const Start &start, bool *started);
     // A running session's limit, customer and prepaid amount; 到点时间 only when given.
     bool changeSession(qint64 rowid, const std::optional<QDateTime> &due, const QString &customer,
                        const QString &idKind, const QString &idNumber, double prepaid);
@@ -61,7 +66,10 @@ public:
     // The session runs on without a due time.
     bool clearDue(qint64 rowid);
 
-    // Machine management.
+    // Machine management. Changes of the whole table (adding, renumbering) lock it first, so
+    // two counters never give out one number twice.
+    bool lockAll();
+    bool lockRows(const QList<qint64> &rowids);
     // Writes only 名称, IP and 单位费用 of the row `rowid`; a session running on it stays.
     bool editDetails(qint64 rowid, const QString &name, const QString &ip, double rate);
     bool setNumberAndName(qint64 rowid, int number, const QString &name);

@@ -4,6 +4,7 @@
 #include "settingstable.h"
 
 #include <QRegularExpression>
+#include <iterator>
 
 namespace {
 
@@ -82,6 +83,56 @@ QString serverTable(const QString &sql)
     return t;
 }
 
+// Every change a transaction commits is announced to the other counters on a channel named
+// after the table, with the schema as payload. Statement triggers that look at the rows the
+// statement touched: an update that matched nothing announces nothing, so two counters whose
+// passes write nothing cannot keep waking each other.
+const char16_t *const kAnnounce[] = {
+    uR"(CREATE OR REPLACE FUNCTION corvana_changed() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            IF EXISTS (SELECT 1 FROM changed) THEN
+                PERFORM pg_notify(TG_TABLE_NAME, TG_TABLE_SCHEMA);
+            END IF;
+            RETURN NULL;
+        END $$)",
+    uR"(CREATE OR REPLACE FUNCTION corvana_emptied() RETURNS trigger LANGUAGE plpgsql AS $$
+        BEGIN
+            PERFORM pg_notify(TG_TABLE_NAME, TG_TABLE_SCHEMA);
+            RETURN NULL;
+        END $$)",
+};
+const char16_t *const kAnnounceTriggers[] = {
+    u"CREATE OR REPLACE TRIGGER corvana_added AFTER INSERT ON %1 REFERENCING NEW TABLE AS changed "
+    u"FOR EACH STATEMENT EXECUTE FUNCTION corvana_changed()",
+    u"CREATE OR REPLACE TRIGGER corvana_updated AFTER UPDATE ON %1 REFERENCING NEW TABLE AS changed "
+    u"FOR EACH STATEMENT EXECUTE FUNCTION corvana_changed()",
+    u"CREATE OR REPLACE TRIGGER corvana_removed AFTER DELETE ON %1 REFERENCING OLD TABLE AS changed "
+    u"FOR EACH STATEMENT EXECUTE FUNCTION corvana_changed()",
+    u"CREATE OR REPLACE TRIGGER corvana_emptied AFTER TRUNCATE ON %1 FOR EACH STATEMENT "
+    u"EXECUTE FUNCTION corvana_emptied()",
+};
+
+bool createAnnouncements(Database &db)
+{
+    for (const char16_t *sql : kAnnounce)
+        if (!db.exec(QString::fromUtf16(sql)))
+            return false;
+    for (const QString &table : schema::tableNames())
+        for (const char16_t *sql : kAnnounceTriggers)
+            if (!db.exec(QString::fromUtf16(sql).arg(table)))
+                return false;
+    return true;
+}
+
+// Schemas created before the announcements existed have none, at the same version.
+bool announcementsComplete(Database &db)
+{
+    Statement s = db.prepare(QStringLiteral(
+        "SELECT count(*) FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
+        "WHERE c.relnamespace = to_regnamespace(current_schema()) AND t.tgname LIKE 'corvana\\_%'"));
+    return s.next() && s.integer(0) == qint64(std::size(kAnnounceTriggers)) * schema::tableNames().size();
+}
+
 } // namespace
 
 namespace schema {
@@ -107,6 +158,8 @@ bool create(Database &db)
             return false;
     // Two counters must never give one journal number twice.
     if (db.isServer() && !db.exec(QStringLiteral(R"(CREATE UNIQUE INDEX sjlszb_id ON sjlszb ("ID"))")))
+        return false;
+    if (db.isServer() && !createAnnouncements(db))
         return false;
     Settings defaults;
     defaults.overnightPrice = 10;
@@ -142,6 +195,13 @@ bool upgrade(Database &db, QString *error)
         return false;
     }
     // Version 1 is the first; later versions add their steps here, each in a transaction.
+    if (db.isServer() && !announcementsComplete(db)) {
+        Transaction t(db);
+        if (!createAnnouncements(db) || !t.commit()) {
+            *error = QStringLiteral("无法在数据库服务器上建立变更通知（%1）").arg(db.lastError());
+            return false;
+        }
+    }
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "serverengine.h"
 
+#include "schema.h"
+
 #include "common/numbers.h"
 
 #include <QLocale>
@@ -172,11 +174,13 @@ void ignoreNotice(void *, const char *) {}
 std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, const QByteArray &key,
                                                     QString *error)
 {
-    // Later keywords win: a password in the connection string overrides the key, and the
-    // encoding is always UTF-8.
+    // Later keywords win: a password or a timeout in the connection string overrides ours, and
+    // the encoding is always UTF-8. The timeout bounds the wait at start-up for a server that
+    // does not answer.
     const QByteArray conninfo = connection.trimmed().toUtf8();
-    const char *keywords[] = {"password", "application_name", "dbname", "client_encoding", nullptr};
-    const char *values[] = {key.constData(), "Corvana", conninfo.constData(), "UTF8", nullptr};
+    const char *keywords[] = {"password", "application_name", "connect_timeout", "dbname", "client_encoding",
+                              nullptr};
+    const char *values[] = {key.constData(), "Corvana", "5", conninfo.constData(), "UTF8", nullptr};
     std::unique_ptr<ServerEngine> e(new ServerEngine);
     e->m_conn = PQconnectdbParams(keywords, values, 1);
     if (!e->m_conn || PQstatus(e->m_conn) != CONNECTION_OK) {
@@ -185,16 +189,37 @@ std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, c
         return nullptr;
     }
     PQsetNoticeProcessor(e->m_conn, ignoreNotice, nullptr);
-    // Doubles as text that reads back exactly.
-    if (!e->exec(QStringLiteral("SET extra_float_digits = 3"))) {
+    if (!e->setUpSession()) {
         *error = e->m_error;
         return nullptr;
     }
-    if (e->single(QStringLiteral("SELECT current_schema()")).isEmpty()) {
-        *error = QStringLiteral("数据库服务器上没有可用的模式（search_path 中的第一个模式不存在）");
-        return nullptr;
-    }
     return e;
+}
+
+bool ServerEngine::setUpSession()
+{
+    // Doubles as text that reads back exactly.
+    if (!exec(QStringLiteral("SET extra_float_digits = 3")))
+        return false;
+    if (single(QStringLiteral("SELECT current_schema()")).isEmpty()) {
+        m_error = QStringLiteral("数据库服务器上没有可用的模式（search_path 中的第一个模式不存在）");
+        return false;
+    }
+    // Each table's changes are announced on a channel of its name, with the schema as payload:
+    // other cafés' schemas on the same server announce on the same channels.
+    m_schemas.clear();
+    PGresult *r = PQexec(m_conn, "SELECT unnest(current_schemas(false))");
+    const bool read = succeeded(r, true);
+    if (read)
+        for (int i = 0; i < PQntuples(r); ++i)
+            m_schemas << QString::fromUtf8(PQgetvalue(r, i, 0));
+    PQclear(r);
+    if (!read)
+        return false;
+    QString listen;
+    for (const QString &table : schema::tableNames())
+        listen += QStringLiteral("LISTEN %1;").arg(table);
+    return exec(listen);
 }
 
 ServerEngine::~ServerEngine()
@@ -261,15 +286,21 @@ QByteArray ServerEngine::translate(const QString &sql, int *parameters)
 
 bool ServerEngine::succeeded(PGresult *result, bool readOnly)
 {
+    // Every command may have read notifications along with its result.
+    collect();
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+        m_retryable = false;
         if (!readOnly)
             ++m_changes;
         return true;
     }
-    if (PQstatus(m_conn) == CONNECTION_BAD)
+    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    m_retryable = state && (qstrcmp(state, "40001") == 0 || qstrcmp(state, "40P01") == 0);
+    if (PQstatus(m_conn) == CONNECTION_BAD) {
         m_error = QStringLiteral("与数据库服务器的连接已断开");
-    else
+        noteIfLost();
+    } else
         m_error = messageOf(result && PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)
                                 ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)
                                 : PQerrorMessage(m_conn));
@@ -302,6 +333,7 @@ std::unique_ptr<EngineStatement> ServerEngine::prepare(const QString &sql, bool 
             qCWarning(lcStore) << "prepare failed:" << m_error << sql;
             return nullptr;
         }
+        m_prepared.emplace_back(name, text);
     }
     return std::make_unique<ServerStatement>(this, text, parameters, name);
 }
@@ -391,4 +423,115 @@ QStringList ServerEngine::tableNames()
             names << QString::fromUtf8(PQgetvalue(r, i, 0));
     PQclear(r);
     return names;
+}
+
+qint64 ServerEngine::otherChanges()
+{
+    if (connectionLost())
+        return -1;
+    // What has arrived counts, even when no one has read the socket yet.
+    PQconsumeInput(m_conn);
+    collect();
+    noteIfLost();
+    return connectionLost() ? -1 : m_others;
+}
+
+void ServerEngine::noteIfLost()
+{
+    if (m_lostNoted || !connectionLost())
+        return;
+    m_lostNoted = true;
+    qCWarning(lcStore) << "the connection to the database server is lost:"
+                       << (m_conn ? messageOf(PQerrorMessage(m_conn)) : QString());
+    if (m_notified)
+        m_notified();
+}
+
+void ServerEngine::collect()
+{
+    if (!m_conn)
+        return;
+    // A connection hears its own changes too; it knows them already.
+    const int own = PQbackendPID(m_conn);
+    bool arrived = false;
+    while (PGnotify *n = PQnotifies(m_conn)) {
+        if (n->be_pid != own && m_schemas.contains(QString::fromUtf8(n->extra))) {
+            m_pending.insert(QString::fromUtf8(n->relname));
+            ++m_others;
+            arrived = true;
+        }
+        PQfreemem(n);
+    }
+    if (arrived && m_notified)
+        m_notified();
+}
+
+int ServerEngine::notificationSocket() const
+{
+    return m_conn ? PQsocket(m_conn) : -1;
+}
+
+QStringList ServerEngine::takeNotifications()
+{
+    if (!connectionLost()) {
+        PQconsumeInput(m_conn);
+        collect();
+    }
+    noteIfLost();
+    QStringList tables(m_pending.begin(), m_pending.end());
+    m_pending.clear();
+    tables.sort();
+    return tables;
+}
+
+bool ServerEngine::connectionLost() const
+{
+    return !m_conn || m_lostNoted || PQstatus(m_conn) != CONNECTION_OK;
+}
+
+ReconnectStep ServerEngine::startReconnect()
+{
+    if (!m_conn || !PQresetStart(m_conn)) {
+        m_error = QStringLiteral("与数据库服务器的连接已断开");
+        return ReconnectStep::Failed;
+    }
+    m_lostNoted = true; // until the new session is set up
+    return ReconnectStep::WaitWrite;
+}
+
+ReconnectStep ServerEngine::continueReconnect()
+{
+    switch (PQresetPoll(m_conn)) {
+    case PGRES_POLLING_READING:
+        return ReconnectStep::WaitRead;
+    case PGRES_POLLING_WRITING:
+        return ReconnectStep::WaitWrite;
+    case PGRES_POLLING_OK:
+        return finishReconnect() ? ReconnectStep::Done : ReconnectStep::Failed;
+    default:
+        qCInfo(lcStore) << "the database server cannot be reached yet:" << messageOf(PQerrorMessage(m_conn));
+        m_error = QStringLiteral("与数据库服务器的连接已断开");
+        return ReconnectStep::Failed;
+    }
+}
+
+bool ServerEngine::finishReconnect()
+{
+    // The old session's transaction and statements went with it. The connection counts as
+    // lost until it is set up as the first one was.
+    m_depth = 0;
+    if (!setUpSession())
+        return false;
+    for (const auto &[name, text] : m_prepared) {
+        PGresult *r = PQprepare(m_conn, name.constData(), text.constData(), 0, nullptr);
+        const bool ok = succeeded(r, true);
+        PQclear(r);
+        if (!ok)
+            return false;
+    }
+    // Changes made meanwhile were announced to no one.
+    ++m_others;
+    m_lostNoted = false;
+    qCInfo(lcStore) << "connected to the database server again";
+    return true;
 }

@@ -3,6 +3,8 @@
 #include "engine.h"
 
 #include <QByteArray>
+#include <QSet>
+#include <vector>
 
 struct pg_conn;
 
@@ -23,6 +25,7 @@ public:
 
     bool isServer() const override { return true; }
     QString lastError() const override { return m_error; }
+    bool lastFailureRetryable() const override { return m_retryable; }
 
     bool exec(const QString &sql) override;
     std::unique_ptr<EngineStatement> prepare(const QString &sql, bool keep) override;
@@ -33,12 +36,20 @@ public:
 
     qint64 lastInsertId() override { return m_lastId; }
     qint64 ownChanges() override { return m_changes; }
-    // Other connections' commits are not visible from here: nothing read can be trusted.
-    qint64 otherChanges() override { return -1; }
+    // Counts the changes other connections announced; -1 while the connection is lost, when
+    // nothing read can be trusted.
+    qint64 otherChanges() override;
 
     int schemaVersion() override;
     bool setSchemaVersion(int version) override;
     QStringList tableNames() override;
+
+    int notificationSocket() const override;
+    QStringList takeNotifications() override;
+    void setNotified(std::function<void()> notified) override { m_notified = std::move(notified); }
+    bool connectionLost() const override;
+    ReconnectStep startReconnect() override;
+    ReconnectStep continueReconnect() override;
 
     pg_conn *connection() const { return m_conn; }
     // Takes the outcome of a command: true when it succeeded, else the reason is kept.
@@ -48,9 +59,27 @@ public:
 private:
     ServerEngine() = default;
     QString single(const QString &sql);
+    // What a fresh session needs: exact doubles, the schema, the change channels.
+    bool setUpSession();
+    // Moves the notifications libpq has read into m_pending.
+    void collect();
+    // Tells the watcher, once per loss, that the connection has gone.
+    void noteIfLost();
+    bool finishReconnect();
+
+    // Kept statements by name, prepared again on a new session.
+    std::vector<std::pair<QByteArray, QByteArray>> m_prepared;
+    // The schemas whose changes count: those of the search path.
+    QStringList m_schemas;
+    QSet<QString> m_pending;
+    qint64 m_others = 0;
+    std::function<void()> m_notified;
+    // Lost and not yet set up again (the connection may be half way back).
+    bool m_lostNoted = false;
 
     pg_conn *m_conn = nullptr;
     QString m_error;
+    bool m_retryable = false;
     int m_depth = 0;
     int m_serial = 0;
     qint64 m_lastId = 0;

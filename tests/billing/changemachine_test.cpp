@@ -65,8 +65,8 @@ private slots:
     void sessionAndGoodsMoveToTarget()
     {
         Fixture f;
-        QVERIFY(recordOrder(f.db(), 3, QStringLiteral("00000001"), 2, kStart));
-        QVERIFY(recordOrder(f.db(), 3, QStringLiteral("00000002"), 1, kStart));
+        QVERIFY(recordOrders(f.db(), 3, {{QStringLiteral("00000001"), 2}}, kStart));
+        QVERIFY(recordOrders(f.db(), 3, {{QStringLiteral("00000002"), 1}}, kStart));
         QVERIFY(f.desk.changeMachine(3, 4));
 
         const Machine source = f.machine(3);
@@ -123,8 +123,8 @@ private slots:
     void targetLinesOfSameArticleMerge()
     {
         Fixture f;
-        QVERIFY(recordOrder(f.db(), 3, QStringLiteral("00000001"), 2, kStart));
-        QVERIFY(recordOrder(f.db(), 4, QStringLiteral("00000001"), 1, kStart));
+        QVERIFY(recordOrders(f.db(), 3, {{QStringLiteral("00000001"), 2}}, kStart));
+        QVERIFY(recordOrders(f.db(), 4, {{QStringLiteral("00000001"), 1}}, kStart));
         // Two lines of one article, as older data may hold, arrive in full as one line.
         OrderTable orders(f.db());
         QVERIFY(orders.add({0, 3, QStringLiteral("00000002"), 1, kStart}));
@@ -171,8 +171,8 @@ private slots:
         // Odd stored data: machines 3 and 4 both numbered 3.
         Fixture f;
         QVERIFY(f.db().exec(QStringLiteral(R"(UPDATE yxsjb SET "机号"=3 WHERE "名称"='4号机')")));
-        QVERIFY(recordOrder(f.db(), 3, QStringLiteral("00000001"), 2, kStart));
-        QVERIFY(recordOrder(f.db(), 3, QStringLiteral("00000002"), 1, kStart));
+        QVERIFY(recordOrders(f.db(), 3, {{QStringLiteral("00000001"), 2}}, kStart));
+        QVERIFY(recordOrders(f.db(), 3, {{QStringLiteral("00000002"), 1}}, kStart));
         QVERIFY(f.desk.changeMachine(3, 4));
         const QList<OrderLine> lines = OrderTable(f.db()).linesOf(3);
         QCOMPARE(lines.size(), 2);

@@ -176,6 +176,39 @@ private slots:
         QVERIFY(!f.desk.startTiming(9, input(), false));
     }
 
+    // The start the client asks for writes without the desk's checks: the row itself keeps a
+    // running or paused session, so a second start (from another counter too) loses nothing.
+    void storedStartTakesOnlyAnIdleMachine_data()
+    {
+        QTest::addColumn<MachineStatus>("status");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("standby") << MachineStatus::Standby << true;
+        QTest::newRow("off") << MachineStatus::Off << true;
+        QTest::newRow("billing") << MachineStatus::Billing << false;
+        QTest::newRow("paused") << MachineStatus::Paused << false;
+    }
+
+    void storedStartTakesOnlyAnIdleMachine()
+    {
+        QFETCH(MachineStatus, status);
+        QFETCH(bool, taken);
+        Fixture f;
+        MachineTable machines(f.db());
+        Machine m = f.machine(1);
+        m.status = status;
+        m.start = at(14, 9, 0);
+        QVERIFY(machines.save(m));
+        MachineTable::Start st;
+        st.start = at(14, 10, 0);
+        st.mode = QStringLiteral("N");
+        bool started = false;
+        QVERIFY(machines.startSessionIfIdle(m.rowid, st, &started));
+        QCOMPARE(started, taken);
+        QVERIFY(machines.startSession(m.rowid, st)); // a second write changes nothing either way
+        QCOMPARE(f.machine(1).start, taken ? at(14, 10, 0) : at(14, 9, 0));
+        QCOMPARE(f.machine(1).status, taken ? MachineStatus::Billing : status);
+    }
+
     void overnightOutsideWindowIsRefused()
     {
         Fixture f;

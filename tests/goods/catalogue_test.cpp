@@ -74,7 +74,7 @@ void CatalogueTest::modifyKeepsOrdersTakenMeanwhile()
     store.addArticle(u"00000001"_qs, u"可乐"_qs, 3, 10);
     const Article shown = *ArticleTable(store.db()).byNumber(u"00000001"_qs);
     if (orderedMeanwhile > 0)
-        QVERIFY(recordOrder(store.db(), 1, shown.number, orderedMeanwhile, Clock::now()));
+        QVERIFY(recordOrders(store.db(), 1, {{shown.number, orderedMeanwhile}}, Clock::now()));
 
     QVERIFY(
         Catalogue::modify(store.db(), shown.rowid, {u"百事可乐"_qs, u"1"_qs, u"4"_qs, typed}, shown.stock));
@@ -116,7 +116,7 @@ void CatalogueTest::refusedDeleteChangesNothing()
     if (sold)
         QVERIFY(SalesTable(store.db()).add({7, 1, u"00000001"_qs, 1, Clock::now()}));
     if (ordered)
-        QVERIFY(recordOrder(store.db(), 1, u"00000001"_qs, 1, Clock::now()));
+        QVERIFY(recordOrders(store.db(), 1, {{u"00000001"_qs, 1}}, Clock::now()));
     const Article a = *ArticleTable(store.db()).byNumber(u"00000001"_qs);
     const QStringList before = tableDump(store.db());
 

@@ -81,7 +81,7 @@ private slots:
         t.store.addArticle(QStringLiteral("00000002"), QStringLiteral("面包"), 4, 1);
         t.open();
         FrontDesk &desk = t.desk;
-        QVERIFY(recordOrder(desk.db(), 2, QStringLiteral("00000001"), 1, kNow.addSecs(-300)));
+        QVERIFY(recordOrders(desk.db(), 2, {{QStringLiteral("00000001"), 1}}, kNow.addSecs(-300)));
 
         ShoppingList list;
         const QList<Article> catalogue = ArticleTable(desk.db()).all();

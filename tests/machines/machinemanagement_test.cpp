@@ -93,7 +93,7 @@ void MachineManagementTest::deleteRenumbersTheLaterMachines()
     TestStore store;
     addFourMachines(store);
     store.startSession(1, Clock::now()); // an earlier machine's session keeps its number
-    QVERIFY(recordOrder(store.db(), 1, u"00000001"_qs, 1, Clock::now()));
+    QVERIFY(recordOrders(store.db(), 1, {{u"00000001"_qs, 1}}, Clock::now()));
     const Machine third = *MachineTable(store.db()).byNumber(3);
 
     const Result<Removal> removed = remove(store.db(), MachineTable(store.db()).byNumber(2)->rowid);
@@ -144,7 +144,7 @@ void MachineManagementTest::refusedDeleteChangesNothing()
     addFourMachines(store);
     setStatus(store, busy, status);
     if (goods)
-        QVERIFY(recordOrder(store.db(), busy, u"00000001"_qs, 2, Clock::now()));
+        QVERIFY(recordOrders(store.db(), busy, {{u"00000001"_qs, 2}}, Clock::now()));
     const qint64 rowid = MachineTable(store.db()).byNumber(target)->rowid;
     const QStringList before = tableDump(store.db());
 

@@ -117,10 +117,10 @@ void TransactionTest::failedWriteRollsBackOrder()
     t.addArticle(QStringLiteral("00000001"), QStringLiteral("可乐"), 2.5, 10);
     const QDateTime when(QDate(2002, 3, 14), QTime(12, 0));
     if (existingLine)
-        QVERIFY(recordOrder(t.db(), 1, QStringLiteral("00000001"), 2, when));
+        QVERIFY(recordOrders(t.db(), 1, {{QStringLiteral("00000001"), 2}}, when));
 
     t.db().failWritesAfter(writesAllowed);
-    QVERIFY(!recordOrder(t.db(), 1, QStringLiteral("00000001"), 3, when.addSecs(60)));
+    QVERIFY(!recordOrders(t.db(), 1, {{QStringLiteral("00000001"), 3}}, when.addSecs(60)));
     t.db().failWritesAfter(-1);
 
     ArticleTable articles(t.db());
@@ -133,7 +133,7 @@ void TransactionTest::failedWriteRollsBackOrder()
     }
 
     // Once writes work again the same order goes through whole.
-    QVERIFY(recordOrder(t.db(), 1, QStringLiteral("00000001"), 3, when.addSecs(60)));
+    QVERIFY(recordOrders(t.db(), 1, {{QStringLiteral("00000001"), 3}}, when.addSecs(60)));
     QCOMPARE(articles.byNumber(QStringLiteral("00000001"))->stock, existingLine ? 5.0 : 7.0);
     QCOMPARE(OrderTable(t.db()).linesOf(1).at(0).quantity, existingLine ? 5.0 : 3.0);
 }
