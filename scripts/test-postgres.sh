@@ -3,6 +3,11 @@
 #   start DIR  creates and starts it in DIR and writes DIR/conninfo, the libpq connection
 #              string the tests read (CORVANA_TEST_PG names that file).
 #   stop DIR   stops it and removes it; harmless when nothing runs.
+# Options after DIR, for the benchmarks (the tests use neither):
+#   --tcp PORT also listens on 127.0.0.1:PORT (the socket takes that port number too) and writes
+#              DIR/conninfo-tcp; the local user gets in without a password, as over the socket.
+#   --durable  keeps fsync and synchronous commit on, so the server pays for durability as the
+#              database file does.
 # Without PostgreSQL installed, start says so and succeeds, so the server tests skip; under
 # CI=true it fails instead.
 set -euo pipefail
@@ -10,14 +15,37 @@ set -euo pipefail
 cmd=${1:-}
 dir=${2:-}
 if [ -z "$cmd" ] || [ -z "$dir" ]; then
-  echo "usage: $0 start|stop DIR" >&2
+  echo "usage: $0 start|stop DIR [--tcp PORT] [--durable]" >&2
   exit 2
 fi
+shift 2
+tcp_port=""
+durable=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+  --tcp)
+    tcp_port=${2:-}
+    if ! [[ "$tcp_port" =~ ^[0-9]+$ ]]; then
+      echo "test-postgres: --tcp needs a port number" >&2
+      exit 2
+    fi
+    shift 2
+    ;;
+  --durable)
+    durable=1
+    shift
+    ;;
+  *)
+    echo "usage: $0 start|stop DIR [--tcp PORT] [--durable]" >&2
+    exit 2
+    ;;
+  esac
+done
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 data="$dir/data"
 run="$dir/run"
-port=5432
+port=${tcp_port:-5432}
 
 bindir=""
 for d in /usr/lib/postgresql/*/bin; do
@@ -48,7 +76,7 @@ stop() {
       sleep 0.1
     done
   fi
-  rm -rf "$data" "$run" "$dir/conninfo"
+  rm -rf "$data" "$run" "$dir/conninfo" "$dir/conninfo-tcp"
 }
 
 case "$cmd" in
@@ -72,13 +100,18 @@ start)
     cat "$dir/initdb.log" >&2
     exit 1
   }
+  listen="''"
+  [ -n "$tcp_port" ] && listen="'127.0.0.1'"
+  sync="-c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+  [ -n "$durable" ] && sync=""
   as_owner "$bindir/pg_ctl" -D "$data" -l "$dir/server.log" -w -t 60 \
-    -o "-c listen_addresses='' -k $run -p $port -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
+    -o "-c listen_addresses=$listen -k $run -p $port $sync" \
     start >/dev/null || {
     cat "$dir/server.log" >&2
     exit 1
   }
   echo "host=$run port=$port user=$owner dbname=postgres" >"$dir/conninfo"
+  [ -n "$tcp_port" ] && echo "host=127.0.0.1 port=$port user=$owner dbname=postgres" >"$dir/conninfo-tcp"
   echo "test-postgres: running; connect with: $(cat "$dir/conninfo")"
   ;;
 stop)

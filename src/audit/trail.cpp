@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QHash>
 #include <QLoggingCategory>
+#include <QSysInfo>
+#include <optional>
 
 Q_LOGGING_CATEGORY(lcAudit, "corvana.audit")
 
@@ -17,23 +19,47 @@ namespace audit {
 
 namespace {
 
-const QString kColumns = QStringLiteral(R"(seq, time, operator, machine, kind, details, hash)");
-
-QString hashOf(const QString &previous, const Entry &e)
+// Where a connection keeps its trail. On the file: the attached audit.db, entries without a
+// counter (so existing files keep their hashes). On a server: a schema of its own, shared by
+// every counter, each entry naming the counter that wrote it.
+struct Place
 {
-    // Fields are separated by a unit separator, which no typed text contains.
-    const QString content = QStringList{previous,
-                                        QString::number(e.seq),
-                                        storedDateTime(e.time),
-                                        e.operatorName,
-                                        QString::number(e.machine),
-                                        e.kind,
-                                        e.details}
-                                .join(QChar(0x1f));
-    return QString::fromLatin1(QCryptographicHash::hash(content.toUtf8(), QCryptographicHash::Sha256).toHex());
+    QString table = QStringLiteral("audit.trail");
+    QString counter;
+    bool server = false;
+};
+
+QHash<const Database *, Place> &places()
+{
+    static QHash<const Database *, Place> all;
+    return all;
 }
 
-Entry read(const Statement &s)
+Place placeOf(const Database &db)
+{
+    return db.isServer() ? places().value(&db, Place{QStringLiteral("audit.trail"), {}, true}) : Place{};
+}
+
+QString columns(const Place &place)
+{
+    return place.server ? QStringLiteral("seq, time, operator, machine, kind, details, hash, counter")
+                        : QStringLiteral("seq, time, operator, machine, kind, details, hash");
+}
+
+QString hashOf(const QString &previous, const Entry &e, bool withCounter)
+{
+    // Fields are separated by a unit separator, which no typed text contains.
+    QStringList fields{previous,       QString::number(e.seq),     storedDateTime(e.time),
+                       e.operatorName, QString::number(e.machine), e.kind,
+                       e.details};
+    if (withCounter)
+        fields << e.counter;
+    const QString content = fields.join(QChar(0x1f));
+    return QString::fromLatin1(
+        QCryptographicHash::hash(content.toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+Entry read(const Statement &s, const Place &place)
 {
     Entry e;
     e.seq = s.integer(0);
@@ -43,7 +69,31 @@ Entry read(const Statement &s)
     e.kind = s.text(4);
     e.details = s.text(5);
     e.hash = s.text(6);
+    if (place.server)
+        e.counter = s.text(7);
     return e;
+}
+
+// The trail on a server: created when missing. The rid column is there because the store's
+// inserts on a server hand back a rid.
+Result<> attachServer(Database &db, const QString &schemaName)
+{
+    const QString table = schemaName + QStringLiteral(".trail");
+    auto exists = [&] {
+        Statement s = db.prepare(QStringLiteral("SELECT to_regclass(?) IS NOT NULL"));
+        s.bind(1, table);
+        return s.next() && s.integer(0) != 0;
+    };
+    const QString create = QStringLiteral(R"(CREATE SCHEMA IF NOT EXISTS %1;
+        CREATE TABLE IF NOT EXISTS %2 (seq bigint PRIMARY KEY, time text COLLATE "C", operator text,
+            machine bigint, kind text, details text, hash text, counter text,
+            rid bigint GENERATED ALWAYS AS IDENTITY))")
+                               .arg(schemaName, table);
+    // Two counters starting together may both create it; the loser finds it made.
+    if (!exists() && !db.exec(create) && !exists())
+        return failure(db.lastError());
+    places().insert(&db, Place{table, counterName(db), true});
+    return {};
 }
 
 // The connections that keep a trail, all on the program's one thread.
@@ -55,8 +105,21 @@ QHash<const Database *, Recorder *> &recorders()
 
 } // namespace
 
-Result<> attach(Database &db, const QString &path)
+QString counterName(Database &db)
 {
+    // The store names every connection "Corvana" unless the connection string says otherwise.
+    if (db.isServer()) {
+        Statement s = db.prepare(QStringLiteral("SELECT current_setting('application_name')"));
+        if (s.next() && !s.text(0).isEmpty() && s.text(0) != u"Corvana")
+            return s.text(0);
+    }
+    return QSysInfo::machineHostName();
+}
+
+Result<> attach(Database &db, const QString &path, const QString &serverSchema)
+{
+    if (db.isServer())
+        return attachServer(db, serverSchema);
     // An attached file opens as the store did, which may not create it: a new trail is
     // created on its own connection first.
     if (!QFile::exists(path)) {
@@ -78,48 +141,70 @@ Result<> attach(Database &db, const QString &path)
 
 Result<> append(Database &db, Entry entry)
 {
-    auto last = db.cached(QStringLiteral("SELECT seq, hash FROM audit.trail ORDER BY seq DESC LIMIT 1"));
+    const Place place = placeOf(db);
+    // On a server the lock needs a transaction, and a failed entry must not doom the action's
+    // (a server gives up on a whole transaction after one failed statement): the entry is a
+    // transaction of its own, inside the action's when there is one.
+    std::optional<Transaction> own;
+    if (place.server)
+        own.emplace(db);
+    // Counters writing at once would both chain onto the same last entry: one waits here
+    // until the other's transaction ends. Taken last, after the action's own locks.
+    if (!db.lockTable(place.table))
+        return failure(db.lastError());
+    auto last =
+        db.cached(QStringLiteral("SELECT seq, hash FROM %1 ORDER BY seq DESC LIMIT 1").arg(place.table));
     QString previous;
     entry.seq = 1;
     if (last->next()) {
         entry.seq = last->integer(0) + 1;
         previous = last->text(1);
     }
-    entry.hash = hashOf(previous, entry);
-    auto add = db.cached(QStringLiteral("INSERT INTO audit.trail (") + kColumns +
-                         QStringLiteral(") VALUES (?,?,?,?,?,?,?)"));
-    if (!add->bindAll({entry.seq, entry.time, entry.operatorName, entry.machine, entry.kind, entry.details,
-                       entry.hash})
-             .run()) {
+    entry.counter = place.counter;
+    entry.hash = hashOf(previous, entry, place.server);
+    QVariantList values{entry.seq,  entry.time,    entry.operatorName, entry.machine,
+                        entry.kind, entry.details, entry.hash};
+    if (place.server)
+        values << entry.counter;
+    const QString marks = place.server ? QStringLiteral("?,?,?,?,?,?,?,?") : QStringLiteral("?,?,?,?,?,?,?");
+    auto add =
+        db.cached(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(place.table, columns(place), marks));
+    if (!add->bindAll(values).run()) {
         qCWarning(lcAudit) << "trail entry not written:" << entry.kind << db.lastError();
         return failure(db.lastError());
     }
+    if (own && !own->commit())
+        return failure(db.lastError());
     return {};
 }
 
 QList<Entry> entries(Database &db, const QDateTime &from, const QDateTime &to, const QString &operatorName,
                      int machine, const QString &kind)
 {
-    Statement s = db.prepare(QStringLiteral("SELECT ") + kColumns + QStringLiteral(R"( FROM audit.trail
-        WHERE (?1 IS NULL OR time >= ?1) AND (?2 IS NULL OR time <= ?2) AND (?3 = '' OR operator = ?3)
+    const Place place = placeOf(db);
+    Statement s =
+        db.prepare(QStringLiteral("SELECT %1 FROM %2").arg(columns(place), place.table) + QStringLiteral(R"(
+        WHERE (?1 = '' OR time >= ?1) AND (?2 = '' OR time <= ?2) AND (?3 = '' OR operator = ?3)
           AND (?4 = 0 OR machine = ?4) AND (?5 = '' OR kind = ?5) ORDER BY seq)"));
-    s.bindAll({from.isValid() ? QVariant(storedDateTime(from)) : QVariant(),
-               to.isValid() ? QVariant(storedDateTime(to)) : QVariant(), operatorName, machine, kind});
+    s.bindAll({from.isValid() ? storedDateTime(from) : QString(),
+               to.isValid() ? storedDateTime(to) : QString(), operatorName, machine, kind});
     QList<Entry> result;
     while (s.next())
-        result.append(read(s));
+        result.append(read(s, place));
     return result;
 }
 
 Result<qint64> verify(Database &db)
 {
-    Statement s = db.prepare(QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM audit.trail ORDER BY seq"));
+    const Place place = placeOf(db);
+    Statement s =
+        db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY seq").arg(columns(place), place.table));
     QString previous;
     qint64 expected = 1;
     while (s.next()) {
-        const Entry e = read(s);
+        const Entry e = read(s, place);
         // A gap in the numbers is a deleted entry; a wrong hash a changed or moved one.
-        if (e.seq != expected || hashOf(previous, e) != e.hash)
+        if (e.seq != expected || hashOf(previous, e, place.server) != e.hash)
             return failure(QStringLiteral("第%1条记录起已被改动！").arg(expected));
         previous = e.hash;
         ++expected;
@@ -134,7 +219,8 @@ QString verificationText(const Result<qint64> &verified)
 
 QString anchor(Database &db)
 {
-    auto last = db.cached(QStringLiteral("SELECT hash FROM audit.trail ORDER BY seq DESC LIMIT 1"));
+    auto last =
+        db.cached(QStringLiteral("SELECT hash FROM %1 ORDER BY seq DESC LIMIT 1").arg(placeOf(db).table));
     return last->next() ? last->text(0).left(16) : QString();
 }
 
@@ -160,7 +246,8 @@ bool Recorder::append(const QString &kind, int machine, const QString &details)
     auto entry = [&](const QString &k, int m, const QString &d) {
         return audit::append(m_db, {0, Clock::now(), m_operator, m, k, d, {}});
     };
-    if (m_missed > 0 && entry(QStringLiteral("记录失败"), 0, QStringLiteral("%1条操作没有记录下来").arg(m_missed)))
+    if (m_missed > 0 &&
+        entry(QStringLiteral("记录失败"), 0, QStringLiteral("%1条操作没有记录下来").arg(m_missed)))
         m_missed = 0;
     if (entry(kind, machine, details))
         return true;

@@ -11,24 +11,33 @@
 
 // The operator trail: every action that moves money or changes what the café charges, kept in
 // a file of its own (audit.db, keyed like the store) that is attached to the store's
-// connection, so an action and its entry are written in one transaction. Entries are only
-// ever added; each carries the SHA-256 of the one before and of its own content, so an entry
-// changed, deleted or moved breaks the chain from there on.
+// connection, so an action and its entry are written in one transaction. On a database server
+// it is a schema of its own on the same connection, shared by every counter, each entry naming
+// the counter that wrote it. Entries are only ever added; each carries the SHA-256 of the one
+// before and of its own content, so an entry changed, deleted or moved breaks the chain from
+// there on.
 namespace audit {
 
 struct Entry
 {
-    qint64 seq = 0;     // 1, 2, 3, … in the order written
+    qint64 seq = 0; // 1, 2, 3, … in the order written
     QDateTime time;
     QString operatorName;
-    int machine = 0;    // 0: the action concerns no machine
-    QString kind;       // what was done, as the trail window lists it ("结帐", "储金卡", …)
-    QString details;    // the figures, before and after
-    QString hash;       // hex SHA-256 of the previous hash and this entry
+    int machine = 0;   // 0: the action concerns no machine
+    QString kind;      // what was done, as the trail window lists it ("结帐", "储金卡", …)
+    QString details;   // the figures, before and after
+    QString hash;      // hex SHA-256 of the previous hash and this entry
+    QString counter{}; // the counter that wrote it; on a server only (then part of the hash)
 };
 
-// Attaches the trail file at `path` (created when missing) to the store's connection.
-Result<> attach(Database &db, const QString &path);
+// Attaches the trail file at `path` (created when missing) to the store's connection. On a
+// server the path is not used: the trail is the table trail of the schema `serverSchema`
+// (created when missing), written by the counter counterName() names.
+Result<> attach(Database &db, const QString &path, const QString &serverSchema = QStringLiteral("audit"));
+
+// The name of this counter on a server: the application_name of the connection string, else
+// the PC's host name.
+QString counterName(Database &db);
 
 // Adds an entry (its seq and hash are computed here) inside whatever transaction is open.
 Result<> append(Database &db, Entry entry);
@@ -84,8 +93,9 @@ private:
 // An entry of its own, for an action that writes nothing else (a login, a refusal).
 void record(Database &db, const QString &kind, int machine, const QString &details);
 
-// Runs `action` (returning a std::expected, its error made from a message) and, when it succeeds, writes the entry `describe` makes
-// of its value (no argument for Result<>) in the same transaction: both land or neither.
+// Runs `action` (returning a std::expected, its error made from a message) and, when it succeeds, writes the
+// entry `describe` makes of its value (no argument for Result<>) in the same transaction: both land or
+// neither.
 template <typename Action, typename Describe>
 auto recorded(Database &db, const QString &kind, int machine, Action &&action, Describe &&describe)
     -> decltype(action())
@@ -101,7 +111,8 @@ auto recorded(Database &db, const QString &kind, int machine, Action &&action, D
             r->append(kind, machine, describe(*done));
     }
     if (!t.commit())
-        return std::unexpected(typename decltype(done)::error_type{QStringLiteral("保存失败：") + db.lastError()});
+        return std::unexpected(
+            typename decltype(done)::error_type{QStringLiteral("保存失败：") + db.lastError()});
     return done;
 }
 

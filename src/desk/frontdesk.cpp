@@ -20,7 +20,10 @@ Q_LOGGING_CATEGORY(lcDesk, "corvana.desk")
 FrontDesk::FrontDesk(QObject *parent)
     : QObject(parent), m_supervisor(m_store.db(), m_list, m_questions), m_trail(m_store.db())
 {
-    m_trail.setFailureNotice([this] { emit statusNotice(QStringLiteral("操作记录写入失败，请检查audit.db")); });
+    m_trail.setFailureNotice([this] {
+        emit statusNotice(m_store.isServer() ? QStringLiteral("操作记录写入失败")
+                                             : QStringLiteral("操作记录写入失败，请检查audit.db"));
+    });
     m_clockTimer.setInterval(1000);
     m_supervisionTimer.setInterval(30000);
     connect(&m_clockTimer, &QTimer::timeout, this, [this] { emit clockChanged(clockText()); });
@@ -29,22 +32,25 @@ FrontDesk::FrontDesk(QObject *parent)
     connect(&m_supervisor, &Supervisor::selectRequested, this, &FrontDesk::select);
     m_backupTimer.setSingleShot(true);
     connect(&m_backupTimer, &QTimer::timeout, this, &FrontDesk::dailyBackup);
-    // A burst of commits elsewhere (a checkout writes several tables) makes one pass.
-    m_changesTimer.setSingleShot(true);
-    m_changesTimer.setInterval(30);
-    connect(&m_changesTimer, &QTimer::timeout, this, &FrontDesk::applyServerChanges);
-    m_retryTimer.setInterval(5000);
-    connect(&m_retryTimer, &QTimer::timeout, this, &FrontDesk::retryServer);
-    m_attemptTimer.setSingleShot(true);
-    m_attemptTimer.setInterval(5000);
-    connect(&m_attemptTimer, &QTimer::timeout, this, [this] { followReconnect(ReconnectStep::Failed); });
-    db().setNotified([this] { serverNoticed(); });
+    // What other counters commit on a server: the list follows it at once.
+    connect(&m_watch, &ServerWatch::changed, this, [this](const QSet<QString> &tables) {
+        // The link's cached lists see the change themselves (the store's change stamp moved).
+        if (tables.contains(QStringLiteral("yxsjb")))
+            followMachines();
+        refresh();
+    });
+    connect(&m_watch, &ServerWatch::lostChanged, this, [this](bool lost) {
+        if (lost) {
+            emit statusNotice(ServerWatch::lostText());
+            return;
+        }
+        followMachines();
+        refresh();
+        emit statusNotice(QStringLiteral("已重新连接数据库服务器"));
+    });
 }
 
-FrontDesk::~FrontDesk()
-{
-    db().setNotified({});
-}
+FrontDesk::~FrontDesk() = default;
 
 Result<> FrontDesk::open(const QString &path)
 {
@@ -63,13 +69,15 @@ Result<> FrontDesk::reopen(const QString &path)
     QString error;
     if (!m_store.open(path, &error))
         return failure(error);
-    // The trail lives beside the store, so a restore of the store never rewinds it.
+    // The trail lives beside the store file, or in a schema of its own on a server, so a
+    // restore of the store never rewinds it.
     const QString trail = QFileInfo(path).dir().filePath(QStringLiteral("audit.db"));
-    watchServer();
+    m_watch.start();
     const Result<> attached = audit::attach(db(), trail);
     m_trail.setOn(bool(attached));
     if (!attached)
-        qCWarning(lcDesk) << "the operator trail" << trail << "cannot be opened:" << attached.error();
+        qCWarning(lcDesk) << "the operator trail" << (m_store.isServer() ? QStringLiteral("audit.trail") : trail)
+                          << "cannot be opened:" << attached.error();
     return {};
 }
 
@@ -247,83 +255,15 @@ Result<> FrontDesk::refreshedAfter(Result<> done)
 
 void FrontDesk::refresh()
 {
-    if (!m_serverLost)
+    if (!m_watch.lost())
         m_supervisor.pass();
-}
-
-QString FrontDesk::serverLostText()
-{
-    return QStringLiteral("与数据库服务器的连接已断开");
 }
 
 Result<> FrontDesk::reachable() const
 {
-    if (m_serverLost)
-        return failure(serverLostText());
+    if (m_watch.lost())
+        return failure(ServerWatch::lostText());
     return {};
-}
-
-void FrontDesk::dropWatch()
-{
-    if (!m_serverWatch)
-        return;
-    m_serverWatch->setEnabled(false);
-    m_serverWatch.release()->deleteLater();
-}
-
-void FrontDesk::watchServer()
-{
-    dropWatch();
-    m_changedTables.clear();
-    const int socket = db().notificationSocket();
-    if (socket < 0)
-        return;
-    m_serverWatch = std::make_unique<QSocketNotifier>(qintptr(socket), QSocketNotifier::Read);
-    connect(m_serverWatch.get(), &QSocketNotifier::activated, this, &FrontDesk::readServer);
-}
-
-// May run in the middle of any command of the store: only takes note.
-void FrontDesk::serverNoticed()
-{
-    if (!db().connectionLost()) {
-        if (!m_changesTimer.isActive())
-            m_changesTimer.start();
-        return;
-    }
-    if (m_serverLost)
-        return;
-    // The socket is closed or about to be; its number may soon be another socket's.
-    dropWatch();
-    m_serverLost = true;
-    m_changesTimer.stop();
-    m_retryTimer.start();
-    QTimer::singleShot(0, this, [this] {
-        if (m_serverLost)
-            emit statusNotice(serverLostText());
-    });
-}
-
-void FrontDesk::readServer()
-{
-    const QStringList tables = db().takeNotifications();
-    for (const QString &table : tables)
-        m_changedTables.insert(table);
-    if (!m_serverLost && !m_changedTables.isEmpty() && !m_changesTimer.isActive())
-        m_changesTimer.start();
-}
-
-void FrontDesk::applyServerChanges()
-{
-    readServer();
-    m_changesTimer.stop();
-    if (m_serverLost || m_changedTables.isEmpty())
-        return;
-    const bool machines = m_changedTables.contains(QStringLiteral("yxsjb"));
-    m_changedTables.clear();
-    // The link's cached lists see the change themselves (the store's change stamp moved).
-    if (machines)
-        followMachines();
-    refresh();
 }
 
 void FrontDesk::followMachines()
@@ -344,39 +284,6 @@ void FrontDesk::followMachines()
     // The selected machine itself went: the one now in its place, or the last.
     m_selected = position > 0 ? position : std::min(m_selected, int(m_list.count()));
     select(m_selected);
-}
-
-void FrontDesk::retryServer()
-{
-    m_retryTimer.stop(); // one attempt at a time
-    m_attemptTimer.start();
-    followReconnect(db().startReconnect());
-}
-
-void FrontDesk::followReconnect(ReconnectStep step)
-{
-    dropWatch();
-    const int socket = db().notificationSocket();
-    if ((step == ReconnectStep::WaitRead || step == ReconnectStep::WaitWrite) && socket >= 0) {
-        m_serverWatch = std::make_unique<QSocketNotifier>(
-            qintptr(socket), step == ReconnectStep::WaitRead ? QSocketNotifier::Read : QSocketNotifier::Write);
-        connect(m_serverWatch.get(), &QSocketNotifier::activated, this,
-                [this] { followReconnect(db().continueReconnect()); });
-        return;
-    }
-    m_attemptTimer.stop();
-    if (step != ReconnectStep::Done) {
-        // Again, so the notice stays in sight while it lasts.
-        emit statusNotice(serverLostText());
-        m_retryTimer.start();
-        return;
-    }
-    m_serverLost = false;
-    watchServer();
-    db().takeNotifications(); // what was missed is read afresh below
-    followMachines();
-    refresh();
-    emit statusNotice(QStringLiteral("已重新连接数据库服务器"));
 }
 
 int FrontDesk::numberAt(int position)
@@ -465,7 +372,7 @@ Result<> FrontDesk::purchase(int machine, const ShoppingList &list)
 
 std::unique_ptr<Checkout> FrontDesk::openCheckout(int position)
 {
-    if (m_serverLost)
+    if (m_watch.lost())
         return nullptr;
     flushLink();
     auto checkout = std::make_unique<Checkout>(billing(), m_operatorName);
@@ -476,8 +383,8 @@ std::unique_ptr<Checkout> FrontDesk::openCheckout(int position)
 
 Checkout::Outcome FrontDesk::settle(Checkout &checkout, bool shutdown)
 {
-    if (m_serverLost)
-        return std::unexpected(Checkout::Refusal{Checkout::Refusal::Kind::StoreFailed, serverLostText()});
+    if (m_watch.lost())
+        return std::unexpected(Checkout::Refusal{Checkout::Refusal::Kind::StoreFailed, ServerWatch::lostText()});
     flushLink();
     const QString paid = QStringLiteral("共收：%1 已收：%2").arg(checkout.receivedText(), checkout.prepaidText());
     Transaction t(db());

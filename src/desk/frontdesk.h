@@ -10,13 +10,12 @@
 #include "common/questions.h"
 #include "common/result.h"
 #include "link/deskaccess.h"
+#include "serverwatch.h"
 #include "machines/machinemanagement.h"
 #include "store/rows.h"
 #include "store/store.h"
 
 #include <QObject>
-#include <QSet>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <memory>
 
@@ -118,9 +117,8 @@ public:
     void startDailyBackups();
 
     // On a database server: whether the connection is lost (the desk retries every 5 s; the
-    // operations fail with serverLostText() meanwhile).
-    bool serverLost() const { return m_serverLost; }
-    static QString serverLostText();
+    // operations fail with ServerWatch::lostText() meanwhile).
+    bool serverLost() const { return m_watch.lost(); }
 
 signals:
     void clockChanged(const QString &text);
@@ -150,16 +148,6 @@ private:
     // Brings what the link holds back into the store before the desk reads it.
     void flushLink();
     Result<> refreshedAfter(Result<> done);
-    // What another counter changed on the server reaches this desk: watching the connection,
-    // gathering what arrives close together into one pass, and getting back after a loss.
-    void watchServer();
-    void serverNoticed();
-    void readServer();
-    void applyServerChanges();
-    void retryServer();
-    void followReconnect(ReconnectStep step);
-    // Stops watching the socket; safe from the watcher's own signal.
-    void dropWatch();
     // Rebuilds the list when machines were added, removed or renamed elsewhere; the same
     // machine (by row key) stays selected.
     void followMachines();
@@ -184,10 +172,5 @@ private:
     QTimer m_backupTimer;
     // Row key and name of each machine in list order, as the list was last built.
     QList<std::pair<qint64, QString>> m_listedMachines;
-    std::unique_ptr<QSocketNotifier> m_serverWatch;
-    QTimer m_changesTimer;
-    QTimer m_retryTimer;
-    QTimer m_attemptTimer; // bounds one attempt: a silent network would hold it forever
-    QSet<QString> m_changedTables;
-    bool m_serverLost = false;
+    ServerWatch m_watch{m_store.db()};
 };

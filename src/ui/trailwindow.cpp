@@ -60,8 +60,12 @@ TrailWindow::TrailWindow(Database &db, QWidget *parent) : QWidget(parent, Qt::Wi
     m_list->setObjectName(QStringLiteral("lstTrail"));
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
-    m_list->setHeaderLabels({QStringLiteral("序号"), QStringLiteral("时间"), QStringLiteral("操作员"),
-                             QStringLiteral("机号"), QStringLiteral("操作"), QStringLiteral("内容")});
+    // Several counters write one trail on a server: there each entry says which one.
+    QStringList headers{QStringLiteral("序号"), QStringLiteral("时间"), QStringLiteral("操作员"),
+                        QStringLiteral("机号"), QStringLiteral("操作"), QStringLiteral("内容")};
+    if (m_db.isServer())
+        headers.insert(2, QStringLiteral("柜台"));
+    m_list->setHeaderLabels(headers);
     m_list->header()->setStretchLastSection(true);
 
     m_anchor = new QLabel(this);
@@ -109,15 +113,21 @@ TrailWindow::TrailWindow(Database &db, QWidget *parent) : QWidget(parent, Qt::Wi
 void TrailWindow::refresh()
 {
     const int machine = int(numberValue(m_machine->text()));
-    const QList<audit::Entry> found = audit::entries(m_db, m_from->dateTime(), m_to->dateTime(),
-                                                     m_operator->text().trimmed(), machine,
-                                                     m_kind->currentText().trimmed());
+    const QList<audit::Entry> found =
+        audit::entries(m_db, m_from->dateTime(), m_to->dateTime(), m_operator->text().trimmed(), machine,
+                       m_kind->currentText().trimmed());
     m_list->clear();
     QStringList kinds;
     for (const audit::Entry &e : found) {
-        m_list->addTopLevelItem(new QTreeWidgetItem(
-            QStringList{QString::number(e.seq), storedDateTime(e.time), e.operatorName,
-                        e.machine > 0 ? QString::number(e.machine) : QString(), e.kind, e.details}));
+        QStringList row{QString::number(e.seq),
+                        storedDateTime(e.time),
+                        e.operatorName,
+                        e.machine > 0 ? QString::number(e.machine) : QString(),
+                        e.kind,
+                        e.details};
+        if (m_db.isServer())
+            row.insert(2, e.counter);
+        m_list->addTopLevelItem(new QTreeWidgetItem(row));
         if (!kinds.contains(e.kind))
             kinds << e.kind;
     }

@@ -9,8 +9,9 @@ class QLabel;
 class QLineEdit;
 class QTreeWidget;
 
-// "操作记录": the operator trail, filtered by period, operator, machine and kind, with the
-// check of the whole chain ("校验") and a CSV copy. For "D" operators.
+// "操作记录": the operator trail (on a server with the counter of each entry), filtered by
+// period, operator, machine and kind, with the check of the whole chain ("校验") and a CSV
+// copy. For "D" operators.
 class TrailWindow final : public QWidget
 {
     Q_OBJECT
