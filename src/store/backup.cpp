@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcBackup, "corvana.store.backup")
@@ -74,32 +75,37 @@ QString journalOf(const QString &path)
     return path + QStringLiteral("-journal");
 }
 
-// Copies `from` to a temporary file beside `target`, checks it, and renames it over `target`.
-Result<> copyChecked(const QString &from, const QString &target)
+void removeWithJournal(const QString &path)
+{
+    QFile::remove(path);
+    QFile::remove(journalOf(path));
+}
+
+// Has `write` make a temporary file beside `target`, checks it, and only then renames it over
+// `target`: a backup that did not come out whole never replaces a good one.
+Result<> writeChecked(const QString &target, const std::function<Result<>(const QString &temporary)> &write)
 {
     const QString temporary = target + QStringLiteral(".part");
-    Result<> done = copyFile(from, temporary);
+    Result<> done = write(temporary);
     if (done)
         done = verify(temporary);
     if (done)
         done = replace(temporary, target);
-    if (!done) {
-        QFile::remove(temporary);
-        QFile::remove(journalOf(temporary));
-    }
+    if (!done)
+        removeWithJournal(temporary);
     return done;
+}
+
+// Copies the store file `from` to `target`, checked.
+Result<> copyChecked(const QString &from, const QString &target)
+{
+    return writeChecked(target, [&](const QString &temporary) { return copyFile(from, temporary); });
 }
 
 QString keptName(const QString &folder, const QDateTime &now)
 {
     return QDir(folder).filePath(QStringLiteral("还原前") + now.toString(QStringLiteral("yyyyMMddHHmmss")) +
                                  QStringLiteral(".bak"));
-}
-
-void removeWithJournal(const QString &path)
-{
-    QFile::remove(path);
-    QFile::remove(journalOf(path));
 }
 
 // Writes the tables of `db` into a new store file at `path`.
@@ -116,19 +122,10 @@ Result<> writeStoreFile(Database &db, const QString &path)
     return {};
 }
 
-// A server's tables have no file to copy: they are written into a new store file beside
-// `target`, which is checked and only then renamed over it.
+// A server's tables have no file to copy: they are written into a new store file, checked.
 Result<> backUpTables(Database &db, const QString &target)
 {
-    const QString temporary = target + QStringLiteral(".part");
-    Result<> done = writeStoreFile(db, temporary);
-    if (done)
-        done = verify(temporary);
-    if (done)
-        done = replace(temporary, target);
-    if (!done)
-        removeWithJournal(temporary);
-    return done;
+    return writeChecked(target, [&](const QString &temporary) { return writeStoreFile(db, temporary); });
 }
 
 } // namespace

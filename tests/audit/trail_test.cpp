@@ -61,11 +61,12 @@ struct Fixture
     // Someone with the key edits the trail with another program; `sql` names the table "trail".
     bool tamper(QString sql)
     {
+        if (!auditSchema.isEmpty()) {
+            testserver::administer(sql.replace(QStringLiteral(" trail "), u' ' + auditSchema + QStringLiteral(".trail ")));
+            return true;
+        }
         Database other;
-        if (auditSchema.isEmpty())
-            return other.open(trailPath(), Store::key(), false) && other.exec(sql);
-        sql.replace(QStringLiteral(" trail "), u' ' + auditSchema + QStringLiteral(".trail "));
-        return other.openServer(testserver::connection(), Store::key()) && other.exec(sql);
+        return other.open(trailPath(), Store::key(), false) && other.exec(sql);
     }
 
     EngineStore s;
@@ -163,27 +164,21 @@ private slots:
         QTest::addColumn<bool>("onServer");
         QTest::addColumn<QString>("sql");
         QTest::addColumn<QString>("text");
-        for (bool onServer : {false, true}) {
-            const char *engine = onServer ? "server" : "file";
-            QTest::addRow("%s: changed", engine)
-                << onServer << QStringLiteral("UPDATE trail SET details = '应收 12 实收 12' WHERE seq = 2")
-                << QStringLiteral("第2条记录起已被改动！");
-            QTest::addRow("%s: deleted", engine)
-                << onServer << QStringLiteral("DELETE FROM trail WHERE seq = 2")
-                << QStringLiteral("第2条记录起已被改动！");
-            QTest::addRow("%s: swapped", engine)
-                << onServer
-                << QStringLiteral(
-                       "UPDATE trail SET seq = -2 WHERE seq = 2; UPDATE trail SET seq = 2 WHERE seq = 3; "
-                       "UPDATE trail SET seq = 3 WHERE seq = -2")
-                << QStringLiteral("第2条记录起已被改动！");
-            QTest::addRow("%s: first removed", engine)
-                << onServer << QStringLiteral("DELETE FROM trail WHERE seq = 1")
-                << QStringLiteral("第1条记录起已被改动！");
-            QTest::addRow("%s: rewritten last", engine)
-                << onServer << QStringLiteral("UPDATE trail SET operator = '老李' WHERE seq = 3")
-                << QStringLiteral("第3条记录起已被改动！");
-        }
+        QTest::newRow("changed") << false << QStringLiteral("UPDATE trail SET details = '应收 12 实收 12' WHERE seq = 2")
+                                 << QStringLiteral("第2条记录起已被改动！");
+        QTest::newRow("deleted") << false << QStringLiteral("DELETE FROM trail WHERE seq = 2")
+                                 << QStringLiteral("第2条记录起已被改动！");
+        QTest::newRow("swapped") << false
+                                 << QStringLiteral("UPDATE trail SET seq = -2 WHERE seq = 2; UPDATE trail SET seq = 2 "
+                                                   "WHERE seq = 3; UPDATE trail SET seq = 3 WHERE seq = -2")
+                                 << QStringLiteral("第2条记录起已被改动！");
+        QTest::newRow("first removed") << false << QStringLiteral("DELETE FROM trail WHERE seq = 1")
+                                       << QStringLiteral("第1条记录起已被改动！");
+        QTest::newRow("rewritten last") << false << QStringLiteral("UPDATE trail SET operator = '老李' WHERE seq = 3")
+                                        << QStringLiteral("第3条记录起已被改动！");
+        // The walk is the same on both engines; the server adds what it stores apart.
+        QTest::newRow("server: changed") << true << QStringLiteral("UPDATE trail SET details = '应收 12 实收 12' WHERE seq = 2")
+                                         << QStringLiteral("第2条记录起已被改动！");
         QTest::newRow("server: counter changed")
             << true << QStringLiteral("UPDATE trail SET counter = '柜台2' WHERE seq = 2")
             << QStringLiteral("第2条记录起已被改动！");

@@ -4,10 +4,9 @@
 #include "link/cachedmessage.h"
 #include "machines/machinemanagement.h"
 #include "store/machinetable.h"
+#include "support/testserver.h"
 #include "support/teststore.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <optional>
@@ -16,21 +15,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString serverConnection()
-{
-    QFile file(qEnvironmentVariable("CORVANA_TEST_PG"));
-    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).trimmed();
-}
-
-// Runs `sql` on the server outside the counters' schema.
-void administer(const QString &sql)
-{
-    Database admin;
-    if (!admin.openServer(serverConnection(), Store::key()) || !admin.exec(sql))
-        qFatal("test server: %s", qPrintable(admin.lastError()));
-}
+using testserver::administer;
 
 // Two counters, each a desk in a folder of its own, on one fresh schema. Counter 2 runs no
 // timers: only what the server announces can change its list.
@@ -39,17 +24,14 @@ struct Counters
     // `older`: the schema was made before changes were announced; opening it adds that.
     explicit Counters(bool older = false)
     {
-        static int serial = 0;
-        schema = QStringLiteral("live_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
-        administer(QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE; CREATE SCHEMA %1").arg(schema));
-        const QString connection = serverConnection() + QStringLiteral(" options='-csearch_path=%1'").arg(schema);
+        const QString connection = schema.connection();
         first.emplace(connection);
         for (int n = 1; n <= 3; ++n)
             first->addMachine(n);
         if (older)
             administer(QStringLiteral("DROP FUNCTION %1.corvana_changed() CASCADE; "
                                       "DROP FUNCTION %1.corvana_emptied() CASCADE")
-                           .arg(schema));
+                           .arg(schema.name()));
         second.emplace(connection);
         if (!desk1.open(first->path()) || !desk2.open(second->path()))
             qFatal("the counters do not open");
@@ -60,10 +42,9 @@ struct Counters
         desk2.store().close();
         first.reset();
         second.reset();
-        administer(QStringLiteral("DROP SCHEMA %1 CASCADE").arg(schema));
     }
 
-    QString schema;
+    ServerSchema schema;
     std::optional<TestStore> first;
     std::optional<TestStore> second;
     FrontDesk desk1;
@@ -72,14 +53,6 @@ struct Counters
 
 } // namespace
 
-#define SKIP_WITHOUT_SERVER()                                                                                \
-    do {                                                                                                     \
-        if (serverConnection().isEmpty()) {                                                                  \
-            if (qEnvironmentVariable("CI") == u"true")                                                       \
-                QFAIL("no test database server runs");                                                       \
-            QSKIP("no test database server runs (ctest starts one)");                                        \
-        }                                                                                                    \
-    } while (false)
 
 class LiveListTest : public QObject
 {
@@ -101,7 +74,7 @@ private slots:
     {
         QFETCH(bool, committed);
         QFETCH(bool, older);
-        SKIP_WITHOUT_SERVER();
+        SKIP_WITHOUT_SERVER(true);
         Counters c(older);
         QSignalSpy passes(&c.desk2, &FrontDesk::countsChanged);
         {
@@ -135,7 +108,7 @@ private slots:
         QFETCH(bool, added);
         QFETCH(int, count);
         QFETCH(int, selected);
-        SKIP_WITHOUT_SERVER();
+        SKIP_WITHOUT_SERVER(true);
         Counters c;
         c.desk2.select(3);
         const qint64 selectedRow = MachineTable(c.desk2.db()).at(3)->rowid;
@@ -157,7 +130,7 @@ private slots:
     // another counter is such a change.
     void theLinkCachesFollowAnotherCounter()
     {
-        SKIP_WITHOUT_SERVER();
+        SKIP_WITHOUT_SERVER(true);
         Counters c;
         int builds = 0;
         CachedMessage goods([&](Database &db) {
@@ -176,7 +149,7 @@ private slots:
     // within the retry, hearing counter 1 again.
     void aLostConnectionIsReportedAndRecovered()
     {
-        SKIP_WITHOUT_SERVER();
+        SKIP_WITHOUT_SERVER(true);
         Counters c;
         QSignalSpy notices(&c.desk2, &FrontDesk::statusNotice);
         Statement pid = c.desk2.db().prepare(QStringLiteral("SELECT pg_backend_pid()"));

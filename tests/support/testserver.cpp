@@ -21,30 +21,25 @@ bool required()
     return qEnvironmentVariable("CI") == u"true";
 }
 
-} // namespace testserver
-
-namespace {
-
-// Runs `sql` on the server outside any test schema.
 void administer(const QString &sql)
 {
     Database admin;
-    if (!admin.openServer(testserver::connection(), Store::key()) || !admin.exec(sql))
+    if (!admin.openServer(connection(), Store::key()) || !admin.exec(sql))
         qFatal("test server: %s", qPrintable(admin.lastError()));
 }
 
-} // namespace
+} // namespace testserver
 
 ServerSchema::ServerSchema()
 {
     static int serial = 0;
     m_name = QStringLiteral("test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
-    administer(QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE; CREATE SCHEMA %1").arg(m_name));
+    testserver::administer(QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE; CREATE SCHEMA %1").arg(m_name));
 }
 
 ServerSchema::~ServerSchema()
 {
-    administer(QStringLiteral("DROP SCHEMA %1 CASCADE").arg(m_name));
+    testserver::administer(QStringLiteral("DROP SCHEMA %1 CASCADE").arg(m_name));
 }
 
 QString ServerSchema::connection() const

@@ -13,6 +13,8 @@ namespace testserver {
 // Its connection string; empty when no server runs.
 QString connection();
 bool required();
+// Runs `sql` on the server outside any test schema; the test stops when it fails.
+void administer(const QString &sql);
 } // namespace testserver
 
 // A fresh schema, dropped with everything in it at the end.
@@ -26,6 +28,7 @@ public:
 
     // A connection string whose search path is this schema.
     QString connection() const;
+    QString name() const { return m_name; }
 
 private:
     QString m_name;
