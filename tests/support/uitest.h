@@ -22,6 +22,9 @@ private:
 
 // Clicks the button named `name` (UTF-8) of `parent`; the test stops when there is none.
 void click(const QObject &parent, const char *name);
+// Replaces the text of the line edit named `name` as a person does: selects it, deletes it and
+// types `text` (Chinese text, which has no keys here, is put in as an input method would).
+void retype(const QObject &parent, const char *name, const QString &text);
 
 // The child named `name` (UTF-8); the test stops when there is none.
 template <typename T> T *child(const QObject &parent, const char *name)

@@ -17,14 +17,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void retype(QWidget &dialog, const char *name, const QString &text)
-{
-    QLineEdit *edit = child<QLineEdit>(dialog, name);
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-}
-
 void choose(QWidget &dialog, const char *name, const QString &item)
 {
     QComboBox *box = child<QComboBox>(dialog, name);

@@ -47,17 +47,6 @@ struct Fixture
     audit::Recorder recorder{store.db()};
 };
 
-void retype(QWidget &w, const char *name, const QString &text)
-{
-    QLineEdit *edit = child<QLineEdit>(w, name);
-    edit->clear();
-    if (text.at(0).unicode() < 0x80)
-        QTest::keyClicks(edit, text);
-    else
-        edit->setText(text); // typed keys are ASCII only
-
-}
-
 void pick(QWidget &w, const char *list, int row)
 {
     auto *tree = child<QTreeWidget>(w, list);
