@@ -1,6 +1,7 @@
 #include "trail.h"
 
 #include "common/formats.h"
+#include "store/countertable.h"
 #include "store/database.h"
 #include "store/store.h"
 
@@ -107,13 +108,7 @@ QHash<const Database *, Recorder *> &recorders()
 
 QString counterName(Database &db)
 {
-    // The store names every connection "Corvana" unless the connection string says otherwise.
-    if (db.isServer()) {
-        Statement s = db.prepare(QStringLiteral("SELECT current_setting('application_name')"));
-        if (s.next() && !s.text(0).isEmpty() && s.text(0) != u"Corvana")
-            return s.text(0);
-    }
-    return QSysInfo::machineHostName();
+    return db.isServer() ? CounterTable(db).ownName() : QSysInfo::machineHostName();
 }
 
 Result<> attach(Database &db, const QString &path, const QString &serverSchema)

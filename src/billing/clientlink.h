@@ -21,4 +21,11 @@ public:
     // closed), so that a reader of the machine table sees it. Called before every such read
     // outside the link.
     virtual void flushPending() = 0;
+    // Whether questions about the PC at `ip` (its time is up) are this desk's to ask. Where
+    // several counters share the machines, only one of them asks.
+    virtual bool asksAbout(const QString &ip) const
+    {
+        Q_UNUSED(ip);
+        return true;
+    }
 };

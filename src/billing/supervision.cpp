@@ -76,7 +76,7 @@ void Supervisor::pass()
 
 void Supervisor::handleDue(qint64 rowid, const QString &name, const QString &ip)
 {
-    if (m_dueAsked.contains(rowid))
+    if (m_dueAsked.contains(rowid) || (m_link && !m_link->asksAbout(ip)))
         return;
     m_dueAsked.insert(rowid);
     if (m_link) {

@@ -44,9 +44,12 @@ FrontDesk::FrontDesk(QObject *parent)
             emit statusNotice(ServerWatch::lostText());
             return;
         }
+        // The new session holds no claim yet.
+        const Result<> reclaimed = m_counter ? m_counter->reclaim() : Result<>();
         followMachines();
         refresh();
-        emit statusNotice(QStringLiteral("已重新连接数据库服务器"));
+        emit statusNotice(reclaimed ? QStringLiteral("已重新连接数据库服务器")
+                                    : QStringLiteral("已重新连接数据库服务器，但") + reclaimed.error());
     });
 }
 
@@ -69,6 +72,14 @@ Result<> FrontDesk::reopen(const QString &path)
     QString error;
     if (!m_store.open(path, &error))
         return failure(error);
+    if (m_store.isServer()) {
+        const Result<QString> claimed = CounterLink::claim(db());
+        if (!claimed) {
+            m_store.close();
+            return failure(claimed.error());
+        }
+        m_counterName = *claimed;
+    }
     // The trail lives beside the store file, or in a schema of its own on a server, so a
     // restore of the store never rewinds it.
     const QString trail = QFileInfo(path).dir().filePath(QStringLiteral("audit.db"));
@@ -157,11 +168,18 @@ void FrontDesk::setLink(ClientLink *link)
 
 void FrontDesk::attach(LinkServer &server)
 {
-    setLink(&server);
+    if (m_store.isServer()) {
+        m_counter = std::make_unique<CounterLink>(db(), m_counterName, server);
+        connect(&m_watch, &ServerWatch::messagesArrived, m_counter.get(), &CounterLink::deliver);
+        setLink(m_counter.get());
+    } else {
+        setLink(&server);
+    }
     m_server = &server;
     connect(&server, &QObject::destroyed, this, [this] {
         setLink(nullptr);
         m_server = nullptr;
+        m_counter.reset();
     });
     connect(&server, &LinkServer::cardCheckoutApproved, this,
             [this](int position, const QString &card, const QString &password) {
@@ -268,11 +286,21 @@ Result<> FrontDesk::reachable() const
 
 void FrontDesk::followMachines()
 {
+    const QList<Machine> machines = MachineTable(db()).all();
     QList<std::pair<qint64, QString>> now;
-    for (const Machine &m : MachineTable(db()).all())
+    for (const Machine &m : machines)
         now.append({m.rowid, m.name});
-    if (now == m_listedMachines || (now.isEmpty() && db().connectionLost()))
+    if (now.isEmpty() && db().connectionLost())
         return;
+    if (now == m_listedMachines) {
+        // A session settled or moved at another counter leaves its entry as one settled here.
+        for (const Machine &m : machines) {
+            const MachineList::Entry *e = m_list.at(m.position);
+            if (!m.inSession() && e && !e->columns.mid(1).join(QString()).isEmpty())
+                m_list.clearColumns(m.position);
+        }
+        return;
+    }
     const qint64 selectedRow = m_selected > 0 && m_selected <= m_listedMachines.size()
                                    ? m_listedMachines.at(m_selected - 1).first
                                    : 0;

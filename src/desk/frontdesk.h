@@ -10,6 +10,7 @@
 #include "common/questions.h"
 #include "common/result.h"
 #include "link/deskaccess.h"
+#include "counterlink.h"
 #include "serverwatch.h"
 #include "machines/machinemanagement.h"
 #include "store/rows.h"
@@ -35,7 +36,8 @@ public:
     explicit FrontDesk(QObject *parent = nullptr);
     ~FrontDesk() override;
 
-    // Opens (or creates) the store at `path` and builds the machine list.
+    // Opens (or creates) the store at `path` and builds the machine list. On a database server
+    // the desk is a counter and claims its name there: a second copy under one name fails.
     Result<> open(const QString &path);
     // Starts the clock and supervision timers.
     void startTimers();
@@ -58,8 +60,12 @@ public:
 
     // The link to the café's PCs (none while the desk runs without it).
     void setLink(ClientLink *link);
+    // On a database server: this counter's name, and its link when a link server is attached.
+    QString counterName() const { return m_counterName; }
+    CounterLink *counterLink() const { return m_counter.get(); }
     ClientLink *link() const { return m_link; }
-    // Takes the link server as the desk's link and follows what it reports.
+    // Takes the link server as the desk's link and follows what it reports; on a database
+    // server through this counter's link, which also reaches the other counters' PCs.
     void attach(LinkServer &server);
     // The attached link server, for the operator's commands to the PCs; none without it.
     LinkServer *linkServer() const { return m_server; }
@@ -149,7 +155,8 @@ private:
     void flushLink();
     Result<> refreshedAfter(Result<> done);
     // Rebuilds the list when machines were added, removed or renamed elsewhere; the same
-    // machine (by row key) stays selected.
+    // machine (by row key) stays selected. Otherwise clears the entries of sessions that ended
+    // elsewhere.
     void followMachines();
     // Fails while the server connection is lost, before an operation reads nothing and takes
     // that for an answer.
@@ -173,4 +180,6 @@ private:
     // Row key and name of each machine in list order, as the list was last built.
     QList<std::pair<qint64, QString>> m_listedMachines;
     ServerWatch m_watch{m_store.db()};
+    QString m_counterName;
+    std::unique_ptr<CounterLink> m_counter;
 };

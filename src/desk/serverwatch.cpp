@@ -66,6 +66,9 @@ void ServerWatch::read()
 {
     for (const QString &table : m_db.takeNotifications())
         m_tables.insert(table);
+    // Messages are for the PCs: they go on at once, not gathered.
+    if (const QStringList messages = m_db.takeMessages(); !messages.isEmpty())
+        emit messagesArrived(messages);
     if (!m_lost && !m_tables.isEmpty() && !m_gather.isActive())
         m_gather.start();
 }

@@ -29,6 +29,8 @@ public:
 signals:
     // Tables other counters changed.
     void changed(const QSet<QString> &tables);
+    // Messages other counters posted to this one's schema, in order.
+    void messagesArrived(const QStringList &messages);
     // The connection was lost (and is being tried again), or is back; while lost the signal
     // comes again after each failed attempt, so the notice stays in sight.
     void lostChanged(bool lost);

@@ -17,6 +17,10 @@ LinkServer::LinkServer(DeskAccess &desk, QObject *parent)
     connect(&m_server, &QTcpServer::newConnection, this, &LinkServer::acceptPending);
     connect(&m_slots, &ConnectionSlots::messageArrived, &m_requests, &RequestHandler::dispatch);
     connect(&m_slots, &ConnectionSlots::slotClosed, &m_requests, &RequestHandler::connectionClosed);
+    connect(&m_slots, &ConnectionSlots::slotClosed, this, [this](int, const QString &address) {
+        if (!address.isEmpty() && !hasConnection(address))
+            emit addressDisconnected(address);
+    });
     connect(&m_requests, &RequestHandler::cardCheckoutApproved, this, &LinkServer::cardCheckoutApproved);
     connect(&m_requests, &RequestHandler::clientGone, this, &LinkServer::clientGone);
     // The program list takes the arrival first, so that whoever hears it from this server sees it.
@@ -44,9 +48,12 @@ bool LinkServer::listen(quint16 port)
 void LinkServer::acceptPending()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-        if (m_slots.adopt(socket) < 0) {
+        const int slot = m_slots.adopt(socket);
+        if (slot < 0) {
             socket->abort();
             socket->deleteLater();
+        } else if (const QString address = m_slots.peerAddress(slot); !address.isEmpty()) {
+            emit addressConnected(address);
         }
     }
 }
@@ -61,9 +68,8 @@ bool LinkServer::sendToMachine(const QString &ip, const QByteArray &message)
     return m_slots.send(m_slots.firstSlotOf(ip), message);
 }
 
-void LinkServer::SendCommand(const QString &ip, const QString &word, Reach reach)
+void LinkServer::sendToAddress(const QString &ip, const QByteArray &message, Reach reach)
 {
-    const QByteArray message = wire::command(word);
     if (reach == Reach::First) {
         sendToMachine(ip, message);
         return;
@@ -72,7 +78,12 @@ void LinkServer::SendCommand(const QString &ip, const QString &word, Reach reach
         m_slots.send(slot, message);
 }
 
+void LinkServer::SendCommand(const QString &ip, const QString &word, Reach reach)
+{
+    sendToAddress(ip, wire::command(word), reach);
+}
+
 void LinkServer::sendMessageBox(const QString &ip, const QString &text)
 {
-    sendToMachine(ip, wire::messageBox(text));
+    sendToAddress(ip, wire::messageBox(text), Reach::First);
 }

@@ -58,6 +58,8 @@ public:
     int slotOf(const QString &ip) const { return m_slots.firstSlotOf(ip); }
     // A message to the machine's client (the first connected slot with its address).
     bool sendToMachine(const QString &ip, const QByteArray &message);
+    // A message to the first or every connected slot with the address `ip`.
+    void sendToAddress(const QString &ip, const QByteArray &message, Reach reach);
 
     // The web-address lists to one slot, or to every slot after the lists were edited.
     void SetQuickHttp(int slot) { m_lists.SetQuickHttp(slot); }
@@ -77,6 +79,9 @@ public:
     ClientControl &control() { return m_control; }
 
 signals:
+    // A PC at `ip` connected; the last connection from `ip` closed.
+    void addressConnected(const QString &ip);
+    void addressDisconnected(const QString &ip);
     // The last connection of the billing or paused machine at `position` closed (or was found
     // dead): `gone`; a PC at that machine's address announced itself again: not `gone`.
     void clientGone(int position, bool gone);

@@ -35,9 +35,10 @@ Result<> backUp(Database &db, const QString &livePath, const QString &target);
 Result<QString> restore(const QString &livePath, const QString &chosen, const QDateTime &now);
 
 // Replaces the tables of the open store `db` (on a server: tables, not a file to swap) by the
-// rows of the backup `chosen`, in one
-// transaction with the tables locked. What was there is first kept as
-// "还原前yyyyMMddHHmmss.bak" in `folder`. Returns the kept file's path. On failure the tables
+// rows of the backup `chosen`, in one transaction with the tables locked. A branch of a chain
+// replaces its own tables only: the customers and cards it shares with the other branches stay
+// as they are, as the backup of a branch still holds them for a restore onto a single café. What was there is
+// first kept as "还原前yyyyMMddHHmmss.bak" in `folder`. Returns the kept file's path. On failure the tables
 // are as they were and no kept file is left.
 Result<QString> restoreInto(Database &db, const QString &chosen, const QString &folder, const QDateTime &now);
 

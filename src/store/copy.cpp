@@ -154,8 +154,9 @@ Result<qint64> copyTable(Database &from, Database &to, const QString &table)
 
 Result<bool> holdsData(Database &db)
 {
+    const QStringList shared = schema::sharedTables(db);
     for (const QString &table : schema::tableNames()) {
-        if (table == u"xtsz")
+        if (table == u"xtsz" || shared.contains(table))
             continue;
         Statement s = db.prepare(QStringLiteral("SELECT count(*) FROM %1").arg(table));
         if (!s.next())
@@ -179,13 +180,17 @@ Result<qint64> copyTables(Database &from, Database &to)
         !from.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY")))
         return failure(from.lastError());
 
+    // A branch's copy never reaches into the chain: the other branches' cards stay as they are.
+    const QStringList shared = schema::sharedTables(to);
     Transaction writing(to);
     for (const QString &table : lockOrder()) {
-        if (!to.lockTable(table))
+        if (!shared.contains(table) && !to.lockTable(table))
             return failure(to.lastError());
     }
     qint64 rows = 0;
     for (const QString &table : schema::tableNames()) {
+        if (shared.contains(table))
+            continue;
         if (!to.exec(QStringLiteral("DELETE FROM %1").arg(table)))
             return failure(to.lastError());
         const Result<qint64> copied = copyTable(from, to, table);

@@ -144,6 +144,20 @@ QStringList Database::takeNotifications()
     return m_engine ? m_engine->takeNotifications() : QStringList();
 }
 
+bool Database::post(const QString &message)
+{
+    if (!m_engine || !m_engine->isServer()) {
+        m_error = QStringLiteral("只有数据库服务器上才有其他柜台");
+        return false;
+    }
+    return check(m_engine->post(message));
+}
+
+QStringList Database::takeMessages()
+{
+    return m_engine ? m_engine->takeMessages() : QStringList();
+}
+
 void Database::setNotified(std::function<void()> notified)
 {
     m_notified = std::move(notified);

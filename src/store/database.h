@@ -77,6 +77,11 @@ public:
     int notificationSocket() const;
     // Reads what has arrived: the tables changed by other connections since the last call.
     QStringList takeNotifications();
+    // Messages between the counters on one server schema: posted ones reach every other
+    // counter when the transaction commits (at once outside one, never when it rolls back);
+    // taken ones are those arrived so far, in order. On the file nothing is posted or taken.
+    bool post(const QString &message);
+    QStringList takeMessages();
     // `notified` runs when changes have arrived or the connection is found lost, possibly in
     // the middle of another command (which may have read them off the socket): it should
     // only take note and act later, from the event loop.

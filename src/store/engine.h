@@ -77,6 +77,15 @@ public:
     // Reads what has arrived and returns the tables other connections changed since the last
     // call, each once.
     virtual QStringList takeNotifications() { return {}; }
+    // Messages between the counters working on the schema: post() sends one to all the others
+    // when the transaction commits (at once outside one; never when it rolls back), and
+    // takeMessages() returns those that have arrived, in order. The file has no other counter.
+    virtual bool post(const QString &message)
+    {
+        Q_UNUSED(message);
+        return false;
+    }
+    virtual QStringList takeMessages() { return {}; }
     // Called whenever changes of other connections arrive or the connection is found lost,
     // also in the middle of a command that happened to read them: the socket is then
     // quiet although something is waiting. Must only take note, not run commands.

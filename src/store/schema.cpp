@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -112,25 +113,109 @@ const char16_t *const kAnnounceTriggers[] = {
     u"EXECUTE FUNCTION corvana_emptied()",
 };
 
-bool createAnnouncements(Database &db)
+// The customers and the cards: what the branches of a chain share.
+bool shareable(const QString &table)
 {
-    for (const char16_t *sql : kAnnounce)
-        if (!db.exec(QString::fromUtf16(sql)))
-            return false;
+    return table == u"khglb" || table == u"cjkgl";
+}
+
+// Where the tables of a server store go. With one schema on the search path every table lives
+// there. With several, the first is the branch's own and the last the chain's: the customers
+// and the cards live in the chain's, so a card sold in one branch pays in every other.
+struct Layout
+{
+    QString own;    // quoted; empty on the file
+    QString shared; // quoted; empty unless chained
+
+    bool chained() const { return !shared.isEmpty(); }
+    bool sharedTable(const QString &table) const { return chained() && shareable(table); }
+    QString schemaOf(const QString &table) const { return sharedTable(table) ? shared : own; }
+    QString place(const QString &table) const
+    {
+        const QString schema = schemaOf(table);
+        return schema.isEmpty() ? table : schema + u'.' + table;
+    }
+};
+
+std::optional<Layout> layoutOf(Database &db)
+{
+    Layout layout;
+    if (!db.isServer())
+        return layout;
+    Statement s = db.prepare(QStringLiteral("SELECT quote_ident(n) FROM unnest(current_schemas(false)) "
+                                            "WITH ORDINALITY AS p(n, i) ORDER BY i"));
+    QStringList schemas;
+    while (s.next())
+        schemas << s.text(0);
+    if (schemas.isEmpty())
+        return std::nullopt;
+    layout.own = schemas.first();
+    if (schemas.size() > 1)
+        layout.shared = schemas.last();
+    return layout;
+}
+
+// Branches opened at the same moment would both create the chain's tables; one of them would
+// fail. The lock is keyed by the chain's schema and held until the transaction ends.
+bool lockChain(Database &db, const Layout &layout)
+{
+    return !layout.chained() ||
+           db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('corvana schema'), "
+                                  "hashtext((current_schemas(false))[array_length("
+                                  "current_schemas(false), 1)]))"));
+}
+
+bool createAnnouncements(Database &db, const Layout &layout)
+{
+    // The functions beside the tables that call them, so dropping one branch never takes the
+    // chain's announcements with it.
+    QStringList schemas{layout.own};
+    if (layout.chained())
+        schemas << layout.shared;
+    for (const QString &schema : schemas)
+        for (const char16_t *sql : kAnnounce)
+            if (!db.exec(QString::fromUtf16(sql).replace(QStringLiteral("FUNCTION corvana_"),
+                                                         QStringLiteral("FUNCTION %1.corvana_").arg(schema))))
+                return false;
     for (const QString &table : schema::tableNames())
         for (const char16_t *sql : kAnnounceTriggers)
-            if (!db.exec(QString::fromUtf16(sql).arg(table)))
+            if (!db.exec(QString::fromUtf16(sql)
+                             .arg(layout.place(table))
+                             .replace(QStringLiteral("FUNCTION corvana_"),
+                                      QStringLiteral("FUNCTION %1.corvana_").arg(layout.schemaOf(table)))))
                 return false;
     return true;
+}
+
+// The eleven tables as the search path finds them, for catalogue queries.
+QString storeTablesCondition()
+{
+    return QStringLiteral("c.relname IN ('%1') AND c.oid = to_regclass(c.relname::text)")
+        .arg(schema::tableNames().join(QStringLiteral("', '")));
 }
 
 // Schemas created before the announcements existed have none, at the same version.
 bool announcementsComplete(Database &db)
 {
-    Statement s = db.prepare(QStringLiteral(
-        "SELECT count(*) FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
-        "WHERE c.relnamespace = to_regnamespace(current_schema()) AND t.tgname LIKE 'corvana\\_%'"));
+    Statement s =
+        db.prepare(QStringLiteral("SELECT count(*) FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
+                                  "WHERE %1 AND t.tgname LIKE 'corvana\\_%'")
+                       .arg(storeTablesCondition()));
     return s.next() && s.integer(0) == qint64(std::size(kAnnounceTriggers)) * schema::tableNames().size();
+}
+
+const QString kOwnSchema = QStringLiteral("(SELECT oid FROM pg_namespace WHERE nspname = current_schema())");
+
+// A new branch joining a chain: its own schema holds none of the tables yet, the chain's
+// schema already holds the shared ones.
+bool joiningChain(Database &db)
+{
+    if (!db.isServer())
+        return false;
+    Statement s = db.prepare(QStringLiteral("SELECT count(*) FROM pg_class c WHERE c.relnamespace = %1 "
+                                            "AND c.relname IN ('%2')")
+                                 .arg(kOwnSchema, schema::tableNames().join(QStringLiteral("', '"))));
+    return s.next() && s.integer(0) == 0 && !db.tableNames().isEmpty();
 }
 
 } // namespace
@@ -148,18 +233,37 @@ QStringList tableNames()
 bool create(Database &db)
 {
     Transaction t(db);
+    const std::optional<Layout> layout = layoutOf(db);
+    if (!layout || !lockChain(db, *layout))
+        return false;
+    static const QRegularExpression createTable(QStringLiteral("^CREATE TABLE (\\w+)"));
     for (const char16_t *sql : kTables) {
-        const QString table = QString::fromUtf16(sql);
+        QString table = QString::fromUtf16(sql);
+        const QString name = createTable.match(table).captured(1);
+        // Another branch may have made the chain's tables already.
+        table.replace(createTable, (layout->sharedTable(name) ? QStringLiteral("CREATE TABLE IF NOT EXISTS ")
+                                                              : QStringLiteral("CREATE TABLE ")) +
+                                       layout->place(name));
         if (!db.exec(db.isServer() ? serverTable(table) : table))
             return false;
     }
-    for (const char16_t *sql : kIndexes)
-        if (!db.exec(QString::fromUtf16(sql)))
+    static const QRegularExpression createIndex(QStringLiteral("^CREATE INDEX (\\w+) ON (\\w+)"));
+    for (const char16_t *sql : kIndexes) {
+        QString index = QString::fromUtf16(sql);
+        const QRegularExpressionMatch m = createIndex.match(index);
+        index.replace(
+            createIndex,
+            QStringLiteral("CREATE INDEX %1%2 ON %3")
+                .arg(layout->sharedTable(m.captured(2)) ? QStringLiteral("IF NOT EXISTS ") : QString(),
+                     m.captured(1), layout->place(m.captured(2))));
+        if (!db.exec(index))
             return false;
+    }
     // Two counters must never give one journal number twice.
-    if (db.isServer() && !db.exec(QStringLiteral(R"(CREATE UNIQUE INDEX sjlszb_id ON sjlszb ("ID"))")))
+    if (db.isServer() && !db.exec(QStringLiteral(R"(CREATE UNIQUE INDEX sjlszb_id ON %1 ("ID"))")
+                                      .arg(layout->place(QStringLiteral("sjlszb")))))
         return false;
-    if (db.isServer() && !createAnnouncements(db))
+    if (db.isServer() && !createAnnouncements(db, *layout))
         return false;
     Settings defaults;
     defaults.overnightPrice = 10;
@@ -174,6 +278,25 @@ bool create(Database &db)
     if (!db.setSchemaVersion(kVersion))
         return false;
     return t.commit();
+}
+
+QStringList sharedTables(Database &db)
+{
+    QStringList shared;
+    if (!db.isServer())
+        return shared;
+    Statement s =
+        db.prepare(QStringLiteral("SELECT c.relname FROM pg_class c WHERE %1 AND c.relnamespace <> %2 "
+                                  "ORDER BY c.relname")
+                       .arg(storeTablesCondition(), kOwnSchema));
+    while (s.next())
+        shared << s.text(0);
+    return shared;
+}
+
+bool fresh(Database &db)
+{
+    return db.tableNames().isEmpty() || joiningChain(db);
 }
 
 Result<> check(Database &db)
@@ -197,7 +320,8 @@ bool upgrade(Database &db, QString *error)
     // Version 1 is the first; later versions add their steps here, each in a transaction.
     if (db.isServer() && !announcementsComplete(db)) {
         Transaction t(db);
-        if (!createAnnouncements(db) || !t.commit()) {
+        const std::optional<Layout> layout = layoutOf(db);
+        if (!layout || !lockChain(db, *layout) || !createAnnouncements(db, *layout) || !t.commit()) {
             *error = QStringLiteral("无法在数据库服务器上建立变更通知（%1）").arg(db.lastError());
             return false;
         }

@@ -11,8 +11,19 @@ namespace schema {
 // The eleven tables in their opening order.
 QStringList tableNames();
 
-// Creates every table and index of a new file, with one settings row of defaults.
+// Creates every table and index of a new file, with one settings row of defaults. On a server
+// whose search path names several schemas (a branch of a chain: its own schema, then the
+// chain's), the customers and the cards go into the last one unless another branch has made
+// them there already; the other tables into the first.
 bool create(Database &db);
+
+// Whether the store has none of its own tables yet and needs create(): a new file or schema,
+// or a new branch of a chain whose shared tables exist already.
+bool fresh(Database &db);
+
+// The tables the store shares with other branches of a chain: those that live in a schema
+// other than the first of the search path. None on the file or a single café's server.
+QStringList sharedTables(Database &db);
 
 // Whether an open file is a store of this program: not newer than it, with all eleven
 // tables.

@@ -4,8 +4,10 @@
 
 #include "common/numbers.h"
 
+#include <QHostAddress>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QSysInfo>
 #include <libpq-fe.h>
 #include <optional>
 #include <vector>
@@ -169,18 +171,27 @@ private:
 
 void ignoreNotice(void *, const char *) {}
 
+// The channel of the messages between counters.
+constexpr char kCounterChannel[] = "corvana_counters";
+
 } // namespace
 
 std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, const QByteArray &key,
                                                     QString *error)
 {
-    // Later keywords win: a password or a timeout in the connection string overrides ours, and
-    // the encoding is always UTF-8. The timeout bounds the wait at start-up for a server that
-    // does not answer.
+    // Later keywords win: a password, a name or a timeout in the connection string overrides
+    // ours, the encoding is always UTF-8, and a server elsewhere is reached encrypted. The
+    // timeout bounds the wait at start-up for a server that does not answer. The counters tell
+    // each other apart by the application name: by default the PC's.
     const QByteArray conninfo = connection.trimmed().toUtf8();
+    QByteArray name = QSysInfo::machineHostName().toUtf8();
+    if (name.isEmpty())
+        name = "Corvana";
+    const QByteArray sslmode = requiredSslMode(connection);
     const char *keywords[] = {"password", "application_name", "connect_timeout", "dbname", "client_encoding",
-                              nullptr};
-    const char *values[] = {key.constData(), "Corvana", "5", conninfo.constData(), "UTF8", nullptr};
+                              sslmode.isEmpty() ? nullptr : "sslmode", nullptr};
+    const char *values[] = {key.constData(), name.constData(), "5", conninfo.constData(), "UTF8",
+                            sslmode.constData(), nullptr};
     std::unique_ptr<ServerEngine> e(new ServerEngine);
     e->m_conn = PQconnectdbParams(keywords, values, 1);
     if (!e->m_conn || PQstatus(e->m_conn) != CONNECTION_OK) {
@@ -194,6 +205,44 @@ std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, c
         return nullptr;
     }
     return e;
+}
+
+QByteArray ServerEngine::requiredSslMode(const QString &connection)
+{
+    char *parseError = nullptr;
+    PQconninfoOption *options = PQconninfoParse(connection.trimmed().toUtf8().constData(), &parseError);
+    if (!options) {
+        PQfreemem(parseError); // connecting reports it
+        return {};
+    }
+    QString host, hostaddr, sslmode;
+    for (PQconninfoOption *o = options; o->keyword; ++o) {
+        const QString value = o->val ? QString::fromUtf8(o->val).trimmed() : QString();
+        if (qstrcmp(o->keyword, "host") == 0)
+            host = value;
+        else if (qstrcmp(o->keyword, "hostaddr") == 0)
+            hostaddr = value;
+        else if (qstrcmp(o->keyword, "sslmode") == 0)
+            sslmode = value;
+    }
+    PQconninfoFree(options);
+
+    // Several servers may be listed; an address given for one is where its connection goes.
+    const QStringList hosts = host.split(u',');
+    const QStringList addresses = hostaddr.split(u',');
+    bool remote = false;
+    for (qsizetype i = 0; i < qMax(hosts.size(), addresses.size()); ++i) {
+        QString target = addresses.value(i).trimmed();
+        if (target.isEmpty())
+            target = hosts.value(i).trimmed();
+        const bool local = target.isEmpty() || target.startsWith(u'/') || target.startsWith(u'@') ||
+                           target.compare(u"localhost", Qt::CaseInsensitive) == 0 ||
+                           QHostAddress(target).isLoopback();
+        remote = remote || !local;
+    }
+    static const QStringList secure{QStringLiteral("require"), QStringLiteral("verify-ca"),
+                                    QStringLiteral("verify-full")};
+    return remote && !secure.contains(sslmode) ? QByteArrayLiteral("require") : QByteArray();
 }
 
 bool ServerEngine::setUpSession()
@@ -216,7 +265,7 @@ bool ServerEngine::setUpSession()
     PQclear(r);
     if (!read)
         return false;
-    QString listen;
+    QString listen = QStringLiteral("LISTEN %1;").arg(QLatin1StringView(kCounterChannel));
     for (const QString &table : schema::tableNames())
         listen += QStringLiteral("LISTEN %1;").arg(table);
     return exec(listen);
@@ -416,8 +465,9 @@ bool ServerEngine::setSchemaVersion(int version)
 QStringList ServerEngine::tableNames()
 {
     QStringList names;
-    PGresult *r = PQexec(
-        m_conn, "SELECT table_name FROM information_schema.tables WHERE table_schema = current_schema()");
+    // A branch of a chain finds the shared tables in a later schema of its search path.
+    PGresult *r = PQexec(m_conn, "SELECT DISTINCT table_name FROM information_schema.tables "
+                                 "WHERE table_schema = ANY (current_schemas(false))");
     if (succeeded(r, true))
         for (int i = 0; i < PQntuples(r); ++i)
             names << QString::fromUtf8(PQgetvalue(r, i, 0));
@@ -455,7 +505,15 @@ void ServerEngine::collect()
     const int own = PQbackendPID(m_conn);
     bool arrived = false;
     while (PGnotify *n = PQnotifies(m_conn)) {
-        if (n->be_pid != own && m_schemas.contains(QString::fromUtf8(n->extra))) {
+        if (n->be_pid != own && qstrcmp(n->relname, kCounterChannel) == 0) {
+            // "schema" LF message: only the counters of this very schema are meant.
+            const QString payload = QString::fromUtf8(n->extra);
+            const qsizetype cut = payload.indexOf(u'\n');
+            if (cut > 0 && !m_schemas.isEmpty() && QStringView(payload).left(cut) == m_schemas.constFirst()) {
+                m_messages << payload.mid(cut + 1);
+                arrived = true;
+            }
+        } else if (n->be_pid != own && m_schemas.contains(QString::fromUtf8(n->extra))) {
             m_pending.insert(QString::fromUtf8(n->relname));
             ++m_others;
             arrived = true;
@@ -482,6 +540,27 @@ QStringList ServerEngine::takeNotifications()
     m_pending.clear();
     tables.sort();
     return tables;
+}
+
+bool ServerEngine::post(const QString &message)
+{
+    const QByteArray payload = message.toUtf8();
+    const char *values[] = {kCounterChannel, payload.constData()};
+    PGresult *r = PQexecParams(m_conn, "SELECT pg_notify($1, current_schema() || chr(10) || $2)", 2, nullptr,
+                               values, nullptr, nullptr, 0);
+    const bool ok = succeeded(r, true);
+    PQclear(r);
+    return ok;
+}
+
+QStringList ServerEngine::takeMessages()
+{
+    if (!connectionLost()) {
+        PQconsumeInput(m_conn);
+        collect();
+    }
+    noteIfLost();
+    return std::exchange(m_messages, {});
 }
 
 bool ServerEngine::connectionLost() const

@@ -22,6 +22,10 @@ public:
     // becomes rid (the identity column that gives table order), ifnull becomes coalesce.
     // `parameters` receives the number of parameters.
     static QByteArray translate(const QString &sql, int *parameters = nullptr);
+    // The sslmode a connection string must be given so a server on another machine is only
+    // reached encrypted: "require" when one of its hosts is not this machine (not a socket
+    // folder, localhost or a loopback address) and it asks for less; else empty, as it stands.
+    static QByteArray requiredSslMode(const QString &connection);
 
     bool isServer() const override { return true; }
     QString lastError() const override { return m_error; }
@@ -46,6 +50,8 @@ public:
 
     int notificationSocket() const override;
     QStringList takeNotifications() override;
+    bool post(const QString &message) override;
+    QStringList takeMessages() override;
     void setNotified(std::function<void()> notified) override { m_notified = std::move(notified); }
     bool connectionLost() const override;
     ReconnectStep startReconnect() override;
@@ -72,6 +78,7 @@ private:
     // The schemas whose changes count: those of the search path.
     QStringList m_schemas;
     QSet<QString> m_pending;
+    QStringList m_messages;
     qint64 m_others = 0;
     std::function<void()> m_notified;
     // Lost and not yet set up again (the connection may be half way back).

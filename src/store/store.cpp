@@ -70,5 +70,5 @@ bool Store::openServer(const QString &settings, QString *error)
         *error = m_db.lastError();
         return false;
     }
-    return prepareTables(m_db.tableNames().isEmpty(), QStringLiteral("无法在数据库服务器上建立数据表（%1）"), error);
+    return prepareTables(schema::fresh(m_db), QStringLiteral("无法在数据库服务器上建立数据表（%1）"), error);
 }

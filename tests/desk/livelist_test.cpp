@@ -24,15 +24,16 @@ struct Counters
     // `older`: the schema was made before changes were announced; opening it adds that.
     explicit Counters(bool older = false)
     {
+        // Each counter under a name of its own: one name runs once.
         const QString connection = schema.connection();
-        first.emplace(connection);
+        first.emplace(connection + QStringLiteral(" application_name=counter1"));
         for (int n = 1; n <= 3; ++n)
             first->addMachine(n);
         if (older)
             administer(QStringLiteral("DROP FUNCTION %1.corvana_changed() CASCADE; "
                                       "DROP FUNCTION %1.corvana_emptied() CASCADE")
                            .arg(schema.name()));
-        second.emplace(connection);
+        second.emplace(connection + QStringLiteral(" application_name=counter2"));
         if (!desk1.open(first->path()) || !desk2.open(second->path()))
             qFatal("the counters do not open");
     }

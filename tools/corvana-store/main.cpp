@@ -60,7 +60,7 @@ Result<> openTarget(Database &db, const QString &where, bool *created)
     if (where.startsWith(kServerPrefix)) {
         if (!db.openServer(where.mid(kServerPrefix.size()), Store::key()))
             return failure(db.lastError());
-        fresh = db.tableNames().isEmpty();
+        fresh = schema::fresh(db);
     } else {
         fresh = !QFile::exists(where);
         if (!db.open(where, Store::key(), fresh))
@@ -108,6 +108,7 @@ int copy(const QString &fromWhere, const QString &toWhere, bool force)
             return 1;
         }
     }
+    const QStringList shared = schema::sharedTables(to);
     const Result<qint64> copied = storecopy::copyTables(from, to);
     if (!copied) {
         err() << QStringLiteral("corvana-store: copy failed, %1 is unchanged: %2")
@@ -120,6 +121,11 @@ int copy(const QString &fromWhere, const QString &toWhere, bool force)
                  .arg(*copied)
                  .arg(describe(fromWhere), describe(toWhere))
           << Qt::endl;
+    if (!shared.isEmpty())
+        out() << QStringLiteral(
+                     "corvana-store: left %1 as they were: shared with the other branches of the chain")
+                     .arg(shared.join(QStringLiteral(", ")))
+              << Qt::endl;
     return 0;
 }
 
@@ -143,7 +149,10 @@ int main(int argc, char *argv[])
         "  anything else  a store file: a dbase.mdb or a .bak backup\n"
         "A TO that does not exist yet (file) or has no tables (server) is created. A TO that\n"
         "holds data (any row but its settings) is refused unless --force is given; its rows\n"
-        "are then replaced. Rows keep their order; the copy is one transaction on TO."));
+        "are then replaced. Rows keep their order; the copy is one transaction on TO.\n"
+        "A TO that is a branch of a chain (a search path of its own schema, then the chain's)\n"
+        "gets every table but the customers and cards shared with the other branches, which\n"
+        "are left as they are."));
     parser.addHelpOption();
     const QCommandLineOption force(QStringLiteral("force"),
                                    QStringLiteral("Replace the rows of a TO that holds data."));

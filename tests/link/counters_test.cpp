@@ -1,0 +1,206 @@
+// Several counters on one database server, each with the PCs connected to it.
+#include "billing/sessionstart.h"
+#include "common/clock.h"
+#include "desk/frontdesk.h"
+#include "store/countertable.h"
+#include "store/machinetable.h"
+#include "support/linkfixture.h"
+#include "support/testserver.h"
+
+#include <QTest>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A counter: a desk with its link server on an ephemeral port, named `name` on the server.
+struct Counter
+{
+    Counter(const ServerSchema &schema, const QString &name)
+        : store(schema.connection() + QStringLiteral(" application_name=") + name)
+    {
+        if (const Result<> opened = desk.open(store.path()); !opened)
+            qFatal("the counter %s does not open: %s", qPrintable(name), qPrintable(opened.error()));
+        desk.questions().setPresenter(&presenter);
+        server = std::make_unique<LinkServer>(desk);
+        desk.attach(*server);
+        if (!server->listen(0))
+            qFatal("cannot listen");
+    }
+    ~Counter()
+    {
+        server.reset();
+        desk.questions().setPresenter(nullptr);
+        desk.store().close();
+    }
+
+    // A PC connected to this counter, announced as `machine`.
+    std::unique_ptr<TestClient> pc(int machine)
+    {
+        auto client = std::make_unique<TestClient>(server->port());
+        if (!QTest::qWaitFor([&] { return client->isConnected() && server->connectionCount() > 0; }, 5000))
+            qFatal("the PC did not connect");
+        client->send(QStringLiteral("_sele"), {QString::number(machine)});
+        if (!QTest::qWaitFor(
+                [&] { return !client->messages.isEmpty() && client->messages.last().startsWith("_http"); }, 5000))
+            qFatal("the PC was not taken");
+        client->messages.clear();
+        return client;
+    }
+    MachineStatus status(int number) { return MachineTable(store.db()).byNumber(number)->status; }
+
+    TestStore store;
+    FrontDesk desk;
+    FakePresenter presenter;
+    std::unique_ptr<LinkServer> server;
+};
+
+// Two counters, A and B, on a fresh schema with machine 1 at this host's loopback address.
+struct TwoCounters
+{
+    TwoCounters()
+    {
+        a.emplace(schema, QStringLiteral("A"));
+        a->store.addMachine(1, 3, MachineStatus::Off, QStringLiteral("127.0.0.1"));
+        b.emplace(schema, QStringLiteral("B"));
+        a->desk.rebuildList();
+        b->desk.rebuildList();
+    }
+
+    ServerSchema schema;
+    std::optional<Counter> a;
+    std::optional<Counter> b;
+};
+
+// Lets the messages of a second arrive and returns those the PC got.
+QList<QByteArray> arrivedWithin(TestClient &pc, int ms)
+{
+    QTest::qWait(ms);
+    return std::exchange(pc.messages, {});
+}
+
+} // namespace
+
+class CountersTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandsReachThePcOnceWhicheverCounterSendsThem_data()
+    {
+        QTest::addColumn<bool>("heldByTheOther");
+        QTest::newRow("PC at the other counter") << true;
+        QTest::newRow("PC at this counter") << false;
+    }
+
+    // A start and a checkout at counter A: the PC gets "start", then "stop", each exactly once,
+    // from the counter it is connected to; nothing leaves before the transaction commits.
+    void commandsReachThePcOnceWhicheverCounterSendsThem()
+    {
+        QFETCH(bool, heldByTheOther);
+        SKIP_WITHOUT_SERVER(true);
+        TwoCounters c;
+        std::unique_ptr<TestClient> pc = (heldByTheOther ? *c.b : *c.a).pc(1);
+        QCOMPARE(c.a->status(1), MachineStatus::Standby);
+
+        SessionInput input;
+        QVERIFY(c.a->desk.startTiming(1, input, false));
+        QCOMPARE(arrivedWithin(*pc, 1000), QList<QByteArray>{bin("_comm\0start\0OK$")});
+        QCOMPARE(c.b->desk.machineList().at(1)->icon, IconBilling);
+
+        std::unique_ptr<Checkout> checkout = c.a->desk.openCheckout(1);
+        QVERIFY(checkout);
+        QVERIFY(c.a->desk.settle(*checkout, false));
+        QCOMPARE(arrivedWithin(*pc, 1000), QList<QByteArray>{bin("_comm\0stop\0OK$")});
+        // Counter B's list shows it settled, as A's does.
+        QCOMPARE(c.b->desk.machineList().at(1)->columns.mid(1).join(QString()), QString());
+        QCOMPARE(c.b->desk.machineList().at(1)->icon, IconStandby);
+
+        // A command posted in a transaction that rolls back never leaves.
+        {
+            Transaction t(c.a->desk.db());
+            c.a->desk.link()->SendCommand(QStringLiteral("127.0.0.1"), QStringLiteral("pause"));
+        }
+        QCOMPARE(arrivedWithin(*pc, 500).size(), heldByTheOther ? 0 : 1);
+    }
+
+    void oneCopyPerCounterName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("another name") << QStringLiteral("C") << true;
+        QTest::newRow("the same name") << QStringLiteral("A") << false;
+    }
+
+    // A second copy under a running counter's name does not open; once that counter has gone it
+    // does.
+    void oneCopyPerCounterName()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, opens);
+        SKIP_WITHOUT_SERVER(true);
+        TwoCounters c;
+        TestStore copy(c.schema.connection() + QStringLiteral(" application_name=") + name);
+        FrontDesk desk;
+        const Result<> opened = desk.open(copy.path());
+        QCOMPARE(bool(opened), opens);
+        if (opens)
+            return;
+        QCOMPARE(opened.error(), QStringLiteral("柜台“A”已经在运行中，同名的柜台只能运行一个"));
+        c.a.reset();
+        QVERIFY(desk.open(copy.path()));
+        QCOMPARE(desk.counterName(), QStringLiteral("A"));
+    }
+
+    void aPcIsConnectedWhileItsCounterLives_data()
+    {
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("counter B lives") << false;
+        QTest::newRow("counter B killed") << true;
+    }
+
+    // Counter A's pass leaves B's standby PC standing by, and turns it off once B has died (its
+    // server session ended with it).
+    void aPcIsConnectedWhileItsCounterLives()
+    {
+        QFETCH(bool, killed);
+        SKIP_WITHOUT_SERVER(true);
+        TwoCounters c;
+        std::unique_ptr<TestClient> pc = c.b->pc(1);
+        if (killed) {
+            testserver::administer(
+                QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'B'"));
+            QVERIFY(QTest::qWaitFor([&] { return CounterTable(c.a->store.db()).live() == QStringList{u"A"_s}; }));
+        }
+        c.a->desk.refresh();
+        QCOMPARE(c.a->status(1), killed ? MachineStatus::Off : MachineStatus::Standby);
+    }
+
+    // Time is up on a PC held by counter B: only B asks the operator, and the PC is told once.
+    void onlyTheHoldingCounterAsksWhenTimeIsUp()
+    {
+        SKIP_WITHOUT_SERVER(true);
+        TwoCounters c;
+        std::unique_ptr<TestClient> pc = c.b->pc(1);
+        SessionInput input;
+        input.hours = QStringLiteral("0");
+        input.minutes = QStringLiteral("1");
+        Clock::fix(QDateTime(QDate(2026, 12, 7), QTime(20, 0)));
+        QVERIFY(c.a->desk.startTiming(1, input, false));
+        arrivedWithin(*pc, 500);
+        Clock::advanceSeconds(120);
+
+        c.a->desk.refresh();
+        c.b->desk.refresh();
+        QCOMPARE(c.a->presenter.asked.size(), 0);
+        QCOMPARE(c.b->presenter.asked.size(), 1);
+        const QList<QByteArray> told = arrivedWithin(*pc, 500);
+        QCOMPARE(told.size(), 2);
+        QCOMPARE(told.first(), bin("_comm\0stop\0OK$"));
+        Clock::release();
+    }
+};
+
+QTEST_GUILESS_MAIN(CountersTest)
+#include "counters_test.moc"
