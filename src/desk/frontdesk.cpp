@@ -34,9 +34,14 @@ FrontDesk::FrontDesk(QObject *parent)
     connect(&m_backupTimer, &QTimer::timeout, this, &FrontDesk::dailyBackup);
     // What other counters commit on a server: the list follows it at once.
     connect(&m_watch, &ServerWatch::changed, this, [this](const QSet<QString> &tables) {
-        // The link's cached lists see the change themselves (the store's change stamp moved).
+        // The link's cached lists see the change themselves (the store's change stamp moved);
+        // the PCs here get the web lists another counter edited.
         if (tables.contains(QStringLiteral("yxsjb")))
             followMachines();
+        if (m_server && tables.contains(QStringLiteral("quickhttp")))
+            m_server->pushQuickHttp();
+        if (m_server && tables.contains(QStringLiteral("hickhttp")))
+            m_server->pushHickHttp();
         refresh();
     });
     connect(&m_watch, &ServerWatch::lostChanged, this, [this](bool lost) {

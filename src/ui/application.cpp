@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QFontDatabase>
 #include <QLibraryInfo>
@@ -48,13 +49,19 @@ std::unique_ptr<QLockFile> singleInstanceLock()
 
 bool openStoreOrExplain(FrontDesk &desk)
 {
-    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(Store::fileName());
+    const QDir folder(QCoreApplication::applicationDirPath());
+    const QString path = folder.filePath(Store::fileName());
     const Result<> opened = desk.open(path);
     if (opened)
         return true;
+    // On a server the file is not used: name the settings that point at the server.
+    const QString server = folder.filePath(Store::serverFileName());
+    const bool onServer = QFile::exists(server);
+    const QString text = onServer
+                             ? QStringLiteral("无法使用数据库服务器（连接设置在“%1”中）：\n%2\n\n程序将退出，数据保持原样。")
+                             : QStringLiteral("无法打开数据库文件“%1”：\n%2\n\n程序将退出，文件保持原样。");
     Messages::tell(nullptr, QStringLiteral("错误"),
-                   QStringLiteral("无法打开数据库文件“%1”：\n%2\n\n程序将退出，文件保持原样。")
-                       .arg(QDir::toNativeSeparators(path), opened.error()),
+                   text.arg(QDir::toNativeSeparators(onServer ? server : path), opened.error()),
                    QMessageBox::Critical);
     return false;
 }

@@ -155,26 +155,38 @@ private slots:
 
     void aPcIsConnectedWhileItsCounterLives_data()
     {
-        QTest::addColumn<bool>("killed");
-        QTest::newRow("counter B lives") << false;
-        QTest::newRow("counter B killed") << true;
+        QTest::addColumn<QString>("counterB");
+        QTest::addColumn<MachineStatus>("status");
+        QTest::newRow("lives") << u"lives"_s << MachineStatus::Standby;
+        QTest::newRow("killed") << u"killed"_s << MachineStatus::Off;
+        QTest::newRow("lost the server and came back") << u"reconnected"_s << MachineStatus::Standby;
     }
 
     // Counter A's pass leaves B's standby PC standing by, and turns it off once B has died (its
-    // server session ended with it).
+    // server session ended with it); a B that lost the server and came back holds its PCs again.
     void aPcIsConnectedWhileItsCounterLives()
     {
-        QFETCH(bool, killed);
+        QFETCH(QString, counterB);
+        QFETCH(MachineStatus, status);
         SKIP_WITHOUT_SERVER(true);
         TwoCounters c;
         std::unique_ptr<TestClient> pc = c.b->pc(1);
-        if (killed) {
-            testserver::administer(
-                QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'B'"));
+        if (counterB != u"lives") {
+            if (counterB == u"killed")
+                c.b->desk.store().close(); // the desk's session ends as if its process had
+            else
+                testserver::administer(u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                       "WHERE application_name = 'B' AND pid IN (SELECT pid FROM pg_locks "
+                                       "WHERE locktype = 'advisory')"_s);
             QVERIFY(QTest::qWaitFor([&] { return CounterTable(c.a->store.db()).live() == QStringList{u"A"_s}; }));
         }
+        if (counterB == u"reconnected") {
+            QTRY_VERIFY_WITH_TIMEOUT(c.b->desk.serverLost(), 2000);
+            QTRY_VERIFY_WITH_TIMEOUT(!c.b->desk.serverLost(), 8000);
+            QCOMPARE(CounterTable(c.a->store.db()).live(), (QStringList{u"A"_s, u"B"_s}));
+        }
         c.a->desk.refresh();
-        QCOMPARE(c.a->status(1), killed ? MachineStatus::Off : MachineStatus::Standby);
+        QCOMPARE(c.a->status(1), status);
     }
 
     // Time is up on a PC held by counter B: only B asks the operator, and the PC is told once.
