@@ -77,6 +77,15 @@ Entry read(const Statement &s, const Place &place)
 
 // The trail on a server: created when missing. The rid column is there because the store's
 // inserts on a server hand back a rid.
+// The trail's schema of the café whose store is the connection's: the branches of a chain and
+// the cafés that share a server each keep their own trail.
+QString ownSchema(Database &db)
+{
+    Statement s = db.prepare(QStringLiteral(
+        "SELECT CASE current_schema() WHEN 'public' THEN 'audit' ELSE quote_ident(current_schema() || '_audit') END"));
+    return s.next() ? s.text(0) : QStringLiteral("audit");
+}
+
 Result<> attachServer(Database &db, const QString &schemaName)
 {
     const QString table = schemaName + QStringLiteral(".trail");
@@ -114,7 +123,7 @@ QString counterName(Database &db)
 Result<> attach(Database &db, const QString &path, const QString &serverSchema)
 {
     if (db.isServer())
-        return attachServer(db, serverSchema);
+        return attachServer(db, serverSchema.isEmpty() ? ownSchema(db) : serverSchema);
     // An attached file opens as the store did, which may not create it: a new trail is
     // created on its own connection first.
     if (!QFile::exists(path)) {

@@ -32,8 +32,10 @@ struct Entry
 
 // Attaches the trail file at `path` (created when missing) to the store's connection. On a
 // server the path is not used: the trail is the table trail of the schema `serverSchema`
-// (created when missing), written by the counter counterName() names.
-Result<> attach(Database &db, const QString &path, const QString &serverSchema = QStringLiteral("audit"));
+// (created when missing), written by the counter counterName() names. Without `serverSchema`
+// each café on the server keeps its own: "audit" for the store in the schema public, else
+// "<store schema>_audit".
+Result<> attach(Database &db, const QString &path, const QString &serverSchema = QString());
 
 // The name of this counter on a server: the application_name of the connection string, else
 // the PC's host name.

@@ -92,7 +92,7 @@ Result<> FrontDesk::reopen(const QString &path)
     const Result<> attached = audit::attach(db(), trail);
     m_trail.setOn(bool(attached));
     if (!attached)
-        qCWarning(lcDesk) << "the operator trail" << (m_store.isServer() ? QStringLiteral("audit.trail") : trail)
+        qCWarning(lcDesk) << "the operator trail" << (m_store.isServer() ? QStringLiteral("on the server") : trail)
                           << "cannot be opened:" << attached.error();
     return {};
 }

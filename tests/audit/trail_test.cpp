@@ -227,6 +227,23 @@ private slots:
                                         here + QStringLiteral(":0"), QStringLiteral("kasse2:5"),
                                         here + QStringLiteral(":6"), QStringLiteral("kasse2:7")}));
     }
+
+    // Two cafés on one server (or two branches of a chain) each keep a trail of their own.
+    void eachCafeOnAServerKeepsItsOwnTrail()
+    {
+        SKIP_WITHOUT_SERVER(true);
+        EngineStore cafes[2]{EngineStore(true), EngineStore(true)};
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(audit::attach(cafes[i].t->db(), QString()));
+            QVERIFY(audit::append(cafes[i].t->db(), entry(QStringLiteral("结帐"), i + 1, QString())));
+        }
+        for (int i = 0; i < 2; ++i) {
+            const QList<audit::Entry> own = audit::entries(cafes[i].t->db(), {}, {}, {}, 0, {});
+            QCOMPARE(own.size(), 1);
+            QCOMPARE(own.constFirst().machine, i + 1);
+            testserver::administer(QStringLiteral("DROP SCHEMA %1_audit CASCADE").arg(cafes[i].schema->name()));
+        }
+    }
 };
 
 QTEST_MAIN(TrailTest)
