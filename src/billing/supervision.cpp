@@ -37,13 +37,15 @@ void Supervisor::pass()
     QList<Machine> rows = machines.all();
 
     // Standby machines whose client has gone are turned off together, in one write.
-    {
+    QList<Machine *> gone;
+    for (Machine &m : rows)
+        if (m.status == MachineStatus::Standby && !connected(m.ip))
+            gone.append(&m);
+    if (!gone.isEmpty()) {
         Transaction t(m_db);
-        for (Machine &m : rows) {
-            if (m.status == MachineStatus::Standby && !connected(m.ip)) {
-                machines.setStatus(m.rowid, MachineStatus::Standby, MachineStatus::Off);
-                m.status = MachineStatus::Off;
-            }
+        for (Machine *m : std::as_const(gone)) {
+            machines.setStatus(m->rowid, MachineStatus::Standby, MachineStatus::Off);
+            m->status = MachineStatus::Off;
         }
         t.commit();
     }

@@ -4,10 +4,12 @@
 
 #include "common/numbers.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QSysInfo>
+#include <algorithm>
 #include <libpq-fe.h>
 #include <optional>
 #include <vector>
@@ -174,6 +176,24 @@ void ignoreNotice(void *, const char *) {}
 // The channel of the messages between counters.
 constexpr char kCounterChannel[] = "corvana_counters";
 
+// What a connection string sets, keyword → value; nothing when it does not parse (connecting
+// then says why).
+QHash<QString, QString> settingsOf(const QString &connection)
+{
+    QHash<QString, QString> settings;
+    char *parseError = nullptr;
+    PQconninfoOption *options = PQconninfoParse(connection.trimmed().toUtf8().constData(), &parseError);
+    if (!options) {
+        PQfreemem(parseError);
+        return settings;
+    }
+    for (PQconninfoOption *o = options; o->keyword; ++o)
+        if (o->val)
+            settings.insert(QString::fromUtf8(o->keyword), QString::fromUtf8(o->val).trimmed());
+    PQconninfoFree(options);
+    return settings;
+}
+
 } // namespace
 
 std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, const QByteArray &key,
@@ -183,6 +203,13 @@ std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, c
     // ours, the encoding is always UTF-8, and a server elsewhere is reached encrypted. The
     // timeout bounds the wait at start-up for a server that does not answer. The counters tell
     // each other apart by the application name: by default the PC's.
+    // The server keeps only printable ASCII of a name: two counters named in Chinese would
+    // both be "??" there.
+    const QString given = settingsOf(connection).value(QStringLiteral("application_name"));
+    if (std::ranges::any_of(given, [](QChar c) { return c.unicode() < 0x20 || c.unicode() > 0x7e; })) {
+        *error = QStringLiteral("柜台名称（application_name）只能使用英文字母、数字和符号：") + given;
+        return nullptr;
+    }
     const QByteArray conninfo = connection.trimmed().toUtf8();
     QByteArray name = QSysInfo::machineHostName().toUtf8();
     if (name.isEmpty())
@@ -209,23 +236,10 @@ std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, c
 
 QByteArray ServerEngine::requiredSslMode(const QString &connection)
 {
-    char *parseError = nullptr;
-    PQconninfoOption *options = PQconninfoParse(connection.trimmed().toUtf8().constData(), &parseError);
-    if (!options) {
-        PQfreemem(parseError); // connecting reports it
-        return {};
-    }
-    QString host, hostaddr, sslmode;
-    for (PQconninfoOption *o = options; o->keyword; ++o) {
-        const QString value = o->val ? QString::fromUtf8(o->val).trimmed() : QString();
-        if (qstrcmp(o->keyword, "host") == 0)
-            host = value;
-        else if (qstrcmp(o->keyword, "hostaddr") == 0)
-            hostaddr = value;
-        else if (qstrcmp(o->keyword, "sslmode") == 0)
-            sslmode = value;
-    }
-    PQconninfoFree(options);
+    const QHash<QString, QString> settings = settingsOf(connection);
+    const QString host = settings.value(QStringLiteral("host"));
+    const QString hostaddr = settings.value(QStringLiteral("hostaddr"));
+    const QString sslmode = settings.value(QStringLiteral("sslmode"));
 
     // Several servers may be listed; an address given for one is where its connection goes.
     const QStringList hosts = host.split(u',');

@@ -36,6 +36,19 @@ private slots:
     void backupHoldsTheStoresRows_data() { engines(); }
     void backupHoldsTheStoresRows();
 
+    // The server would turn every other character of a counter's name into "?": two counters
+    // named in Chinese would take each other for a second copy. Refused before connecting.
+    void counterNamesAreAscii()
+    {
+        for (const QString &name : {QStringLiteral("一号柜台"), QStringLiteral("'bar 2'")}) {
+            QString error;
+            const bool refused = !ServerEngine::connect(QStringLiteral("host=/nowhere application_name=") + name,
+                                                        Store::key(), &error);
+            QVERIFY(refused);
+            QCOMPARE(error.startsWith(QStringLiteral("柜台名称")), name != u"'bar 2'");
+        }
+    }
+
 private:
     static void engines()
     {
