@@ -125,6 +125,31 @@ private slots:
         QCOMPARE(arrivedWithin(*pc, 500).size(), heldByTheOther ? 0 : 1);
     }
 
+    void postedMessagesAreCheckedBeforeSending_data()
+    {
+        const QString pause = QString::fromLatin1(bin("_comm\0pause\0OK$").toBase64());
+        QTest::addColumn<QString>("posted");
+        QTest::addColumn<int>("sent");
+        QTest::newRow("for B's PC") << u"pc\tB\t127.0.0.1\tF\t"_s + pause << 1;
+        QTest::newRow("for another counter") << u"pc\tC\t127.0.0.1\tF\t"_s + pause << 0;
+        QTest::newRow("not base64") << u"pc\tB\t127.0.0.1\tF\t%%%"_s << 0;
+        QTest::newRow("no reach") << u"pc\tB\t127.0.0.1\t\t"_s + pause << 0;
+        QTest::newRow("a field short") << u"pc\tB\t127.0.0.1\t"_s + pause << 0;
+        QTest::newRow("not for a PC") << u"chat\tB\t127.0.0.1\tF\t"_s + pause << 0;
+    }
+
+    // Whatever another connection posts, counter B sends only well-formed bytes meant for it.
+    void postedMessagesAreCheckedBeforeSending()
+    {
+        QFETCH(QString, posted);
+        QFETCH(int, sent);
+        SKIP_WITHOUT_SERVER(true);
+        TwoCounters c;
+        std::unique_ptr<TestClient> pc = c.b->pc(1);
+        QVERIFY(c.a->store.db().post(posted));
+        QCOMPARE(arrivedWithin(*pc, 500).size(), sent);
+    }
+
     void oneCopyPerCounterName_data()
     {
         QTest::addColumn<QString>("name");
