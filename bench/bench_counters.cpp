@@ -82,7 +82,7 @@ public:
     ~Schema()
     {
         if (m_ok)
-            administer(m_server, QStringLiteral("DROP SCHEMA %1 CASCADE").arg(m_name));
+            administer(m_server, QStringLiteral("DROP SCHEMA %1 CASCADE; DROP SCHEMA IF EXISTS %1_audit CASCADE").arg(m_name));
     }
     bool ok() const { return m_ok; }
     QString connection() const { return m_server + QStringLiteral(" options='-csearch_path=%1'").arg(m_name); }

@@ -242,13 +242,7 @@ bool Checkout::ClearJF(const Machine &m, double machineDue, double share, double
     if (!MachineTable(db).resetSession(m.rowid))
         return false;
 
-    OrderTable orders(db);
-    SalesTable sales(db);
-    for (const OrderLine &line : orders.linesOf(m.number)) {
-        if (!sales.add({entry.id, line.machine, line.article, line.quantity, line.time}))
-            return false;
-    }
-    if (!orders.removeLinesOf(m.number))
+    if (!OrderTable(db).settleLinesOf(m.number, entry.id))
         return false;
 
     settled->append({m.position, m.ip, {m.number, machineDue, share}});

@@ -157,6 +157,14 @@ bool OrderTable::removeLinesOf(int machine)
     return s->bind(1, machine).run();
 }
 
+bool OrderTable::settleLinesOf(int machine, qint64 journalId)
+{
+    auto moved = m_db.cached(QStringLiteral(
+        R"(INSERT INTO khspb ("ID", "机号", "商品编号", "数量", "时间")
+           SELECT ?1, "机号", "商品编号", "数量", "时间" FROM splsjlb WHERE "机号" = ?2 ORDER BY rowid)"));
+    return moved->bindAll({journalId, machine}).run() && removeLinesOf(machine);
+}
+
 bool OrderTable::moveLines(int fromMachine, int toMachine)
 {
     auto s = m_db.cached(QStringLiteral(R"(UPDATE splsjlb SET "机号" = ? WHERE "机号" = ?)"));

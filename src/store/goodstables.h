@@ -65,6 +65,9 @@ public:
     bool addToLine(qint64 rowid, double quantity, const QDateTime &when);
     bool removeLinesOf(int machine);
     bool moveLines(int fromMachine, int toMachine);
+    // The machine's lines become goods paid for (khspb) under the journal row `journalId`,
+    // in table order, as they stand.
+    bool settleLinesOf(int machine, qint64 journalId);
     // Whether any line names the article / any of the machines.
     bool mentionsArticle(const QString &article);
     bool hasLinesOf(const QList<int> &machines);

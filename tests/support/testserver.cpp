@@ -39,7 +39,8 @@ ServerSchema::ServerSchema()
 
 ServerSchema::~ServerSchema()
 {
-    testserver::administer(QStringLiteral("DROP SCHEMA %1 CASCADE").arg(m_name));
+    // With the operator trail a desk on it kept.
+    testserver::administer(QStringLiteral("DROP SCHEMA %1 CASCADE; DROP SCHEMA IF EXISTS %1_audit CASCADE").arg(m_name));
 }
 
 QString ServerSchema::connection() const
