@@ -3,6 +3,7 @@
 #include "database.h"
 
 #include <QSysInfo>
+#include <QUrl>
 
 namespace {
 
@@ -22,7 +23,8 @@ const QString kLive =
 QString CounterTable::ownName()
 {
     Statement s = m_db.prepare(QStringLiteral("SELECT current_setting('application_name')"));
-    const QString name = s.next() ? s.text(0) : QString();
+    // A host name given as the default is percent-encoded on the server.
+    const QString name = s.next() ? QUrl::fromPercentEncoding(s.text(0).toLatin1()) : QString();
     return name.isEmpty() ? QSysInfo::machineHostName() : name;
 }
 

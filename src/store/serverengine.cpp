@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QSysInfo>
+#include <QUrl>
 #include <algorithm>
 #include <libpq-fe.h>
 #include <optional>
@@ -211,7 +212,8 @@ std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, c
         return nullptr;
     }
     const QByteArray conninfo = connection.trimmed().toUtf8();
-    QByteArray name = QSysInfo::machineHostName().toUtf8();
+    // A host name beyond printable ASCII is percent-encoded, so that it stays itself on the server.
+    QByteArray name = QUrl::toPercentEncoding(QSysInfo::machineHostName());
     if (name.isEmpty())
         name = "Corvana";
     const QByteArray sslmode = requiredSslMode(connection);
