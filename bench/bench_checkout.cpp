@@ -36,17 +36,7 @@ bool prepareStore(FrontDesk &desk, const QString &path)
     }
     Database &db = desk.db();
     Transaction t(db);
-    Machine m;
-    m.number = 1;
-    m.name = QStringLiteral("1号机");
-    m.rate = 3;
-    m.status = MachineStatus::Standby;
-    m.ip = QStringLiteral("127.0.0.2");
-    MachineTable(db).add(m);
-    ArticleTable articles(db);
-    for (int i = 0; i < kGoodsLines; ++i)
-        articles.add({0, articleNumber(i), QStringLiteral("商品%1").arg(i + 1), 1, 2.5, 1000000});
-    if (!t.commit())
+    if (!addStandbyMachineAndGoods(db, kGoodsLines) || !t.commit())
         return false;
     desk.rebuildList();
     return true;

@@ -139,16 +139,7 @@ bool prepareCafe(FrontDesk &desk)
     if (password.isEmpty())
         return false;
     Transaction t(db);
-    Machine m;
-    m.number = 1;
-    m.name = QStringLiteral("1号机");
-    m.rate = 3;
-    m.status = MachineStatus::Standby;
-    m.ip = QStringLiteral("127.0.0.2");
-    bool ok = MachineTable(db).add(m);
-    ArticleTable articles(db);
-    for (int i = 0; ok && i < kGoodsLines; ++i)
-        ok = articles.add({0, articleNumber(i), QStringLiteral("商品%1").arg(i + 1), 1, 2.5, 1000000});
+    bool ok = addStandbyMachineAndGoods(db, kGoodsLines);
     Customer customer;
     customer.number = kCustomerNumber;
     customer.name = kCustomerName;

@@ -2,6 +2,9 @@
 
 #include "common/formats.h"
 #include "store/database.h"
+#include "store/goodstables.h"
+#include "store/machinetable.h"
+#include "store/rows.h"
 
 #include <QRandomGenerator>
 #include <algorithm>
@@ -60,4 +63,19 @@ double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+bool addStandbyMachineAndGoods(Database &db, int articles)
+{
+    Machine m;
+    m.number = 1;
+    m.name = QStringLiteral("1号机");
+    m.rate = 3;
+    m.status = MachineStatus::Standby;
+    m.ip = QStringLiteral("127.0.0.2");
+    bool ok = MachineTable(db).add(m);
+    ArticleTable catalogue(db);
+    for (int i = 0; ok && i < articles; ++i)
+        ok = catalogue.add({0, articleNumber(i), QStringLiteral("商品%1").arg(i + 1), 1, 2.5, 1000000});
+    return ok;
 }

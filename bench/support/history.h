@@ -16,6 +16,10 @@ QString articleNumber(int i);
 bool addHistory(Database &db, qint64 sessions, int salesPerSession, int articles, int machines,
                 const QDateTime &now);
 
+// Machine 1 (3 yuan an hour, standing by at 127.0.0.2) and articles 1..`articles` (2.5 yuan,
+// plenty in stock), inside whatever transaction is open; false on failure.
+bool addStandbyMachineAndGoods(Database &db, int articles);
+
 // Makes bulk writes into a scratch file fast; the store sets its own pragmas on every open.
 bool fastWrites(Database &db);
 

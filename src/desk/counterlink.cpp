@@ -105,9 +105,9 @@ void CounterLink::send(const QString &ip, const QByteArray &message, Reach reach
 void CounterLink::flushPending()
 {
     m_server.flushPending();
-    CounterTable counters(m_db);
-    m_elsewhere = counters.heldByOthers(m_name);
-    m_live = counters.live();
+    CounterTable::Holdings holdings = CounterTable(m_db).holdings(m_name);
+    m_elsewhere = std::move(holdings.elsewhere);
+    m_live = std::move(holdings.live);
 }
 
 bool CounterLink::asksAbout(const QString &ip) const

@@ -63,13 +63,21 @@ Result<bool> CounterTable::claim(const QString &name)
     return true;
 }
 
-QStringList CounterTable::live()
+CounterTable::Holdings CounterTable::holdings(const QString &name)
 {
-    QStringList names;
-    Statement s = m_db.prepare(QStringLiteral("SELECT name FROM counters c WHERE %1 ORDER BY name").arg(kLive));
-    while (s.next())
-        names << s.text(0);
-    return names;
+    // One round trip: it is read before every pass.
+    Holdings h;
+    auto s = m_db.cached(QStringLiteral("SELECT c.name, p.ip FROM counters c LEFT JOIN counter_pcs p "
+                                        "ON p.counter = c.name AND c.name <> ? WHERE %1 ORDER BY c.name")
+                             .arg(kLive));
+    s->bind(1, name);
+    while (s->next()) {
+        if (h.live.isEmpty() || h.live.constLast() != s->text(0))
+            h.live << s->text(0);
+        if (!s->isNull(1))
+            h.elsewhere.insert(s->text(1));
+    }
+    return h;
 }
 
 bool CounterTable::hold(const QString &name, const QString &ip)
@@ -91,16 +99,4 @@ QString CounterTable::holderOf(const QString &ip)
                                    .arg(kLive));
     s.bind(1, ip);
     return s.next() ? s.text(0) : QString();
-}
-
-QSet<QString> CounterTable::heldByOthers(const QString &name)
-{
-    QSet<QString> ips;
-    Statement s = m_db.prepare(QStringLiteral("SELECT p.ip FROM counter_pcs p JOIN counters c ON c.name = p.counter "
-                                              "WHERE p.counter <> ? AND %1")
-                                   .arg(kLive));
-    s.bind(1, name);
-    while (s.next())
-        ips.insert(s.text(0));
-    return ips;
 }

@@ -24,15 +24,18 @@ public:
     // when a live connection holds the name already.
     Result<bool> claim(const QString &name);
 
-    // The live counters, by name in byte order.
-    QStringList live();
+    // The live counters by name in byte order, and the PCs those other than `name` hold.
+    struct Holdings
+    {
+        QStringList live;
+        QSet<QString> elsewhere;
+    };
+    Holdings holdings(const QString &name);
     // The counter `name` now holds, or no longer holds, the PC at `ip`.
     bool hold(const QString &name, const QString &ip);
     bool release(const QString &name, const QString &ip);
     // The live counter holding the PC at `ip` (the lowest name when several do); "" when none.
     QString holderOf(const QString &ip);
-    // The PCs held by live counters other than `name`.
-    QSet<QString> heldByOthers(const QString &name);
 
 private:
     bool ensureTables();

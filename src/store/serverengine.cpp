@@ -493,12 +493,8 @@ QStringList ServerEngine::tableNames()
 
 qint64 ServerEngine::otherChanges()
 {
-    if (connectionLost())
-        return -1;
     // What has arrived counts, even when no one has read the socket yet.
-    PQconsumeInput(m_conn);
-    collect();
-    noteIfLost();
+    readArrived();
     return connectionLost() ? -1 : m_others;
 }
 
@@ -545,13 +541,18 @@ int ServerEngine::notificationSocket() const
     return m_conn ? PQsocket(m_conn) : -1;
 }
 
-QStringList ServerEngine::takeNotifications()
+void ServerEngine::readArrived()
 {
     if (!connectionLost()) {
         PQconsumeInput(m_conn);
         collect();
     }
     noteIfLost();
+}
+
+QStringList ServerEngine::takeNotifications()
+{
+    readArrived();
     QStringList tables(m_pending.begin(), m_pending.end());
     m_pending.clear();
     tables.sort();
@@ -571,11 +572,7 @@ bool ServerEngine::post(const QString &message)
 
 QStringList ServerEngine::takeMessages()
 {
-    if (!connectionLost()) {
-        PQconsumeInput(m_conn);
-        collect();
-    }
-    noteIfLost();
+    readArrived();
     return std::exchange(m_messages, {});
 }
 

@@ -67,6 +67,8 @@ private:
     QString single(const QString &sql);
     // What a fresh session needs: exact doubles, the schema, the change channels.
     bool setUpSession();
+    // Reads from the socket what has arrived (noting a lost connection) and collects it.
+    void readArrived();
     // Moves the notifications libpq has read into m_pending.
     void collect();
     // Tells the watcher, once per loss, that the connection has gone.

@@ -2,6 +2,7 @@
 // rates, a stocked catalogue of drinks and snacks, a few customers and their stored-value
 // cards. No operators, so the program starts without a login.
 
+#include "../console.h"
 #include "common/clock.h"
 #include "common/numbers.h"
 #include "store/accounttables.h"
@@ -17,18 +18,6 @@
 #include <QTextStream>
 
 namespace {
-
-QTextStream &err()
-{
-    static QTextStream stream(stderr);
-    return stream;
-}
-
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
 
 bool fail(Database &db, const QString &what)
 {

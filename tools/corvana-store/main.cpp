@@ -1,6 +1,7 @@
 // corvana-store: moves a café's tables between stores, e.g. from the file dbase.mdb onto a
 // database server when the café gets a second counter, or back.
 
+#include "../console.h"
 #include "store/copy.h"
 #include "store/database.h"
 #include "store/schema.h"
@@ -14,18 +15,6 @@
 namespace {
 
 const QString kServerPrefix = QStringLiteral("pg:");
-
-QTextStream &err()
-{
-    static QTextStream stream(stderr);
-    return stream;
-}
-
-QTextStream &out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
 
 // What the command line calls a store, for messages: never the connection string itself,
 // which may hold a password.
