@@ -14,46 +14,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A counter: a desk with its link server on an ephemeral port, named `name` on the server.
-struct Counter
+// A counter named `name` on the server: a desk with its link server on an ephemeral port.
+struct Counter : LinkFixture
 {
     Counter(const ServerSchema &schema, const QString &name)
-        : store(schema.connection() + QStringLiteral(" application_name=") + name)
+        : LinkFixture(schema.connection() + QStringLiteral(" application_name=") + name)
     {
-        if (const Result<> opened = desk.open(store.path()); !opened)
-            qFatal("the counter %s does not open: %s", qPrintable(name), qPrintable(opened.error()));
-        desk.questions().setPresenter(&presenter);
-        server = std::make_unique<LinkServer>(desk);
-        desk.attach(*server);
-        if (!server->listen(0))
-            qFatal("cannot listen");
     }
-    ~Counter()
-    {
-        server.reset();
-        desk.questions().setPresenter(nullptr);
-        desk.store().close();
-    }
-
-    // A PC connected to this counter, announced as `machine`.
-    std::unique_ptr<TestClient> pc(int machine)
-    {
-        auto client = std::make_unique<TestClient>(server->port());
-        if (!QTest::qWaitFor([&] { return client->isConnected() && server->connectionCount() > 0; }, 5000))
-            qFatal("the PC did not connect");
-        client->send(QStringLiteral("_sele"), {QString::number(machine)});
-        if (!QTest::qWaitFor(
-                [&] { return !client->messages.isEmpty() && client->messages.last().startsWith("_http"); }, 5000))
-            qFatal("the PC was not taken");
-        client->messages.clear();
-        return client;
-    }
+    std::unique_ptr<TestClient> pc(int machine) { return announcedTo(*server, machine); }
     MachineStatus status(int number) { return MachineTable(store.db()).byNumber(number)->status; }
-
-    TestStore store;
-    FrontDesk desk;
-    FakePresenter presenter;
-    std::unique_ptr<LinkServer> server;
 };
 
 // Two counters, A and B, on a fresh schema with machine 1 at this host's loopback address.
@@ -203,12 +172,12 @@ private slots:
                 testserver::administer(u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
                                        "WHERE application_name = 'B' AND pid IN (SELECT pid FROM pg_locks "
                                        "WHERE locktype = 'advisory')"_s);
-            QVERIFY(QTest::qWaitFor([&] { return CounterTable(c.a->store.db()).live() == QStringList{u"A"_s}; }));
+            QVERIFY(QTest::qWaitFor([&] { return CounterTable(c.a->store.db()).holdings(u"A"_s).live == QStringList{u"A"_s}; }));
         }
         if (counterB == u"reconnected") {
             QTRY_VERIFY_WITH_TIMEOUT(c.b->desk.serverLost(), 2000);
             QTRY_VERIFY_WITH_TIMEOUT(!c.b->desk.serverLost(), 8000);
-            QCOMPARE(CounterTable(c.a->store.db()).live(), (QStringList{u"A"_s, u"B"_s}));
+            QCOMPARE(CounterTable(c.a->store.db()).holdings(u"A"_s).live, (QStringList{u"A"_s, u"B"_s}));
         }
         c.a->desk.refresh();
         QCOMPARE(c.a->status(1), status);

@@ -2,13 +2,11 @@
 #include "goods/orders.h"
 #include "machines/machinemanagement.h"
 #include "store/accounttables.h"
-#include "store/backup.h"
 #include "store/database.h"
 #include "store/goodstables.h"
 #include "store/journaltable.h"
 #include "store/machinetable.h"
 #include "store/serverengine.h"
-#include "store/settingstable.h"
 #include "store/store.h"
 #include "store/webtables.h"
 #include "support/testserver.h"
@@ -21,8 +19,17 @@ class EngineTest : public QObject
     Q_OBJECT
 
 private slots:
-    void translation_data();
-    void translation();
+    // Every statement on a server goes through this: what the other cases cannot show is quoted
+    // text left alone, numbered parameters used twice, and a longer name holding "rowid".
+    void translation()
+    {
+        int counted = -1;
+        QCOMPARE(QString::fromUtf8(ServerEngine::translate(
+                     u"UPDATE t SET \"rowid\" = 'it''s rowid ?', myrowid = ifnull(?2, '') WHERE l.rowid = ?1 OR a > ?1"_qs,
+                     &counted)),
+                 u"UPDATE t SET \"rowid\" = 'it''s rowid ?', myrowid = coalesce($2, '') WHERE l.rid = $1 OR a > $1"_qs);
+        QCOMPARE(counted, 2);
+    }
     void tableOrderSurvivesChanges_data() { engines(); }
     void tableOrderSurvivesChanges();
     void valuesRoundTrip_data() { engines(); }
@@ -33,8 +40,6 @@ private slots:
     void schemaCreatedOnceAndChecked();
     void numbersAndKeysOfNewRows_data() { engines(); }
     void numbersAndKeysOfNewRows();
-    void backupHoldsTheStoresRows_data() { engines(); }
-    void backupHoldsTheStoresRows();
 
     // The server would turn every other character of a counter's name into "?": two counters
     // named in Chinese would take each other for a second copy. Refused before connecting.
@@ -74,33 +79,6 @@ bool addSite(Database &db, const QString &fragment)
 }
 
 } // namespace
-
-void EngineTest::translation_data()
-{
-    QTest::addColumn<QString>("sql");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<int>("parameters");
-    QTest::newRow("plain parameters, rowid") << u"SELECT rowid FROM t WHERE a = ? AND b = ?"_qs
-                                             << u"SELECT rid FROM t WHERE a = $1 AND b = $2"_qs << 2;
-    QTest::newRow("numbered parameters")
-        << u"SELECT x FROM t WHERE a >= ?1 AND (a > ?1 OR rowid > ?3) LIMIT ?2"_qs
-        << u"SELECT x FROM t WHERE a >= $1 AND (a > $1 OR rid > $3) LIMIT $2"_qs << 3;
-    QTest::newRow("quoted text and longer names untouched")
-        << u"UPDATE t SET \"rowid\" = 'it''s rowid ?', myrowid = ifnull(?, '') WHERE l.rowid = ?"_qs
-        << u"UPDATE t SET \"rowid\" = 'it''s rowid ?', myrowid = coalesce($1, '') WHERE l.rid = $2"_qs << 2;
-    QTest::newRow("insert returns its key") << u"INSERT INTO t (\"机号\") VALUES (?)"_qs
-                                            << u"INSERT INTO t (\"机号\") VALUES ($1) RETURNING rid"_qs << 1;
-}
-
-void EngineTest::translation()
-{
-    QFETCH(QString, sql);
-    QFETCH(QString, expected);
-    QFETCH(int, parameters);
-    int counted = -1;
-    QCOMPARE(QString::fromUtf8(ServerEngine::translate(sql, &counted)), expected);
-    QCOMPARE(counted, parameters);
-}
 
 void EngineTest::tableOrderSurvivesChanges()
 {
@@ -185,30 +163,21 @@ void EngineTest::nestedTransactions()
     EngineStore s(onServer);
     Database &db = s.t->db();
     {
-        Transaction outer(db);
-        QVERIFY(addSite(db, u"a"_qs));
-        {
-            Transaction inner(db);
-            QVERIFY(addSite(db, u"rolled back"_qs));
-        }
-        QVERIFY(addSite(db, u"b"_qs));
-        QVERIFY(outer.commit());
-    }
-    {
+        // An inner one committed inside an outer one that is not: nothing.
         Transaction outer(db);
         QVERIFY(addSite(db, u"outer not committed"_qs));
         Transaction inner(db);
         QVERIFY(addSite(db, u"inner committed"_qs));
         QVERIFY(inner.commit());
     }
-    QCOMPARE(sites(db), (QStringList{u"a"_qs, u"b"_qs}));
+    QCOMPARE(sites(db), QStringList());
     {
-        // A statement failing inside an inner transaction takes only that one with it.
+        // A statement failing inside an inner one takes only that one with it.
         Transaction outer(db);
-        QVERIFY(addSite(db, u"c"_qs));
+        QVERIFY(addSite(db, u"a"_qs));
         {
             Transaction middle(db);
-            QVERIFY(addSite(db, u"d"_qs));
+            QVERIFY(addSite(db, u"b"_qs));
             {
                 Transaction inner(db);
                 QVERIFY(addSite(db, u"failed"_qs));
@@ -216,10 +185,10 @@ void EngineTest::nestedTransactions()
             }
             QVERIFY(middle.commit());
         }
-        QVERIFY(addSite(db, u"e"_qs));
+        QVERIFY(addSite(db, u"c"_qs));
         QVERIFY(outer.commit());
     }
-    QCOMPARE(sites(db), (QStringList{u"a"_qs, u"b"_qs, u"c"_qs, u"d"_qs, u"e"_qs}));
+    QCOMPARE(sites(db), (QStringList{u"a"_qs, u"b"_qs, u"c"_qs}));
 
     // After a failure in the outermost one, a commit is all or nothing, and says which.
     bool committed = false;
@@ -230,14 +199,14 @@ void EngineTest::nestedTransactions()
         addSite(db, u"y"_qs); // a server refuses everything after the failure
         committed = t.commit();
     }
-    QCOMPARE(sites(db).size(), committed ? 7 : 5);
+    QCOMPARE(sites(db).size(), committed ? 5 : 3);
     // Everything is closed: a write outside any transaction stays.
     QVERIFY(addSite(db, u"f"_qs));
     Store again;
     QString error;
     QVERIFY2(again.open(s.t->path(), &error), qPrintable(error));
     QCOMPARE(sites(again.db()).last(), u"f"_qs);
-    QCOMPARE(sites(again.db()).size(), committed ? 8 : 6);
+    QCOMPARE(sites(again.db()).size(), committed ? 6 : 4);
 }
 
 void EngineTest::schemaCreatedOnceAndChecked()
@@ -248,7 +217,6 @@ void EngineTest::schemaCreatedOnceAndChecked()
     QVERIFY(s.t->store().created());
     QCOMPARE(s.t->store().isServer(), onServer);
     QCOMPARE(s.t->db().schemaVersion(), 1);
-    QCOMPARE(SettingsTable(s.t->db()).read()->overnightPrice, 10.0);
     s.t->addMachine(1);
 
     // Opened again: kept as it is, not created anew.
@@ -257,7 +225,6 @@ void EngineTest::schemaCreatedOnceAndChecked()
     QVERIFY2(again.open(s.t->path(), &error), qPrintable(error));
     QVERIFY(!again.created());
     QCOMPARE(MachineTable(again.db()).count(), 1);
-    QCOMPARE(again.db().tableNames().size(), 11);
 
     // A store of a newer program is refused and left alone.
     QVERIFY(again.db().setSchemaVersion(2));
@@ -297,22 +264,6 @@ void EngineTest::numbersAndKeysOfNewRows()
     QVERIFY(added);
     QCOMPARE(CustomerTable(db).byRowid(added->rowid)->name, u"赵六"_qs);
     QCOMPARE(added->number, u"00000002"_qs);
-}
-
-void EngineTest::backupHoldsTheStoresRows()
-{
-    QFETCH(bool, onServer);
-    SKIP_WITHOUT_SERVER(onServer);
-    EngineStore s(onServer);
-    s.t->addMachine(1);
-    // A stray dbase.mdb beside the server's connection file holds none of its data.
-    if (onServer)
-        QVERIFY(QFile::copy(QFINDTESTDATA("engine_test.cpp"), s.t->path()));
-    const QString target = s.t->dir() + u"/copy.bak"_qs;
-    QVERIFY(backup::backUp(s.t->db(), s.t->path(), target));
-    Database copy;
-    QVERIFY(copy.open(target, Store::key(), false));
-    QCOMPARE(MachineTable(copy).all().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(EngineTest)

@@ -8,22 +8,16 @@
 
 #include <QFile>
 
-TestStore::TestStore()
+TestStore::TestStore(const QString &serverConnection)
 {
+    if (!serverConnection.isEmpty()) {
+        QFile settings(m_dir.filePath(Store::serverFileName()));
+        if (!settings.open(QIODevice::WriteOnly) || settings.write(serverConnection.toUtf8()) < 0)
+            qFatal("cannot write %s", qPrintable(settings.fileName()));
+    }
     QString error;
     if (!m_store.open(path(), &error))
         qFatal("cannot create the test store: %s", qPrintable(error));
-}
-
-TestStore::TestStore(const QString &serverConnection)
-{
-    QFile settings(m_dir.filePath(Store::serverFileName()));
-    if (!settings.open(QIODevice::WriteOnly) || settings.write(serverConnection.toUtf8()) < 0)
-        qFatal("cannot write %s", qPrintable(settings.fileName()));
-    settings.close();
-    QString error;
-    if (!m_store.open(path(), &error))
-        qFatal("cannot create the test store on the server: %s", qPrintable(error));
 }
 
 Machine TestStore::addMachine(int number, double rate, MachineStatus status, const QString &ip)

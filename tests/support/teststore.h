@@ -9,10 +9,9 @@
 class TestStore
 {
 public:
-    TestStore();
-    // The same store on a database server: a dbase.pg holding `serverConnection` is put
+    // With `serverConnection` the store is on a database server: a dbase.pg holding it is put
     // beside the store file before it opens.
-    explicit TestStore(const QString &serverConnection);
+    explicit TestStore(const QString &serverConnection = QString());
 
     Database &db() { return m_store.db(); }
     Store &store() { return m_store; }

@@ -57,7 +57,7 @@ QByteArray TestClient::take()
     return messages.isEmpty() ? QByteArray() : messages.takeFirst();
 }
 
-LinkFixture::LinkFixture()
+LinkFixture::LinkFixture(const QString &serverConnection) : store(serverConnection)
 {
     if (const Result<> opened = desk.open(store.path()); !opened)
         qFatal("cannot open the desk: %s", qPrintable(opened.error()));
@@ -74,19 +74,18 @@ LinkFixture::~LinkFixture()
     desk.questions().setPresenter(nullptr);
 }
 
-std::unique_ptr<TestClient> LinkFixture::connect(const QString &bind)
+std::unique_ptr<TestClient> connectedTo(LinkServer &server, const QString &bind)
 {
-    const int before = server->connectionCount();
-    auto client =
-        std::make_unique<TestClient>(server->port(), bind.isEmpty() ? QHostAddress() : QHostAddress(bind));
-    if (!QTest::qWaitFor([&] { return client->isConnected() && server->connectionCount() > before; }, 5000))
+    const int before = server.connectionCount();
+    auto client = std::make_unique<TestClient>(server.port(), bind.isEmpty() ? QHostAddress() : QHostAddress(bind));
+    if (!QTest::qWaitFor([&] { return client->isConnected() && server.connectionCount() > before; }, 5000))
         qWarning("client did not connect");
     return client;
 }
 
-std::unique_ptr<TestClient> LinkFixture::announced(int machine, const QString &bind)
+std::unique_ptr<TestClient> announcedTo(LinkServer &server, int machine, const QString &bind)
 {
-    auto client = connect(bind);
+    auto client = connectedTo(server, bind);
     client->send(QStringLiteral("_sele"), {QString::number(machine)});
     if (!QTest::qWaitFor(
             [&] { return !client->messages.isEmpty() && client->messages.last().startsWith("_http"); }, 5000))

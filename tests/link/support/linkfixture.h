@@ -38,18 +38,25 @@ private:
     QByteArray m_buffer;
 };
 
-// A temporary store, a front desk on it and a link server on an ephemeral port.
+// A client connected to `server` (bound to `bind` when given).
+std::unique_ptr<TestClient> connectedTo(LinkServer &server, const QString &bind = QString());
+// The same, announced as `machine`, its two lists arrived (and taken).
+std::unique_ptr<TestClient> announcedTo(LinkServer &server, int machine, const QString &bind = QString());
+
+// A temporary store (on the server `serverConnection` names, if given), a front desk on it
+// and a link server on an ephemeral port.
 struct LinkFixture
 {
-    LinkFixture();
+    explicit LinkFixture(const QString &serverConnection = QString());
     ~LinkFixture();
 
     // After rows were added through `store`: the machine list again.
     void reload() { desk.rebuildList(); }
-    // A connected client (bound to `bind` when given).
-    std::unique_ptr<TestClient> connect(const QString &bind = QString());
-    // A connected client announced as `machine` whose two lists have arrived (and were taken).
-    std::unique_ptr<TestClient> announced(int machine, const QString &bind);
+    std::unique_ptr<TestClient> connect(const QString &bind = QString()) { return connectedTo(*server, bind); }
+    std::unique_ptr<TestClient> announced(int machine, const QString &bind)
+    {
+        return announcedTo(*server, machine, bind);
+    }
     // Sends "_gets" "good" and returns the next message: a request that did nothing shows as
     // the goods list coming next.
     QByteArray probe(TestClient &client);
