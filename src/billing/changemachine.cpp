@@ -1,11 +1,9 @@
 #include "changemachine.h"
 
-#include "clientlink.h"
 #include "machinelist.h"
 #include "store/database.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
-#include "store/retry.h"
 
 #include <QLoggingCategory>
 #include <algorithm>
@@ -54,7 +52,7 @@ QList<Machine> candidates(Database &db)
     return result;
 }
 
-Result<> move(const BillingScope &scope, int source, int target)
+Result<> move(const BillingScope &scope, Effects &effects, int source, int target)
 {
     Database &db = scope.db;
     MachineTable machines(db);
@@ -71,37 +69,32 @@ Result<> move(const BillingScope &scope, int source, int target)
     // other. The session takes its mode and customer along, so the source keeps nothing of it.
     const qint64 fromRow = from->rowid;
     const qint64 toRow = to->rowid;
-    const Result<> moved = store::retryOnce(db, [&]() -> Result<> {
-        Transaction t(db);
-        // Both rows against other counters (in row order, as every counter locks them), then
-        // read again: the session may have been settled, or the target started, meanwhile.
-        if (!machines.lockRows({fromRow, toRow}))
-            return failure(QStringLiteral("保存失败：") + db.lastError());
-        from = machines.byRowid(fromRow);
-        to = machines.byRowid(toRow);
-        if (!from || !from->inSession())
-            return failure(QStringLiteral("该计算机没有在记费中！"));
-        if (!to)
-            return failure(QStringLiteral("请先选择要更换的计算机！"));
-        if (to->inSession())
-            return failure(to->name + QStringLiteral("正在使用中，不能更换！"));
-        if (!machines.takeSession(to->rowid, *from) || !machines.resetSession(from->rowid) ||
-            !moveGoods(db, from->number, to->number) || !t.commit()) {
-            qCWarning(lcChangeMachine)
-                << "session not moved from" << from->name << "to" << to->name << db.lastError();
-            return failure(QStringLiteral("保存失败：") + db.lastError());
-        }
-        return {};
-    });
-    if (!moved)
-        return moved;
-
-    scope.list.setIcon(source, IconStandby);
-    scope.list.clearColumns(source);
-    if (ClientLink *link = scope.link) {
-        link->SendCommand(from->ip, QStringLiteral("stop"), ClientLink::Reach::Every);
-        link->SendCommand(to->ip, QStringLiteral("start"), ClientLink::Reach::Every);
+    // Both rows against other counters (in row order, as every counter locks them), then
+    // read again: the session may have been settled, or the target started, meanwhile.
+    if (!machines.lockRows({fromRow, toRow}))
+        return failure(QStringLiteral("保存失败：") + db.lastError());
+    from = machines.byRowid(fromRow);
+    to = machines.byRowid(toRow);
+    if (!from || !from->inSession())
+        return failure(QStringLiteral("该计算机没有在记费中！"));
+    if (!to)
+        return failure(QStringLiteral("请先选择要更换的计算机！"));
+    if (to->inSession())
+        return failure(to->name + QStringLiteral("正在使用中，不能更换！"));
+    if (!machines.takeSession(to->rowid, *from) || !machines.resetSession(from->rowid) ||
+        !moveGoods(db, from->number, to->number)) {
+        qCWarning(lcChangeMachine) << "session not moved from" << from->name << "to" << to->name << db.lastError();
+        return failure(QStringLiteral("保存失败：") + db.lastError());
     }
+
+    MachineList &list = scope.list;
+    effects.then([&list, source] {
+        list.setIcon(source, IconStandby);
+        list.clearColumns(source);
+    });
+    effects.command(from->ip, QStringLiteral("stop"), Effects::Reach::Every);
+    effects.command(to->ip, QStringLiteral("start"), Effects::Reach::Every);
+    effects.select = target;
     return {};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/effects.h"
 #include "common/result.h"
 #include "scope.h"
 #include "store/rows.h"
@@ -19,6 +20,6 @@ QList<Machine> candidates(Database &db);
 // and goods go over, the source becomes idle and the clients are told stop and start; the
 // target is then the machine to select. Refused when the source has no session or the
 // target is missing, the source itself, or in a session of its own.
-Result<> move(const BillingScope &scope, int source, int target);
+Result<> move(const BillingScope &scope, Effects &effects, int source, int target);
 
 } // namespace ChangeMachine

@@ -2,7 +2,6 @@
 
 #include "accounts/cards.h"
 #include "accounts/guessthrottle.h"
-#include "billing/clientlink.h"
 #include "billing/fee.h"
 #include "billing/machinelist.h"
 #include "common/clock.h"
@@ -12,7 +11,6 @@
 #include "store/goodstables.h"
 #include "store/journaltable.h"
 #include "store/machinetable.h"
-#include "store/retry.h"
 
 #include <QLoggingCategory>
 #include <algorithm>
@@ -205,9 +203,6 @@ std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QString
     if (!card->customer.isEmpty() && !ownerIsSessionCustomer &&
         !CustomerTable(db).addVisitByNumber(card->customer, *charge, Clock::now()))
         return Refusal{Refusal::Kind::StoreFailed, QString()};
-    m_useCard = false;
-    m_cardNumber.clear();
-    m_cardPassword.clear();
     return std::nullopt;
 }
 
@@ -249,7 +244,7 @@ bool Checkout::ClearJF(const Machine &m, double machineDue, double share, double
     return true;
 }
 
-Checkout::Outcome Checkout::settle()
+Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
 {
     if (m_rowid == 0)
         return std::unexpected(Refusal{});
@@ -287,90 +282,59 @@ Checkout::Outcome Checkout::settle()
     const QList<double> shares = sharesOf(taken, dues);
     const double discount = discountGranted(taken, numberValue(m_due));
 
-    // What the settlement changes in the figures; put back when it does not go through.
-    const bool useCard = m_useCard;
-    const QString cardNumber = m_cardNumber;
-    const QString cardPassword = m_cardPassword;
-    auto restore = [&] {
-        m_useCard = useCard;
-        m_cardNumber = cardNumber;
-        m_cardPassword = cardPassword;
+    // Another counter may be settling the same machines. The journal's lock puts checkouts
+    // one after the other (and keeps its numbers gapless); under the machines' locks each must
+    // still hold the session this checkout was made for.
+    QList<qint64> rowids;
+    for (const Machine &m : std::as_const(settling))
+        rowids.append(m.rowid);
+    auto storeFailed = [&db] {
+        qCWarning(lcCheckout) << "checkout not written:" << db.lastError();
+        return std::unexpected<Refusal>(Refusal(QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError()));
     };
-
-    QList<Settled> settled;
+    if (!db.lockTable(QStringLiteral("sjlszb")) || !db.lockRows(QStringLiteral("yxsjb"), rowids))
+        return storeFailed();
+    for (qsizetype i = 0; i < settling.size(); ++i) {
+        const std::optional<Machine> now = machines.byRowid(settling.at(i).rowid);
+        if (!now || !now->inSession() || now->start != settling.at(i).start) {
+            qCWarning(lcCheckout) << "machine row" << settling.at(i).rowid << "was settled meanwhile";
+            return std::unexpected<Refusal>(Refusal{Refusal::Kind::MachineGone, QStringLiteral("该计算机已经结帐！")});
+        }
+    }
     double cardCharge = 0;
-    // Run once more when it met another counter in a deadlock: nothing of it was written.
-    const std::expected<void, Refusal> written = store::retryOnce(
-        db,
-        [&]() -> std::expected<void, Refusal> {
-            settled.clear();
-            cardCharge = 0;
-            Transaction transaction(db);
-            // Another counter may be settling the same machines. The journal's lock puts
-            // checkouts one after the other (and keeps its numbers gapless); under the machines'
-            // locks each must still hold the session this checkout was made for.
-            QList<qint64> rowids;
-            for (const Machine &m : std::as_const(settling))
-                rowids.append(m.rowid);
-            bool ok = db.lockTable(QStringLiteral("sjlszb")) && db.lockRows(QStringLiteral("yxsjb"), rowids);
-            for (qsizetype i = 0; ok && i < settling.size(); ++i) {
-                const std::optional<Machine> now = machines.byRowid(settling.at(i).rowid);
-                if (!now || !now->inSession() || now->start != settling.at(i).start) {
-                    qCWarning(lcCheckout) << "machine row" << settling.at(i).rowid << "was settled meanwhile";
-                    restore();
-                    return std::unexpected<Refusal>(
-                        Refusal{Refusal::Kind::MachineGone, QStringLiteral("该计算机已经结帐！")});
-                }
-            }
-            if (ok && m_useCard) {
-                if (const std::optional<Refusal> refusal =
-                        chargeCard(settling.constFirst().rate, customers, &cardCharge)) {
-                    if (refusal->kind != Refusal::Kind::StoreFailed) {
-                        restore();
-                        return std::unexpected<Refusal>(*refusal);
-                    }
-                    ok = false;
-                }
-            }
-            for (qsizetype i = 0; ok && i < settling.size(); ++i)
-                ok = ClearJF(settling.at(i), dues.at(i), shares.at(i), discount, &settled);
-            ok = ok && transaction.commit();
-            if (!ok) {
-                qCWarning(lcCheckout) << "checkout rolled back:" << db.lastError();
-                const QString message = QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError();
-                restore();
-                return std::unexpected<Refusal>(Refusal{Refusal::Kind::StoreFailed, message});
-            }
-            return {};
-        },
-        [](const std::expected<void, Refusal> &outcome) {
-            return !outcome && outcome.error().kind == Refusal::Kind::StoreFailed;
-        });
-    if (!written)
-        return std::unexpected(written.error());
+    if (m_useCard) {
+        if (const std::optional<Refusal> refusal = chargeCard(settling.constFirst().rate, customers, &cardCharge))
+            return refusal->kind == Refusal::Kind::StoreFailed ? storeFailed() : std::unexpected<Refusal>(*refusal);
+    }
+    QList<Settled> settled;
+    for (qsizetype i = 0; i < settling.size(); ++i)
+        if (!ClearJF(settling.at(i), dues.at(i), shares.at(i), discount, &settled))
+            return storeFailed();
 
     Settlement done;
     done.discount = discount;
-    if (useCard) {
-        done.card = cardNumber;
+    if (m_useCard) {
+        done.card = m_cardNumber;
         done.cardCharge = cardCharge;
     }
+    MachineList &list = m_scope.list;
     for (const Settled &s : std::as_const(settled)) {
-        if (m_scope.link)
-            m_scope.link->SendCommand(s.ip, QStringLiteral("stop"));
-        m_scope.list.clearColumns(s.position);
+        effects.command(s.ip, QStringLiteral("stop"));
+        effects.then([&list, position = s.position] { list.clearColumns(position); });
         done.positions.append(s.position);
         done.shares.append(s.share);
     }
-    m_rowid = 0; // settled: a second settle must not write again
     done.lastIp = settled.isEmpty() ? QString() : settled.constLast().ip;
+    if (shutdown && !done.lastIp.isEmpty())
+        effects.command(done.lastIp, QStringLiteral("shutdown"), Effects::Reach::Every);
+    if (!settled.isEmpty())
+        effects.select = settled.constLast().position;
+    // Settled: a second settle must not write again, and the card is not asked for again.
+    effects.then([this] {
+        m_rowid = 0;
+        m_useCard = false;
+        m_cardNumber.clear();
+        m_cardPassword.clear();
+    });
     return done;
-}
-
-Checkout::Outcome Checkout::settleAndShutdown()
-{
-    Outcome outcome = settle();
-    if (outcome && m_scope.link && !outcome->lastIp.isEmpty())
-        m_scope.link->SendCommand(outcome->lastIp, QStringLiteral("shutdown"), ClientLink::Reach::Every);
-    return outcome;
 }

@@ -2,6 +2,7 @@
 
 #include "billing/bill.h"
 #include "billing/scope.h"
+#include "common/effects.h"
 #include "store/rows.h"
 
 #include <expected>
@@ -62,6 +63,10 @@ public:
         // MachineGone: a machine to settle was removed or is no longer in a session.
         // CardNoPrice: the card charge cannot be formed (no machine rate, no card price).
         enum class Kind { NoMachine, MachineGone, CardWrong, CardNoPrice, CardShort, StoreFailed };
+        Refusal() = default;
+        Refusal(Kind k, QString text) : kind(k), message(std::move(text)) {}
+        // The store failed: `text` says so in the operator's words.
+        explicit Refusal(QString text) : kind(Kind::StoreFailed), message(std::move(text)) {}
         Kind kind = Kind::NoMachine;
         QString message;
     };
@@ -98,12 +103,12 @@ public:
     void setCard(const QString &number, const QString &password);
 
     // Charges the card (when used), settles the machine opened, then each selected other
-    // machine: all written together or nothing. Only then are the clients told to stop and
-    // the list entries cleared. Every journal row gets its share of all the money taken
-    // (received now and every settled machine's prepaid amount) and the same discount.
-    Outcome settle();
-    // settle(), then shuts down every client at the address of the last machine settled.
-    Outcome settleAndShutdown();
+    // machine, inside the command path's transaction. Once it has committed the clients are
+    // told to stop (with `shutdown`, every client at the last machine's address to shut down
+    // as well), the list entries cleared and the last machine settled selected. Every journal
+    // row gets its share of all the money taken (received now and every settled machine's
+    // prepaid amount) and the same discount.
+    Outcome settle(Effects &effects, bool shutdown = false);
 
 private:
     struct Settled

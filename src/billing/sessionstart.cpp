@@ -1,6 +1,5 @@
 #include "sessionstart.h"
 
-#include "clientlink.h"
 #include "common/clock.h"
 #include "common/formats.h"
 #include "common/numbers.h"
@@ -8,7 +7,6 @@
 #include "store/accounttables.h"
 #include "store/database.h"
 #include "store/machinetable.h"
-#include "store/retry.h"
 #include "store/settingstable.h"
 
 #include <QLoggingCategory>
@@ -73,8 +71,8 @@ bool addCustomerIfNew(Database &db, const SessionInput &input)
 
 enum class Kind { Timing, Overnight };
 
-Result<> start(const BillingScope &scope, int position, const SessionInput &input, bool registerCustomer,
-               Kind kind)
+Result<> start(const BillingScope &scope, Effects &effects, int position, const SessionInput &input,
+               bool registerCustomer, Kind kind)
 {
     Database &db = scope.db;
     MachineTable machines(db);
@@ -111,27 +109,17 @@ Result<> start(const BillingScope &scope, int position, const SessionInput &inpu
 
     // Another counter may start this machine at the same moment: the machine's row is locked
     // first, and the start only takes a machine that is still out of session.
-    const Result<> started = store::retryOnce(db, [&]() -> Result<> {
-        Transaction t(db);
-        bool idle = false;
-        if (!machines.startSessionIfIdle(m->rowid, st, &idle))
-            return storeFailure(db);
-        if (!idle)
-            return failure(m->name + QStringLiteral("已经在记费中！"));
-        if (registerCustomer && isNewCustomer(db, input.name) && !addCustomerIfNew(db, input))
-            return storeFailure(db);
-        if (!t.commit())
-            return storeFailure(db);
-        return {};
-    });
-    if (!started) {
-        qCWarning(lcSessionStart) << "session not started on" << m->name << started.error();
-        return started;
-    }
+    bool idle = false;
+    if (!machines.startSessionIfIdle(m->rowid, st, &idle))
+        return storeFailure(db);
+    if (!idle)
+        return failure(m->name + QStringLiteral("已经在记费中！"));
+    if (registerCustomer && isNewCustomer(db, input.name) && !addCustomerIfNew(db, input))
+        return storeFailure(db);
 
-    if (scope.link)
-        scope.link->SendCommand(m->ip, QStringLiteral("start"));
-    scope.list.setIcon(position, IconBilling);
+    effects.command(m->ip, QStringLiteral("start"));
+    MachineList &list = scope.list;
+    effects.then([&list, position] { list.setIcon(position, IconBilling); });
     return {};
 }
 
@@ -184,16 +172,16 @@ bool isNewCustomer(Database &db, const QString &name)
     return !name.isEmpty() && !CustomerTable(db).byName(name);
 }
 
-Result<> startTiming(const BillingScope &scope, int position, const SessionInput &input,
+Result<> startTiming(const BillingScope &scope, Effects &effects, int position, const SessionInput &input,
                      bool registerCustomer)
 {
-    return start(scope, position, input, registerCustomer, Kind::Timing);
+    return start(scope, effects, position, input, registerCustomer, Kind::Timing);
 }
 
-Result<> startOvernight(const BillingScope &scope, int position, const SessionInput &input,
+Result<> startOvernight(const BillingScope &scope, Effects &effects, int position, const SessionInput &input,
                         bool registerCustomer)
 {
-    return start(scope, position, input, registerCustomer, Kind::Overnight);
+    return start(scope, effects, position, input, registerCustomer, Kind::Overnight);
 }
 
 Result<> changeSession(Database &db, int position, const SessionInput &input)
@@ -209,20 +197,16 @@ Result<> changeSession(Database &db, int position, const SessionInput &input)
     if (limit != 0 && m->start.isValid())
         due = plusMinutes(m->start, limit);
 
-    return store::retryOnce(db, [&]() -> Result<> {
-        Transaction t(db);
-        if (!machines.lockRows({m->rowid}))
-            return storeFailure(db);
-        // Another counter may have settled it meanwhile.
-        const std::optional<Machine> now = machines.byRowid(m->rowid);
-        if (!now || !now->inSession() || now->start != m->start)
-            return failure(QStringLiteral("该计算机没有在记费中！"));
-        if (!machines.changeSession(m->rowid, due, input.name, input.idKind, input.idNumber,
-                                    numberValue(input.prepaid)) ||
-            !t.commit())
-            return storeFailure(db);
-        return {};
-    });
+    if (!machines.lockRows({m->rowid}))
+        return storeFailure(db);
+    // Another counter may have settled it meanwhile.
+    const std::optional<Machine> now = machines.byRowid(m->rowid);
+    if (!now || !now->inSession() || now->start != m->start)
+        return failure(QStringLiteral("该计算机没有在记费中！"));
+    if (!machines.changeSession(m->rowid, due, input.name, input.idKind, input.idNumber,
+                                numberValue(input.prepaid)))
+        return storeFailure(db);
+    return {};
 }
 
 } // namespace SessionStart

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/effects.h"
 #include "common/result.h"
 #include "scope.h"
 
@@ -46,12 +47,14 @@ std::optional<QString> overnightRefusal(Database &db);
 // Whether `name` is not empty and no customer has exactly this name.
 bool isNewCustomer(Database &db, const QString &name);
 
-// "开始计时": the machine at `position` starts billing by time from now; its client is told
-// to start and its entry shows it billing. With `registerCustomer` a new name is added to
-// the customers first. A failure starts nothing.
-Result<> startTiming(const BillingScope &scope, int position, const SessionInput &input, bool registerCustomer);
+// These run inside the command path's transaction and leave what follows to `effects`.
+// "开始计时": the machine at `position` starts billing by time from now; its client is to be
+// told to start and its entry to show it billing. With `registerCustomer` a new name is added
+// to the customers first.
+Result<> startTiming(const BillingScope &scope, Effects &effects, int position, const SessionInput &input,
+                     bool registerCustomer);
 // "开始通宵": the same in overnight mode; refused outside the overnight window.
-Result<> startOvernight(const BillingScope &scope, int position, const SessionInput &input,
+Result<> startOvernight(const BillingScope &scope, Effects &effects, int position, const SessionInput &input,
                         bool registerCustomer);
 // "设定": changes the time limit, customer and prepaid amount of the running session.
 Result<> changeSession(Database &db, int position, const SessionInput &input);

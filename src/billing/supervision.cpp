@@ -1,15 +1,21 @@
 #include "supervision.h"
 
-#include "clientlink.h"
 #include "common/clock.h"
+#include "common/commandpath.h"
 #include "common/questions.h"
 #include "machinelist.h"
+#include "pcpresence.h"
 #include "store/database.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
 
-Supervisor::Supervisor(Database &db, MachineList &list, QuestionQueue &questions, QObject *parent)
-    : QObject(parent), m_db(db), m_list(list), m_questions(questions)
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcSupervision, "corvana.billing.supervision")
+
+Supervisor::Supervisor(Database &db, MachineList &list, QuestionQueue &questions, CommandPath &commands,
+                       QObject *parent)
+    : QObject(parent), m_db(db), m_list(list), m_questions(questions), m_commands(commands)
 {
 }
 
@@ -20,15 +26,15 @@ QString Supervisor::countsText(int billing, int paused)
 
 bool Supervisor::connected(const QString &ip) const
 {
-    return m_link && m_link->hasConnection(ip);
+    return m_pcs && m_pcs->hasConnection(ip);
 }
 
 void Supervisor::pass()
 {
     // What the link recorded but has not written yet (announcements, closed connections)
     // must be in the table this pass reads.
-    if (m_link)
-        m_link->flushPending();
+    if (m_pcs)
+        m_pcs->flushPending();
     const quint64 serial = ++m_passes;
     const QDateTime now = Clock::now();
     const Tariff tariff = Tariff::read(m_db);
@@ -42,12 +48,16 @@ void Supervisor::pass()
         if (m.status == MachineStatus::Standby && !connected(m.ip))
             gone.append(&m);
     if (!gone.isEmpty()) {
-        Transaction t(m_db);
-        for (Machine *m : std::as_const(gone)) {
-            machines.setStatus(m->rowid, MachineStatus::Standby, MachineStatus::Off);
-            m->status = MachineStatus::Off;
-        }
-        t.commit();
+        const Result<> off = m_commands.run({}, [&](Effects &) -> Result<> {
+            for (Machine *m : std::as_const(gone))
+                if (!machines.setStatus(m->rowid, MachineStatus::Standby, MachineStatus::Off))
+                    return failure(m_db.lastError());
+            return {};
+        });
+        // Not stored: they show standby until a later pass succeeds.
+        if (off)
+            for (Machine *m : std::as_const(gone))
+                m->status = MachineStatus::Off;
     }
 
     int billing = 0;
@@ -78,13 +88,15 @@ void Supervisor::pass()
 
 void Supervisor::handleDue(qint64 rowid, const QString &name, const QString &ip)
 {
-    if (m_dueAsked.contains(rowid) || (m_link && !m_link->asksAbout(ip)))
+    if (m_dueAsked.contains(rowid) || (m_pcs && !m_pcs->asksAbout(ip)))
         return;
     m_dueAsked.insert(rowid);
-    if (m_link) {
-        m_link->SendCommand(ip, QStringLiteral("stop"));
-        m_link->sendMessageBox(ip, QStringLiteral("你所定的时间已经到了，请到吧台去结帐！"));
-    }
+    // Nothing is written: the PC is stopped while the question waits.
+    (void)m_commands.run({}, [&](Effects &effects) -> Result<> {
+        effects.command(ip, QStringLiteral("stop"));
+        effects.messageBox(ip, QStringLiteral("你所定的时间已经到了，请到吧台去结帐！"));
+        return {};
+    });
     Question q;
     q.text = name + QStringLiteral(" 时间到了,是否要结帐?\r\n先择[确定]进入结帐界面,否则继续记费！");
     q.buttons = Question::Buttons::OkCancel;
@@ -94,8 +106,8 @@ void Supervisor::handleDue(qint64 rowid, const QString &name, const QString &ip)
 void Supervisor::dueAnswered(qint64 rowid, bool checkout)
 {
     m_dueAsked.remove(rowid);
-    if (m_link)
-        m_link->flushPending();
+    if (m_pcs)
+        m_pcs->flushPending();
     MachineTable machines(m_db);
     std::optional<Machine> m = machines.byRowid(rowid);
     // The session may have been settled or moved while the question waited.
@@ -105,8 +117,13 @@ void Supervisor::dueAnswered(qint64 rowid, bool checkout)
         emit selectRequested(m->position);
         return;
     }
-    machines.clearDue(rowid);
-    if (m_link)
-        m_link->SendCommand(m->ip, QStringLiteral("start"));
+    const Result<> cleared = m_commands.run({}, [&](Effects &effects) -> Result<> {
+        if (!machines.clearDue(rowid))
+            return failure(m_db.lastError());
+        effects.command(m->ip, QStringLiteral("start"));
+        return {};
+    });
+    if (!cleared)
+        qCWarning(lcSupervision) << "due time of" << m->name << "not cleared:" << cleared.error();
     pass();
 }

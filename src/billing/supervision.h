@@ -3,8 +3,9 @@
 #include <QObject>
 #include <QSet>
 
-class ClientLink;
+class CommandPath;
 class Database;
+class PcPresence;
 class MachineList;
 class QuestionQueue;
 
@@ -16,9 +17,11 @@ class Supervisor final : public QObject
     Q_OBJECT
 
 public:
-    Supervisor(Database &db, MachineList &list, QuestionQueue &questions, QObject *parent = nullptr);
+    // Its writes and its messages to PCs go through `commands`.
+    Supervisor(Database &db, MachineList &list, QuestionQueue &questions, CommandPath &commands,
+               QObject *parent = nullptr);
 
-    void setLink(ClientLink *link) { m_link = link; }
+    void setPresence(PcPresence *pcs) { m_pcs = pcs; }
     void pass();
 
     static QString countsText(int billing, int paused);
@@ -37,7 +40,8 @@ private:
     Database &m_db;
     MachineList &m_list;
     QuestionQueue &m_questions;
-    ClientLink *m_link = nullptr;
+    CommandPath &m_commands;
+    PcPresence *m_pcs = nullptr;
     QSet<qint64> m_dueAsked; // machines whose due-time question is waiting or shown
     quint64 m_passes = 0;    // passes begun, to notice one run from inside another
 };

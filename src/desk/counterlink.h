@@ -1,6 +1,6 @@
 #pragma once
 
-#include "billing/clientlink.h"
+#include "link/clientlink.h"
 #include "common/result.h"
 
 #include <QObject>

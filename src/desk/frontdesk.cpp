@@ -18,8 +18,9 @@
 Q_LOGGING_CATEGORY(lcDesk, "corvana.desk")
 
 FrontDesk::FrontDesk(QObject *parent)
-    : QObject(parent), m_supervisor(m_store.db(), m_list, m_questions), m_trail(m_store.db())
+    : QObject(parent)
 {
+    m_runner.setSelect([this](int position) { select(position); });
     m_trail.setFailureNotice([this] {
         emit statusNotice(m_store.isServer() ? QStringLiteral("操作记录写入失败")
                                              : QStringLiteral("操作记录写入失败，请检查audit.db"));
@@ -168,7 +169,8 @@ void FrontDesk::startTimers()
 void FrontDesk::setLink(ClientLink *link)
 {
     m_link = link;
-    m_supervisor.setLink(link);
+    m_supervisor.setPresence(link);
+    m_runner.setLink(link);
 }
 
 void FrontDesk::attach(LinkServer &server)
@@ -282,13 +284,6 @@ void FrontDesk::refresh()
         m_supervisor.pass();
 }
 
-Result<> FrontDesk::reachable() const
-{
-    if (m_watch.lost())
-        return failure(ServerWatch::lostText());
-    return {};
-}
-
 void FrontDesk::followMachines()
 {
     const QList<Machine> machines = MachineTable(db()).all();
@@ -325,12 +320,6 @@ int FrontDesk::numberAt(int position)
     return m ? m->number : 0;
 }
 
-Result<> FrontDesk::recorded(const QString &kind, int position, const QString &details,
-                             const std::function<Result<>()> &action)
-{
-    return audit::recorded(db(), kind, numberAt(position), action, [&] { return details; });
-}
-
 namespace {
 
 QString sessionDetails(const SessionInput &input)
@@ -345,62 +334,55 @@ QString sessionDetails(const SessionInput &input)
 
 Result<> FrontDesk::startTiming(int position, const SessionInput &input, bool registerCustomer)
 {
-    if (Result<> up = reachable(); !up)
-        return up;
-    flushLink();
-    return refreshedAfter(recorded(QStringLiteral("开始记费"), position, sessionDetails(input), [&] {
-        return SessionStart::startTiming(billing(), position, input, registerCustomer);
-    }));
+    return refreshedAfter(m_runner.run({QStringLiteral("开始记费"), numberAt(position), [&] { return sessionDetails(input); }},
+                                       [&](Effects &effects) {
+                                           return SessionStart::startTiming(billing(), effects, position, input,
+                                                                            registerCustomer);
+                                       }));
 }
 
 Result<> FrontDesk::startOvernight(int position, const SessionInput &input, bool registerCustomer)
 {
-    if (Result<> up = reachable(); !up)
-        return up;
-    flushLink();
-    return refreshedAfter(recorded(QStringLiteral("开始通宵"), position, sessionDetails(input), [&] {
-        return SessionStart::startOvernight(billing(), position, input, registerCustomer);
-    }));
+    return refreshedAfter(m_runner.run({QStringLiteral("开始通宵"), numberAt(position), [&] { return sessionDetails(input); }},
+                                       [&](Effects &effects) {
+                                           return SessionStart::startOvernight(billing(), effects, position, input,
+                                                                               registerCustomer);
+                                       }));
 }
 
 Result<> FrontDesk::changeSession(int position, const SessionInput &input)
 {
-    if (Result<> up = reachable(); !up)
-        return up;
-    flushLink();
-    const std::optional<Machine> before = MachineTable(db()).at(position);
-    const QString details =
-        QStringLiteral("原到点：%1 原预交：%2 → ")
-            .arg(before && before->due.isValid() ? formatShortDateTime(before->due) : QString(),
-                 before ? plainNumber(before->prepaid) : QString()) +
-        sessionDetails(input);
-    return refreshedAfter(recorded(QStringLiteral("限定时间"), position, details,
-                                   [&] { return SessionStart::changeSession(db(), position, input); }));
+    std::optional<Machine> before;
+    const auto details = [&] {
+        return QStringLiteral("原到点：%1 原预交：%2 → ")
+                   .arg(before && before->due.isValid() ? formatShortDateTime(before->due) : QString(),
+                        before ? plainNumber(before->prepaid) : QString()) +
+               sessionDetails(input);
+    };
+    return refreshedAfter(m_runner.run({QStringLiteral("限定时间"), numberAt(position), details}, [&](Effects &) {
+        before = MachineTable(db()).at(position);
+        return SessionStart::changeSession(db(), position, input);
+    }));
 }
 
 Result<> FrontDesk::changeMachine(int source, int target)
 {
-    if (Result<> up = reachable(); !up)
-        return up;
-    flushLink();
-    Result<> moved = recorded(QStringLiteral("调换计算机"), source, QStringLiteral("换到%1号机").arg(numberAt(target)),
-                              [&] { return ChangeMachine::move(billing(), source, target); });
-    if (moved)
-        select(target);
-    return refreshedAfter(moved);
+    const int to = numberAt(target);
+    return refreshedAfter(
+        m_runner.run({QStringLiteral("调换计算机"), numberAt(source), [to] { return QStringLiteral("换到%1号机").arg(to); }},
+                     [&](Effects &effects) { return ChangeMachine::move(billing(), effects, source, target); }));
 }
 
 Result<> FrontDesk::purchase(int machine, const ShoppingList &list)
 {
-    if (Result<> up = reachable(); !up)
-        return up;
-    QStringList lines;
-    for (const ShoppingList::Line &line : list.lines())
-        lines << QStringLiteral("%1×%2").arg(line.name, plainNumber(line.quantity));
-    const QString details = lines.join(QStringLiteral("，")) + QStringLiteral(" 共") + plainNumber(list.total());
-    return refreshedAfter(audit::recorded(db(), QStringLiteral("选购商品"), machine,
-                                          [&] { return Purchase::confirm(db(), machine, list); },
-                                          [&] { return details; }));
+    const auto details = [&] {
+        QStringList lines;
+        for (const ShoppingList::Line &line : list.lines())
+            lines << QStringLiteral("%1×%2").arg(line.name, plainNumber(line.quantity));
+        return lines.join(QStringLiteral("，")) + QStringLiteral(" 共") + plainNumber(list.total());
+    };
+    return refreshedAfter(m_runner.run({QStringLiteral("选购商品"), machine, details},
+                                       [&](Effects &) { return Purchase::confirm(db(), machine, list); }));
 }
 
 std::unique_ptr<Checkout> FrontDesk::openCheckout(int position)
@@ -416,29 +398,25 @@ std::unique_ptr<Checkout> FrontDesk::openCheckout(int position)
 
 Checkout::Outcome FrontDesk::settle(Checkout &checkout, bool shutdown)
 {
-    if (m_watch.lost())
-        return std::unexpected(Checkout::Refusal{Checkout::Refusal::Kind::StoreFailed, ServerWatch::lostText()});
-    flushLink();
     const QString paid = QStringLiteral("共收：%1 已收：%2").arg(checkout.receivedText(), checkout.prepaidText());
-    Transaction t(db());
-    Checkout::Outcome outcome = shutdown ? checkout.settleAndShutdown() : checkout.settle();
-    if (!outcome)
-        return outcome;
-    // An entry per machine settled, with its share; the first also tells what was paid.
-    for (const Checkout::Share &share : std::as_const(outcome->shares)) {
-        QString details = QStringLiteral("应收：%1 实收：%2 优惠：%3")
-                              .arg(plainNumber(share.due), plainNumber(share.received), plainNumber(outcome->discount));
-        if (&share == &outcome->shares.constFirst()) {
-            details += u' ' + paid;
-            if (!outcome->card.isEmpty())
-                details += QStringLiteral(" 储金卡：%1 扣：%2").arg(outcome->card, plainNumber(outcome->cardCharge));
+    Checkout::Outcome outcome = m_runner.run({{}, 0, {}, QStringLiteral("结帐失败")}, [&](Effects &effects) {
+        Checkout::Outcome settled = checkout.settle(effects, shutdown);
+        if (!settled)
+            return settled;
+        // An entry per machine settled, with its share; the first also tells what was paid.
+        for (const Checkout::Share &share : std::as_const(settled->shares)) {
+            QString details = QStringLiteral("应收：%1 实收：%2 优惠：%3")
+                                  .arg(plainNumber(share.due), plainNumber(share.received), plainNumber(settled->discount));
+            if (&share == &settled->shares.constFirst()) {
+                details += u' ' + paid;
+                if (!settled->card.isEmpty())
+                    details += QStringLiteral(" 储金卡：%1 扣：%2").arg(settled->card, plainNumber(settled->cardCharge));
+            }
+            effects.record(QStringLiteral("结帐"), share.machine, details);
         }
-        if (audit::Recorder *r = audit::Recorder::of(db()))
-            r->append(QStringLiteral("结帐"), share.machine, details);
-    }
-    t.commit();
-    for (int position : std::as_const(outcome->positions))
-        select(position);
-    refresh();
+        return settled;
+    });
+    if (outcome)
+        refresh();
     return outcome;
 }

@@ -10,6 +10,7 @@
 #include "common/questions.h"
 #include "common/result.h"
 #include "link/deskaccess.h"
+#include "commandrunner.h"
 #include "counterlink.h"
 #include "serverwatch.h"
 #include "machines/machinemanagement.h"
@@ -70,7 +71,9 @@ public:
     // The attached link server, for the operator's commands to the PCs; none without it.
     LinkServer *linkServer() const { return m_server; }
     // What billing operations work on.
-    BillingScope billing() { return {db(), m_list, m_link, &m_throttle}; }
+    BillingScope billing() { return {db(), m_list, &m_throttle}; }
+    // The one path of every action that changes the store.
+    CommandPath &commands() override { return m_runner; }
 
     // Rebuilds the machine list from the machine table.
     void rebuildList();
@@ -107,7 +110,7 @@ public:
     // A checkout for the machine at `position`, opened; none when there is no such machine.
     std::unique_ptr<Checkout> openCheckout(int position);
     // Settles `checkout` (and shuts the PC down with `shutdown`); the last machine settled is
-    // selected afterwards.
+    // selected afterwards. Nothing is sent or cleared unless the settlement is stored.
     Checkout::Outcome settle(Checkout &checkout, bool shutdown);
 
     // The operator trail (audit.db beside the store): an action of the desk and its entry
@@ -148,9 +151,6 @@ private:
     void dailyBackup();
     // The number of the machine at list position `position`; 0 when there is none.
     int numberAt(int position);
-    // Runs `action` on the machine at `position` and writes its trail entry in one transaction.
-    Result<> recorded(const QString &kind, int position, const QString &details,
-                      const std::function<Result<>()> &action);
     // Brings what the link holds back into the store before the desk reads it.
     void flushLink();
     Result<> refreshedAfter(Result<> done);
@@ -158,15 +158,15 @@ private:
     // machine (by row key) stays selected. Otherwise clears the entries of sessions that ended
     // elsewhere.
     void followMachines();
-    // Fails while the server connection is lost, before an operation reads nothing and takes
-    // that for an answer.
-    Result<> reachable() const;
 
     Store m_store;
     MachineList m_list;
     QuestionQueue m_questions;
     GuessThrottle m_throttle;
-    Supervisor m_supervisor;
+    audit::Recorder m_trail{m_store.db()};
+    ServerWatch m_watch{m_store.db()};
+    CommandRunner m_runner{m_store.db(), m_watch, m_trail};
+    Supervisor m_supervisor{m_store.db(), m_list, m_questions, m_runner};
     ClientLink *m_link = nullptr;
     LinkServer *m_server = nullptr;
     QTimer m_clockTimer;
@@ -175,11 +175,9 @@ private:
     QString m_operatorName;
     QString m_operatorRight;
     bool m_locked = false;
-    audit::Recorder m_trail;
     QTimer m_backupTimer;
     // Row key and name of each machine in list order, as the list was last built.
     QList<std::pair<qint64, QString>> m_listedMachines;
-    ServerWatch m_watch{m_store.db()};
     QString m_counterName;
     std::unique_ptr<CounterLink> m_counter;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+class CommandPath;
 class Database;
 class GuessThrottle;
 class MachineList;
@@ -15,6 +16,8 @@ public:
     virtual ~DeskAccess() = default;
 
     virtual Database &db() = 0;
+    // What a request changes in the store goes this way, its messages to PCs only once stored.
+    virtual CommandPath &commands() = 0;
     virtual const MachineList &machineList() const = 0;
     virtual QuestionQueue &questions() = 0;
     // While the desktop is locked, clients' requests to start, order and settle are refused.

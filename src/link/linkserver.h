@@ -1,6 +1,6 @@
 #pragma once
 
-#include "billing/clientlink.h"
+#include "link/clientlink.h"
 #include "chat.h"
 #include "clientcontrol.h"
 #include "connections.h"

@@ -369,12 +369,19 @@ std::atomic<int> g_transactionSerial = 0;
 
 Transaction::Transaction(Database &db) : m_db(db), m_name(QStringLiteral("t%1").arg(++g_transactionSerial))
 {
+    m_outermost = m_db.m_depth == 0;
     m_active = m_db.m_engine && m_db.check(m_db.m_engine->begin(m_name));
+    if (m_active)
+        ++m_db.m_depth;
 }
 
 Transaction::~Transaction()
 {
-    if (m_active && m_db.m_engine)
+    if (!m_active)
+        return;
+    if (m_db.m_depth > 0)
+        --m_db.m_depth;
+    if (m_db.m_engine)
         m_db.m_engine->rollback(m_name);
 }
 
@@ -382,9 +389,13 @@ bool Transaction::commit()
 {
     if (!m_active || !m_db.m_engine)
         return false;
-    if (m_db.check(m_db.m_engine->commit(m_name))) {
-        m_active = false;
-        return true;
+    if (m_outermost && m_db.m_failCommitsAfter >= 0 && m_db.m_failCommitsAfter-- == 0) {
+        m_db.m_error = QStringLiteral("simulated commit failure");
+        return false; // the destructor rolls back
     }
-    return false; // the destructor rolls back
+    if (!m_db.check(m_db.m_engine->commit(m_name)))
+        return false; // the destructor rolls back
+    m_active = false;
+    --m_db.m_depth;
+    return true;
 }

@@ -102,8 +102,14 @@ public:
     // The file's sqlite3 connection, for tests that hook into it; null on a server.
     sqlite3 *handle() const;
 
-    // Test hook: every write after `statements` more successful writes fails. -1 disables.
+    // Test hooks: every write after `statements` more successful writes fails; every commit of
+    // an outermost transaction after `commits` more successful ones fails (the transaction is
+    // then rolled back whole, as when the disk refuses it). -1 disables.
     void failWritesAfter(int statements) { m_failAfter = statements; }
+    void failCommitsAfter(int commits) { m_failCommitsAfter = commits; }
+
+    // Whether a transaction is open on this connection.
+    bool inTransaction() const { return m_depth > 0; }
 
 private:
     friend class Statement;
@@ -117,6 +123,8 @@ private:
     // Kept across reopening, so whoever watches need not know when the engine was replaced.
     std::function<void()> m_notified;
     int m_failAfter = -1;
+    int m_failCommitsAfter = -1;
+    int m_depth = 0; // transactions open, the outermost counted too
 };
 
 // A prepared statement. Values bind by position (1-based) and read by column (0-based).
@@ -172,7 +180,9 @@ private:
 };
 
 // Everything between construction and commit() is written all together or not at all.
-// Transactions nest: an inner one commits into the outer one.
+// Transactions nest: an inner one commits into the outer one. The outermost one that does not
+// commit (or whose commit fails) is rolled back whole, so the connection never stays inside a
+// transaction that holds locks.
 class Transaction final
 {
 public:
@@ -187,4 +197,5 @@ private:
     Database &m_db;
     QString m_name;
     bool m_active = false;
+    bool m_outermost = false;
 };

@@ -134,7 +134,9 @@ std::unique_ptr<FileEngine> FileEngine::open(const QString &path, const QByteArr
         *error = e->m_error;
         return nullptr;
     }
-    sqlite3_busy_timeout(e->m_db, 0);
+    // Another program reading the file (a backup tool, a virus scanner) holds it for a
+    // moment: wait for it rather than fail the cashier's action at once.
+    sqlite3_busy_timeout(e->m_db, kBusyTimeoutMs);
     if (sqlite3_key(e->m_db, key.constData(), int(key.size())) != SQLITE_OK) {
         e->setError(QStringLiteral("key"));
         *error = e->m_error;
@@ -192,16 +194,34 @@ std::unique_ptr<EngineStatement> FileEngine::prepare(const QString &sql, bool)
 // Savepoints everywhere: outside a transaction one begins a deferred transaction.
 bool FileEngine::begin(const QString &name)
 {
-    return exec(QStringLiteral("SAVEPOINT ") + name);
+    const bool ok = exec(QStringLiteral("SAVEPOINT ") + name);
+    if (ok)
+        ++m_depth;
+    return ok;
 }
 
 bool FileEngine::commit(const QString &name)
 {
-    return exec(QStringLiteral("RELEASE ") + name);
+    // The outermost release writes the file; when another program keeps it from that (a
+    // reader beyond the busy timeout), the transaction is still open and must be rolled back.
+    const bool ok = exec(QStringLiteral("RELEASE ") + name);
+    if (ok)
+        --m_depth;
+    return ok;
 }
 
 void FileEngine::rollback(const QString &name)
 {
+    if (m_depth <= 0)
+        return;
+    // The outermost one ends the transaction whatever happened in it: a RELEASE after
+    // ROLLBACK TO could fail again and leave the file's locks held.
+    if (--m_depth == 0 || sqlite3_get_autocommit(m_db)) {
+        m_depth = 0;
+        if (!sqlite3_get_autocommit(m_db))
+            exec(QStringLiteral("ROLLBACK"));
+        return;
+    }
     exec(QStringLiteral("ROLLBACK TO ") + name);
     exec(QStringLiteral("RELEASE ") + name);
 }

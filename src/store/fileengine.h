@@ -43,8 +43,11 @@ private:
     FileEngine() = default;
     qint64 single(const QString &sql);
 
+    static constexpr int kBusyTimeoutMs = 5000;
+
     sqlite3 *m_db = nullptr;
     QString m_error;
+    int m_depth = 0; // savepoints open
     // Asked on every use of a cached message: prepared once.
     std::unique_ptr<EngineStatement> m_dataVersion;
 };

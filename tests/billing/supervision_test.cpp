@@ -1,10 +1,11 @@
-#include "billing/clientlink.h"
+#include "link/clientlink.h"
 #include "billing/machinelist.h"
 #include "billing/supervision.h"
 #include "common/clock.h"
 #include "common/questions.h"
 #include "store/machinetable.h"
 #include "support/fakepresenter.h"
+#include "support/testcommands.h"
 #include "support/testdesk.h"
 #include "support/teststore.h"
 
@@ -24,7 +25,7 @@ struct Desk
     Desk()
     {
         link.connected.emplace();
-        supervisor.setLink(&link);
+        supervisor.setPresence(&link);
         questions.setPresenter(&presenter);
     }
     void buildList() { list.rebuild(MachineTable(t.db()).all(), Tariff::read(t.db()), {}, Clock::now()); }
@@ -45,8 +46,9 @@ struct Desk
     TestStore t;
     MachineList list;
     QuestionQueue questions;
-    Supervisor supervisor{t.db(), list, questions};
     FakeLink link;
+    TestCommands commands{t.db(), &link};
+    Supervisor supervisor{t.db(), list, questions, commands.runner};
     FakePresenter presenter;
 };
 
@@ -235,8 +237,10 @@ void SupervisionTest::standby()
     QFETCH(QString, status);
     QFETCH(int, icon);
     Desk d;
-    if (!withLink)
-        d.supervisor.setLink(nullptr);
+    if (!withLink) {
+        d.supervisor.setPresence(nullptr);
+        d.commands.runner.setLink(nullptr);
+    }
     d.t.addMachine(1, 3, MachineStatus::Off, u"10.9.9.9"_s);
     d.t.addMachine(2, 3, MachineStatus::Standby, ip);
     if (connected)

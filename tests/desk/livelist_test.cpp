@@ -78,12 +78,11 @@ private slots:
         SKIP_WITHOUT_SERVER(true);
         Counters c(older);
         QSignalSpy passes(&c.desk2, &FrontDesk::countsChanged);
-        {
-            Transaction t(c.desk1.db());
-            QVERIFY(c.desk1.startTiming(2, {QStringLiteral("张三"), {}, {}, {}, {}, QStringLiteral("5")}, true));
-            if (committed)
-                QVERIFY(t.commit());
-        }
+        if (!committed)
+            c.desk1.db().failCommitsAfter(0);
+        QCOMPARE(bool(c.desk1.startTiming(2, {QStringLiteral("张三"), {}, {}, {}, {}, QStringLiteral("5")}, true)),
+                 committed);
+        c.desk1.db().failCommitsAfter(-1);
         if (committed) {
             QTRY_COMPARE_WITH_TIMEOUT(c.desk2.machineList().at(2)->icon, IconBilling, 1000);
             QTest::qWait(300);

@@ -6,6 +6,7 @@
 #include "store/accounttables.h"
 #include "store/backup.h"
 #include "store/serverengine.h"
+#include "support/testcommands.h"
 #include "support/testserver.h"
 
 #include <QCoreApplication>
@@ -116,7 +117,7 @@ private slots:
         checkout.setReceivedText(u"6"_s);
         checkout.setUseCard(true);
         checkout.setCard(u"C1"_s, u"pw"_s);
-        const Checkout::Outcome paid = checkout.settle();
+        const Checkout::Outcome paid = TestCommands(b).run([&](Effects &e) { return checkout.settle(e); });
         QVERIFY2(paid, paid ? "" : qPrintable(paid.error().message));
 
         QCOMPARE(CardTable(a).byNumber(u"C1"_s)->balance, 4.0);

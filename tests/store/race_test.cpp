@@ -8,6 +8,7 @@
 #include "store/goodstables.h"
 #include "store/journaltable.h"
 #include "store/machinetable.h"
+#include "support/testcommands.h"
 #include "support/testserver.h"
 
 #include <QTest>
@@ -109,7 +110,7 @@ void RaceTest::twoCountersSettle()
         MachineList list;
         Checkout first(BillingScope{db, list}, u"小王"_s);
         QVERIFY(first.open(3));
-        QVERIFY(first.settle());
+        QVERIFY(TestCommands(db).run([&](Effects &e) { return first.settle(e); }));
     }
 
     std::optional<Checkout::Outcome> outcomes[2];
@@ -125,7 +126,7 @@ void RaceTest::twoCountersSettle()
             checkout.setReceivedText(u"6"_s);
             checkout.setUseCard(byCard);
             checkout.setCard(u"C1"_s, u"pw"_s);
-            outcomes[counter] = checkout.settle();
+            outcomes[counter] = TestCommands(counterDb).run([&](Effects &e) { return checkout.settle(e); });
         });
 
     int settled = 0;
@@ -178,8 +179,9 @@ void RaceTest::twoCountersAtOneMachine()
                 return;
             }
             MachineList list;
-            const Result<> started =
-                SessionStart::startTiming(BillingScope{db, list}, 1, SessionInput{}, false);
+            const Result<> started = TestCommands(db).run([&](Effects &e) {
+                return SessionStart::startTiming(BillingScope{db, list}, e, 1, SessionInput{}, false);
+            });
             results[counter] = started ? u"ok"_s : started.error();
         });
 

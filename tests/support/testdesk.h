@@ -1,6 +1,6 @@
 #pragma once
 
-#include "billing/clientlink.h"
+#include "link/clientlink.h"
 #include "desk/frontdesk.h"
 #include "teststore.h"
 

@@ -2,21 +2,15 @@
 
 #include <QString>
 
-// What billing needs of the client link: finding a machine's connection by its address and
-// sending it commands. The link server implements it; tests may fake it.
-class ClientLink
+// What the supervision pass needs to know of the café's PCs: which are connected, and which
+// it is this desk's to ask about. The client link answers it; tests may fake it.
+class PcPresence
 {
 public:
-    enum class Reach { First, Every };
-
-    virtual ~ClientLink() = default;
+    virtual ~PcPresence() = default;
 
     // Whether a connected slot has `ip` as its peer address (never for an empty address).
     virtual bool hasConnection(const QString &ip) const = 0;
-    // "_comm" with `word` to the first (or every) connected slot whose peer address is `ip`.
-    virtual void SendCommand(const QString &ip, const QString &word, Reach reach = Reach::First) = 0;
-    // "_msgb" with `text` to the first connected slot whose peer address is `ip`.
-    virtual void sendMessageBox(const QString &ip, const QString &text) = 0;
     // Writes what the link has recorded but not written yet (machines announced, connections
     // closed), so that a reader of the machine table sees it. Called before every such read
     // outside the link.

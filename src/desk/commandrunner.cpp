@@ -1,0 +1,79 @@
+#include "commandrunner.h"
+
+#include "audit/trail.h"
+#include "link/clientlink.h"
+#include "serverwatch.h"
+#include "store/database.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcCommands, "corvana.desk.commands")
+
+CommandRunner::CommandRunner(Database &db, const ServerWatch &watch, audit::Recorder &trail)
+    : m_db(db), m_watch(watch), m_trail(trail)
+{
+}
+
+QString CommandRunner::failureText(const Action &action, const QString &reason)
+{
+    return action.failure + QStringLiteral("，数据没有任何改动！\r\n") + reason;
+}
+
+Result<> CommandRunner::execute(const Action &action, const std::function<bool(Effects &)> &rule)
+{
+    // Nothing is tried while the server is away: said as it is.
+    if (m_watch.lost())
+        return failure(ServerWatch::lostText());
+    if (m_db.inTransaction()) {
+        // Only whole actions commit; one run from inside another would commit into it.
+        qCCritical(lcCommands) << "action" << action.kind << "started inside another";
+        return failure(failureText(action, QStringLiteral("操作正在进行中")));
+    }
+    // What the link holds back (announcements, closed connections) is in the table first.
+    if (m_link)
+        m_link->flushPending();
+    Effects effects;
+    // On a server another counter's conflicting write (a deadlock, a serialization failure)
+    // undoes the whole transaction; run once more, the other has finished by then.
+    for (int attempt = 0;; ++attempt) {
+        effects = Effects();
+        Transaction t(m_db);
+        const bool done = rule(effects);
+        if (done) {
+            if (!action.kind.isEmpty())
+                m_trail.append(action.kind, action.machine, action.details ? action.details() : QString());
+            for (const Effects::TrailEntry &e : std::as_const(effects.entries))
+                m_trail.append(e.kind, e.machine, e.details);
+            if (t.commit())
+                break;
+        }
+        const QString reason = m_db.lastError();
+        const bool retry = attempt == 0 && m_db.isServer() && m_db.lastFailureRetryable();
+        if (retry) {
+            qCInfo(lcCommands) << "conflict with another writer, running" << action.kind << "once more:" << reason;
+            continue;
+        }
+        if (!done)
+            return failure(QString()); // the rule's own refusal
+        qCWarning(lcCommands) << "action" << action.kind << "not stored:" << reason;
+        return failure(failureText(action, reason));
+    }
+    carryOut(effects);
+    return {};
+}
+
+void CommandRunner::carryOut(const Effects &effects)
+{
+    if (m_link) {
+        for (const Effects::ToPc &p : effects.toPcs) {
+            if (p.kind == Effects::ToPc::Kind::MessageBox)
+                m_link->sendMessageBox(p.ip, p.text);
+            else
+                m_link->SendCommand(p.ip, p.text, p.reach);
+        }
+    }
+    for (const std::function<void()> &change : effects.afterwards)
+        change();
+    if (effects.select > 0 && m_select)
+        m_select(effects.select);
+}

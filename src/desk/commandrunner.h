@@ -1,0 +1,42 @@
+#pragma once
+
+#include "common/commandpath.h"
+
+#include <functional>
+
+class ClientLink;
+class Database;
+class ServerWatch;
+namespace audit {
+class Recorder;
+}
+
+// The desk's command path: every operator action, every approved PC request and the
+// supervision pass's writes run here. A failed commit rolls the whole transaction back, sends
+// nothing and says why; a commit that went through is followed by the rule's effects.
+class CommandRunner final : public CommandPath
+{
+public:
+    CommandRunner(Database &db, const ServerWatch &watch, audit::Recorder &trail);
+
+    // Where the messages for PCs go; none while the desk runs without the link.
+    void setLink(ClientLink *link) { m_link = link; }
+    // Selects a machine list position (the desk's selection).
+    void setSelect(std::function<void(int)> select) { m_select = std::move(select); }
+
+    // The operator's text for a store failure of `action`: its failure text, that nothing was
+    // changed, and the store's reason.
+    static QString failureText(const Action &action, const QString &reason);
+
+protected:
+    Result<> execute(const Action &action, const std::function<bool(Effects &)> &rule) override;
+
+private:
+    void carryOut(const Effects &effects);
+
+    Database &m_db;
+    const ServerWatch &m_watch;
+    audit::Recorder &m_trail;
+    ClientLink *m_link = nullptr;
+    std::function<void(int)> m_select;
+};
