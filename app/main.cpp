@@ -1,4 +1,3 @@
-#include "audit/trail.h"
 #include "desk/frontdesk.h"
 #include "link/linkserver.h"
 #include "ui/application.h"
@@ -37,10 +36,10 @@ int main(int argc, char *argv[])
     desk.startTimers();
     desk.refresh();
     desk.startDailyBackups();
-    audit::record(desk.db(), QStringLiteral("程序启动"), 0, QString());
+    desk.record(QStringLiteral("程序启动"), 0, QString());
 
     const int rc = app.exec();
-    audit::record(desk.db(), QStringLiteral("程序退出"), 0, QString());
+    desk.record(QStringLiteral("程序退出"), 0, QString());
     desk.questions().setPresenter(nullptr);
     return rc;
 }

@@ -243,12 +243,12 @@ Recorder *Recorder::of(Database &db)
     return recorders().value(&db);
 }
 
-bool Recorder::append(const QString &kind, int machine, const QString &details)
+bool Recorder::append(const QString &kind, int machine, const QString &details, const QString &actor)
 {
     if (!m_on)
         return false;
     auto entry = [&](const QString &k, int m, const QString &d) {
-        return audit::append(m_db, {0, Clock::now(), m_operator, m, k, d, {}});
+        return audit::append(m_db, {0, Clock::now(), actor.isEmpty() ? m_operator : actor, m, k, d, {}});
     };
     if (m_missed > 0 &&
         entry(QStringLiteral("记录失败"), 0, QStringLiteral("%1条操作没有记录下来").arg(m_missed)))
@@ -258,16 +258,6 @@ bool Recorder::append(const QString &kind, int machine, const QString &details)
     if (m_missed++ == 0 && m_notice)
         m_notice();
     return false;
-}
-
-void record(Database &db, const QString &kind, int machine, const QString &details)
-{
-    Recorder *r = Recorder::of(db);
-    if (!r)
-        return;
-    Transaction t(db);
-    if (r->append(kind, machine, details))
-        t.commit();
 }
 
 } // namespace audit

@@ -7,7 +7,6 @@
 #include <QList>
 #include <QString>
 #include <functional>
-#include <type_traits>
 
 // The operator trail: every action that moves money or changes what the café charges, kept in
 // a file of its own (audit.db, keyed like the store) that is attached to the store's
@@ -81,8 +80,9 @@ public:
     // Called when an entry cannot be written, once until one can be again.
     void setFailureNotice(std::function<void()> notice) { m_notice = std::move(notice); }
 
-    // Adds an entry inside whatever transaction is open; false when it could not be written.
-    bool append(const QString &kind, int machine, const QString &details);
+    // Adds an entry inside whatever transaction is open, naming `actor` (empty: the operator
+    // set); false when it could not be written.
+    bool append(const QString &kind, int machine, const QString &details, const QString &actor = QString());
 
 private:
     Database &m_db;
@@ -91,31 +91,5 @@ private:
     std::function<void()> m_notice;
     int m_missed = 0; // entries that could not be written since the last one that was
 };
-
-// An entry of its own, for an action that writes nothing else (a login, a refusal).
-void record(Database &db, const QString &kind, int machine, const QString &details);
-
-// Runs `action` (returning a std::expected, its error made from a message) and, when it succeeds, writes the
-// entry `describe` makes of its value (no argument for Result<>) in the same transaction: both land or
-// neither.
-template <typename Action, typename Describe>
-auto recorded(Database &db, const QString &kind, int machine, Action &&action, Describe &&describe)
-    -> decltype(action())
-{
-    Transaction t(db);
-    auto done = action();
-    if (!done)
-        return done;
-    if (Recorder *r = Recorder::of(db)) {
-        if constexpr (std::is_void_v<typename decltype(done)::value_type>)
-            r->append(kind, machine, describe());
-        else
-            r->append(kind, machine, describe(*done));
-    }
-    if (!t.commit())
-        return std::unexpected(
-            typename decltype(done)::error_type{QStringLiteral("保存失败：") + db.lastError()});
-    return done;
-}
 
 } // namespace audit

@@ -41,7 +41,8 @@ Result<> CommandRunner::execute(const Action &action, const std::function<bool(E
         const bool done = rule(effects);
         if (done) {
             if (!action.kind.isEmpty())
-                m_trail.append(action.kind, action.machine, action.details ? action.details() : QString());
+                m_trail.append(action.kind, action.machine, action.details ? action.details() : QString(),
+                               action.actor);
             for (const Effects::TrailEntry &e : std::as_const(effects.entries))
                 m_trail.append(e.kind, e.machine, e.details);
             if (t.commit())

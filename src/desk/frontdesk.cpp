@@ -113,7 +113,7 @@ void FrontDesk::dailyBackup()
         qCWarning(lcDesk) << "automatic backup into" << folder << "failed:" << written.error();
         emit statusNotice(QStringLiteral("自动备份失败：") + written.error());
     } else if (!written->isEmpty()) {
-        audit::record(db(), QStringLiteral("自动备份"), 0, *written);
+        record(QStringLiteral("自动备份"), 0, *written);
     }
     // Again just after the next midnight.
     const QDateTime next(now.date().addDays(1), QTime(0, 0, 5));
@@ -125,7 +125,7 @@ Result<> FrontDesk::restoreFrom(const QString &chosen)
     // What was asked about the old data must not act on the new.
     m_questions.expireAll();
     flushLink();
-    audit::record(db(), QStringLiteral("数据还原"), 0, QStringLiteral("从 ") + chosen);
+    record(QStringLiteral("数据还原"), 0, QStringLiteral("从 ") + chosen);
     const Result<QString> kept = m_store.isServer() ? restoreOnServer(chosen) : restoreFile(chosen);
     if (m_server)
         m_server->storeReplaced();
@@ -133,7 +133,7 @@ Result<> FrontDesk::restoreFrom(const QString &chosen)
     refresh();
     if (!kept)
         return failure(kept.error());
-    audit::record(db(), QStringLiteral("数据还原"), 0, QStringLiteral("已还原，原数据保存为 ") + *kept);
+    record(QStringLiteral("数据还原"), 0, QStringLiteral("已还原，原数据保存为 ") + *kept);
     return {};
 }
 
@@ -264,6 +264,13 @@ void FrontDesk::setOperator(const QString &name, const QString &right)
     m_operatorName = name;
     m_operatorRight = right;
     m_trail.setOperator(name);
+}
+
+Result<> FrontDesk::record(const QString &kind, int machine, const QString &details, const QString &actor)
+{
+    CommandPath::Action action{kind, machine, [details] { return details; }};
+    action.actor = actor;
+    return m_runner.run(action, [] { return Result<>(); });
 }
 
 QString FrontDesk::clockText() const

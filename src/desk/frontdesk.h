@@ -116,6 +116,9 @@ public:
     // The operator trail (audit.db beside the store): an action of the desk and its entry
     // are written in one transaction.
     bool hasTrail() const { return m_trail.isOn(); }
+    // An entry for an action that writes nothing else (a login, a lock), naming `actor` (empty:
+    // the operator logged in).
+    Result<> record(const QString &kind, int machine, const QString &details, const QString &actor = QString());
 
     // Replaces the store by the backup `chosen`: questions still waiting are answered as timed
     // out first, the current file is kept beside it, and when the restored file will not open

@@ -2,6 +2,8 @@
 // check credentials: leave for a protected action and settlement by card.
 #include "requests.h"
 
+#include "common/commandpath.h"
+
 #include "accounts/cards.h"
 #include "accounts/operators.h"
 #include "accounts/rights.h"
@@ -121,9 +123,15 @@ void RequestHandler::validate(int slot, const QByteArray &message)
     }
     // Granted on the PC by the operator who typed the password there, not the one at the desk.
     const std::optional<Machine> machine = MachineTable(m_desk.db()).byIp(m_slots.peerAddress(slot));
-    audit::record(m_desk.db(), QStringLiteral("客户端授权"), machine ? machine->number : 0,
-                  QStringLiteral("%1 由%2").arg(word, op->name));
-    sendCommand(slot, word);
+    const QString details = QStringLiteral("%1 由%2").arg(word, op->name);
+    const Result<> granted = m_desk.commands().run(
+        {QStringLiteral("客户端授权"), machine ? machine->number : 0, [details] { return details; }},
+        [&](Effects &effects) -> Result<> {
+            effects.then([this, slot, word] { sendCommand(slot, word); });
+            return {};
+        });
+    if (!granted)
+        qCWarning(lcLink) << "client control" << word << "not granted:" << granted.error();
 }
 
 void RequestHandler::settleWithCard(int slot, const QString &number, const QString &password)
@@ -171,7 +179,15 @@ void RequestHandler::settleAnswered(const Requester &who, qint64 rowid, const QS
     const std::optional<Machine> m = machineStillOf(who, rowid, "card settlement");
     if (!m)
         return;
-    audit::record(m_desk.db(), QStringLiteral("同意储金卡结帐"), m->number, QStringLiteral("储金卡：") + number);
     // The operator completes the settlement in checkout, where the card is taken.
-    emit cardCheckoutApproved(m->position, number, password);
+    const Result<> approved = m_desk.commands().run(
+        {QStringLiteral("同意储金卡结帐"), m->number, [number] { return QStringLiteral("储金卡：") + number; }},
+        [&](Effects &effects) -> Result<> {
+            effects.then([this, position = m->position, number, password] {
+                emit cardCheckoutApproved(position, number, password);
+            });
+            return {};
+        });
+    if (!approved)
+        qCWarning(lcLink) << "card settlement of machine" << m->number << "not approved:" << approved.error();
 }

@@ -1,5 +1,7 @@
 #include "requests.h"
 
+#include "common/commandpath.h"
+
 #include "audit/trail.h"
 #include "billing/machinelist.h"
 #include "chat.h"
@@ -252,8 +254,13 @@ void RequestHandler::openMachine(int slot, const QByteArray &message)
 
 void RequestHandler::recordRefusal(const QString &kind, qint64 rowid, const QString &details)
 {
-    if (const std::optional<Machine> m = MachineTable(m_desk.db()).byRowid(rowid))
-        audit::record(m_desk.db(), kind, m->number, details);
+    const std::optional<Machine> m = MachineTable(m_desk.db()).byRowid(rowid);
+    if (!m)
+        return;
+    const Result<> recorded = m_desk.commands().run({kind, m->number, [details] { return details; }},
+                                                    [](Effects &) -> Result<> { return {}; });
+    if (!recorded)
+        qCWarning(lcLink) << kind << "of machine" << m->number << "not recorded:" << recorded.error();
 }
 
 void RequestHandler::openMachineAnswered(const Requester &who, qint64 rowid, Answer answer)
@@ -267,27 +274,32 @@ void RequestHandler::openMachineAnswered(const Requester &who, qint64 rowid, Ans
     std::optional<Machine> m = machineStillOf(who, rowid, "open-machine request");
     if (!m)
         return;
-    sendCommand(who.slot, QStringLiteral("start"));
-    if (m->inSession())
-        return; // started meanwhile from the desk: keep that session
-    // A session with no customer, billed by time; the machine's other fields stay as stored.
-    MachineTable::Start session;
-    session.start = Clock::now();
-    session.mode = QStringLiteral("N");
-    Database &db = m_desk.db();
-    const Result<> started = audit::recorded(
-        db, QStringLiteral("同意开机"), m->number,
-        [&]() -> Result<> {
-            bool started = false;
-            if (!MachineTable(db).startSessionIfIdle(m->rowid, session, &started))
-                return failure(db.lastError());
-            if (!started)
-                return failure(QStringLiteral("started meanwhile elsewhere"));
-            return {};
-        },
-        [&] { return who.address; });
-    if (!started)
-        qCWarning(lcLink) << "could not start machine" << m->number << started.error();
+    // Started meanwhile (from the desk, at another counter): the PC joins that session.
+    bool running = m->inSession();
+    if (!running) {
+        // A session with no customer, billed by time; the machine's other fields stay as stored.
+        MachineTable::Start session;
+        session.start = Clock::now();
+        session.mode = QStringLiteral("N");
+        Database &db = m_desk.db();
+        const Result<> started = m_desk.commands().run(
+            {QStringLiteral("同意开机"), m->number, [address = who.address] { return address; }},
+            [&](Effects &) -> Result<> {
+                bool idle = false;
+                if (!MachineTable(db).startSessionIfIdle(m->rowid, session, &idle))
+                    return failure(db.lastError());
+                running = !idle;
+                if (running)
+                    return failure(QStringLiteral("started meanwhile elsewhere"));
+                return {};
+            });
+        running = running || started;
+        if (!started)
+            qCWarning(lcLink) << "could not start machine" << m->number << started.error();
+    }
+    // The PC is unlocked only for a session that is stored.
+    if (running)
+        sendCommand(who.slot, QStringLiteral("start"));
     requestPass();
 }
 
@@ -350,10 +362,9 @@ void RequestHandler::goodsAnswered(const Requester &who, qint64 rowid, const QLi
     if (!m)
         return;
     // Stock and order lines are read now, after the answer, so changes made meanwhile count.
-    if (const Result<> booked = audit::recorded(
-            m_desk.db(), QStringLiteral("同意选购商品"), m->number,
-            [&] { return bookGoodsOrder(m_desk.db(), m->number, items, Clock::now()); },
-            [&] { return ordered.join(QStringLiteral("，")); });
+    if (const Result<> booked =
+            m_desk.commands().run({QStringLiteral("同意选购商品"), m->number, [&] { return ordered.join(QStringLiteral("，")); }},
+                                  [&](Effects &) { return bookGoodsOrder(m_desk.db(), m->number, items, Clock::now()); });
         !booked) {
         qCWarning(lcLink) << "could not record the goods of machine" << m->number << booked.error();
         return;

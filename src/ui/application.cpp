@@ -91,10 +91,10 @@ bool logInAtStart(FrontDesk &desk)
     case LoginNeed::Ask:
         break;
     }
-    LoginDialog dialog(desk.db(), desk.throttle());
+    LoginDialog dialog(desk.db(), desk.commands(), desk.throttle());
     if (dialog.exec() != QDialog::Accepted || !dialog.loggedIn())
         return false;
     desk.setOperator(dialog.loggedIn()->name, dialog.loggedIn()->right);
-    audit::record(desk.db(), QStringLiteral("登录"), 0, QString());
+    desk.record(QStringLiteral("登录"), 0, QString());
     return true;
 }

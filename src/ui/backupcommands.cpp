@@ -33,7 +33,7 @@ void backUpData(FrontDesk &desk, QWidget *parent)
         Messages::tell(parent, QStringLiteral("错误"), QStringLiteral("发现错误备份失败！"), QMessageBox::Critical);
         return;
     }
-    audit::record(desk.db(), QStringLiteral("数据备份"), 0, target);
+    desk.record(QStringLiteral("数据备份"), 0, target);
     Messages::tell(parent, QStringLiteral("好消息"), QStringLiteral("备份成功！"), QMessageBox::Question);
 }
 

@@ -1,7 +1,7 @@
 #include "carddialog.h"
 
 #include "audit/describe.h"
-#include "audit/trail.h"
+#include "common/commandpath.h"
 #include "common/numbers.h"
 #include "messages.h"
 #include "numberedit.h"
@@ -23,8 +23,8 @@ const QString kMasked = QStringLiteral("********");
 
 } // namespace
 
-CardDialog::CardDialog(Database &db, QWidget *parent, cards::Draw draw)
-    : QDialog(parent), m_db(db), m_draw(std::move(draw))
+CardDialog::CardDialog(Database &db, CommandPath &commands, QWidget *parent, cards::Draw draw)
+    : QDialog(parent), m_db(db), m_commands(commands), m_draw(std::move(draw))
 {
     setObjectName(QStringLiteral("frmCJKGL"));
     setWindowTitle(QStringLiteral("储金卡管理"));
@@ -204,9 +204,7 @@ void CardDialog::save()
         return;
     const qint64 rowid = adding ? 0 : m_cards[m_selected].rowid;
     const std::optional<Card> before = adding ? std::nullopt : CardTable(m_db).byRowid(rowid);
-    const Result<Card> saved = audit::recorded(
-        m_db, adding ? QStringLiteral("添加储金卡") : QStringLiteral("修改储金卡"), 0,
-        [&] { return adding ? cards::add(m_db, input) : cards::saveTerms(m_db, rowid, input); },
+    const Result<Card> saved = m_commands.run({adding ? QStringLiteral("添加储金卡") : QStringLiteral("修改储金卡"), 0}, [&] { return adding ? cards::add(m_db, input) : cards::saveTerms(m_db, rowid, input); },
         [&](const Card &after) { return audit::describe(before, after, !input.password.isEmpty()); });
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
@@ -225,7 +223,7 @@ void CardDialog::remove()
                       QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
         return;
     if (const Result<> done =
-            audit::recorded(m_db, QStringLiteral("删除储金卡"), 0, [&] { return cards::remove(m_db, c.rowid); },
+            m_commands.run({QStringLiteral("删除储金卡"), 0}, [&] { return cards::remove(m_db, c.rowid); },
                             [&] { return audit::describe(c, std::nullopt, false); });
         !done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);

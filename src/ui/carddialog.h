@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QList>
 
+class CommandPath;
 class Database;
 class QComboBox;
 class QGroupBox;
@@ -19,7 +20,7 @@ class CardDialog final : public QDialog
     Q_OBJECT
 
 public:
-    explicit CardDialog(Database &db, QWidget *parent = nullptr, cards::Draw draw = cards::systemDraw());
+    CardDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr, cards::Draw draw = cards::systemDraw());
 
     static constexpr int kFields = 8;
 
@@ -37,6 +38,7 @@ private:
     void remove();
 
     Database &m_db;
+    CommandPath &m_commands;
     cards::Draw m_draw;
     Mode m_mode = Mode::Browse;
     QList<Card> m_cards;

@@ -2,7 +2,7 @@
 
 #include "accounts/customers.h"
 #include "audit/describe.h"
-#include "audit/trail.h"
+#include "common/commandpath.h"
 #include "common/numbers.h"
 #include "messages.h"
 #include "recordlayout.h"
@@ -29,7 +29,8 @@ QStringList texts(const Customer &c)
 
 } // namespace
 
-CustomerDialog::CustomerDialog(Database &db, QWidget *parent) : QDialog(parent), m_db(db)
+CustomerDialog::CustomerDialog(Database &db, CommandPath &commands, QWidget *parent)
+    : QDialog(parent), m_db(db), m_commands(commands)
 {
     setObjectName(QStringLiteral("frmKeHuGL"));
     setWindowTitle(QStringLiteral("客户管理"));
@@ -153,14 +154,14 @@ void CustomerDialog::save()
     Result<> saved;
     if (m_mode == Mode::Adding) {
         const Result<Customer> added =
-            audit::recorded(m_db, QStringLiteral("添加客户"), 0, [&] { return customers::add(m_db, c); },
+            m_commands.run({QStringLiteral("添加客户"), 0}, [&] { return customers::add(m_db, c); },
                             [](const Customer &after) { return audit::describe(std::nullopt, after); });
         if (!added)
             saved = failure(added.error());
     } else if (m_mode == Mode::Modifying && m_selected >= 0) {
         c.rowid = m_customers[m_selected].rowid;
         const std::optional<Customer> before = CustomerTable(m_db).byRowid(c.rowid);
-        saved = audit::recorded(m_db, QStringLiteral("修改客户"), 0, [&] { return customers::saveDetails(m_db, c); },
+        saved = m_commands.run({QStringLiteral("修改客户"), 0}, [&] { return customers::saveDetails(m_db, c); },
                                 [&] { return audit::describe(before, CustomerTable(m_db).byRowid(c.rowid)); });
     }
     if (!saved) {
@@ -184,7 +185,7 @@ void CustomerDialog::remove()
                       QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
         return;
     if (const Result<> done =
-            audit::recorded(m_db, QStringLiteral("删除客户"), 0, [&] { return customers::remove(m_db, c.rowid); },
+            m_commands.run({QStringLiteral("删除客户"), 0}, [&] { return customers::remove(m_db, c.rowid); },
                             [&] { return audit::describe(c, std::nullopt); });
         !done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);

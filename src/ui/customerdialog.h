@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QList>
 
+class CommandPath;
 class Database;
 class QGroupBox;
 class QLineEdit;
@@ -17,7 +18,7 @@ class CustomerDialog final : public QDialog
     Q_OBJECT
 
 public:
-    explicit CustomerDialog(Database &db, QWidget *parent = nullptr);
+    explicit CustomerDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr);
 
     static constexpr int kFields = 11;
 
@@ -34,6 +35,7 @@ private:
     Customer fromFields() const;
 
     Database &m_db;
+    CommandPath &m_commands;
     Mode m_mode = Mode::Browse;
     QList<Customer> m_customers;
     int m_selected = -1;

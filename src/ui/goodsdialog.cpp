@@ -2,7 +2,7 @@
 
 #include "accounts/rights.h"
 #include "audit/describe.h"
-#include "audit/trail.h"
+#include "common/commandpath.h"
 #include "common/numbers.h"
 #include "goods/catalogue.h"
 #include "store/goodstables.h"
@@ -20,9 +20,10 @@
 
 struct GoodsDialog::Private
 {
-    explicit Private(Database &db) : db(db) {}
+    Private(Database &db, CommandPath &commands) : db(db), commands(commands) {}
 
     Database &db;
+    CommandPath &commands;
     bool restricted = false;
     Mode mode = Mode::Browsing;
     QList<Article> articles;
@@ -57,8 +58,8 @@ struct GoodsDialog::Private
     }
 };
 
-GoodsDialog::GoodsDialog(Database &db, const QString &right, QWidget *parent)
-    : QDialog(parent), d(new Private(db))
+GoodsDialog::GoodsDialog(Database &db, CommandPath &commands, const QString &right, QWidget *parent)
+    : QDialog(parent), d(new Private(db, commands))
 {
     setObjectName(QStringLiteral("frmGood"));
     setWindowTitle(QStringLiteral("商品管理"));
@@ -186,9 +187,7 @@ void GoodsDialog::save()
 {
     const bool adding = d->mode == Mode::Adding;
     const std::optional<Article> before = adding ? std::nullopt : ArticleTable(d->db).byRowid(d->editRowid);
-    const Result<Article> saved = audit::recorded(
-        d->db, adding ? QStringLiteral("添加商品") : QStringLiteral("修改商品"), 0,
-        [&] {
+    const Result<Article> saved = d->commands.run({adding ? QStringLiteral("添加商品") : QStringLiteral("修改商品"), 0}, [&] {
             return adding ? Catalogue::add(d->db, d->input())
                           : Catalogue::modify(d->db, d->editRowid, d->input(), d->shownStock);
         },
@@ -214,8 +213,7 @@ void GoodsDialog::removeCurrent()
     if (Messages::ask(this, QStringLiteral("问题"), Catalogue::removeQuestion(*a),
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (Result<> ok = audit::recorded(
-            d->db, QStringLiteral("删除商品"), 0, [&] { return Catalogue::remove(d->db, a->rowid); },
+    if (Result<> ok = d->commands.run({QStringLiteral("删除商品"), 0}, [&] { return Catalogue::remove(d->db, a->rowid); },
             [&] { return audit::describe(a, std::nullopt); });
         !ok)
         Messages::tell(this, QStringLiteral("错误"), ok.error(), QMessageBox::Critical);
@@ -228,7 +226,7 @@ void GoodsDialog::sellCurrent()
     const std::optional<Article> a = d->current();
     if (!a)
         return;
-    SellDialog sell(d->db, *a, this);
+    SellDialog sell(d->db, d->commands, *a, this);
     const bool sold = sell.exec() == QDialog::Accepted;
     reload();
     if (sold)

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class CommandPath;
 class Database;
 
 // "商品管理": the goods catalogue with its stock. Not modal. An operator below "B" may only
@@ -11,7 +12,7 @@ class GoodsDialog final : public QDialog
     Q_OBJECT
 
 public:
-    GoodsDialog(Database &db, const QString &right, QWidget *parent = nullptr);
+    GoodsDialog(Database &db, CommandPath &commands, const QString &right, QWidget *parent = nullptr);
     ~GoodsDialog() override;
 
 signals:

@@ -124,7 +124,7 @@ void LockWindow::tryUnlock()
     m_locked = false;
     if (m_setLocked)
         m_setLocked(false);
-    emit released();
+    emit released(m_name->text());
     close();
 }
 

@@ -25,7 +25,7 @@ public:
     void lock();
 
 signals:
-    void released();
+    void released(const QString &by);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

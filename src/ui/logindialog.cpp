@@ -1,8 +1,7 @@
 #include "logindialog.h"
 
 #include "accounts/operators.h"
-#include "audit/trail.h"
-#include "common/clock.h"
+#include "common/commandpath.h"
 #include "messages.h"
 #include "store/accounttables.h"
 #include "store/database.h"
@@ -15,8 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-LoginDialog::LoginDialog(Database &db, GuessThrottle &throttle, QWidget *parent)
-    : QDialog(parent), m_db(db), m_throttle(throttle)
+LoginDialog::LoginDialog(Database &db, CommandPath &commands, GuessThrottle &throttle, QWidget *parent)
+    : QDialog(parent), m_db(db), m_commands(commands), m_throttle(throttle)
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("登录"));
@@ -66,9 +65,9 @@ void LoginDialog::tryLogin()
                                    m_password->text());
     if (!op) {
         // Into the operator trail: who was tried, never what was typed as the password.
-        Transaction t(m_db);
-        if (audit::append(m_db, {0, Clock::now(), m_name->currentText(), 0, QStringLiteral("登录失败"), {}, {}}))
-            t.commit();
+        CommandPath::Action failed{QStringLiteral("登录失败")};
+        failed.actor = m_name->currentText();
+        (void)m_commands.run(failed, [] { return Result<>(); });
         Messages::tell(this, QStringLiteral("登录"), QStringLiteral("无效的密码，请重试!"), QMessageBox::Warning);
         m_password->setFocus();
         m_password->selectAll();

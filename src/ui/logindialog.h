@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <optional>
 
+class CommandPath;
 class Database;
 class GuessThrottle;
 class QComboBox;
@@ -17,7 +18,7 @@ class LoginDialog final : public QDialog
     Q_OBJECT
 
 public:
-    LoginDialog(Database &db, GuessThrottle &throttle, QWidget *parent = nullptr);
+    LoginDialog(Database &db, CommandPath &commands, GuessThrottle &throttle, QWidget *parent = nullptr);
 
     // The operator who logged in; empty until then.
     std::optional<Operator> loggedIn() const { return m_loggedIn; }
@@ -26,6 +27,7 @@ private:
     void tryLogin();
 
     Database &m_db;
+    CommandPath &m_commands;
     GuessThrottle &m_throttle;
     QComboBox *m_name;
     QLineEdit *m_password;

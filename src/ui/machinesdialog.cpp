@@ -1,7 +1,7 @@
 #include "ui/machinesdialog.h"
 
 #include "audit/describe.h"
-#include "audit/trail.h"
+#include "common/commandpath.h"
 #include "common/numbers.h"
 #include "store/machinetable.h"
 #include "ui/messages.h"
@@ -19,9 +19,10 @@ using namespace MachineManagement;
 
 struct MachinesDialog::Private
 {
-    explicit Private(Database &db) : db(db) {}
+    Private(Database &db, CommandPath &commands) : db(db), commands(commands) {}
 
     Database &db;
+    CommandPath &commands;
     Mode mode = Mode::Browsing;
     QList<Machine> machines;
     qint64 editRowid = 0;
@@ -49,7 +50,8 @@ struct MachinesDialog::Private
     MachineInput input() const { return {name->text(), ip->text(), rate->text()}; }
 };
 
-MachinesDialog::MachinesDialog(Database &db, QWidget *parent) : QDialog(parent), d(new Private(db))
+MachinesDialog::MachinesDialog(Database &db, CommandPath &commands, QWidget *parent)
+    : QDialog(parent), d(new Private(db, commands))
 {
     setObjectName(QStringLiteral("frmComputer"));
     setWindowTitle(QStringLiteral("计算机设置"));
@@ -169,9 +171,7 @@ void MachinesDialog::save()
 {
     const bool adding = d->mode == Mode::Adding;
     const std::optional<Machine> before = adding ? std::nullopt : MachineTable(d->db).byRowid(d->editRowid);
-    const Result<Machine> saved = audit::recorded(
-        d->db, adding ? QStringLiteral("添加计算机") : QStringLiteral("修改计算机"), before ? before->number : 0,
-        [&] { return adding ? add(d->db, d->input()) : modify(d->db, d->editRowid, d->input()); },
+    const Result<Machine> saved = d->commands.run({adding ? QStringLiteral("添加计算机") : QStringLiteral("修改计算机"), before ? before->number : 0}, [&] { return adding ? add(d->db, d->input()) : modify(d->db, d->editRowid, d->input()); },
         [&](const Machine &after) { return audit::describe(before, after); });
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
@@ -196,7 +196,7 @@ void MachinesDialog::removeCurrent()
                       QMessageBox::No) != QMessageBox::Yes)
         return;
     const Result<Removal> removed =
-        audit::recorded(d->db, QStringLiteral("删除计算机"), m->number, [&] { return remove(d->db, m->rowid); },
+        d->commands.run({QStringLiteral("删除计算机"), m->number}, [&] { return remove(d->db, m->rowid); },
                         [&](const Removal &) { return audit::describe(m, std::nullopt); });
     if (!removed) {
         Messages::tell(this, QStringLiteral("提示"), removed.error(), QMessageBox::Critical);
@@ -217,8 +217,7 @@ void MachinesDialog::setAllRates()
     if (Messages::ask(this, QStringLiteral("提示"), allRatesQuestion(rate),
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (const Result<int> set = audit::recorded(
-            d->db, QStringLiteral("统一费率"), 0, [&] { return MachineManagement::setAllRates(d->db, rate); },
+    if (const Result<int> set = d->commands.run({QStringLiteral("统一费率"), 0}, [&] { return MachineManagement::setAllRates(d->db, rate); },
             [&, before = MachineTable(d->db).all()](int count) {
                 QStringList rates;
                 for (const Machine &m : before)

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class CommandPath;
 class Database;
 
 // "计算机设置": adds, changes and deletes the café's machines and sets one rate for all.
@@ -13,7 +14,7 @@ class MachinesDialog final : public QDialog
     Q_OBJECT
 
 public:
-    explicit MachinesDialog(Database &db, QWidget *parent = nullptr);
+    MachinesDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr);
     ~MachinesDialog() override;
 
 signals:

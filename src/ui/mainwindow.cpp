@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "reportwindow.h"
+
 #include "accounts/operators.h"
 #include "accounts/rights.h"
 #include "audit/trail.h"
@@ -235,6 +237,18 @@ void MainWindow::applyRights()
     m_menus.applyRights(m_desk.operatorRight(), ReportActivity::instance().running());
 }
 
+void MainWindow::closeOperatorWindows()
+{
+    // What one operator opened must not stay usable under the next one's right: the
+    // management windows and the reports close, and are opened again under the new right.
+    const QList<QWidget *> open{m_goods, m_customers, m_cards, m_trail};
+    for (QWidget *w : open)
+        if (w)
+            w->close();
+    for (ReportWindow *w : findChildren<ReportWindow *>())
+        w->close();
+}
+
 void MainWindow::applyLogin()
 {
     applyRights();
@@ -252,14 +266,16 @@ void MainWindow::logInAgain()
         m_desk.setOperator(m_desk.operatorName(), QStringLiteral("D"));
         break;
     case LoginNeed::Ask: {
-        LoginDialog dialog(m_desk.db(), m_desk.throttle(), this);
+        LoginDialog dialog(m_desk.db(), m_desk.commands(), m_desk.throttle(), this);
         std::optional<Operator> chosen;
         if (dialog.exec() == QDialog::Accepted)
             chosen = dialog.loggedIn();
         const CurrentOperator now = afterLogin({m_desk.operatorName(), m_desk.operatorRight()}, chosen);
         m_desk.setOperator(now.name, now.right);
-        if (chosen)
-            audit::record(m_desk.db(), QStringLiteral("登录"), 0, QStringLiteral("以其他用户登陆"));
+        if (chosen) {
+            m_desk.record(QStringLiteral("登录"), 0, QStringLiteral("以其他用户登陆"));
+            closeOperatorWindows();
+        }
         break;
     }
     }
@@ -512,7 +528,7 @@ void MainWindow::showSelection(int position, const QString &tooltip)
 
 void MainWindow::openSettings()
 {
-    SettingsDialog dialog(m_desk.db(), this);
+    SettingsDialog dialog(m_desk.db(), m_desk.commands(), this);
     dialog.adjustSize();
     QRect placed = dialog.frameGeometry();
     const QScreen *screen = this->screen() ? this->screen() : QApplication::primaryScreen();
@@ -523,7 +539,7 @@ void MainWindow::openSettings()
 
 void MainWindow::openMachines()
 {
-    MachinesDialog dialog(m_desk.db(), this);
+    MachinesDialog dialog(m_desk.db(), m_desk.commands(), this);
     connect(&dialog, &MachinesDialog::machinesChanged, &m_desk, &FrontDesk::machinesChanged);
     connect(&dialog, &MachinesDialog::machineRemoved, &m_desk, &FrontDesk::machineRemoved);
     dialog.exec();
@@ -531,7 +547,7 @@ void MainWindow::openMachines()
 
 void MainWindow::openOperators()
 {
-    OperatorDialog dialog(m_desk.db(), m_desk.throttle(), m_desk.operatorName(), this);
+    OperatorDialog dialog(m_desk.db(), m_desk.commands(), m_desk.throttle(), m_desk.operatorName(), this);
     dialog.exec();
 }
 
@@ -540,13 +556,15 @@ void MainWindow::lockDesk()
     // The clients are refused at once; the window with its snapshot of the screen waits until
     // the menu just closed has left the screen and the window behind it has been repainted.
     m_desk.setLocked(true);
-    audit::record(m_desk.db(), QStringLiteral("锁定桌面"), 0, QString());
+    m_desk.record(QStringLiteral("锁定桌面"), 0, QString());
     QTimer::singleShot(200, this, [this] {
         // A top-level window of its own: it covers the screen and blocks this one while shown.
         auto *lock = new LockWindow(m_desk.db(), m_desk.throttle(), m_desk.operatorName(),
                                     [desk = &m_desk](bool on) { desk->setLocked(on); });
-        connect(lock, &LockWindow::released, &m_desk,
-                [desk = &m_desk] { audit::record(desk->db(), QStringLiteral("解除锁定"), 0, QString()); });
+        // Named after whoever typed the password, which may be a super administrator.
+        connect(lock, &LockWindow::released, &m_desk, [desk = &m_desk](const QString &by) {
+            desk->record(QStringLiteral("解除锁定"), 0, QString(), by);
+        });
         lock->lock();
     });
 }
@@ -569,17 +587,17 @@ template <typename Dialog, typename Make> void showSingle(QPointer<Dialog> &wind
 
 void MainWindow::openGoods()
 {
-    showSingle(m_goods, [this] { return new GoodsDialog(m_desk.db(), m_desk.operatorRight(), this); });
+    showSingle(m_goods, [this] { return new GoodsDialog(m_desk.db(), m_desk.commands(), m_desk.operatorRight(), this); });
 }
 
 void MainWindow::openCustomers()
 {
-    showSingle(m_customers, [this] { return new CustomerDialog(m_desk.db(), this); });
+    showSingle(m_customers, [this] { return new CustomerDialog(m_desk.db(), m_desk.commands(), this); });
 }
 
 void MainWindow::openCards()
 {
-    showSingle(m_cards, [this] { return new CardDialog(m_desk.db(), this); });
+    showSingle(m_cards, [this] { return new CardDialog(m_desk.db(), m_desk.commands(), this); });
 }
 
 void MainWindow::openTrail()

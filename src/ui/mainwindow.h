@@ -53,6 +53,7 @@ public:
     void logInAgain();
     // The logged-in operator's rights, caption and display settings.
     void applyLogin();
+    void closeOperatorWindows();
     // The logged-in operator's display settings on the list, or ("还原为默认") the defaults,
     // also written into the operator's row.
     void applyDisplaySettings(bool restoreDefaults);

@@ -3,7 +3,7 @@
 #include "accounts/operators.h"
 #include "accounts/rights.h"
 #include "audit/describe.h"
-#include "audit/trail.h"
+#include "common/commandpath.h"
 #include "messages.h"
 #include "recordlayout.h"
 #include "store/accounttables.h"
@@ -22,9 +22,9 @@ namespace {
 const QString kSource = QStringLiteral("operator dialog");
 }
 
-OperatorDialog::OperatorDialog(Database &db, GuessThrottle &throttle, const QString &currentOperator,
+OperatorDialog::OperatorDialog(Database &db, CommandPath &commands, GuessThrottle &throttle, const QString &currentOperator,
                                QWidget *parent)
-    : QDialog(parent), m_db(db), m_throttle(throttle), m_currentOperator(currentOperator)
+    : QDialog(parent), m_db(db), m_commands(commands), m_throttle(throttle), m_currentOperator(currentOperator)
 {
     setObjectName(QStringLiteral("frmAdmin"));
     setWindowTitle(QStringLiteral("管理员设置"));
@@ -166,9 +166,7 @@ void OperatorDialog::save()
     const bool renamingSelf = m_mode == Mode::Modifying && current()->name == m_currentOperator;
     OperatorTable operators(m_db);
     const std::optional<Operator> before = edit.rowid ? operators.byRowid(*edit.rowid) : std::nullopt;
-    const auto saved = audit::recorded(
-        m_db, before ? QStringLiteral("修改管理员") : QStringLiteral("添加管理员"), 0,
-        [&] { return saveOperator(m_db, m_throttle, kSource, edit); },
+    const auto saved = m_commands.run({before ? QStringLiteral("修改管理员") : QStringLiteral("添加管理员"), 0}, [&] { return saveOperator(m_db, m_throttle, kSource, edit); },
         [&] { return audit::describe(before, before ? operators.byRowid(before->rowid) : operators.byName(edit.name),
                                      !edit.newPassword.isEmpty()); });
     if (saved && renamingSelf)
@@ -220,9 +218,7 @@ void OperatorDialog::remove()
         if (!ok)
             return;
     }
-    const Result<> done = audit::recorded(
-        m_db, QStringLiteral("删除管理员"), 0,
-        [&] { return deleteOperator(m_db, m_throttle, kSource, victim.rowid, password, m_currentOperator); },
+    const Result<> done = m_commands.run({QStringLiteral("删除管理员"), 0}, [&] { return deleteOperator(m_db, m_throttle, kSource, victim.rowid, password, m_currentOperator); },
         [&] { return audit::describe(victim, std::nullopt, false); });
     if (!done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QList>
 
+class CommandPath;
 class Database;
 class GuessThrottle;
 class QComboBox;
@@ -20,7 +21,8 @@ class OperatorDialog final : public QDialog
 
 public:
     // `currentOperator` is the logged-in operator, who cannot delete itself.
-    OperatorDialog(Database &db, GuessThrottle &throttle, const QString &currentOperator, QWidget *parent = nullptr);
+    OperatorDialog(Database &db, CommandPath &commands, GuessThrottle &throttle, const QString &currentOperator,
+                   QWidget *parent = nullptr);
 
 private:
     enum class Mode { Browse, Adding, Modifying };
@@ -34,6 +36,7 @@ private:
     const Operator *current() const;
 
     Database &m_db;
+    CommandPath &m_commands;
     GuessThrottle &m_throttle;
     QString m_currentOperator;
     Mode m_mode = Mode::Browse;

@@ -1,6 +1,6 @@
 #include "ui/selldialog.h"
 
-#include "audit/trail.h"
+#include "common/commandpath.h"
 #include "common/clock.h"
 #include "common/numbers.h"
 #include "goods/countersale.h"
@@ -12,8 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SellDialog::SellDialog(Database &db, const Article &article, QWidget *parent)
-    : QDialog(parent), m_db(db), m_article(article)
+SellDialog::SellDialog(Database &db, CommandPath &commands, const Article &article, QWidget *parent)
+    : QDialog(parent), m_db(db), m_commands(commands), m_article(article)
 {
     setObjectName(QStringLiteral("frmSell"));
     setWindowTitle(QStringLiteral("零售商品"));
@@ -65,9 +65,7 @@ void SellDialog::sell()
     const std::optional<int> quantity = CounterSale::quantityOf(m_quantity->text());
     if (!quantity)
         return;
-    const Result<GoodsSale> sold = audit::recorded(
-        m_db, QStringLiteral("零售"), 0,
-        [&] { return CounterSale::sell(m_db, m_article.number, *quantity, Clock::now()); },
+    const Result<GoodsSale> sold = m_commands.run({QStringLiteral("零售"), 0}, [&] { return CounterSale::sell(m_db, m_article.number, *quantity, Clock::now()); },
         [&](const GoodsSale &sale) {
             return QStringLiteral("%1 %2×%3 共%4")
                 .arg(sale.article, m_article.name, plainNumber(sale.quantity),

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class CommandPath;
 class Database;
 class QLineEdit;
 class QPushButton;
@@ -14,12 +15,13 @@ class SellDialog final : public QDialog
     Q_OBJECT
 
 public:
-    SellDialog(Database &db, const Article &article, QWidget *parent = nullptr);
+    SellDialog(Database &db, CommandPath &commands, const Article &article, QWidget *parent = nullptr);
 
 private:
     void sell();
 
     Database &m_db;
+    CommandPath &m_commands;
     Article m_article;
     QLineEdit *m_quantity;
     QPushButton *m_ok;

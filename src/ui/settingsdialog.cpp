@@ -1,7 +1,7 @@
 #include "settingsdialog.h"
 
 #include "audit/describe.h"
-#include "audit/trail.h"
+#include "common/commandpath.h"
 #include "common/numbers.h"
 #include "messages.h"
 #include "numberedit.h"
@@ -16,7 +16,8 @@
 #include <QPushButton>
 #include <QTimeEdit>
 
-SettingsDialog::SettingsDialog(Database &db, QWidget *parent) : QDialog(parent), m_db(db)
+SettingsDialog::SettingsDialog(Database &db, CommandPath &commands, QWidget *parent)
+    : QDialog(parent), m_db(db), m_commands(commands)
 {
     setObjectName(QStringLiteral("frmOption"));
     setWindowTitle(QStringLiteral("选项"));
@@ -136,9 +137,7 @@ bool SettingsDialog::apply()
     s.monthEnd = storedMonthDay(endDay, m_endMonth->currentIndex() == 1);
     SettingsTable settings(m_db);
     const std::optional<Settings> before = settings.read();
-    const Result<> saved = audit::recorded(
-        m_db, QStringLiteral("系统设置"), 0,
-        [&]() -> Result<> {
+    const Result<> saved = m_commands.run({QStringLiteral("系统设置"), 0}, [&]() -> Result<> {
             if (!settings.save(s))
                 return failure(m_db.lastError());
             return {};

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class CommandPath;
 class Database;
 class QComboBox;
 class QLineEdit;
@@ -14,7 +15,7 @@ class SettingsDialog final : public QDialog
     Q_OBJECT
 
 public:
-    explicit SettingsDialog(Database &db, QWidget *parent = nullptr);
+    explicit SettingsDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr);
 
     // Saves the fields; false (after telling the operator) when the row could not be written.
     bool apply();
@@ -24,6 +25,7 @@ private:
     void markChanged();
 
     Database &m_db;
+    CommandPath &m_commands;
     QTimeEdit *m_overnightStart;
     QTimeEdit *m_overnightEnd;
     QLineEdit *m_overnightPrice;

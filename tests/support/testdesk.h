@@ -27,6 +27,9 @@ public:
 // A front desk on a fresh store, talking to a fake link. Put the rows into `store`, then open().
 struct TestDesk
 {
+    // With `serverConnection` the store is in that schema of a database server.
+    explicit TestDesk(const QString &serverConnection = QString()) : store(serverConnection) {}
+
     TestStore store;
     FakeLink link;
     FrontDesk desk;

@@ -100,12 +100,18 @@ QStringList tableRows(Database &db, const QString &table)
 
 QStringList tableDump(Database &db)
 {
-    // rowid and every value quoted by the store: equal dumps mean equal contents, types and
-    // table order.
+    // On the file every value quoted by the store, with the row key: equal dumps mean equal
+    // contents, types and table order. A server has no quote(): its values as text, in row
+    // order.
     QStringList rows;
     for (const char *table : {"yxsjb", "sjlszb", "splsjlb", "spkcb", "khspb", "cjkgl", "xtsz", "yhszb", "khglb",
                               "quickhttp", "hickhttp"}) {
         const QString name = QLatin1String(table);
+        if (db.isServer()) {
+            for (const QString &row : tableRows(db, name))
+                rows << name + u'|' + row;
+            continue;
+        }
         QStringList columns{QStringLiteral("quote(rowid)")};
         Statement info = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(name));
         while (info.next())

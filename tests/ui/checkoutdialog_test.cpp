@@ -215,7 +215,7 @@ private slots:
     void printsTheBill()
     {
         Fixture f;
-        audit::record(f.desk.db(), QStringLiteral("开始记费"), 1, QString());
+        QVERIFY(f.desk.record(QStringLiteral("开始记费"), 1, QString()));
         CheckoutDialog dialog(f.desk);
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("bill.pdf"));

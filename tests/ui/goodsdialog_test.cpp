@@ -1,5 +1,6 @@
 #include "common/clock.h"
 #include "store/goodstables.h"
+#include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
 #include "ui/goodsdialog.h"
@@ -25,7 +26,7 @@ struct Fixture
     {
         store.addArticle(u"00000001"_qs, u"可乐"_qs, 3, 10);
         store.addArticle(u"00000002"_qs, u"雪碧"_qs, 2.5, 20);
-        dialog = std::make_unique<GoodsDialog>(store.db(), right);
+        dialog = std::make_unique<GoodsDialog>(store.db(), commands.runner, right);
         dialog->show();
     }
     QPushButton *button(const char *name) { return child<QPushButton>(*dialog, name); }
@@ -42,6 +43,7 @@ struct Fixture
     }
 
     TestStore store;
+    TestCommands commands{store.db()};
     std::unique_ptr<GoodsDialog> dialog;
 };
 

@@ -112,6 +112,8 @@ private slots:
         QSignalSpy spy(f.window.data(), &LockWindow::released);
         f.attempt(name, password, button.constData());
         QCOMPARE(spy.size(), released ? 1 : 0);
+        if (released) // the trail names whoever unlocked, not who locked
+            QCOMPARE(spy.at(0).at(0).toString(), name);
         QCOMPARE(f.locked, !released);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(f.window.isNull(), released);

@@ -2,6 +2,7 @@
 #include "accounts/guessthrottle.h"
 #include "common/clock.h"
 #include "store/accounttables.h"
+#include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
 #include "ui/logindialog.h"
@@ -27,6 +28,7 @@ struct Fixture
         store.addOperator(u"clerk"_s, u"c1"_s, u"A"_s);
     }
     TestStore store;
+    TestCommands commands{store.db()};
     GuessThrottle throttle;
 };
 
@@ -51,7 +53,7 @@ private slots:
     {
         Fixture f;
         QVERIFY(audit::attach(f.store.db(), QDir(f.store.dir()).filePath(u"audit.db"_s)));
-        LoginDialog d(f.store.db(), f.throttle);
+        LoginDialog d(f.store.db(), f.commands.runner, f.throttle);
         QCOMPARE(d.objectName(), u"frmLogin"_s);
         QCOMPARE(d.windowTitle(), u"登录"_s);
         const QComboBox *names = child<QComboBox>(d, "cboUserName");
@@ -75,7 +77,7 @@ private slots:
     void rightPasswordLogsInAndHashes()
     {
         Fixture f;
-        LoginDialog d(f.store.db(), f.throttle);
+        LoginDialog d(f.store.db(), f.commands.runner, f.throttle);
         d.show();
         attempt(d, u"clerk"_s, u"c1"_s);
         QCOMPARE(d.result(), int(QDialog::Accepted));
@@ -88,7 +90,7 @@ private slots:
     void cancelLogsNobodyIn()
     {
         Fixture f;
-        LoginDialog d(f.store.db(), f.throttle);
+        LoginDialog d(f.store.db(), f.commands.runner, f.throttle);
         d.show();
         child<QLineEdit>(d, "txtPassword")->setText(u"pw"_s);
         QTest::mouseClick(child<QPushButton>(d, "cmdCancel"), Qt::LeftButton);
@@ -99,7 +101,7 @@ private slots:
     void guessingIsPaused()
     {
         Fixture f;
-        LoginDialog d(f.store.db(), f.throttle);
+        LoginDialog d(f.store.db(), f.commands.runner, f.throttle);
         d.show();
         for (int i = 0; i < 5; ++i)
             attempt(d, u"boss"_s, u"guess"_s);

@@ -1,4 +1,5 @@
 #include "store/machinetable.h"
+#include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
 #include "ui/machinesdialog.h"
@@ -21,7 +22,7 @@ struct Fixture
     {
         for (int n = 1; n <= 4; ++n)
             store.addMachine(n);
-        dialog = std::make_unique<MachinesDialog>(store.db());
+        dialog = std::make_unique<MachinesDialog>(store.db(), commands.runner);
         dialog->show();
     }
     QPushButton *button(const char *name) { return child<QPushButton>(*dialog, name); }
@@ -38,6 +39,7 @@ struct Fixture
     }
 
     TestStore store;
+    TestCommands commands{store.db()};
     std::unique_ptr<MachinesDialog> dialog;
 };
 

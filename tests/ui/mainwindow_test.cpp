@@ -4,6 +4,7 @@
 #include "store/machinetable.h"
 #include "support/testdesk.h"
 #include "support/uitest.h"
+#include "ui/carddialog.h"
 #include "ui/changemachinedialog.h"
 #include "ui/checkoutdialog.h"
 #include "ui/goodsdialog.h"
@@ -202,19 +203,26 @@ private slots:
 
     void relogin_data()
     {
+        QTest::addColumn<QString>("from");
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("right");
-        QTest::newRow("cancelled: the operator and its rights stay") << true << u"op"_s << u"A"_s;
-        QTest::newRow("another operator: its rights") << false << u"boss"_s << u"D"_s;
+        QTest::newRow("cancelled: the operator, its rights and windows stay") << u"D"_s << true << u"op"_s << u"D"_s;
+        QTest::newRow("another operator: its rights") << u"A"_s << false << u"boss"_s << u"D"_s;
+        QTest::newRow("a cashier after a super: the card window closes") << u"D"_s << false << u"clerk"_s << u"A"_s;
     }
     void relogin()
     {
+        QFETCH(QString, from);
         QFETCH(bool, cancel);
         QFETCH(QString, name);
         QFETCH(QString, right);
-        Fixture f(u"A"_s);
+        Fixture f(from);
         QVERIFY(OperatorTable(f.db()).addAccount(u"boss"_s, u"pw"_s, u"D"_s));
+        QVERIFY(OperatorTable(f.db()).addAccount(u"clerk"_s, u"pw"_s, u"A"_s));
+        f.action(u"mnuCards"_s)->trigger();
+        const QPointer<CardDialog> cards = f.window->findChild<CardDialog *>();
+        QCOMPARE(bool(cards), rights::may(from, Command::Cards));
         // The rights were changed behind the window's back; the login puts them right.
         f.action(u"mnuCustomers"_s)->setEnabled(true);
         f.action(u"mnuMachines"_s)->setEnabled(false);
@@ -228,7 +236,7 @@ private slots:
                 d->reject();
                 return;
             }
-            d->findChild<QComboBox *>()->setCurrentText(u"boss"_s);
+            d->findChild<QComboBox *>()->setCurrentText(name);
             d->findChild<QLineEdit *>(u"txtPassword"_s)->setText(u"pw"_s);
             d->findChild<QPushButton *>(u"cmdOK"_s)->click();
         });
@@ -239,6 +247,8 @@ private slots:
         QCOMPARE(f.action(u"mnuCustomers"_s)->isEnabled(), rights::may(right, Command::Customers));
         QCOMPARE(f.action(u"mnuMachines"_s)->isEnabled(), rights::may(right, Command::Machines));
         QCOMPARE(f.window->windowTitle(), u"Corvana——用户："_s + name);
+        if (cards)
+            QCOMPARE(cards->isVisible(), cancel);
     }
 
     void displaySettingsAreAppliedAndRestored()

@@ -1,6 +1,7 @@
 #include "accounts/guessthrottle.h"
 #include "accounts/operators.h"
 #include "store/accounttables.h"
+#include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
 #include "ui/messages.h"
@@ -26,7 +27,7 @@ struct Fixture
     {
         store.addOperator(u"boss"_s, u"pw"_s, u"D"_s);
         store.addOperator(u"clerk"_s, u"c1"_s, u"A"_s);
-        owned = std::make_unique<OperatorDialog>(store.db(), throttle, u"boss"_s);
+        owned = std::make_unique<OperatorDialog>(store.db(), commands.runner, throttle, u"boss"_s);
         owned->show();
     }
     QPushButton *button(const char *name) { return child<QPushButton>(*owned, name); }
@@ -40,6 +41,7 @@ struct Fixture
     }
 
     TestStore store;
+    TestCommands commands{store.db()};
     GuessThrottle throttle;
     std::unique_ptr<OperatorDialog> owned;
 };

@@ -1,5 +1,6 @@
 #include "store/database.h"
 #include "store/goodstables.h"
+#include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
 #include "ui/selldialog.h"
@@ -43,7 +44,8 @@ void SellDialogTest::sellsOnlyAWholeQuantityAboveZero()
     QFETCH(bool, sells);
     TestStore store;
     store.addArticle(u"00000001"_qs, u"可乐"_qs, 3.5, 20);
-    SellDialog dialog(store.db(), *ArticleTable(store.db()).byNumber(u"00000001"_qs));
+    TestCommands commands(store.db());
+    SellDialog dialog(store.db(), commands.runner, *ArticleTable(store.db()).byNumber(u"00000001"_qs));
     dialog.show();
     QCOMPARE(dialog.objectName(), u"frmSell"_qs);
     QCOMPARE(dialog.windowTitle(), u"零售商品"_qs);

@@ -1,4 +1,5 @@
 #include "store/settingstable.h"
+#include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
 #include "ui/messages.h"
@@ -68,7 +69,8 @@ void SettingsDialogTest::okWithoutChangeSavesNothing()
     const QStringList before = rawRow(t.db());
     const int changes = sqlite3_total_changes(t.db().handle());
 
-    SettingsDialog dialog(t.db());
+    TestCommands commands(t.db());
+    SettingsDialog dialog(t.db(), commands.runner);
     dialog.show();
     QVERIFY(!child<QPushButton>(dialog, "cmdApply")->isEnabled());
     click(dialog, "cmdOK");
@@ -91,7 +93,8 @@ void SettingsDialogTest::fieldsShowTheRow()
     s.monthEnd = 25;
     QVERIFY(SettingsTable(t.db()).save(s));
 
-    SettingsDialog dialog(t.db());
+    TestCommands commands(t.db());
+    SettingsDialog dialog(t.db(), commands.runner);
     QCOMPARE(dialog.objectName(), u"frmOption"_s);
     QCOMPARE(dialog.windowTitle(), u"选项"_s);
     QCOMPARE(child<QLineEdit>(dialog, "txtOvernightPrice")->text(), u"15"_s);
@@ -132,7 +135,8 @@ void SettingsDialogTest::monthChoices()
     QFETCH(double, monthEnd);
     TestStore t;
     {
-        SettingsDialog dialog(t.db());
+        TestCommands commands(t.db());
+    SettingsDialog dialog(t.db(), commands.runner);
         dialog.show();
         choose(dialog, "cboStartMonth", startMonth);
         retype(dialog, "txtStartDay", startDay);
@@ -148,7 +152,8 @@ void SettingsDialogTest::monthChoices()
     QCOMPARE(s.minimumCharge, std::optional<double>(1));
     QCOMPARE(s.overnightStart, QTime(22, 0));
 
-    SettingsDialog again(t.db());
+    TestCommands commandsAgain(t.db());
+    SettingsDialog again(t.db(), commandsAgain.runner);
     QCOMPARE(child<QComboBox>(again, "cboStartMonth")->currentText(), startMonth);
     QCOMPARE(child<QComboBox>(again, "cboEndMonth")->currentText(), endMonth);
     QCOMPARE(child<QLineEdit>(again, "txtStartDay")->text(), QString::number(std::abs(monthStart)));
@@ -160,7 +165,8 @@ void SettingsDialogTest::monthChoices()
 void SettingsDialogTest::applyThenCancel()
 {
     TestStore t;
-    SettingsDialog dialog(t.db());
+    TestCommands commands(t.db());
+    SettingsDialog dialog(t.db(), commands.runner);
     dialog.show();
     QPushButton *apply = child<QPushButton>(dialog, "cmdApply");
     QVERIFY(!apply->isEnabled());
@@ -193,7 +199,8 @@ void SettingsDialogTest::emptyTableFirstApplyCreatesRow()
 {
     TestStore t;
     QVERIFY(t.db().exec(u"DELETE FROM xtsz"_s));
-    SettingsDialog dialog(t.db());
+    TestCommands commands(t.db());
+    SettingsDialog dialog(t.db(), commands.runner);
     dialog.show();
     for (const char *name :
          {"txtOvernightPrice", "txtMinimumCharge", "txtRoundingUnit", "txtStartDay", "txtEndDay"})
@@ -217,7 +224,8 @@ void SettingsDialogTest::emptyTableFirstApplyCreatesRow()
 void SettingsDialogTest::numberFieldsTakeDigitsOnly()
 {
     TestStore t;
-    SettingsDialog dialog(t.db());
+    TestCommands commands(t.db());
+    SettingsDialog dialog(t.db(), commands.runner);
     dialog.show();
     for (const char *name :
          {"txtOvernightPrice", "txtMinimumCharge", "txtRoundingUnit", "txtStartDay", "txtEndDay"}) {
@@ -243,7 +251,8 @@ void SettingsDialogTest::failedSaveIsReported()
 {
     TestStore t;
     const QStringList before = rawRow(t.db());
-    SettingsDialog dialog(t.db());
+    TestCommands commands(t.db());
+    SettingsDialog dialog(t.db(), commands.runner);
     dialog.show();
     retype(dialog, "txtOvernightPrice", u"15"_s);
     t.db().failWritesAfter(0);

@@ -2,6 +2,7 @@
 #include "audit/trail.h"
 #include "store/accounttables.h"
 #include "store/goodstables.h"
+#include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
 #include "ui/carddialog.h"
@@ -28,8 +29,8 @@ struct Fixture
     {
         if (!audit::attach(store.db(), QDir(store.dir()).filePath(u"audit.db"_s)))
             qFatal("no trail");
-        recorder.setOn(true);
-        recorder.setOperator(u"小王"_s);
+        commands.trail.setOn(true);
+        commands.trail.setOperator(u"小王"_s);
     }
     // "kind@machine: details" of every entry, oldest first; all by 小王.
     QStringList entries()
@@ -44,7 +45,7 @@ struct Fixture
     }
 
     TestStore store;
-    audit::Recorder recorder{store.db()};
+    TestCommands commands{store.db()};
 };
 
 void pick(QWidget &w, const char *list, int row)
@@ -68,7 +69,7 @@ private slots:
     void goodsAndCounterSale()
     {
         Fixture f;
-        GoodsDialog goods(f.store.db(), u"D"_s);
+        GoodsDialog goods(f.store.db(), f.commands.runner, u"D"_s);
         goods.show();
         click(goods, "cmdAdd");
         retype(goods, "txtName", u"可乐"_s);
@@ -89,7 +90,7 @@ private slots:
         f.store.db().failWritesAfter(-1);
         QCOMPARE(Messages::takeShownTexts().size(), 1);
 
-        SellDialog sell(f.store.db(), *ArticleTable(f.store.db()).byNumber(u"00000001"_s));
+        SellDialog sell(f.store.db(), f.commands.runner, *ArticleTable(f.store.db()).byNumber(u"00000001"_s));
         sell.show();
         QTest::keyClicks(child<QLineEdit>(sell, "txtQuantity"), u"2"_s);
         click(sell, "cmdOK");
@@ -109,7 +110,7 @@ private slots:
         CardTable(f.store.db()).add({0, u"000123"_s, 100, 50, u"pw"_s, {}, 35, 4, 30});
         f.store.addOperator(u"boss"_s, u"b"_s, u"D"_s);
 
-        MachinesDialog machines(f.store.db());
+        MachinesDialog machines(f.store.db(), f.commands.runner);
         machines.show();
         pick(machines, "lstMachines", 0);
         click(machines, "cmdModify");
@@ -119,7 +120,7 @@ private slots:
         Messages::setNextAnswers({QMessageBox::Yes});
         click(machines, "cmdRate");
 
-        CardDialog cards(f.store.db());
+        CardDialog cards(f.store.db(), f.commands.runner);
         cards.show();
         pick(cards, "lvwCard", 0);
         click(cards, "cmdModify");
@@ -127,7 +128,7 @@ private slots:
         click(cards, "cmdSave");
 
         GuessThrottle throttle;
-        OperatorDialog operators(f.store.db(), throttle, u"boss"_s);
+        OperatorDialog operators(f.store.db(), f.commands.runner, throttle, u"boss"_s);
         operators.show();
         click(operators, "cmdAdd");
         retype(operators, "txtUserName", u"anna"_s);
@@ -135,7 +136,7 @@ private slots:
         retype(operators, "txtConfirmPassword", u"secret"_s);
         click(operators, "cmdSave");
 
-        SettingsDialog settings(f.store.db());
+        SettingsDialog settings(f.store.db(), f.commands.runner);
         settings.show();
         retype(settings, "txtOvernightPrice", u"12"_s);
         click(settings, "cmdApply");
