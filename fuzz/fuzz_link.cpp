@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the client link as one connection's arrivals: the first byte picks
-// how the data is cut into arrivals (as TCP might), the framer makes messages of them, and
+// how the data is cut into arrivals (as TCP might), the framer makes messages of them (what it
+// holds at the end is taken when the wait runs out), and
 // every message goes through what the dispatcher reads out of a request. Checks what must
 // hold whatever a client sends.
 #include "link/clientrequest.h"
@@ -35,23 +36,27 @@ void readAsTheDispatcherDoes(const QByteArray &message)
             break;
         }
         check(order.items.size() + order.leftOut.size() == order.received);
-        QStringList names;
-        QStringList quantities;
+        QList<request::GoodsLine> lines;
         for (const request::GoodsItem &item : order.items) {
             check(item.quantity >= 1 && item.quantity <= request::GoodsOrder::kMaxQuantity);
-            names << item.name;
-            quantities << QString::number(item.quantity);
+            // Half of them as if the catalogue knew the article under another name.
+            const bool known = lines.size() % 2 == 0;
+            lines.append({item.article, known ? QStringLiteral("目录") : QString(), item.name, item.quantity,
+                          double(10 - item.quantity)});
         }
-        const QString list = goodsOrderList(names, quantities);
-        if (names.size() > request::kListed)
-            check(list.endsWith(QStringLiteral("……等共%1项\r\n").arg(names.size())));
+        // Every item is shown, one line each.
+        check(request::goodsOrderList(lines).count(QStringLiteral("\r\n")) == lines.size());
         break;
     }
     default:
         break;
     }
-    // What the server relays back (chat) is the message and one end mark.
-    check(wire::relayed(message).endsWith(wire::kEndMark));
+    // What the server relays back (chat) is one message: its only end mark is the last bytes.
+    if (request::kindOf(message) == request::Kind::Chat) {
+        const QByteArray relayed = wire::relayedChat(message);
+        check(relayed.endsWith(wire::kEndMark));
+        check(relayed.indexOf(wire::kEndMark) == relayed.size() - wire::kEndMark.size());
+    }
 }
 
 } // namespace
@@ -67,12 +72,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qsizetype delivered = 0;
     for (qsizetype at = 0; at < bytes.size(); at += qsizetype(cut)) {
         const QByteArray arrival = bytes.mid(at, qsizetype(cut));
-        for (const QByteArray &m : framer.feed(arrival, false)) {
+        for (const QByteArray &m : framer.feed(arrival)) {
             delivered += m.size();
             readAsTheDispatcherDoes(m);
         }
         check(framer.pending() <= wire::kMaxMessage);
     }
+    // The wait for the rest runs out.
+    for (const QByteArray &m : framer.expire()) {
+        delivered += m.size();
+        readAsTheDispatcherDoes(m);
+    }
+    check(!framer.waiting());
     // Nothing is made up: messages never hold more than what came in.
     check(delivered <= bytes.size());
     return 0;

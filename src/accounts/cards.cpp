@@ -1,6 +1,7 @@
 #include "cards.h"
 
 #include "accountslog.h"
+#include "common/loglimit.h"
 #include "common/numbers.h"
 #include "guessthrottle.h"
 #include "passwords.h"
@@ -127,7 +128,9 @@ std::expected<Card, CardFailure> verify(Database &db, GuessThrottle &throttle, c
                                         const QString &number, const QString &password)
 {
     if (!throttle.allows(source)) {
-        qCWarning(lcAccounts) << "card password check refused, too many failures from" << source;
+        if (const auto left = LogLimit::shared().allow(QStringLiteral("card-throttled"), source))
+            qCWarning(lcAccounts).noquote() << "card password check refused, too many failures from" << source
+                                            << LogLimit::leftOutNote(*left);
         return std::unexpected(CardFailure::Throttled);
     }
     const QList<Card> found = CardTable(db).numbered(number);
@@ -143,7 +146,10 @@ std::expected<Card, CardFailure> verify(Database &db, GuessThrottle &throttle, c
         }
         return c;
     }
-    qCWarning(lcAccounts) << "failed card check for" << number << "from" << source;
+    // A PC can cause these by the thousand: one line a minute per address.
+    if (const auto left = LogLimit::shared().allow(QStringLiteral("card-failed"), source))
+        qCWarning(lcAccounts).noquote()
+            << "failed card check for" << number << "from" << source << LogLimit::leftOutNote(*left);
     throttle.failed(source);
     return std::unexpected(found.isEmpty() ? CardFailure::NoSuchCard : CardFailure::WrongPassword);
 }

@@ -1,6 +1,7 @@
 #include "operators.h"
 
 #include "accountslog.h"
+#include "common/loglimit.h"
 #include "guessthrottle.h"
 #include "passwords.h"
 #include "store/accounttables.h"
@@ -29,7 +30,9 @@ std::expected<Operator, CheckFailure> verify(Database &db, GuessThrottle *thrott
                                              const QString &name, const QString &password)
 {
     if (throttle && !throttle->allows(source)) {
-        qCWarning(lcAccounts) << "operator password check refused, too many failures from" << source;
+        if (const auto left = LogLimit::shared().allow(QStringLiteral("operator-throttled"), source))
+            qCWarning(lcAccounts).noquote() << "operator password check refused, too many failures from"
+                                            << source << LogLimit::leftOutNote(*left);
         return std::unexpected(CheckFailure::Throttled);
     }
     for (Operator op : OperatorTable(db).named(name)) {
@@ -38,7 +41,10 @@ std::expected<Operator, CheckFailure> verify(Database &db, GuessThrottle *thrott
             return op;
         }
     }
-    qCWarning(lcAccounts) << "failed operator password check for" << name << "from" << source;
+    // A PC can cause these by the thousand: one line a minute per address.
+    if (const auto left = LogLimit::shared().allow(QStringLiteral("operator-failed"), source))
+        qCWarning(lcAccounts).noquote() << "failed operator password check for" << name << "from" << source
+                                        << LogLimit::leftOutNote(*left);
     if (throttle)
         throttle->failed(source);
     return std::unexpected(CheckFailure::NoMatch);

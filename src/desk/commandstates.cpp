@@ -7,7 +7,8 @@ std::optional<CommandStates> commandStatesFor(MachineStatus status)
     case MachineStatus::Billing:
     case MachineStatus::Paused:
         // A session runs (or is paused): it can be changed, moved, sold to and settled.
-        s.limitTime = s.checkout = s.changeMachine = s.purchase = true;
+        s.limitTime = s.checkout = s.changeMachine = true;
+        s.purchase = purchaseOffered(status);
         s.programList = s.clientControl = true;
         s.toolCheckout = true;
         return s;
@@ -38,4 +39,9 @@ Activation activationFor(MachineStatus status)
         break;
     }
     return Activation::Nothing;
+}
+
+bool purchaseOffered(MachineStatus status)
+{
+    return status == MachineStatus::Billing || status == MachineStatus::Paused;
 }

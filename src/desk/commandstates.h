@@ -24,6 +24,9 @@ struct CommandStates
 // then keep their states).
 std::optional<CommandStates> commandStatesFor(MachineStatus status);
 
+// Whether goods may be sold to the machine: only onto a running (or paused) session's bill.
+bool purchaseOffered(MachineStatus status);
+
 // What a double-click or Enter on a machine's entry opens.
 enum class Activation { Nothing, SessionStart, Checkout };
 Activation activationFor(MachineStatus status);

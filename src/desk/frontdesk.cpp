@@ -194,6 +194,7 @@ void FrontDesk::attach(LinkServer &server)
                 emit checkoutWithCardRequested(card, password);
             });
     connect(&server, &LinkServer::programListArrived, this, &FrontDesk::programListArrived);
+    connect(&server, &LinkServer::notice, this, &FrontDesk::statusNotice);
     connect(&server, &LinkServer::clientGone, this, [this](int position, bool gone) {
         m_list.setClientGone(position, gone);
         if (gone && m_list.at(position))

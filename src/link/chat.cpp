@@ -3,6 +3,8 @@
 #include "connections.h"
 #include "message.h"
 
+#include <algorithm>
+
 const std::vector<ChatRelay::Entry> &ChatRelay::roster()
 {
     // The roster grows with the slots and keeps its entries.
@@ -13,7 +15,11 @@ const std::vector<ChatRelay::Entry> &ChatRelay::roster()
 
 void ChatRelay::XianShiTalk(const QByteArray &message, int slot)
 {
-    const QStringList fields = wire::fixedFields(message, 11);
+    // The roster reads what is relayed: the sender's message up to its own end.
+    QStringList fields = wire::fixedFields(message, wire::kChatFields);
+    for (qsizetype k = 0; k < fields.size(); ++k)
+        if (fields.at(k).startsWith(u"OK$"))
+            std::fill(fields.begin() + k, fields.end(), QString());
     const QString &word = fields.at(0);
     const QString &name = fields.at(1);
     roster();
@@ -25,7 +31,7 @@ void ChatRelay::XianShiTalk(const QByteArray &message, int slot)
     if (word != u"talk" && word != u"change" && word != u"quit")
         return;
     const bool quit = word == u"quit";
-    const QByteArray relayed = wire::relayed(message);
+    const QByteArray relayed = wire::relayedChat(message);
     for (int j = 0; j < m_slots.count(); ++j) {
         if (quit && size_t(j) < m_roster.size() && m_roster[size_t(j)].name == name)
             m_roster[size_t(j)] = Entry();
@@ -49,7 +55,7 @@ void ChatRelay::login(const QByteArray &message, int slot, const QString &name, 
             break;
         }
     }
-    const QByteArray relayed = wire::relayed(message);
+    const QByteArray relayed = wire::relayedChat(message);
     for (int j = 0; j < m_slots.count(); ++j) {
         if (size_t(j) < m_roster.size()) {
             const Entry &e = m_roster[size_t(j)];

@@ -1,6 +1,7 @@
 #include "clientrequest.h"
 
 #include "common/cp936.h"
+#include "common/numbers.h"
 #include "message.h"
 
 namespace request {
@@ -64,18 +65,31 @@ GoodsOrder goodsOrderOf(const QByteArray &message)
     return order;
 }
 
-QString goodsOrderList(const QStringList &names, const QStringList &quantities)
+QString GoodsLine::shownName() const
+{
+    if (!inCatalogue())
+        return sentName;
+    if (sentName == name)
+        return name;
+    return name + QStringLiteral("（※客户端写作：") + sentName + QStringLiteral("）");
+}
+
+QString goodsOrderList(const QList<GoodsLine> &lines)
 {
     QString list;
-    const qsizetype shown = qMin<qsizetype>(names.size(), kListed);
-    for (qsizetype i = 0; i < shown; ++i) {
-        const int bytes = cp936::byteLength(names.at(i));
+    for (const GoodsLine &line : lines) {
+        const QString name = line.shownName();
+        const int bytes = cp936::byteLength(name);
         const int blanks = bytes < kGoodsNameWidth ? kGoodsNameWidth - bytes : 1;
-        list += names.at(i) + QString(blanks, u' ') + QStringLiteral("数量：") + quantities.value(i) +
-                QStringLiteral("\r\n");
+        list += name + QString(blanks, u' ') + QStringLiteral("数量：") + QString::number(line.quantity);
+        if (!line.inCatalogue())
+            list += QStringLiteral("    ※商品目录中没有编号") + line.article;
+        else if (line.stockLeft < 0)
+            list += QStringLiteral("    库存不足（剩余") + plainNumber(line.stockLeft) + QStringLiteral("）");
+        else
+            list += QStringLiteral("    剩余库存：") + plainNumber(line.stockLeft);
+        list += QStringLiteral("\r\n");
     }
-    if (names.size() > shown)
-        list += QStringLiteral("……等共%1项\r\n").arg(names.size());
     return list;
 }
 

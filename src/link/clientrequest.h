@@ -38,11 +38,27 @@ struct GoodsOrder
 // "1e3", "3个" are left out). A tooLong() order keeps no items.
 GoodsOrder goodsOrderOf(const QByteArray &message);
 
-// The text of a goods order for the operator: per item its name padded with blanks to 50
-// bytes in code page 936 (one blank when the name is that long already), "数量：", the
-// quantity, CR LF; after kListed items only a line "……等共" + count + "项".
-QString goodsOrderList(const QStringList &names, const QStringList &quantities);
-inline constexpr int kListed = 20;
+// One item of a goods order as the operator is shown it: the catalogue's name for the article
+// number (a PC may call article 00000003 anything), what the PC called it, the quantity and
+// the stock that will be left.
+struct GoodsLine
+{
+    QString article;
+    QString name;     // the catalogue's; empty when the catalogue has no such article
+    QString sentName; // the PC's
+    int quantity = 0;
+    double stockLeft = 0; // after this order (and its earlier lines of the same article)
+
+    bool inCatalogue() const { return !name.isEmpty(); }
+    // The name shown and recorded: the catalogue's, the PC's beside it when they differ.
+    QString shownName() const;
+};
+
+// Per line its name padded with blanks to 50 bytes in code page 936 (one blank when the name
+// is that long already), "数量：" and the quantity, the stock left ("库存不足" when it goes below
+// zero) or that the catalogue has no such article, CR LF. Every line is shown: what is booked
+// is exactly what the operator saw.
+QString goodsOrderList(const QList<GoodsLine> &lines);
 
 } // namespace request
 

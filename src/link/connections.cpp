@@ -4,6 +4,7 @@
 
 #include <QHostAddress>
 #include <QTcpSocket>
+#include <QTimer>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -23,9 +24,21 @@ void setKeepAliveOn(QTcpSocket *socket, const ConnectionSlots::KeepAlive &k)
         setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPIDLE, &k.idleSeconds, sizeof k.idleSeconds) == 0 &&
         setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPINTVL, &k.intervalSeconds, sizeof k.intervalSeconds) == 0 &&
         setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPCNT, &k.probes, sizeof k.probes) == 0;
-    if (!ok)
-        qCWarning(lcLink) << "cannot watch the connection from" << socket->peerAddress().toString()
-                          << "for a vanished peer (keepalive)";
+    if (ok)
+        return;
+    if (const auto note = pcLine("keepalive", socket->peerAddress().toString()))
+        qCWarning(lcLink).noquote() << "cannot watch the connection from" << socket->peerAddress().toString()
+                                    << "for a vanished peer (keepalive)" << *note;
+}
+
+// A timer may be let go from inside its own timeout (a send that found the connection
+// broken closes it): it goes when control is back in the event loop.
+void letGo(std::unique_ptr<QTimer> &timer)
+{
+    if (!timer)
+        return;
+    timer->stop();
+    timer.release()->deleteLater();
 }
 
 } // namespace
@@ -35,6 +48,7 @@ ConnectionSlots::ConnectionSlots(QObject *parent) : QObject(parent)
     // Slot 0 exists from the start.
     m_slots.resize(1);
     m_free.insert(0);
+    m_clock.start();
 }
 
 ConnectionSlots::~ConnectionSlots()
@@ -65,7 +79,9 @@ int ConnectionSlots::adopt(QTcpSocket *socket)
         slot = count();
         m_slots.emplace_back();
     } else {
-        qCWarning(lcLink) << "no free connection slot for" << socket->peerAddress().toString();
+        if (const auto note = pcLine("no-slot", socket->peerAddress().toString()))
+            qCWarning(lcLink).noquote()
+                << "no free connection slot for" << socket->peerAddress().toString() << *note;
         return -1;
     }
 
@@ -81,7 +97,16 @@ int ConnectionSlots::adopt(QTcpSocket *socket)
     // A new client has announced nothing yet; it must not see the last client's machine.
     s.machine = 0;
     s.framer = wire::Framer();
+    s.heldSince = -1;
+    s.rate = MessageRate();
+    s.dropLogAsked = 0;
     s.outputDropped = false;
+    s.outbox.clear();
+    s.outboxBytes = 0;
+    s.lastSent = -1;
+    // Their callbacks name the connection they were made for.
+    letGo(s.holdTimer);
+    letGo(s.sendTimer);
     ++m_connected;
 
     QList<int> &same = m_byAddress[s.address];
@@ -156,25 +181,80 @@ bool ConnectionSlots::send(int slot, const QByteArray &message)
     if (!isConnected(slot))
         return false;
     Slot &s = m_slots[size_t(slot)];
-    QTcpSocket *socket = s.socket;
-    if (socket->bytesToWrite() + message.size() > kMaxPendingOutput) {
-        if (!s.outputDropped)
-            qCWarning(lcLink) << "slot" << slot << "does not read what it is sent; messages dropped"
-                              << "(further drops on this connection are not logged)";
+    if (s.socket->bytesToWrite() + s.outboxBytes + message.size() > kMaxPendingOutput) {
+        const auto note = s.outputDropped ? std::nullopt : pcLine("not-reading", s.address);
+        if (note)
+            qCWarning(lcLink).noquote() << "the client at" << s.address << "on slot" << slot
+                                        << "does not read what it is sent; messages dropped"
+                                        << "(further drops on this connection are not logged)" << *note;
         s.outputDropped = true;
         return false;
     }
+    const qint64 now = m_clock.elapsed();
+    if (s.outbox.empty() && (s.lastSent < 0 || now - s.lastSent >= kSpacing))
+        return write(slot, message);
+    s.outbox.push_back(message);
+    s.outboxBytes += message.size();
+    if (!s.sendTimer) {
+        s.sendTimer = std::make_unique<QTimer>();
+        s.sendTimer->setSingleShot(true);
+        // A coarse timer may fire early; the spacing is a lower bound.
+        s.sendTimer->setTimerType(Qt::PreciseTimer);
+        connect(s.sendTimer.get(), &QTimer::timeout, this,
+                [this, slot, serial = s.serial] { sendNext(slot, serial); });
+    }
+    if (!s.sendTimer->isActive())
+        s.sendTimer->start(int(qMax<qint64>(0, s.lastSent + kSpacing - now)));
+    return true;
+}
+
+bool ConnectionSlots::write(int slot, const QByteArray &message)
+{
+    Slot &s = m_slots[size_t(slot)];
+    QTcpSocket *socket = s.socket;
+    s.lastSent = m_clock.elapsed();
     if (socket->write(message) != message.size()) {
-        qCWarning(lcLink) << "send on slot" << slot << "failed:" << socket->errorString();
+        if (const auto note = pcLine("send-failed", s.address))
+            qCWarning(lcLink).noquote()
+                << "send on slot" << slot << "to" << s.address << "failed:" << socket->errorString() << *note;
         return false;
     }
     socket->flush();
     return true;
 }
 
+void ConnectionSlots::sendNext(int slot, quint64 serial)
+{
+    if (!isSame(slot, serial))
+        return;
+    Slot &s = m_slots[size_t(slot)];
+    if (s.outbox.empty())
+        return;
+    const qint64 wait = s.lastSent + kSpacing - m_clock.elapsed();
+    if (wait > 0) {
+        s.sendTimer->start(int(wait));
+        return;
+    }
+    const QByteArray message = std::move(s.outbox.front());
+    s.outbox.pop_front();
+    s.outboxBytes -= message.size();
+    write(slot, message);
+    // A failed write may have closed the connection.
+    if (isSame(slot, serial) && !s.outbox.empty())
+        s.sendTimer->start(kSpacing);
+}
+
 qint64 ConnectionSlots::pendingOutput(int slot) const
 {
-    return isConnected(slot) ? m_slots[size_t(slot)].socket->bytesToWrite() : 0;
+    if (!isConnected(slot))
+        return 0;
+    const Slot &s = m_slots[size_t(slot)];
+    return s.socket->bytesToWrite() + s.outboxBytes;
+}
+
+qint64 ConnectionSlots::droppedMessages(int slot) const
+{
+    return slot >= 0 && slot < count() ? m_slots[size_t(slot)].rate.dropped() : 0;
 }
 
 void ConnectionSlots::sendToEvery(const QByteArray &message)
@@ -194,16 +274,80 @@ void ConnectionSlots::readFrom(int slot, quint64 serial)
         return;
     Slot &s = m_slots[size_t(slot)];
     const int droppedBefore = s.framer.dropped();
-    const QList<QByteArray> messages = s.framer.feed(arrival, arrival.size() >= wire::kMaxMessage);
-    // Once per connection is enough to tell what happened.
-    if (droppedBefore == 0 && s.framer.dropped() > 0)
-        qCWarning(lcLink) << "slot" << slot << "sent a message longer than" << wire::kMaxMessage
-                          << "bytes; dropped (further drops on this connection are not logged)";
+    const QList<QByteArray> messages = s.framer.feed(arrival);
+    if (s.framer.dropped() > droppedBefore) {
+        if (const auto note = pcLine("too-long", s.address))
+            qCWarning(lcLink).noquote()
+                << "the client at" << s.address << "on slot" << slot << "sent a message longer than"
+                << wire::kMaxMessage << "bytes; dropped" << *note;
+    }
+    armHold(slot, serial);
+    deliver(slot, serial, messages);
+}
+
+void ConnectionSlots::armHold(int slot, quint64 serial)
+{
+    Slot &s = m_slots[size_t(slot)];
+    if (!s.framer.waiting()) {
+        s.heldSince = -1;
+        if (s.holdTimer)
+            s.holdTimer->stop();
+        return;
+    }
+    const qint64 now = m_clock.elapsed();
+    if (s.heldSince < 0)
+        s.heldSince = now;
+    if (!s.holdTimer) {
+        s.holdTimer = std::make_unique<QTimer>();
+        s.holdTimer->setSingleShot(true);
+        connect(s.holdTimer.get(), &QTimer::timeout, this,
+                [this, slot, serial] { holdExpired(slot, serial); });
+    }
+    // Each arrival gives the rest kHoldIdle more, never beyond kHoldMax in all.
+    s.holdTimer->start(int(qBound<qint64>(0, s.heldSince + kHoldMax - now, qint64(kHoldIdle))));
+}
+
+void ConnectionSlots::holdExpired(int slot, quint64 serial)
+{
+    if (!isSame(slot, serial))
+        return;
+    Slot &s = m_slots[size_t(slot)];
+    s.heldSince = -1;
+    deliver(slot, serial, s.framer.expire());
+}
+
+void ConnectionSlots::deliver(int slot, quint64 serial, const QList<QByteArray> &messages)
+{
     for (const QByteArray &m : messages) {
         // A handler's send may have found the connection broken: the rest is not for anyone.
         if (!isSame(slot, serial))
             return;
-        emit messageArrived(slot, m);
+        Slot &s = m_slots[size_t(slot)];
+        switch (s.rate.admit(m_clock.elapsed())) {
+        case MessageRate::Verdict::Take:
+            emit messageArrived(slot, m);
+            break;
+        case MessageRate::Verdict::Drop:
+            // A flood drops thousands a second: the log is asked once a second at most.
+            if (s.rate.dropped() > 1 && m_clock.elapsed() - s.dropLogAsked < 1000)
+                break;
+            s.dropLogAsked = m_clock.elapsed();
+            if (const auto note = pcLine("rate", s.address))
+                qCWarning(lcLink).noquote()
+                    << "the client at" << s.address << "on slot" << slot << "sends more than"
+                    << MessageRate::kPerSecond << "messages a second; dropped so far:" << s.rate.dropped()
+                    << *note;
+            break;
+        case MessageRate::Verdict::Close:
+            if (const auto note = pcLine("rate-close", s.address))
+                qCWarning(lcLink).noquote()
+                    << "the client at" << s.address << "on slot" << slot << "went on sending too fast for"
+                    << MessageRate::kCloseAfter << "seconds (" << s.rate.dropped()
+                    << "messages dropped); connection closed" << *note;
+            s.socket->abort();
+            closed(slot, serial);
+            return;
+        }
     }
 }
 
@@ -223,12 +367,19 @@ void ConnectionSlots::closed(int slot, quint64 serial)
     }
     if (s.socket->error() == QAbstractSocket::SocketTimeoutError ||
         s.socket->error() == QAbstractSocket::NetworkError)
-        qCWarning(lcLink) << "the client on slot" << slot << "at" << s.address << "stopped answering ("
-                          << s.socket->errorString() << "); connection closed";
+        if (const auto note = pcLine("stopped-answering", s.address))
+            qCWarning(lcLink).noquote()
+                << "the client on slot" << slot << "at" << s.address << "stopped answering ("
+                << s.socket->errorString() << "); connection closed" << *note;
     disconnect(s.socket, nullptr, this, nullptr);
     s.socket->deleteLater();
     s.socket = nullptr;
     s.framer.reset();
+    s.heldSince = -1;
+    s.outbox.clear();
+    s.outboxBytes = 0;
+    letGo(s.holdTimer);
+    letGo(s.sendTimer);
     emit slotClosed(slot, s.address, serial);
 }
 

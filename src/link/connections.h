@@ -1,10 +1,15 @@
 #pragma once
 
 #include "message.h"
+#include "messagerate.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <deque>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -15,7 +20,10 @@ class QTcpSocket;
 // for every slot the peer address recorded when the connection was accepted and the machine
 // number the client announced. A new connection takes the lowest slot that is not connected;
 // slots are never removed. Every lookup of a machine's connection considers connected slots
-// only.
+// only. Messages to one connection leave at least kSpacing apart: a client that takes each
+// arrival as one message would otherwise get two of them glued and lose the second. What a
+// client sends is held until its end mark arrives (see wire::Framer), and what it may send is
+// limited per connection (see MessageRate).
 class ConnectionSlots final : public QObject
 {
     Q_OBJECT
@@ -25,6 +33,12 @@ public:
     // What may wait to be sent to one client. A client that stops reading loses the messages
     // beyond this instead of making the desk hold them.
     static constexpr qint64 kMaxPendingOutput = 1024 * 1024;
+    // Between two messages to one connection.
+    static constexpr int kSpacing = 50; // ms
+    // How long bytes without an end mark wait for the rest: kHoldIdle after the last
+    // arrival, kHoldMax after the first; then they are taken as one message.
+    static constexpr int kHoldIdle = 1000; // ms
+    static constexpr int kHoldMax = 2000;  // ms
 
     // TCP keepalive on every connection: a PC that vanished without closing (cable pulled,
     // power cut) is found after idle + interval × probes seconds and its connection closes.
@@ -69,11 +83,15 @@ public:
     int firstSlotOf(const QString &ip) const;
     QList<int> slotsOf(const QString &ip) const;
 
-    // Sends one message on a slot in one write; false when the slot is not connected or its
-    // client has kMaxPendingOutput bytes still to read.
+    // Sends one message on a slot in one write, at once or kSpacing after the one before;
+    // false when the slot is not connected or its client has kMaxPendingOutput bytes still to
+    // read.
     bool send(int slot, const QByteArray &message);
-    // Bytes written to the slot that its client has not taken yet (beyond the kernel's).
+    // Bytes for the slot that its client has not taken yet (beyond the kernel's), those
+    // waiting for their turn included.
     qint64 pendingOutput(int slot) const;
+    // Messages from the slot's connection dropped for coming too fast.
+    qint64 droppedMessages(int slot) const;
     // Sends to slots 0 to the highest; slots without a connection are skipped.
     void sendToEvery(const QByteArray &message);
 
@@ -95,16 +113,32 @@ private:
         QString address;
         int machine = 0;
         wire::Framer framer;
+        qint64 heldSince = -1; // when the framer began to wait for the rest of a message
+        MessageRate rate;
+        qint64 dropLogAsked = 0; // when a drop was last put to the log limit
         bool outputDropped = false;
+        std::deque<QByteArray> outbox; // waiting for kSpacing to pass
+        qint64 outboxBytes = 0;
+        qint64 lastSent = -1;
+        // Created with the slot's first use of them.
+        std::unique_ptr<QTimer> holdTimer;
+        std::unique_ptr<QTimer> sendTimer;
     };
 
     void readFrom(int slot, quint64 serial);
+    void holdExpired(int slot, quint64 serial);
+    // Hands messages to the handlers, as far as the connection's rate allows.
+    void deliver(int slot, quint64 serial, const QList<QByteArray> &messages);
+    void armHold(int slot, quint64 serial);
+    bool write(int slot, const QByteArray &message);
+    void sendNext(int slot, quint64 serial);
     void closed(int slot, quint64 serial);
 
     std::vector<Slot> m_slots;
     std::set<int> m_free;                   // slots that are not connected, lowest first
     QHash<QString, QList<int>> m_byAddress; // connected slots by peer address, ascending
     KeepAlive m_keepAlive;
+    QElapsedTimer m_clock; // steady: spacing, holds and rates
     quint64 m_nextSerial = 1;
     int m_connected = 0;
 };

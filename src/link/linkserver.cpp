@@ -23,6 +23,7 @@ LinkServer::LinkServer(DeskAccess &desk, QObject *parent)
     });
     connect(&m_requests, &RequestHandler::cardCheckoutApproved, this, &LinkServer::cardCheckoutApproved);
     connect(&m_requests, &RequestHandler::clientGone, this, &LinkServer::clientGone);
+    connect(&m_requests, &RequestHandler::notice, this, &LinkServer::notice);
     // The program list takes the arrival first, so that whoever hears it from this server sees it.
     connect(&m_requests, &RequestHandler::programListArrived, &m_control, &ClientControl::takeProgramList);
     connect(&m_requests, &RequestHandler::programListArrived, this, &LinkServer::programListArrived);

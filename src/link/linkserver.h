@@ -47,6 +47,8 @@ public:
     bool isConnected(int slot) const { return m_slots.isConnected(slot); }
     bool sendToSlot(int slot, const QByteArray &message) { return m_slots.send(slot, message); }
     qint64 pendingOutput(int slot) const { return m_slots.pendingOutput(slot); }
+    // Messages from the slot's PC dropped for coming too fast.
+    qint64 droppedMessages(int slot) const { return m_slots.droppedMessages(slot); }
     // The live peer address of a slot ("" when not connected) and the recorded one.
     QString peerAddress(int slot) const { return m_slots.peerAddress(slot); }
     QString recordedAddress(int slot) const { return m_slots.recordedAddress(slot); }
@@ -89,6 +91,8 @@ signals:
     void cardCheckoutApproved(int position, const QString &card, const QString &password);
     // A client sent the list of its running programs: (title, number) pairs.
     void programListArrived(int slot, const QStringList &titlesAndNumbers);
+    // Something the operator should see in the status bar.
+    void notice(const QString &text);
 
 private:
     void acceptPending();

@@ -2,6 +2,8 @@
 
 #include "common/cp936.h"
 
+#include <utility>
+
 namespace wire {
 
 namespace {
@@ -67,9 +69,19 @@ QByteArray messageBox(const QString &text)
     return message(QStringLiteral("_msgb"), {text});
 }
 
-QByteArray relayed(const QByteArray &received)
+QByteArray relayedChat(const QByteArray &received)
 {
-    return received + kEndMark;
+    // Bytes, not decoded text: a PC's chat passes through as it was written, only cut.
+    QByteArray out = tagOf(received);
+    forEachField(received, kChatFields, [&, ended = false](int, const QByteArray &bytes) mutable {
+        ended = ended || bytes.startsWith("OK$");
+        if (ended)
+            return;
+        out += kSeparator;
+        out += bytes;
+    });
+    out += kEndMark;
+    return out;
 }
 
 QByteArray tagOf(const QByteArray &message)
@@ -151,15 +163,17 @@ void Framer::take(QList<QByteArray> &out, const QByteArray &data, qsizetype from
     out.append(data.mid(from, to - from));
 }
 
-QList<QByteArray> Framer::feed(const QByteArray &arrival, bool more)
+QList<QByteArray> Framer::feed(const QByteArray &arrival)
 {
     QList<QByteArray> out;
+    if (arrival.isEmpty())
+        return out;
     QByteArray data;
-    if (m_pending.isEmpty()) {
-        data = arrival;
-    } else if (startsMessage(arrival, 0)) {
-        // A new message begins: what was held is whole.
-        take(out, m_pending, 0, m_pending.size());
+    if (startsMessage(arrival, 0)) {
+        // A new message begins: what was held is whole, and an over-long one is over.
+        if (!m_pending.isEmpty())
+            take(out, m_pending, 0, m_pending.size());
+        m_discarding = false;
         data = arrival;
     } else {
         data = m_pending + arrival;
@@ -167,35 +181,32 @@ QList<QByteArray> Framer::feed(const QByteArray &arrival, bool more)
     m_pending.clear();
 
     qsizetype start = 0;
-    bool split = false;
     for (qsizetype from = 0, mark; (mark = data.indexOf(kEndMark, from)) >= 0; from = mark + 1) {
         const qsizetype after = mark + kEndMark.size();
         if (after != data.size() && !startsMessage(data, after))
             continue; // data, not an end
         take(out, data, start, mark);
         start = after;
-        split = true;
     }
 
     const qsizetype rest = data.size() - start;
-    if (rest == 0)
+    if (rest == 0 || m_discarding)
         return out;
-    // One arrival is one message, unless the arrival was cut off: by the read-buffer limit, or
-    // (after a split) by TCP in the middle of a message that ends with the end mark.
-    const bool continues = more || split;
-    if (m_discarding) {
-        m_discarding = continues;
-        return out;
-    }
     if (rest > kMaxMessage) {
         ++m_dropped;
-        m_discarding = continues;
+        m_discarding = true;
         return out;
     }
-    if (continues)
-        m_pending = data.mid(start);
-    else
-        out.append(start == 0 ? data : data.mid(start));
+    m_pending = start == 0 ? data : data.mid(start);
+    return out;
+}
+
+QList<QByteArray> Framer::expire()
+{
+    m_discarding = false;
+    QList<QByteArray> out;
+    if (!m_pending.isEmpty())
+        out.append(std::exchange(m_pending, QByteArray()));
     return out;
 }
 

@@ -27,8 +27,11 @@ QByteArray listMessage(const QString &tag, const QStringList &fixed, const QStri
 QByteArray command(const QString &word);
 // "_msgb" with a text for the customer.
 QByteArray messageBox(const QString &text);
-// A received client message passed on to others: the message, separator, "OK$".
-QByteArray relayed(const QByteArray &received);
+// A received chat message passed on to others, rebuilt from its fields: the tag, fields 1 to
+// kChatFields up to the sender's own end (a field that starts with "OK$" is its trailer), then
+// separator and "OK$". Nothing the sender wrote can end the message early or add another.
+QByteArray relayedChat(const QByteArray &received);
+inline constexpr int kChatFields = 11;
 
 // The tag of a received message: its first five characters. Known tags are ASCII, so the
 // first five bytes are compared; a message that does not start with five ASCII bytes has no
@@ -47,24 +50,26 @@ QStringList allFields(const QByteArray &message);
 // The tags a client message may start with.
 bool isKnownTag(const QByteArray &tag);
 
-// Cuts the data arriving on one connection into messages. One arrival is one message, except
-// where an end mark (0x00 "OK$") is followed by the start of another message ("_" and a known
-// tag) or ends the arrival: TCP may join sends, and those are the only places where a client
-// that closes its messages with the end mark can have been joined. Any other "\0OK$" is data
-// (a chat text may start with "OK$"). Nothing is remembered about a client between arrivals
-// but the unfinished tail of one: after a split, or when the read stopped at the read-buffer
-// limit, the rest of the arrival waits for the next one. Nothing longer than kMaxMessage is
-// ever held: such data is dropped, up to its end (the next split, or the end of a burst of
-// full reads).
+// Cuts the data arriving on one connection into messages. TCP may join sends and split them, so
+// a message ends at an end mark (0x00 "OK$") that is followed by the start of another message
+// ("_" and a known tag) or by the end of the data; any other "\0OK$" is data (a chat text may
+// start with "OK$"). Bytes without an end mark are held for the rest of their message; whoever
+// feeds the framer decides how long to wait and then calls expire(), which takes what is held
+// as one message without a trailer, as older clients send them. An arrival that starts a new
+// message also ends what was held. Nothing longer than kMaxMessage is ever held: such data is
+// dropped, up to its end mark (or the expiry of the wait).
 class Framer final
 {
 public:
-    // Feeds one arrival. `more` says the read stopped at the read-buffer limit, so the data
-    // very likely goes on. Returns the complete messages, end marks removed.
-    QList<QByteArray> feed(const QByteArray &arrival, bool more);
+    // Feeds one arrival; returns the complete messages, end marks removed.
+    QList<QByteArray> feed(const QByteArray &arrival);
+    // The wait for the rest is over: what is held, as one message (none when nothing is held).
+    QList<QByteArray> expire();
 
     // Bytes held waiting for the rest of a message.
     qsizetype pending() const { return m_pending.size(); }
+    // Whether the framer waits for more: bytes held, or the rest of an over-long message.
+    bool waiting() const { return !m_pending.isEmpty() || m_discarding; }
     // Messages dropped for being too long, since construction.
     int dropped() const { return m_dropped; }
     // Forgets what is held (the connection has gone).

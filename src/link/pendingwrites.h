@@ -20,6 +20,9 @@ public:
     // The connection from `address` has gone.
     void closed(const QString &address) { m_closedAddresses.insert(address); }
 
+    // The address announced for machine `rowid` and not written yet; empty when none.
+    QString announcedAddress(qint64 rowid) const { return m_announced.value(rowid); }
+
     bool isEmpty() const { return m_announced.isEmpty() && m_closedAddresses.isEmpty(); }
     // Writes everything held back, in one transaction.
     void flush();

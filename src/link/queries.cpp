@@ -27,9 +27,12 @@ namespace {
 // the card it was for is named here (never the password).
 void logRefusedCard(const QString &address, const QString &number, cards::CardFailure failure)
 {
-    if (failure == cards::CardFailure::Throttled)
-        qCWarning(lcLink) << "card check for" << number << "from" << address
-                          << "refused unevaluated: too many failed checks from that address";
+    if (failure != cards::CardFailure::Throttled)
+        return;
+    if (const auto note = pcLine("card-throttled", address))
+        qCWarning(lcLink).noquote() << "card check for" << number << "from" << address
+                                    << "refused unevaluated: too many failed checks from that address"
+                                    << *note;
 }
 
 } // namespace
@@ -108,8 +111,10 @@ void RequestHandler::validate(int slot, const QByteArray &message)
     if (!op) {
         // A plain failure is logged where it is checked; a throttled one is not evaluated there.
         if (op.error() == CheckFailure::Throttled)
-            qCWarning(lcLink) << "operator check for" << fields.at(0) << "from" << m_slots.peerAddress(slot)
-                              << "refused unevaluated: too many failed checks from that address";
+            if (const auto note = pcLine("operator-throttled", m_slots.peerAddress(slot)))
+                qCWarning(lcLink).noquote()
+                    << "operator check for" << fields.at(0) << "from" << m_slots.peerAddress(slot)
+                    << "refused unevaluated: too many failed checks from that address" << *note;
         reply(slot, QStringLiteral("验证用户名或密码错误，不能完成指令！"));
         return;
     }

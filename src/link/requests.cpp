@@ -131,7 +131,9 @@ std::optional<Machine> RequestHandler::machineStillOf(const Requester &who, qint
     flushPending();
     std::optional<Machine> m = MachineTable(m_desk.db()).byRowid(rowid);
     if (!m || m->ip != who.address) {
-        qCWarning(lcLink) << what << "answered for a machine that is no longer the client's:" << who.address;
+        if (const auto note = pcLine("no-longer-its-machine", who.address))
+            qCWarning(lcLink).noquote()
+                << what << "answered for a machine that is no longer the client's:" << who.address << *note;
         return std::nullopt;
     }
     return m;
@@ -152,9 +154,11 @@ void RequestHandler::ask(const Requester &who, qint64 rowid, const Question &que
     // A client cannot pile up questions for the operator (or the memory to hold them).
     Waiting &waiting = m_waiting[rowid];
     if (waiting.questions >= kMaxWaitingQuestions) {
-        if (!waiting.dropped) // once per full queue is enough to tell what happens
-            qCWarning(lcLink) << "machine" << rowid << "has" << waiting.questions
-                              << "questions waiting for the operator; further requests dropped";
+        const auto note = waiting.dropped ? std::nullopt : pcLine("questions-waiting", who.address);
+        if (note) // once per full queue is enough to tell what happens
+            qCWarning(lcLink).noquote()
+                << "machine" << rowid << "has" << waiting.questions
+                << "questions waiting for the operator; further requests dropped" << *note;
         waiting.dropped = true;
         return;
     }
@@ -237,11 +241,8 @@ void RequestHandler::openMachine(int slot, const QByteArray &message)
     const std::optional<Machine> machine = requestingMachine(slot);
     if (!machine)
         return;
-    // A session runs already: the client only needs to hear so again; nothing restarts it.
-    if (machine->inSession()) {
-        sendCommand(slot, QStringLiteral("start"));
-        return;
-    }
+    // Also for a machine in session: its PC may have been paused by the operator, and only the
+    // operator lifts that (the session is kept, see openMachineAnswered).
     Question q;
     q.text = machine->name + QStringLiteral("要求开机，是否同意？");
     q.buttons = Question::Buttons::YesNo;
@@ -274,32 +275,29 @@ void RequestHandler::openMachineAnswered(const Requester &who, qint64 rowid, Ans
     std::optional<Machine> m = machineStillOf(who, rowid, "open-machine request");
     if (!m)
         return;
-    // Started meanwhile (from the desk, at another counter): the PC joins that session.
+    // Paused at the PC, or started meanwhile (from the desk, at another counter): that session
+    // goes on. Otherwise a session with no customer, billed by time; the machine's other fields
+    // stay as stored. The PC is unlocked only once either is stored.
     bool running = m->inSession();
-    if (!running) {
-        // A session with no customer, billed by time; the machine's other fields stay as stored.
-        MachineTable::Start session;
-        session.start = Clock::now();
-        session.mode = QStringLiteral("N");
-        Database &db = m_desk.db();
-        const Result<> started = m_desk.commands().run(
-            {QStringLiteral("同意开机"), m->number, [address = who.address] { return address; }},
-            [&](Effects &) -> Result<> {
+    MachineTable::Start session;
+    session.start = Clock::now();
+    session.mode = QStringLiteral("N");
+    Database &db = m_desk.db();
+    const Result<> agreed = m_desk.commands().run(
+        {QStringLiteral("同意开机"), m->number,
+         [&] { return running ? who.address + QStringLiteral(" 继续本次记费") : who.address; }},
+        [&](Effects &effects) -> Result<> {
+            if (!running) {
                 bool idle = false;
                 if (!MachineTable(db).startSessionIfIdle(m->rowid, session, &idle))
                     return failure(db.lastError());
                 running = !idle;
-                if (running)
-                    return failure(QStringLiteral("started meanwhile elsewhere"));
-                return {};
-            });
-        running = running || started;
-        if (!started)
-            qCWarning(lcLink) << "could not start machine" << m->number << started.error();
-    }
-    // The PC is unlocked only for a session that is stored.
-    if (running)
-        sendCommand(who.slot, QStringLiteral("start"));
+            }
+            effects.then([this, slot = who.slot] { sendCommand(slot, QStringLiteral("start")); });
+            return {};
+        });
+    if (!agreed)
+        qCWarning(lcLink) << "could not start machine" << m->number << agreed.error();
     requestPass();
 }
 
@@ -310,50 +308,81 @@ void RequestHandler::orderGoods(int slot, const QByteArray &message)
     const request::GoodsOrder order = request::goodsOrderOf(message);
     const QString from = m_slots.peerAddress(slot);
     if (order.tooLong()) {
-        qCWarning(lcLink) << "goods order of" << order.received << "items from" << from << "refused; at most"
-                          << request::GoodsOrder::kMaxItems;
+        if (const auto note = pcLine("goods-too-long", from))
+            qCWarning(lcLink).noquote() << "goods order of" << order.received << "items from" << from
+                                        << "refused; at most" << request::GoodsOrder::kMaxItems << *note;
         return;
     }
-    for (const QString &item : order.leftOut)
-        qCWarning(lcLink) << "goods order from" << from
-                          << "item left out, its quantity is not a whole number from 1 to"
-                          << request::GoodsOrder::kMaxQuantity << ":" << item;
     const std::optional<Machine> machine = requestingMachine(slot);
     if (!machine) {
         requestPass();
         return;
     }
+    // Goods go on the running session's bill: without one they would go on the next customer's.
+    if (!machine->inSession()) {
+        reply(slot, QStringLiteral("本机还没有开始记费，不能选购商品！"));
+        return;
+    }
+    // The customer meant something else than what could be booked: nothing of it is.
+    if (!order.leftOut.isEmpty()) {
+        if (const auto note = pcLine("goods-quantity", from))
+            qCWarning(lcLink).noquote()
+                << "goods order from" << from << "refused, a quantity is not a whole number from 1 to"
+                << request::GoodsOrder::kMaxQuantity << ":" << order.leftOut.first() << *note;
+        reply(slot, QStringLiteral("商品数量只能是1到999的整数！"));
+        return;
+    }
     // An order without a single item has nothing to agree to.
     if (order.items.isEmpty())
         return;
-    QStringList names;
-    QStringList quantities;
-    for (const request::GoodsItem &item : order.items) {
-        names << item.name;
-        quantities << QString::number(item.quantity);
-    }
+    const QList<request::GoodsLine> lines = orderLines(order.items);
     Question q;
-    q.text = machine->name + QStringLiteral("要求选择下列商品，是否同意？\r\n") +
-             goodsOrderList(names, quantities);
+    q.text =
+        machine->name + QStringLiteral("要求选择下列商品，是否同意？\r\n") + request::goodsOrderList(lines);
     q.buttons = Question::Buttons::YesNo;
     q.title = QStringLiteral("有人要商品");
     q.seconds = 90;
     const Requester who = requester(slot);
     const qint64 rowid = machine->rowid;
     ask(
-        who, rowid, q,
-        [this, who, rowid, items = order.items](Answer answer) { goodsAnswered(who, rowid, items, answer); },
+        who, rowid, q, [this, who, rowid, lines](Answer answer) { goodsAnswered(who, rowid, lines, answer); },
         true);
 }
 
-void RequestHandler::goodsAnswered(const Requester &who, qint64 rowid, const QList<request::GoodsItem> &items,
+QList<request::GoodsLine> RequestHandler::orderLines(const QList<request::GoodsItem> &items)
+{
+    ArticleTable catalogue(m_desk.db());
+    QHash<QString, std::optional<Article>> known;
+    QList<request::GoodsLine> lines;
+    lines.reserve(items.size());
+    for (const request::GoodsItem &item : items) {
+        auto found = known.find(item.article);
+        if (found == known.end())
+            found = known.insert(item.article, catalogue.byNumber(item.article));
+        request::GoodsLine line{item.article, QString(), item.name, item.quantity, 0};
+        if (std::optional<Article> &article = *found) {
+            // An article ordered twice in one order: the second line shows what the first leaves.
+            article->stock -= item.quantity;
+            line.name = article->name;
+            line.stockLeft = article->stock;
+        }
+        lines.append(line);
+    }
+    return lines;
+}
+
+void RequestHandler::goodsAnswered(const Requester &who, qint64 rowid, const QList<request::GoodsLine> &lines,
                                    Answer answer)
 {
     if (!answerStillWanted(who, answer, "goods order"))
         return;
+    // Recorded as the operator saw it: the catalogue's names.
     QStringList ordered;
-    for (const request::GoodsItem &item : items)
-        ordered << QStringLiteral("%1×%2").arg(item.name).arg(item.quantity);
+    QList<request::GoodsItem> items;
+    for (const request::GoodsLine &line : lines) {
+        ordered << QStringLiteral("%1×%2").arg(line.shownName()).arg(line.quantity);
+        items.append({line.article, line.sentName, line.quantity});
+    }
     if (answer != Answer::Yes) {
         recordRefusal(QStringLiteral("拒绝选购商品"), rowid, ordered.join(QStringLiteral("，")));
         return;
@@ -361,6 +390,11 @@ void RequestHandler::goodsAnswered(const Requester &who, qint64 rowid, const QLi
     const std::optional<Machine> m = machineStillOf(who, rowid, "goods order");
     if (!m)
         return;
+    // Settled while the question waited: the goods would go on the next customer's bill.
+    if (!m->inSession()) {
+        reply(who.slot, QStringLiteral("本机还没有开始记费，不能选购商品！"));
+        return;
+    }
     // Stock and order lines are read now, after the answer, so changes made meanwhile count.
     if (const Result<> booked =
             m_desk.commands().run({QStringLiteral("同意选购商品"), m->number, [&] { return ordered.join(QStringLiteral("，")); }},
@@ -373,39 +407,80 @@ void RequestHandler::goodsAnswered(const Requester &who, qint64 rowid, const QLi
     requestPass();
 }
 
+bool RequestHandler::claimedElsewhere(const Machine &m, const QString &address) const
+{
+    const QString pending = m_pending.announcedAddress(m.rowid);
+    const QString recorded = pending.isEmpty() ? m.ip : pending;
+    return !recorded.isEmpty() && recorded != address && m_slots.firstSlotOf(recorded) >= 0;
+}
+
+void RequestHandler::clientBack(const Machine &m)
+{
+    bool wasGone = false;
+    for (auto it = m_gone.begin(); it != m_gone.end();) {
+        wasGone = it->removeAll(m.rowid) > 0 || wasGone;
+        it = it->isEmpty() ? m_gone.erase(it) : std::next(it);
+    }
+    if (wasGone) {
+        qCInfo(lcLink) << "the client of machine" << m.number << m.name << "is back";
+        emit clientGone(m.position, false);
+    }
+}
+
 void RequestHandler::announce(int slot, const QByteArray &message)
 {
     const int number = machineNumberOf(wire::singleField(message));
+    const QString address = m_slots.recordedAddress(slot);
+    const std::optional<Machine> m = MachineTable(m_desk.db()).byNumber(number);
+    // While the machine's own PC is connected, another PC cannot take its number: it would be
+    // started for free and order on the other's bill.
+    if (m && claimedElsewhere(*m, address)) {
+        if (const auto note = pcLine("claimed", address))
+            qCWarning(lcLink).noquote()
+                << "the PC at" << address << "announced itself as machine" << m->number
+                << "of the connected PC at"
+                << (m_pending.announcedAddress(m->rowid).isEmpty() ? m->ip
+                                                                   : m_pending.announcedAddress(m->rowid))
+                << "; not bound" << *note;
+        emit notice(QStringLiteral("%1号机被另一台计算机（%2）声明").arg(m->number).arg(address));
+        return;
+    }
     m_slots.setMachineNumber(slot, number);
 
     // The PC is back: the sessions it left are no longer without a client.
-    if (const auto gone = m_gone.constFind(m_slots.recordedAddress(slot)); gone != m_gone.cend()) {
+    if (const auto gone = m_gone.constFind(address); gone != m_gone.cend()) {
         const QList<qint64> rowids = *gone;
-        const QString address = gone.key();
         m_gone.erase(gone);
         MachineTable machines(m_desk.db());
         for (const qint64 rowid : rowids) {
-            if (const std::optional<Machine> m = machines.byRowid(rowid)) {
-                qCInfo(lcLink) << "the client of machine" << m->number << m->name << "at" << address
+            if (const std::optional<Machine> back = machines.byRowid(rowid)) {
+                qCInfo(lcLink) << "the client of machine" << back->number << back->name << "at" << address
                                << "is back";
-                emit clientGone(m->position, false);
+                emit clientGone(back->position, false);
             }
         }
     }
 
-    if (const std::optional<Machine> m = MachineTable(m_desk.db()).byNumber(number)) {
+    if (m) {
+        // Whatever address it comes from now.
+        clientBack(*m);
         if (m->status == MachineStatus::Billing)
             sendCommand(slot, QStringLiteral("start"));
         else if (m->status == MachineStatus::Paused)
             sendCommand(slot, QStringLiteral("pause"));
         // Written (the IP, and off turned standby) with the other announcements.
-        m_pending.announced(m->rowid, m_slots.recordedAddress(slot));
+        m_pending.announced(m->rowid, address);
         requestPass();
     }
 
-    // The lists follow a second later; many announcements wait side by side.
+    // The lists follow a second later; many announcements wait side by side, and a PC that
+    // announces itself again meanwhile gets them once.
     const Requester who = requester(slot);
+    if (m_listsDue.contains(who.serial))
+        return;
+    m_listsDue.insert(who.serial);
     QTimer::singleShot(1000, this, [this, who] {
+        m_listsDue.remove(who.serial);
         if (!stillThere(who))
             return;
         m_lists.SetHickHttp(who.slot);

@@ -83,6 +83,8 @@ signals:
     void cardCheckoutApproved(int position, const QString &card, const QString &password);
     // A client sent the list of its running programs: (title, number) pairs.
     void programListArrived(int slot, const QStringList &titlesAndNumbers);
+    // Something the operator should see in the status bar.
+    void notice(const QString &text);
 
 private:
     // Who asked: the slot, its connection and the peer address at the time of the request.
@@ -96,8 +98,14 @@ private:
     void openMachine(int slot, const QByteArray &message);
     void openMachineAnswered(const Requester &who, qint64 machine, Answer answer);
     void orderGoods(int slot, const QByteArray &message);
-    void goodsAnswered(const Requester &who, qint64 machine, const QList<request::GoodsItem> &items,
+    void goodsAnswered(const Requester &who, qint64 machine, const QList<request::GoodsLine> &lines,
                        Answer answer);
+    // The order's items as the catalogue knows them now.
+    QList<request::GoodsLine> orderLines(const QList<request::GoodsItem> &items);
+    // Whether machine `m` is taken by the live connection of another address than `address`.
+    bool claimedElsewhere(const Machine &m, const QString &address) const;
+    // A PC announced machine `m`: its marker of a client gone goes, whatever address it had.
+    void clientBack(const Machine &m);
     void announce(int slot, const QByteArray &message);
     void query(int slot, const QByteArray &message);
     void sessionFigures(int slot);
@@ -158,6 +166,7 @@ private:
     quint64 m_nextId = 1;
     QSet<QString> m_closedSincePass;
     QHash<QString, QList<qint64>> m_gone; // address -> rowids of the machines it left in session
+    QSet<quint64> m_listsDue;             // connections whose lists are to follow their announcement
     int m_turnedAway = 0;                 // since the last log line
     QDateTime m_turnedAwayLogged;
 };

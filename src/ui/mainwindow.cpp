@@ -123,10 +123,17 @@ MainWindow::MainWindow(FrontDesk &desk, QWidget *parent) : QMainWindow(parent), 
             m_panels[0]->setText(m_desk.machineList().tooltip(m_desk.selected()));
     });
     connect(&desk, &FrontDesk::checkoutWithCardRequested, this, &MainWindow::openCheckoutWithCard);
-    // Shown over the panels for a while: panel 1 follows the selected machine at every pass.
-    // Shown over the panels for a while: panel 1 follows the selected machine at every pass.
-    connect(&desk, &FrontDesk::statusNotice, this,
-            [this](const QString &text) { statusBar()->showMessage(text, 15000); });
+    // In a panel of their own: the selection, the counts and the clock stay in view.
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("noticePanel"));
+    statusBar()->addWidget(m_notice, 2);
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    connect(m_noticeTimer, &QTimer::timeout, m_notice, &QLabel::clear);
+    connect(&desk, &FrontDesk::statusNotice, this, [this](const QString &text) {
+        m_notice->setText(text);
+        m_noticeTimer->start(kNoticeMs);
+    });
     connect(&desk, &FrontDesk::selectionChanged, this, &MainWindow::showSelection);
     connect(&desk.machineList(), &MachineList::rebuilt, this, [this] {
         if (m_desk.selected() > 0)
@@ -463,7 +470,10 @@ void MainWindow::openChangeMachine()
 
 void MainWindow::openPurchase()
 {
-    if (!m_desk.selectedMachine())
+    // Goods go on a running session's bill only; the command may still be enabled from
+    // before the session ended.
+    const std::optional<Machine> machine = m_desk.selectedMachine();
+    if (!machine || !purchaseOffered(machine->status))
         return;
     PurchaseDialog dialog(m_desk, this);
     QRect placed = dialog.frameGeometry();

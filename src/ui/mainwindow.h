@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class QTimer;
+
 class CardDialog;
 class TrailWindow;
 class CustomerDialog;
@@ -111,6 +113,10 @@ private:
     QTreeView *m_detailsView;
     GridDelegate *m_grid;
     QLabel *m_panels[3];
+    // Notices of the desk and the link, apart from the three panels, for kNoticeMs.
+    QLabel *m_notice = nullptr;
+    QTimer *m_noticeTimer = nullptr;
+    static constexpr int kNoticeMs = 15000;
     MainMenus m_menus;
     bool m_checkoutOpen = false;
     // Card payments of clients approved while a checkout was open, taken up when it closes.

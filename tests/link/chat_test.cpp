@@ -56,6 +56,13 @@ void ChatTest::login(int i, const QString &name, const QString &extra)
     c[size_t(i)]->send(u"_talk"_s, {u"login"_s, name, extra});
     for (auto &client : c)
         QVERIFY(client->waitFor(1));
+    // Messages to one PC leave spaced apart: all of them have gone once nothing waits.
+    QVERIFY(QTest::qWaitFor([&] {
+        for (int slot = 0; slot < f->server->slotCount(); ++slot)
+            if (f->server->pendingOutput(slot) > 0)
+                return false;
+        return true;
+    }));
     QTest::qWait(20);
     drain();
 }

@@ -6,6 +6,9 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using request::GoodsLine;
+
+Q_DECLARE_METATYPE(GoodsLine)
 
 class MessageTest final : public QObject
 {
@@ -17,12 +20,15 @@ private slots:
     void listMessages();
     void splitting_data();
     void splitting();
+    void relayedChat_data();
+    void relayedChat();
     void tags();
     void framer_data();
     void framer();
     void goodsOrderItems_data();
     void goodsOrderItems();
-    void goodsOrderListIsShortened();
+    void goodsOrderLines_data();
+    void goodsOrderLines();
     void goodsOrderPadding_data();
     void goodsOrderPadding();
 };
@@ -36,7 +42,54 @@ void MessageTest::serverMessages()
     QCOMPARE(wire::message(u"_comm"_s, {u"settext"_s, u""_s}), bin("_comm\0settext\0\0OK$"));
     // A stray NUL in stored text must not split a field.
     QCOMPARE(wire::message(u"_msgb"_s, {QString(u"a\0b"_s)}), bin("_msgb\0ab\0OK$"));
-    QCOMPARE(wire::relayed(bin("_talk\0talk\0A\0hi")), bin("_talk\0talk\0A\0hi\0OK$"));
+}
+
+void MessageTest::relayedChat_data()
+{
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QByteArray>("relayed");
+    QTest::newRow("plain talk") << bin("_talk\0talk\0A\0hi") << bin("_talk\0talk\0A\0hi\0OK$");
+    QTest::newRow("trailing empty fields kept")
+        << bin("_talk\0talk\0A\0\0") << bin("_talk\0talk\0A\0\0\0OK$");
+    // A message box and a site list glued behind the sender's own trailer are not passed on.
+    QTest::newRow("forged messages behind the trailer")
+        << bin("_talk\0talk\0x\0OK$_msgb\0note\0OK$_hick\0www.x.com\0\0") << bin("_talk\0talk\0x\0OK$");
+    QTest::newRow("text that starts with OK$ ends the message")
+        << bin("_talk\0talk\0A\0OK$ thanks") << bin("_talk\0talk\0A\0OK$");
+    QTest::newRow("OK$ inside a text is text")
+        << bin("_talk\0talk\0A\0fine OK$") << bin("_talk\0talk\0A\0fine OK$\0OK$");
+    QTest::newRow("fields beyond eleven dropped") << bin("_talk\0"
+                                                         "1\0"
+                                                         "2\0"
+                                                         "3\0"
+                                                         "4\0"
+                                                         "5\0"
+                                                         "6\0"
+                                                         "7\0"
+                                                         "8\0"
+                                                         "9\0"
+                                                         "10\0"
+                                                         "11\0"
+                                                         "12")
+                                                  << bin("_talk\0"
+                                                         "1\0"
+                                                         "2\0"
+                                                         "3\0"
+                                                         "4\0"
+                                                         "5\0"
+                                                         "6\0"
+                                                         "7\0"
+                                                         "8\0"
+                                                         "9\0"
+                                                         "10\0"
+                                                         "11\0OK$");
+}
+
+void MessageTest::relayedChat()
+{
+    QFETCH(QByteArray, received);
+    QFETCH(QByteArray, relayed);
+    QCOMPARE(wire::relayedChat(received), relayed);
 }
 
 void MessageTest::listMessages_data()
@@ -109,6 +162,9 @@ void MessageTest::tags()
     QCOMPARE(wire::tagOf(QByteArray("_go")), QByteArray("_go"));
 }
 
+// In the framer's tables a null arrival stands for the end of the wait for the rest.
+const QByteArray kWaitOver;
+
 void MessageTest::framer_data()
 {
     QTest::addColumn<QList<QByteArray>>("arrivals");
@@ -120,34 +176,50 @@ void MessageTest::framer_data()
     const QByteArray good("_gets\0good", 10);
     const QByteArray end("\0OK$", 4);
     const QByteArray full(wire::kMaxMessage, 'x');
+    const QByteArray card = bin("_gets\0card\0"
+                                "86100001\0"
+                                "1234");
 
-    QTest::newRow("arrival without end mark is one message")
-        << QList<QByteArray>{good} << QList<QByteArray>{good};
+    QTest::newRow("bytes without end mark wait for it")
+        << QList<QByteArray>{card.left(15), card.mid(15) + end} << QList<QByteArray>{card};
+    QTest::newRow("split anywhere, in many pieces")
+        << QList<QByteArray>{card.left(1), card.mid(1, 5), card.mid(6, 9),
+                             card.mid(15), end.left(1),    end.mid(1)}
+        << QList<QByteArray>{card};
+    QTest::newRow("arrival without end mark is one message once the wait is over")
+        << QList<QByteArray>{good, kWaitOver} << QList<QByteArray>{good};
+    QTest::newRow("nothing before the wait is over") << QList<QByteArray>{good} << QList<QByteArray>{};
     QTest::newRow("joined messages split at end marks")
         << QList<QByteArray>{sele + end + good + end} << QList<QByteArray>{sele, good};
     QTest::newRow("split message waits for its end mark")
         << QList<QByteArray>{sele + end + good.left(8), good.mid(8) + end} << QList<QByteArray>{sele, good};
     QTest::newRow("end mark split across arrivals")
         << QList<QByteArray>{sele + end + good + end.left(2), end.mid(2)} << QList<QByteArray>{sele, good};
-    QTest::newRow("remainder after an end mark waits")
+    QTest::newRow("held tail after a whole message")
         << QList<QByteArray>{sele + end + good} << QList<QByteArray>{sele};
-    QTest::newRow("empty arrival") << QList<QByteArray>{QByteArray()} << QList<QByteArray>{};
-    QTest::newRow("message of the largest size") << QList<QByteArray>{full.left(wire::kMaxMessage - 1)}
-                                                 << QList<QByteArray>{full.left(wire::kMaxMessage - 1)};
-    QTest::newRow("over-long arrivals are dropped to the end of the burst")
-        << QList<QByteArray>{full, full, QByteArray(100, 'y'), good} << QList<QByteArray>{good};
+    QTest::newRow("held tail taken when the wait is over")
+        << QList<QByteArray>{sele + end + good, kWaitOver} << QList<QByteArray>{sele, good};
+    QTest::newRow("empty arrival") << QList<QByteArray>{QByteArray("")} << QList<QByteArray>{};
+    QTest::newRow("message of the largest size")
+        << QList<QByteArray>{full.left(wire::kMaxMessage - 1), kWaitOver}
+        << QList<QByteArray>{full.left(wire::kMaxMessage - 1)};
+    QTest::newRow("over-long arrivals are dropped up to the next message")
+        << QList<QByteArray>{full, full, QByteArray(100, 'y'), good, kWaitOver} << QList<QByteArray>{good};
     QTest::newRow("over-long message is dropped up to its end mark")
         << QList<QByteArray>{sele + end, QByteArray(70000, 'x'), QByteArray("tail") + end + good + end}
         << QList<QByteArray>{sele, good};
+    QTest::newRow("the end of the wait ends an over-long message")
+        << QList<QByteArray>{QByteArray(70000, 'x'), kWaitOver, QByteArray("tail") + end + good + end}
+        << QList<QByteArray>{QByteArray("tail"), good};
     const QByteArray chat("_talk\0talk\0me\0OK$ thanks", 24);
     const QByteArray comm("_comm\0start", 11);
-    QTest::newRow("end mark inside a text is data") << QList<QByteArray>{chat} << QList<QByteArray>{chat};
-    QTest::newRow("nothing kept: trailerless requests after an end mark")
-        << QList<QByteArray>{sele + end, chat, good, comm} << QList<QByteArray>{sele, chat, good, comm};
+    QTest::newRow("end mark inside a text is data")
+        << QList<QByteArray>{chat, kWaitOver} << QList<QByteArray>{chat};
+    QTest::newRow("trailerless requests: each ends when the next begins")
+        << QList<QByteArray>{sele + end, chat, good, comm, kWaitOver}
+        << QList<QByteArray>{sele, chat, good, comm};
     QTest::newRow("end mark followed by a text that is no tag")
-        << QList<QByteArray>{good + end + "_xyz1"} << QList<QByteArray>{good + end + "_xyz1"};
-    QTest::newRow("tail after a split is whole when a message follows")
-        << QList<QByteArray>{sele + end + good, comm} << QList<QByteArray>{sele, good, comm};
+        << QList<QByteArray>{good + end + "_xyz1", kWaitOver} << QList<QByteArray>{good + end + "_xyz1"};
     QTest::newRow("tag cut by the end of the arrival")
         << QList<QByteArray>{sele + end + "_ge", QByteArray("ts\0good", 7) + end}
         << QList<QByteArray>{sele, good};
@@ -162,7 +234,7 @@ void MessageTest::framer()
     wire::Framer framer;
     QList<QByteArray> got;
     for (const QByteArray &a : arrivals) {
-        got += framer.feed(a, a.size() >= wire::kMaxMessage);
+        got += a.isNull() ? framer.expire() : framer.feed(a);
         QVERIFY(framer.pending() <= wire::kMaxMessage);
     }
     QCOMPARE(got, messages);
@@ -212,18 +284,29 @@ void MessageTest::goodsOrderItems()
     QCOMPARE(order.leftOut.size(), leftOut);
 }
 
-void MessageTest::goodsOrderListIsShortened()
+void MessageTest::goodsOrderLines_data()
 {
-    QStringList names;
-    QStringList quantities;
-    for (int i = 0; i < 3334; ++i) {
-        names << u"水"_s;
-        quantities << u"1"_s;
-    }
-    const QStringList lines = goodsOrderList(names, quantities).split(u"\r\n"_s, Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), request::kListed + 1);
-    QCOMPARE(lines.last(), u"……等共3334项"_s);
-    QCOMPARE(goodsOrderList(names.mid(0, 20), quantities).count(u"\r\n"_s), 20);
+    QTest::addColumn<GoodsLine>("line");
+    QTest::addColumn<QString>("shown");
+    const QString pad = QString(46, u' ');
+    QTest::newRow("stock left") << GoodsLine{u"1"_s, u"可乐"_s, u"可乐"_s, 3, 7}
+                                << u"可乐"_s + pad + u"数量：3    剩余库存：7"_s;
+    QTest::newRow("stock to zero") << GoodsLine{u"1"_s, u"可乐"_s, u"可乐"_s, 3, 0}
+                                   << u"可乐"_s + pad + u"数量：3    剩余库存：0"_s;
+    QTest::newRow("below zero") << GoodsLine{u"1"_s, u"可乐"_s, u"可乐"_s, 3, -1}
+                                << u"可乐"_s + pad + u"数量：3    库存不足（剩余-1）"_s;
+    const QString marked = u"矿泉水（※客户端写作：香烟）"_s;
+    QTest::newRow("the PC's name differs") << GoodsLine{u"3"_s, u"矿泉水"_s, u"香烟"_s, 2, 8}
+                                           << marked + QString(50 - 28, u' ') + u"数量：2    剩余库存：8"_s;
+    QTest::newRow("not in the catalogue") << GoodsLine{u"9"_s, QString(), u"香烟"_s, 2, 0}
+                                          << u"香烟"_s + pad + u"数量：2    ※商品目录中没有编号9"_s;
+}
+
+void MessageTest::goodsOrderLines()
+{
+    QFETCH(GoodsLine, line);
+    QFETCH(QString, shown);
+    QCOMPARE(goodsOrderList({line, line}), shown + u"\r\n"_s + shown + u"\r\n"_s);
 }
 
 void MessageTest::goodsOrderPadding_data()
@@ -244,9 +327,11 @@ void MessageTest::goodsOrderPadding()
 {
     QFETCH(QString, name);
     QFETCH(int, blanks);
-    const QString list = goodsOrderList({name, u"水"_s}, {u"3"_s, u"2个"_s});
-    const QString first = name + QString(blanks, u' ') + u"数量：3\r\n"_s;
-    QCOMPARE(list, first + u"水"_s + QString(48, u' ') + u"数量：2个\r\n"_s);
+    const QString list =
+        goodsOrderList({GoodsLine{u"1"_s, name, name, 3, 1}, GoodsLine{u"2"_s, u"水"_s, u"水"_s, 2, 1}});
+    const QString first = name + QString(blanks, u' ') + u"数量：3    "_s;
+    QVERIFY2(list.startsWith(first), qPrintable(list));
+    QVERIFY(list.endsWith(u"\r\n水"_s + QString(48, u' ') + u"数量：2    剩余库存：1\r\n"_s));
 }
 
 QTEST_MAIN(MessageTest)

@@ -440,6 +440,26 @@ private slots:
             QCOMPARE(f.action(QString::fromLatin1(name))->isEnabled(), position != 3);
     }
 
+    void noticesLeaveSelectionCountsAndClockInView()
+    {
+        Fixture f;
+        f.desk.select(1);
+        f.window->show();
+        QStringList panels;
+        for (const QString &name : {u"panel1"_s, u"panel2"_s, u"panel3"_s})
+            panels << f.window->findChild<QLabel *>(name)->text();
+        emit f.desk.statusNotice(u"3号机的客户端已断开，仍在记费"_s);
+        auto *notice = f.window->findChild<QLabel *>(u"noticePanel"_s);
+        QVERIFY(notice);
+        QCOMPARE(notice->text(), u"3号机的客户端已断开，仍在记费"_s);
+        QVERIFY(notice->isVisible());
+        for (int i = 0; i < 3; ++i) {
+            auto *panel = f.window->findChild<QLabel *>(u"panel%1"_s.arg(i + 1));
+            QVERIFY(panel->isVisible());
+            QCOMPARE(panel->text(), panels.at(i));
+        }
+    }
+
     void statesAndPanelFollowEveryPassAndIgnoreUnknownLetters()
     {
         Fixture f;
