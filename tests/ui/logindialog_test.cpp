@@ -53,6 +53,7 @@ private slots:
     {
         Fixture f;
         QVERIFY(audit::attach(f.store.db(), QDir(f.store.dir()).filePath(u"audit.db"_s)));
+        f.commands.trail.setOn(true);
         LoginDialog d(f.store.db(), f.commands.runner, f.throttle);
         QCOMPARE(d.objectName(), u"frmLogin"_s);
         QCOMPARE(d.windowTitle(), u"登录"_s);
