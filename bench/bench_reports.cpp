@@ -21,7 +21,8 @@
 
 namespace {
 
-constexpr int kRuns = 7;
+constexpr int kRuns = 9;
+constexpr double kLimit = 1.5;
 constexpr int kArticles = 50;
 constexpr qint64 kSessions = 1000000;
 constexpr qint64 kSales = 2000000;
@@ -74,9 +75,12 @@ double reportMs(Database &db, ReportKind kind, const ReportPeriod &period, QStri
     return ms;
 }
 
+// Scan and report take turns, and each report is judged against the scan just before it: a
+// busy spell slows both of a pair alike, so the median of the pairs' ratios holds on a busy
+// machine and still catches a slow report.
 bool compare(Database &db, ReportKind kind, const ReportPeriod &period, const char *what)
 {
-    std::vector<double> scans, reports;
+    std::vector<double> scans, reports, ratios;
     qint64 rows = 0;
     QString check;
     scanMs(db, period, kind == ReportKind::Income, &rows); // warm the page cache
@@ -84,13 +88,15 @@ bool compare(Database &db, ReportKind kind, const ReportPeriod &period, const ch
     for (int i = 0; i < kRuns; ++i) {
         scans.push_back(scanMs(db, period, kind == ReportKind::Income, &rows));
         reports.push_back(reportMs(db, kind, period, &check));
+        ratios.push_back(reports.back() / scans.back());
     }
-    const double scan = median(scans);
-    const double report = median(reports);
-    const double ratio = report / scan;
-    std::printf("%s: %lld rows (%s), bare scan %.1f ms, report %.1f ms, ratio %.2f (limit 2) %s\n", what, rows,
-                qPrintable(check.trimmed()), scan, report, ratio, ratio <= 2 ? "ok" : "TOO SLOW");
-    return ratio <= 2;
+    const double ratio = median(ratios);
+    std::printf(
+        "%s: %lld rows (%s), bare scan %.1f ms, report %.1f ms (medians), ratio %.2f (median of %d pairs, "
+        "limit %.1f) %s\n",
+        what, rows, qPrintable(check.trimmed()), median(scans), median(reports), ratio, kRuns, kLimit,
+        ratio <= kLimit ? "ok" : "TOO SLOW");
+    return ratio <= kLimit;
 }
 
 } // namespace

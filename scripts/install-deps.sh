@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config fontconfig
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
   libsqlcipher-dev sqlcipher libcrypt-dev
+  libxlsxwriter-dev
   postgresql libpq-dev
   libcanberra-dev
   fonts-wqy-microhei

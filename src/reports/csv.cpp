@@ -2,8 +2,7 @@
 
 #include <QSaveFile>
 
-namespace {
-QString field(const QString &text)
+QString csvField(const QString &text)
 {
     if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
         return text;
@@ -11,7 +10,19 @@ QString field(const QString &text)
     quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
 }
-} // namespace
+
+QString inertText(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    const QChar first = text.front();
+    if (first != u'=' && first != u'+' && first != u'-' && first != u'@')
+        return text;
+    // "-7.5" is money handed back, not a formula.
+    bool number = false;
+    text.toDouble(&number);
+    return number && first == u'-' && text.size() > 1 && text.at(1).isDigit() ? text : u'\'' + text;
+}
 
 QByteArray csvBytes(const QList<QStringList> &rows)
 {
@@ -19,7 +30,7 @@ QByteArray csvBytes(const QList<QStringList> &rows)
     for (const QStringList &row : rows) {
         QStringList fields;
         for (const QString &f : row)
-            fields.append(field(f));
+            fields.append(csvField(inertText(f)));
         text += fields.join(u',') + QStringLiteral("\r\n");
     }
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();

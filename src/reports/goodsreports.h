@@ -1,6 +1,8 @@
 #pragma once
 
+#include "reportrequest.h"
 #include "reporttext.h"
+#include "sheet.h"
 #include "store/goodstables.h"
 #include "store/journaltable.h"
 
@@ -26,8 +28,8 @@ private:
 struct GoodsLine
 {
     SaleRecord sale;
-    QString name;          // empty when the article is missing from the catalogue
-    qint64 priceCents = 0; // 零售价格
+    QString name;           // empty when the article is missing from the catalogue
+    qint64 priceCents = 0;  // 零售价格
     qint64 amountCents = 0; // 数量 × 零售价格
     qint64 costCents = 0;   // 数量 × 进货价格
 };
@@ -48,8 +50,8 @@ public:
     static QString lineText(const GoodsLine &line);
     StyledText text(const QDate &today) const;
 
-    // The lines for a spreadsheet: a heading row, then one row per sale.
-    QList<QStringList> table() const;
+    // The lines for a spreadsheet, one row per sale.
+    ReportSheet sheet(const ReportPeriod &period) const;
 
 private:
     PriceList m_prices;
@@ -65,7 +67,8 @@ public:
     explicit IncomeReport(PriceList prices = {}) : m_prices(std::move(prices)) {}
 
     void addSession(const JournalRecord &row);
-    void addSale(const SaleRecord &sale);
+    // Sales of one article in one quantity, added up by the store.
+    void addSales(const SaleSum &sales);
 
     qint64 minutes() const { return m_minutes; }
     qint64 dueCents() const { return m_due; }
@@ -78,6 +81,8 @@ public:
     qint64 totalCents() const { return m_received + m_counterSales - m_goodsCost; }
 
     StyledText text(const QDate &today) const;
+    // The figures for a spreadsheet, one row each.
+    ReportSheet sheet(const ReportPeriod &period) const;
 
 private:
     PriceList m_prices;

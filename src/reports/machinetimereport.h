@@ -1,6 +1,7 @@
 #pragma once
 
 #include "reportrequest.h"
+#include "sheet.h"
 #include "store/journaltable.h"
 
 #include <QList>
@@ -10,9 +11,9 @@
 struct ReportChart
 {
     bool hourly = false;
-    QDateTime firstBucket;     // start of the first hour or day
-    QList<qint64> cents;       // 实收款 of the sessions settled in each bucket
-    QList<int> machines;       // machines with a session in each bucket
+    QDateTime firstBucket; // start of the first hour or day
+    QList<qint64> cents;   // 实收款 of the sessions settled in each bucket
+    QList<int> machines;   // machines with a session in each bucket
 };
 
 // The bucket names under the chart: the hour, or the day of the month, widened to month and
@@ -30,6 +31,7 @@ public:
     explicit MachineTimeReport(const ReportPeriod &period = {});
 
     void add(const JournalRecord &row);
+    void add(QList<JournalRecord> &&rows);
     // Adds the sessions in the chart; done once, after the last row.
     void finish();
 
@@ -50,6 +52,9 @@ public:
 
     // "   总应收金额：" … " 总实收金额：" … "    " + the date of `today`.
     QString summary(const QDate &today) const;
+
+    // The rows for a spreadsheet, in the journal's order of fields.
+    ReportSheet sheet() const;
 
 private:
     ReportPeriod m_period;

@@ -44,8 +44,8 @@ void ReportJob::start()
     m_progress = 0;
     // A job started again begins afresh: no row of the last run is counted twice.
     m_machineTime = MachineTimeReport({m_request.from, m_request.to});
-    const PriceList prices = m_request.kind == ReportKind::MachineTime ? PriceList()
-                                                                       : PriceList(ArticleTable(m_db).all());
+    const PriceList prices =
+        m_request.kind == ReportKind::MachineTime ? PriceList() : PriceList(ArticleTable(m_db).all());
     m_goodsSales = GoodsSalesReport(prices);
     m_income = IncomeReport(prices);
     beginPhase(m_request.kind == ReportKind::GoodsSales ? Phase::Sales : Phase::Sessions);
@@ -62,49 +62,59 @@ void ReportJob::beginPhase(Phase phase)
 {
     m_phase = phase;
     m_place = {storedDateTime(m_request.from), -1};
+    m_window = m_request.from;
     m_done = 0;
     if (phase == Phase::Sessions)
         m_total = JournalTable(m_db).countEndedBetween(m_request.from, m_request.to);
-    else if (phase == Phase::Sales)
+    else if (phase == Phase::Sales && m_request.kind == ReportKind::GoodsSales)
         m_total = SalesPeriodQuery(m_db).countBetween(m_request.from, m_request.to, m_request.machine);
+    else // a day of sales at a time
+        m_total = m_request.from.daysTo(m_request.to) + 1;
 }
 
 void ReportJob::step()
 {
     // The machine choice applies to the goods and income reports only.
     const int machine = m_request.machine;
-    qint64 read = 0;
+    bool more = false;
     if (m_phase == Phase::Sessions) {
         JournalTable journal(m_db);
-        const QList<JournalRecord> rows = m_request.kind == ReportKind::MachineTime
-            ? journal.endedBetweenPage(m_place, m_request.to, m_chunk)
-            : journal.moneyEndedBetweenPage(m_place, m_request.to, m_chunk);
-        for (const JournalRecord &row : rows) {
-            if (m_request.kind == ReportKind::MachineTime)
-                m_machineTime.add(row);
-            else if (machine == 0 || row.machine == machine)
-                m_income.addSession(row);
-        }
-        read = rows.size();
+        QList<JournalRecord> rows = m_request.kind == ReportKind::MachineTime
+                                        ? journal.endedBetweenPage(m_place, m_request.to, m_chunk)
+                                        : journal.moneyEndedBetweenPage(m_place, m_request.to, m_chunk);
+        const qsizetype read = rows.size();
+        more = read == m_chunk;
         if (read > 0)
             m_place = {rows.last().end, rows.last().rowid};
-    } else if (m_phase == Phase::Sales) {
+        if (m_request.kind == ReportKind::MachineTime) {
+            m_machineTime.add(std::move(rows));
+        } else {
+            for (const JournalRecord &row : std::as_const(rows))
+                if (machine == 0 || row.machine == machine)
+                    m_income.addSession(row);
+        }
+        m_done += read;
+    } else if (m_phase == Phase::Sales && m_request.kind == ReportKind::GoodsSales) {
         const QList<SaleRecord> sales =
             SalesPeriodQuery(m_db).pageBetween(m_place, m_request.to, machine, m_chunk);
-        for (const SaleRecord &sale : sales) {
-            if (m_request.kind == ReportKind::GoodsSales)
-                m_goodsSales.add(sale);
-            else
-                m_income.addSale(sale);
-        }
-        read = sales.size();
-        if (read > 0)
+        for (const SaleRecord &sale : sales)
+            m_goodsSales.add(sale);
+        more = sales.size() == m_chunk;
+        if (!sales.isEmpty())
             m_place = {sales.last().time, sales.last().rowid};
+        m_done += sales.size();
+    } else if (m_phase == Phase::Sales) {
+        // The income report values sales by article and quantity, which the store adds up.
+        const QDateTime next = QDateTime(m_window.date().addDays(1), QTime(0, 0));
+        for (const SaleSum &sum : SalesPeriodQuery(m_db).sumsBetween(m_window, next, m_request.to, machine))
+            m_income.addSales(sum);
+        m_window = next;
+        more = next <= m_request.to;
+        ++m_done;
     }
-    m_done += read;
     setProgress(m_done);
-    if (read == m_chunk)
-        return; // more may follow: the next turn reads them
+    if (more)
+        return; // the next turn reads on
     if (m_phase == Phase::Sessions && m_request.kind == ReportKind::Income) {
         beginPhase(Phase::Sales);
         return;

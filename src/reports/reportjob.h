@@ -78,6 +78,7 @@ private:
     int m_progress = 0;
     Phase m_phase = Phase::Done;
     PeriodPlace m_place;
+    QDateTime m_window; // the income report's next day of sales
     qint64 m_total = 0;
     qint64 m_done = 0;
     MachineTimeReport m_machineTime;

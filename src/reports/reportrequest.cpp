@@ -9,12 +9,16 @@ namespace {
 
 const char16_t *const kTypeTexts[] = {u"机时收费表", u"商品销售统计表", u"收入统计表"};
 
-// Day |value| of the month of `anyDay`, kept inside the month.
-QDate dayOfMonth(const QDate &anyDay, double value)
+// Day |value| of the month of `anyDay`; day 0 is the 1st. A start day the month lacks is the
+// 1st of the next month and an end day it lacks its last day, so that periods made with an end
+// day one before the start day follow each other without a day in two of them.
+QDate periodDay(const QDate &anyDay, double value, bool start)
 {
-    const int wanted = int(std::min(std::fabs(value), 31.0));
-    const int day = std::clamp(wanted, 1, anyDay.daysInMonth());
-    return QDate(anyDay.year(), anyDay.month(), day);
+    const int wanted = std::max(1, int(std::min(std::fabs(value), 31.0)));
+    const QDate first(anyDay.year(), anyDay.month(), 1);
+    if (wanted <= first.daysInMonth())
+        return first.addDays(wanted - 1);
+    return start ? first.addMonths(1) : first.addDays(first.daysInMonth() - 1);
 }
 
 } // namespace
@@ -42,8 +46,8 @@ ReportPeriod monthlyPeriod(const QDate &today, double monthStart, double monthEn
     const QDate first(today.year(), today.month(), 1);
     const QDate fromMonth = monthStart < 0 ? first.addMonths(-1) : first;
     const QDate toMonth = monthEnd < 0 ? first.addMonths(1) : first;
-    return {QDateTime(dayOfMonth(fromMonth, monthStart), QTime(0, 0)),
-            QDateTime(dayOfMonth(toMonth, monthEnd), QTime(23, 59, 59))};
+    return {QDateTime(periodDay(fromMonth, monthStart, true), QTime(0, 0)),
+            QDateTime(periodDay(toMonth, monthEnd, false), QTime(23, 59, 59))};
 }
 
 ReportPeriod presetPeriod(Database &db, ReportPreset preset, const QDate &today)

@@ -25,8 +25,10 @@ ReportPeriod dailyPeriod(const QDate &today);
 
 // The monthly settlement period around `today` from the settings' 每月开始时间 and
 // 每月结束时间: |start| is the first day (of the previous month when negative), |end| the
-// last day (of the next month when negative). A day the month does not have is its last day
-// (31 in April is the 30th), day 0 the first.
+// last day (of the next month when negative). A start day the month does not have starts the
+// period on the 1st of the month after (30 of February is 1 March), an end day it does not
+// have is its last day (31 in April is the 30th), so each day is in one period only when the
+// end day is the day before the start day. Day 0 is the 1st.
 ReportPeriod monthlyPeriod(const QDate &today, double monthStart, double monthEnd);
 
 // The presets of the 日报表 and 月报表 menu entries.

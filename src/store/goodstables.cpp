@@ -275,3 +275,17 @@ QList<SaleRecord> SalesPeriodQuery::pageBetween(const PeriodPlace &after, const 
         result.append({s->integer(0), int(s->integer(1)), s->text(2), s->text(3), s->real(4)});
     return result;
 }
+
+QList<SaleSum> SalesPeriodQuery::sumsBetween(const QDateTime &from, const QDateTime &before, const QDateTime &to,
+                                             int machine)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(SELECT "商品编号", "数量", CASE WHEN "机号" <= 0 THEN 1 ELSE 0 END, count(*) FROM khspb
+           WHERE "时间" >= ?1 AND "时间" < ?2 AND "时间" <= ?3 AND (?4 = 0 OR "机号" = ?4)
+           GROUP BY 1, 2, 3)"));
+    s->bindAll({storedDateTime(from), storedDateTime(before), storedDateTime(to), machine});
+    QList<SaleSum> result;
+    while (s->next())
+        result.append({s->text(0), s->real(1), s->integer(2) != 0, s->integer(3)});
+    return result;
+}

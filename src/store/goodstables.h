@@ -102,6 +102,15 @@ struct SaleRecord
     double quantity = 0; // 数量
 };
 
+// Sales of one article in one quantity, at the machines or over the counter, added up.
+struct SaleSum
+{
+    QString article;      // 商品编号
+    double quantity = 0;  // 数量 of each sale
+    bool counter = false; // 机号 <= 0
+    qint64 sales = 0;     // how many
+};
+
 // khspb read by period for the reports.
 class SalesPeriodQuery final
 {
@@ -113,6 +122,10 @@ public:
     qint64 countBetween(const QDateTime &from, const QDateTime &to, int machine);
     // The next `limit` of those sales after `after`, in order of 时间 and then table order.
     QList<SaleRecord> pageBetween(const PeriodPlace &after, const QDateTime &to, int machine, int limit);
+    // The sales from `from` up to `before` (excluded) and `to` (included), added up by article
+    // and quantity: a long period is read window by window without a row of its own each.
+    QList<SaleSum> sumsBetween(const QDateTime &from, const QDateTime &before, const QDateTime &to,
+                               int machine);
 
 private:
     Database &m_db;

@@ -1,16 +1,17 @@
 #include "printwindow.h"
 
 #include "reportoutput.h"
+#include "reportpages.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-PrintWindow::PrintWindow(const StyledText &text, const QList<QStringList> &table, const QString &fileStem,
+PrintWindow::PrintWindow(const StyledText &text, const ReportSheet &sheet, const QString &fileStem,
                          const QString &anchor, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_text(new QTextEdit(this)), m_table(table), m_fileStem(fileStem),
-      m_anchor(anchor)
+    : QWidget(parent, Qt::Window), m_text(new QTextEdit(this)), m_styled(text), m_sheet(sheet),
+      m_fileStem(fileStem), m_anchor(anchor)
 {
     setObjectName(QStringLiteral("frmPrint"));
     setWindowTitle(QStringLiteral("打印报表"));
@@ -29,28 +30,54 @@ PrintWindow::PrintWindow(const StyledText &text, const QList<QStringList> &table
     pdf->setObjectName(QStringLiteral("cmdPdf"));
     auto *csv = new QPushButton(QStringLiteral("导出CSV"), this);
     csv->setObjectName(QStringLiteral("cmdCsv"));
-    csv->setVisible(!table.isEmpty());
+    auto *xlsx = new QPushButton(QStringLiteral("导出Excel"), this);
+    xlsx->setObjectName(QStringLiteral("cmdXlsx"));
+    csv->setVisible(!sheet.headers.isEmpty());
+    xlsx->setVisible(!sheet.headers.isEmpty());
     auto *close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
+    m_outputButtons = {print, pdf, csv, xlsx};
 
-    connect(print, &QPushButton::clicked, this, [this] {
-        ReportOutput::print(this, *m_text->document(), QPageLayout::Portrait, m_text->lineWrapColumnOrWidth(),
-                            m_anchor);
+    // What is printed is what the area shows, wrapped where the area wraps it.
+    auto pages = [this] {
+        return std::make_unique<TextPages>(m_styled, m_text->lineWrapColumnOrWidth(), m_anchor);
+    };
+    connect(print, &QPushButton::clicked, this,
+            [this, pages] { runOutput(ReportOutput::print(this, pages(), QPageLayout::Portrait)); });
+    connect(pdf, &QPushButton::clicked, this, [this, pages] {
+        runOutput(
+            ReportOutput::savePdf(this, pages(), m_fileStem + QStringLiteral(".pdf"), QPageLayout::Portrait));
     });
-    connect(pdf, &QPushButton::clicked, this,
-            [this] { ReportOutput::savePdf(this, *m_text->document(), m_fileStem + QStringLiteral(".pdf"),
-                                                QPageLayout::Portrait, m_text->lineWrapColumnOrWidth(), m_anchor); });
-    connect(csv, &QPushButton::clicked, this,
-            [this] { ReportOutput::saveCsv(this, m_table, m_fileStem + QStringLiteral(".csv")); });
+    connect(csv, &QPushButton::clicked, this, [this] {
+        runOutput(
+            ReportOutput::saveSheet(this, m_sheet, m_fileStem + QStringLiteral(".csv"), SheetFormat::Csv));
+    });
+    connect(xlsx, &QPushButton::clicked, this, [this] {
+        runOutput(
+            ReportOutput::saveSheet(this, m_sheet, m_fileStem + QStringLiteral(".xlsx"), SheetFormat::Xlsx));
+    });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    for (QPushButton *b : {print, pdf, csv, close})
+    for (QPushButton *b : {print, pdf, csv, xlsx, close})
         buttons->addWidget(b);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_text);
     layout->addLayout(buttons);
     resize(wrap + 60, 560);
     print->setFocus();
+}
+
+void PrintWindow::runOutput(OutputJob *job)
+{
+    if (!job)
+        return;
+    for (QPushButton *b : std::as_const(m_outputButtons))
+        b->setEnabled(false);
+    connect(job, &OutputJob::finished, this, [this] {
+        for (QPushButton *b : std::as_const(m_outputButtons))
+            b->setEnabled(true);
+        emit outputFinished();
+    });
 }

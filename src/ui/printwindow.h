@@ -1,29 +1,39 @@
 #pragma once
 
 #include "reports/reporttext.h"
+#include "reports/sheet.h"
 
 #include <QList>
-#include <QStringList>
 #include <QWidget>
 
+class OutputJob;
+class QPushButton;
 class QTextEdit;
 
-// "打印报表": a text report ready to print, save as PDF and, where it has lines, export.
+// "打印报表": a text report ready to print, save as PDF and, where it has a sheet, export.
 class PrintWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
-    // `table` is what "导出CSV" writes; without it the button is not shown. `anchor` is
-    // printed under the report.
-    PrintWindow(const StyledText &text, const QList<QStringList> &table, const QString &fileStem,
+    // `sheet` is what "导出CSV" and "导出Excel" write; without headings the buttons are not
+    // shown. `anchor` is printed under the report.
+    PrintWindow(const StyledText &text, const ReportSheet &sheet, const QString &fileStem,
                 const QString &anchor = {}, QWidget *parent = nullptr);
 
     QTextEdit *textArea() const { return m_text; }
 
+signals:
+    // A print, PDF or export has ended, whole, failed or cancelled.
+    void outputFinished();
+
 private:
+    void runOutput(OutputJob *job);
+
     QTextEdit *m_text;
-    QList<QStringList> m_table;
+    StyledText m_styled;
+    ReportSheet m_sheet;
     QString m_fileStem;
     QString m_anchor;
+    QList<QPushButton *> m_outputButtons;
 };

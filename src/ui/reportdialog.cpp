@@ -1,12 +1,12 @@
 #include "reportdialog.h"
 
+#include "audit/trail.h"
+#include "common/clock.h"
 #include "messages.h"
 #include "printwindow.h"
 #include "reportprogress.h"
-#include "reportwindow.h"
-#include "audit/trail.h"
-#include "common/clock.h"
 #include "reports/reportjob.h"
+#include "reportwindow.h"
 #include "store/machinetable.h"
 
 #include <QApplication>
@@ -123,18 +123,19 @@ void ReportDialog::showReport()
 {
     const QDate today = Clock::now().date();
     const QString anchor = audit::anchor(m_db);
+    const ReportPeriod period{m_job->request().from, m_job->request().to};
     QWidget *window = nullptr;
     switch (m_job->request().kind) {
     case ReportKind::MachineTime:
         window = new ReportWindow(m_job->machineTime(), today, anchor, parentWidget());
         break;
     case ReportKind::GoodsSales:
-        window = new PrintWindow(m_job->goodsSales().text(today), m_job->goodsSales().table(),
+        window = new PrintWindow(m_job->goodsSales().text(today), m_job->goodsSales().sheet(period),
                                  QStringLiteral("商品销售统计表"), anchor, parentWidget());
         break;
     case ReportKind::Income:
-        window = new PrintWindow(m_job->income().text(today), {}, QStringLiteral("收入统计表"), anchor,
-                                 parentWidget());
+        window = new PrintWindow(m_job->income().text(today), m_job->income().sheet(period),
+                                 QStringLiteral("收入统计表"), anchor, parentWidget());
         break;
     }
     endBusy();

@@ -1,20 +1,25 @@
 #include "reportoutput.h"
 
 #include "messages.h"
-#include "common/cp936.h"
+#include "reportpages.h"
+#include "reportprogress.h"
 #include "reports/csv.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetricsF>
-#include <QHash>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QThread>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -37,90 +42,228 @@ QString askSaveName(QWidget *parent, const QString &title, const QString &sugges
 
 void tellFailure(QWidget *parent, const QString &reason)
 {
-    Messages::tell(parent, QStringLiteral("错误"), QStringLiteral("发现错误：") + reason, QMessageBox::Critical);
+    Messages::tell(parent, QStringLiteral("错误"), QStringLiteral("发现错误：") + reason,
+                   QMessageBox::Critical);
 }
 
-// The letter spacing, in percent, that sets a character in exactly as many half widths of a
-// Chinese character as it takes bytes in code page 936: the report lines are lined up by
-// those columns, and no installed font draws its Latin letters (or its rules) at exactly half
-// the width of its Chinese characters.
-class ColumnSpacing
-{
-public:
-    ColumnSpacing()
-    {
-        QFont font;
-        font.setFamilies(ReportOutput::fontFamilies());
-        font.setPointSize(96);
-        font.setHintingPreference(QFont::PreferNoHinting);
-        m_metrics.emplace(font);
-        m_half = m_metrics->horizontalAdvance(QChar(0x4E2D)) / 2; // 中
-    }
-    qreal operator()(QChar c)
-    {
-        const auto known = m_spacing.constFind(c.unicode());
-        if (known != m_spacing.constEnd())
-            return *known;
-        const qreal advance = m_metrics->horizontalAdvance(c);
-        const qreal wanted = m_half * cp936::byteLength(QString(c));
-        const qreal spacing = advance > 0 && wanted > 0 ? std::round(1000 * wanted / advance) / 10 : 100;
-        m_spacing.insert(c.unicode(), spacing);
-        return spacing;
-    }
-
-private:
-    std::optional<QFontMetricsF> m_metrics;
-    qreal m_half = 0;
-    QHash<char16_t, qreal> m_spacing;
-};
-
 } // namespace
+
+void OutputJob::end(bool completed, const QString &error)
+{
+    m_running = false;
+    emit finished(completed, error);
+}
+
+namespace {
+int g_sliceMs = PrintJob::kSliceMilliseconds;
+std::function<void()> g_beforeWriting;
+
+QString cannotWrite(const QString &path)
+{
+    return QStringLiteral("无法写入文件 %1").arg(QDir::toNativeSeparators(path));
+}
+} // namespace
+
+PrintJob::PrintJob(std::unique_ptr<QPrinter> printer, std::unique_ptr<PageSource> pages, QObject *parent)
+    : OutputJob(parent), m_printer(std::move(printer)), m_pages(std::move(pages))
+{
+    m_timer.setInterval(0);
+    connect(&m_timer, &QTimer::timeout, this, &PrintJob::step);
+}
+
+PrintJob::~PrintJob()
+{
+    if (isRunning())
+        release();
+}
+
+void PrintJob::setSliceMilliseconds(int ms)
+{
+    g_sliceMs = std::max(0, ms);
+}
+
+void PrintJob::start()
+{
+    if (isRunning())
+        return;
+    begin();
+    m_timer.start();
+}
+
+void PrintJob::cancel()
+{
+    if (isRunning())
+        stop({});
+}
+
+bool PrintJob::open()
+{
+    if (m_printer->outputFormat() == QPrinter::PdfFormat) {
+        m_target = m_printer->outputFileName();
+        const QFileInfo target(m_target);
+        if (m_target.isEmpty() || !target.absoluteDir().exists()) {
+            stop(cannotWrite(m_target));
+            return false;
+        }
+        QTemporaryFile reserved(
+            target.absoluteDir().filePath(QStringLiteral(".%1-XXXXXX.pdf").arg(target.baseName())));
+        reserved.setAutoRemove(false);
+        if (!reserved.open()) {
+            stop(cannotWrite(m_target));
+            return false;
+        }
+        m_partial = reserved.fileName();
+        m_printer->setOutputFileName(m_partial);
+    } else if (!m_printer->isValid()) {
+        stop(QStringLiteral("找不到可用的打印机"));
+        return false;
+    }
+    if (!m_painter.begin(m_printer.get())) {
+        stop(m_target.isEmpty() ? QStringLiteral("打印机 %1 无法打印").arg(m_printer->printerName())
+                                : cannotWrite(m_target));
+        return false;
+    }
+    m_pages->begin(m_painter, QRectF(QPointF(0, 0), m_printer->pageRect(QPrinter::DevicePixel).size()));
+    m_opened = true;
+    return true;
+}
+
+void PrintJob::step()
+{
+    if (!m_opened && !open())
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        if (!m_pages->paintPage(m_painter)) {
+            complete();
+            return;
+        }
+        if (!m_printer->newPage()) {
+            stop(m_target.isEmpty() ? QStringLiteral("打印机 %1 无法打印").arg(m_printer->printerName())
+                                    : cannotWrite(m_target));
+            return;
+        }
+    } while (clock.elapsed() < g_sliceMs);
+    emit progressChanged(m_pages->percent());
+}
+
+void PrintJob::complete()
+{
+    m_timer.stop();
+    m_painter.end();
+    if (m_printer->printerState() == QPrinter::Error) {
+        stop(m_target.isEmpty() ? QStringLiteral("打印机 %1 无法打印").arg(m_printer->printerName())
+                                : cannotWrite(m_target));
+        return;
+    }
+    if (!m_target.isEmpty()) {
+        QFile::remove(m_target);
+        if (!QFile::rename(m_partial, m_target)) {
+            stop(cannotWrite(m_target));
+            return;
+        }
+    }
+    emit progressChanged(100);
+    end(true, {});
+}
+
+void PrintJob::stop(const QString &error)
+{
+    release();
+    end(false, error);
+}
+
+void PrintJob::release()
+{
+    m_timer.stop();
+    if (m_painter.isActive()) {
+        if (m_target.isEmpty())
+            m_printer->abort();
+        m_painter.end();
+    }
+    if (!m_partial.isEmpty())
+        QFile::remove(m_partial);
+}
+
+SheetJob::SheetJob(ReportSheet sheet, const QString &path, SheetFormat format, QObject *parent)
+    : OutputJob(parent), m_sheet(std::move(sheet)), m_path(path), m_format(format)
+{
+}
+
+SheetJob::~SheetJob()
+{
+    if (m_thread) {
+        m_cancelled = true;
+        m_thread->wait();
+    }
+}
+
+void SheetJob::setBeforeWriting(std::function<void()> hook)
+{
+    g_beforeWriting = std::move(hook);
+}
+
+void SheetJob::start()
+{
+    if (isRunning())
+        return;
+    begin();
+    m_cancelled = false;
+    // The thread reads only this job's own copy of the rows and writes only m_result, which
+    // is read once the thread has finished.
+    m_thread.reset(QThread::create([this, hook = g_beforeWriting] {
+        if (hook)
+            hook();
+        m_result = writeSheet(m_sheet, m_path, m_format, [this](int percent) {
+            QMetaObject::invokeMethod(
+                this, [this, percent] { emit progressChanged(percent); }, Qt::QueuedConnection);
+            return !m_cancelled;
+        });
+    }));
+    connect(m_thread.get(), &QThread::finished, this, &SheetJob::done);
+    m_thread->start();
+}
+
+void SheetJob::cancel()
+{
+    m_cancelled = true;
+}
+
+void SheetJob::done()
+{
+    m_thread->wait();
+    m_thread.reset();
+    if (m_result)
+        end(true, {});
+    else
+        end(false, m_cancelled ? QString() : m_result.error());
+}
 
 namespace ReportOutput {
 
 QStringList fontFamilies()
 {
-    return {QStringLiteral("WenQuanYi Micro Hei Mono"), QStringLiteral("宋体")};
+    return reportFontFamilies();
 }
 
 void writeStyledText(QTextDocument &doc, const StyledText &text)
 {
-    ColumnSpacing spacing;
     QTextCursor cursor(&doc);
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock(); // laid out once, not after every piece
-    for (const TextRun &run : text) {
-        QTextCharFormat format;
-        format.setFontFamilies(fontFamilies());
-        format.setFontPointSize(run.pointSize);
-        format.setFontWeight(run.bold ? QFont::Bold : QFont::Normal);
-        format.setFontItalic(run.italic);
-        // Unhinted, so every size keeps the widths the columns are measured in.
-        format.setFontHintingPreference(QFont::PreferNoHinting);
-        const QStringList paragraphs = run.text.split(u'\n');
-        for (qsizetype i = 0; i < paragraphs.size(); ++i) {
-            if (i > 0)
-                cursor.insertBlock(QTextBlockFormat(), format);
-            if (paragraphs.at(i).isEmpty())
-                continue;
-            QTextBlockFormat block = cursor.blockFormat();
-            block.setAlignment(run.centred ? Qt::AlignHCenter : Qt::AlignLeft);
-            cursor.setBlockFormat(block);
-            const QString &paragraph = paragraphs.at(i);
-            for (qsizetype from = 0; from < paragraph.size();) {
-                const qreal percent = spacing(paragraph.at(from));
-                qsizetype to = from + 1;
-                while (to < paragraph.size() && spacing(paragraph.at(to)) == percent)
-                    ++to;
-                QTextCharFormat piece = format;
-                if (percent != 100) {
-                    piece.setFontLetterSpacingType(QFont::PercentageSpacing);
-                    piece.setFontLetterSpacing(percent);
-                }
-                cursor.insertText(paragraph.mid(from, to - from), piece);
-                from = to;
-            }
-        }
+    StyledParagraphs paragraphs(text);
+    for (qsizetype i = 0; !paragraphs.atEnd(); ++i) {
+        const StyledParagraph p = paragraphs.next();
+        if (i > 0)
+            cursor.insertBlock(QTextBlockFormat(), p.blockFormat);
+        if (p.text.isEmpty())
+            continue;
+        QTextBlockFormat block = cursor.blockFormat();
+        block.setAlignment(p.alignment);
+        cursor.setBlockFormat(block);
+        for (const QTextLayout::FormatRange &range : p.formats)
+            cursor.insertText(p.text.mid(range.start, range.length), range.format);
     }
     cursor.endEditBlock();
 }
@@ -165,44 +308,77 @@ Result<> printDocument(const QTextDocument &doc, QPrinter &printer, qreal layout
     return {};
 }
 
-void print(QWidget *parent, const QTextDocument &doc, QPageLayout::Orientation orientation, qreal layoutWidth,
-           const QString &anchor)
+namespace {
+
+// Shows the progress of `job` above `owner` until it ends, and tells how it failed.
+OutputJob *run(QWidget *owner, OutputJob *job, const QString &what)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageOrientation(orientation);
-    if (g_nextPrintFile) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(*g_nextPrintFile);
-        g_nextPrintFile.reset();
-    } else {
-        QPrintDialog dialog(&printer, parent);
-        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-    }
-    if (const Result<> printed = printDocument(doc, printer, layoutWidth, anchor); !printed)
-        tellFailure(parent, printed.error());
+    QPointer<ReportProgress> progress = new ReportProgress(what, owner);
+    QObject::connect(job, &OutputJob::progressChanged, progress, &ReportProgress::setValue);
+    QObject::connect(progress, &ReportProgress::cancelRequested, job, &OutputJob::cancel);
+    QObject::connect(job, &OutputJob::finished, owner, [owner, job, progress](bool, const QString &error) {
+        if (progress)
+            progress->deleteLater(); // its "取消" may be what ended the job
+        job->deleteLater();
+        if (!error.isEmpty())
+            tellFailure(owner, error);
+    });
+    progress->show();
+    job->start();
+    return job;
 }
 
-void savePdf(QWidget *parent, const QTextDocument &doc, const QString &suggestedName,
-             QPageLayout::Orientation orientation, qreal layoutWidth, const QString &anchor)
+} // namespace
+
+OutputJob *print(QWidget *owner, std::unique_ptr<PageSource> pages, QPageLayout::Orientation orientation)
 {
-    const QString path = askSaveName(parent, QStringLiteral("另存为PDF"), suggestedName,
-                                     QStringLiteral("PDF 文件 (*.pdf)"));
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setPageOrientation(orientation);
+    if (g_nextPrintFile) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(*g_nextPrintFile);
+        g_nextPrintFile.reset();
+    } else {
+        QPrintDialog dialog(printer.get(), owner);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        if (dialog.exec() != QDialog::Accepted)
+            return nullptr;
+    }
+    return run(owner, new PrintJob(std::move(printer), std::move(pages), owner),
+               QStringLiteral("正在打印报表…"));
+}
+
+OutputJob *savePdf(QWidget *owner, std::unique_ptr<PageSource> pages, const QString &suggestedName,
+                   QPageLayout::Orientation orientation)
+{
+    const QString path =
+        askSaveName(owner, QStringLiteral("另存为PDF"), suggestedName, QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty())
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setPageOrientation(orientation);
-    printer.setOutputFileName(path);
-    if (const Result<> written = printDocument(doc, printer, layoutWidth, anchor); !written)
-        tellFailure(parent, written.error());
+        return nullptr;
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setPageOrientation(orientation);
+    printer->setOutputFileName(path);
+    return run(owner, new PrintJob(std::move(printer), std::move(pages), owner),
+               QStringLiteral("正在保存PDF文件…"));
+}
+
+OutputJob *saveSheet(QWidget *owner, const ReportSheet &sheet, const QString &suggestedName,
+                     SheetFormat format)
+{
+    const bool csv = format == SheetFormat::Csv;
+    const QString path =
+        askSaveName(owner, csv ? QStringLiteral("导出CSV") : QStringLiteral("导出Excel"), suggestedName,
+                    csv ? QStringLiteral("CSV 文件 (*.csv)") : QStringLiteral("Excel 工作簿 (*.xlsx)"));
+    if (path.isEmpty())
+        return nullptr;
+    return run(owner, new SheetJob(sheet, path, format, owner), QStringLiteral("正在导出报表…"));
 }
 
 void saveCsv(QWidget *parent, const QList<QStringList> &rows, const QString &suggestedName)
 {
-    const QString path = askSaveName(parent, QStringLiteral("导出CSV"), suggestedName,
-                                     QStringLiteral("CSV 文件 (*.csv)"));
+    const QString path =
+        askSaveName(parent, QStringLiteral("导出CSV"), suggestedName, QStringLiteral("CSV 文件 (*.csv)"));
     if (path.isEmpty())
         return;
     if (const Result<> written = ::saveCsv(path, rows); !written)

@@ -1,6 +1,9 @@
 #include "reportprogress.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 ReportProgress::ReportProgress(QWidget *parent)
@@ -16,6 +19,28 @@ ReportProgress::ReportProgress(QWidget *parent)
     layout->setContentsMargins(12, 12, 12, 12);
     layout->addWidget(m_bar);
     setFixedSize(360, 48);
+}
+
+ReportProgress::ReportProgress(const QString &text, QWidget *parent) : ReportProgress(parent)
+{
+    setObjectName(QStringLiteral("frmOutputProgress"));
+    setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowTitle(text);
+    m_bar->setTextVisible(true);
+    auto *cancel = new QPushButton(QStringLiteral("取消"), this);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    connect(cancel, &QPushButton::clicked, this, [this, cancel] {
+        cancel->setEnabled(false); // the output stops at its next step
+        emit cancelRequested();
+    });
+    auto *row = new QHBoxLayout;
+    row->addWidget(m_bar, 1);
+    row->addWidget(cancel);
+    auto *layout = static_cast<QVBoxLayout *>(this->layout());
+    layout->removeWidget(m_bar);
+    layout->insertWidget(0, new QLabel(text, this));
+    layout->addLayout(row);
+    setFixedSize(420, 96);
 }
 
 void ReportProgress::setValue(int percent)

@@ -4,15 +4,20 @@
 
 class QProgressBar;
 
-// The window without text that holds the progress bar while a report is produced.
+// The window that holds the progress bar while a report is produced (without text), or while
+// it is printed or saved (with what is being done and a "取消" button).
 class ReportProgress final : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit ReportProgress(QWidget *parent = nullptr);
+    ReportProgress(const QString &text, QWidget *parent);
     void setValue(int percent);
     int value() const;
+
+signals:
+    void cancelRequested();
 
 private:
     QProgressBar *m_bar;

@@ -2,6 +2,7 @@
 
 #include "messages.h"
 #include "reportoutput.h"
+#include "reportpages.h"
 
 #include <QAbstractTableModel>
 #include <QBarCategoryAxis>
@@ -16,11 +17,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextTable>
 #include <QVBoxLayout>
-#include <numeric>
 #include <QValueAxis>
 
 namespace {
@@ -60,7 +57,8 @@ public:
         if (role == Qt::DisplayRole)
             return MachineTimeReport::headers().value(section);
         if (role == Qt::TextAlignmentRole)
-            return int((MachineTimeReport::rightAligned(section) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+            return int((MachineTimeReport::rightAligned(section) ? Qt::AlignRight : Qt::AlignLeft) |
+                       Qt::AlignVCenter);
         return {};
     }
 
@@ -70,9 +68,11 @@ private:
 
 } // namespace
 
-ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const QString &anchor, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_report(std::move(report)), m_anchor(anchor), m_summary(m_report.summary(today)),
-      m_summaryLabel(new QLabel(m_summary, this)), m_list(new QTableView(this)), m_chart(nullptr)
+ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const QString &anchor,
+                           QWidget *parent)
+    : QWidget(parent, Qt::Window), m_report(std::move(report)), m_anchor(anchor),
+      m_summary(m_report.summary(today)), m_today(today), m_summaryLabel(new QLabel(m_summary, this)),
+      m_list(new QTableView(this)), m_chart(nullptr)
 {
     setObjectName(QStringLiteral("frmReport"));
     setWindowTitle(QStringLiteral("报表"));
@@ -101,21 +101,28 @@ ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const Q
     pdf->setObjectName(QStringLiteral("cmdPdf"));
     auto *csv = new QPushButton(QStringLiteral("导出CSV"), this);
     csv->setObjectName(QStringLiteral("cmdCsv"));
+    auto *xlsx = new QPushButton(QStringLiteral("导出Excel"), this);
+    xlsx->setObjectName(QStringLiteral("cmdXlsx"));
     auto *close = new QPushButton(QStringLiteral("关闭窗口"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
+    m_outputButtons = {print, pdf, csv, xlsx};
 
-    connect(print, &QPushButton::clicked, this, [this] {
-        const auto doc = document();
-        ReportOutput::print(this, *doc, QPageLayout::Landscape, 0, m_anchor);
-    });
+    connect(print, &QPushButton::clicked, this,
+            [this] { runOutput(ReportOutput::print(this, pages(), QPageLayout::Landscape)); });
     connect(detail, &QPushButton::clicked, this, &ReportWindow::showDetail);
     connect(m_list, &QTableView::doubleClicked, this, &ReportWindow::showDetail);
     connect(pdf, &QPushButton::clicked, this, [this] {
-        const auto doc = document();
-        ReportOutput::savePdf(this, *doc, QStringLiteral("机时收费表.pdf"), QPageLayout::Landscape, 0, m_anchor);
+        runOutput(
+            ReportOutput::savePdf(this, pages(), QStringLiteral("机时收费表.pdf"), QPageLayout::Landscape));
     });
-    connect(csv, &QPushButton::clicked, this,
-            [this] { ReportOutput::saveCsv(this, table(), QStringLiteral("机时收费表.csv")); });
+    connect(csv, &QPushButton::clicked, this, [this] {
+        runOutput(ReportOutput::saveSheet(this, m_report.sheet(), QStringLiteral("机时收费表.csv"),
+                                          SheetFormat::Csv));
+    });
+    connect(xlsx, &QPushButton::clicked, this, [this] {
+        runOutput(ReportOutput::saveSheet(this, m_report.sheet(), QStringLiteral("机时收费表.xlsx"),
+                                          SheetFormat::Xlsx));
+    });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     auto *splitter = new QSplitter(Qt::Vertical, this);
@@ -126,7 +133,7 @@ ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const Q
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    for (QPushButton *b : {print, detail, pdf, csv, close})
+    for (QPushButton *b : {print, detail, pdf, csv, xlsx, close})
         buttons->addWidget(b);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_summaryLabel);
@@ -157,7 +164,8 @@ QChartView *ReportWindow::makeChart()
     bars->append(money);
 
     auto *chart = new QChart;
-    chart->setTitle(data.hourly ? QStringLiteral("每小时收入与上机台数") : QStringLiteral("每日收入与上机台数"));
+    chart->setTitle(data.hourly ? QStringLiteral("每小时收入与上机台数")
+                                : QStringLiteral("每日收入与上机台数"));
     chart->addSeries(bars);
     chart->addSeries(machines);
     auto *axisX = new QBarCategoryAxis;
@@ -203,56 +211,21 @@ void ReportWindow::showDetail()
     Messages::tell(this, QStringLiteral("详细内容"), lines.join(u'\n'));
 }
 
-std::unique_ptr<QTextDocument> ReportWindow::document() const
+std::unique_ptr<PageSource> ReportWindow::pages() const
 {
-    auto doc = std::make_unique<QTextDocument>();
-    QFont font;
-    font.setFamilies(ReportOutput::fontFamilies());
-    font.setPointSize(9);
-    doc->setDefaultFont(font);
-    QTextCursor cursor(doc.get());
-    QTextCharFormat title;
-    title.setFontPointSize(12);
-    title.setFontWeight(QFont::Bold);
-    QTextBlockFormat centred;
-    centred.setAlignment(Qt::AlignHCenter);
-    cursor.setBlockFormat(centred);
-    cursor.insertText(QStringLiteral("机时收费表"), title);
-    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
-    cursor.insertText(m_summary);
-
-    const QList<QStringList> rows = table();
-    QTextTableFormat format;
-    format.setCellPadding(2);
-    format.setCellSpacing(0);
-    format.setBorder(0.5);
-    format.setHeaderRowCount(1);
-    // The list's widths, shared out over the page.
-    static const int kTwips[] = {600, 800, 1600, 1600, 1000, 1000, 1000, 800, 800, 1000, 800, 1600};
-    const int total = std::accumulate(std::begin(kTwips), std::end(kTwips), 0);
-    QList<QTextLength> widths;
-    for (int twips : kTwips)
-        widths.append(QTextLength(QTextLength::PercentageLength, 100.0 * twips / total));
-    format.setColumnWidthConstraints(widths);
-    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    QTextTable *grid = cursor.insertTable(int(rows.size()), MachineTimeReport::kColumns, format);
-    QTextBlockFormat right;
-    right.setAlignment(Qt::AlignRight);
-    for (int r = 0; r < rows.size(); ++r) {
-        for (int c = 0; c < MachineTimeReport::kColumns; ++c) {
-            QTextCursor cell = grid->cellAt(r, c).firstCursorPosition();
-            if (r > 0 && MachineTimeReport::rightAligned(c))
-                cell.setBlockFormat(right);
-            cell.insertText(rows.at(r).at(c));
-        }
-    }
-    return doc;
+    return std::make_unique<TablePages>(m_report, m_today, m_anchor);
 }
 
-QList<QStringList> ReportWindow::table() const
+void ReportWindow::runOutput(OutputJob *job)
 {
-    QList<QStringList> rows{MachineTimeReport::headers()};
-    for (const JournalRecord &row : m_report.rows())
-        rows.append(MachineTimeReport::rowTexts(row));
-    return rows;
+    if (!job)
+        return;
+    // One output at a time; the list stays usable meanwhile.
+    for (QPushButton *b : std::as_const(m_outputButtons))
+        b->setEnabled(false);
+    connect(job, &OutputJob::finished, this, [this] {
+        for (QPushButton *b : std::as_const(m_outputButtons))
+            b->setEnabled(true);
+        emit outputFinished();
+    });
 }

@@ -5,9 +5,11 @@
 #include <QWidget>
 #include <memory>
 
+class OutputJob;
+class PageSource;
 class QLabel;
+class QPushButton;
 class QTableView;
-class QTextDocument;
 class QChartView;
 
 // "报表": the machine-time charges report as a list under its summary line, with a chart
@@ -25,17 +27,22 @@ public:
     QTableView *list() const { return m_list; }
     QChartView *chartView() const { return m_chart; }
 
-    // The report as a printable document: the summary line, then the list.
-    std::unique_ptr<QTextDocument> document() const;
-    QList<QStringList> table() const;
+signals:
+    // A print, PDF or export has ended, whole, failed or cancelled.
+    void outputFinished();
 
 private:
     void showDetail();
     QChartView *makeChart();
+    // The report as printed pages: the summary line, then the list.
+    std::unique_ptr<PageSource> pages() const;
+    void runOutput(OutputJob *job);
 
     MachineTimeReport m_report;
     QString m_anchor;
     QString m_summary;
+    QDate m_today;
+    QList<QPushButton *> m_outputButtons;
     QLabel *m_summaryLabel;
     QTableView *m_list;
     QChartView *m_chart;

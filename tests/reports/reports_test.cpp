@@ -149,10 +149,13 @@ private slots:
         QCOMPARE(run.job.goodsSales().lines().size(), 2);
         QCOMPARE(run.job.goodsSales().incomeCents(), 750);
         QCOMPARE(run.job.goodsSales().expenseCents(), 540);
-        const QList<QStringList> table = run.job.goodsSales().table();
-        QCOMPARE(table.size(), 3);
-        QCOMPARE(table.at(1), (QStringList{u"2号机"_s, u"2024-05-01 00:00"_s, u"00000001"_s, u"可乐"_s,
-                                           u"2.50"_s, u"3"_s, u"7.50"_s}));
+        const ReportSheet sheet = run.job.goodsSales().sheet({at(1, 0, 0), at(1, 23, 59, 59)});
+        QCOMPARE(sheet.rows.size(), 2);
+        QStringList cells;
+        for (const SheetCell &c : sheet.rows.at(0))
+            cells.append(csvCellText(c));
+        QCOMPARE(cells, (QStringList{u"2"_s, u"2024-05-01 00:00"_s, u"\t00000001"_s, u"可乐"_s, u"2.50"_s,
+                                     u"3"_s, u"7.50"_s}));
     }
 
     void incomeAddsCounterSalesAndSubtractsGoodsCost_data()

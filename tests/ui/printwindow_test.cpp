@@ -32,6 +32,17 @@ GoodsSalesReport goodsOfTheDay(Database &db)
     return job.goodsSales();
 }
 
+const ReportPeriod kDay{sample::at(1, 0, 0), sample::at(1, 23, 59, 59)};
+
+// Clicks `button` and waits for the output it started to end.
+void output(PrintWindow &window, const char *button)
+{
+    QSignalSpy ended(&window, &PrintWindow::outputFinished);
+    QTest::mouseClick(child<QPushButton>(window, button), Qt::LeftButton);
+    if (!ended.wait(20000))
+        qFatal("the output did not end");
+}
+
 QString pdfText(const QString &path)
 {
     QProcess p;
@@ -57,7 +68,7 @@ private slots:
         sample::addDay(store.db());
         const GoodsSalesReport report = goodsOfTheDay(store.db());
         const StyledText text = report.text(QDate(2024, 5, 1));
-        PrintWindow window(text, report.table(), QStringLiteral("商品销售统计表"));
+        PrintWindow window(text, report.sheet(kDay), QStringLiteral("商品销售统计表"));
         QCOMPARE(window.windowTitle(), QStringLiteral("打印报表"));
         QTextDocument *doc = window.textArea()->document();
         QCOMPARE(doc->toPlainText(), plainText(text));
@@ -105,13 +116,13 @@ private slots:
         TestStore store;
         sample::addDay(store.db());
         const GoodsSalesReport report = goodsOfTheDay(store.db());
-        PrintWindow window(report.text(QDate(2024, 5, 1)), report.table(), QStringLiteral("商品销售统计表"),
-                           QStringLiteral("0123456789abcdef"));
+        PrintWindow window(report.text(QDate(2024, 5, 1)), report.sheet(kDay),
+                           QStringLiteral("商品销售统计表"), QStringLiteral("0123456789abcdef"));
         QTemporaryDir dir;
 
         const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
         ReportOutput::setNextPrintFile(printed);
-        QTest::mouseClick(child<QPushButton>(window, "cmdPrint"), Qt::LeftButton);
+        output(window, "cmdPrint");
         QString text = pdfText(printed);
         QVERIFY2(text.contains(QStringLiteral("总利润：3.4元")), qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("康师傅红烧牛肉面大桶装")));
@@ -121,20 +132,21 @@ private slots:
 
         const QString saved = dir.filePath(QStringLiteral("saved.pdf"));
         ReportOutput::setNextSaveFileName(saved);
-        QTest::mouseClick(child<QPushButton>(window, "cmdPdf"), Qt::LeftButton);
+        output(window, "cmdPdf");
         QVERIFY(pdfText(saved).contains(QStringLiteral("零售")));
         QVERIFY(pdfText(saved).contains(QStringLiteral("校验码：0123456789abcdef")));
 
         const QString csv = dir.filePath(QStringLiteral("goods.csv"));
         ReportOutput::setNextSaveFileName(csv);
-        QTest::mouseClick(child<QPushButton>(window, "cmdCsv"), Qt::LeftButton);
+        output(window, "cmdCsv");
         QFile f(csv);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray bytes = f.readAll();
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-        const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 5);
-        QCOMPARE(lines.at(2), QStringLiteral("零售,2024-05-01 09:30,00000003,矿泉水瓶,1.00,2,2.00"));
+        QCOMPARE(lines.at(2), QStringLiteral("零售,2024-05-01 09:30,\t00000003,矿泉水瓶,1.00,2,2.00"));
         QVERIFY(Messages::takeShownTexts().isEmpty());
     }
 
@@ -142,8 +154,9 @@ private slots:
     {
         PrintWindow window({{QStringLiteral("x\n"), 9}}, {}, QStringLiteral("收入统计表"));
         QVERIFY(!child<QPushButton>(window, "cmdCsv")->isVisibleTo(&window));
+        QVERIFY(!child<QPushButton>(window, "cmdXlsx")->isVisibleTo(&window));
         ReportOutput::setNextPrintFile(QStringLiteral("/no/such/folder/out.pdf"));
-        QTest::mouseClick(child<QPushButton>(window, "cmdPrint"), Qt::LeftButton);
+        output(window, "cmdPrint");
         const QStringList told = Messages::takeShownTexts();
         QCOMPARE(told.size(), 1);
         QVERIFY2(told.first().startsWith(QStringLiteral("发现错误：")), qPrintable(told.first()));

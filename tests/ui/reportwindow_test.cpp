@@ -9,6 +9,7 @@
 #include <QBarCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -59,7 +60,8 @@ private slots:
         QVERIFY(!(model->index(1, 8).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight));
         // 1600 twips at 15 twips a pixel
         QCOMPARE(window.list()->columnWidth(2), 106);
-        auto *axis = qobject_cast<QBarCategoryAxis *>(window.chartView()->chart()->axes(Qt::Horizontal).first());
+        auto *axis =
+            qobject_cast<QBarCategoryAxis *>(window.chartView()->chart()->axes(Qt::Horizontal).first());
         QVERIFY(axis);
         QCOMPARE(axis->count(), 24);
         QCOMPARE(axis->at(10), QStringLiteral("10"));
@@ -73,10 +75,10 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("last");
         // The 1st to the 1st of the next month: day 1 comes twice.
-        QTest::newRow("one month and a day") << QDate(2001, 12, 1) << QDate(2002, 1, 1) << QStringLiteral("12/1")
-                                             << QStringLiteral("1/1");
-        QTest::newRow("within a month") << QDate(2024, 4, 26) << QDate(2024, 5, 25) << QStringLiteral("26")
-                                        << QStringLiteral("25");
+        QTest::newRow("one month and a day")
+            << QDate(2001, 12, 1) << QDate(2002, 1, 1) << QStringLiteral("12/1") << QStringLiteral("1/1");
+        QTest::newRow("within a month")
+            << QDate(2024, 4, 26) << QDate(2024, 5, 25) << QStringLiteral("26") << QStringLiteral("25");
         QTest::newRow("over a year") << QDate(2023, 5, 1) << QDate(2024, 5, 1) << QStringLiteral("2023/5/1")
                                      << QStringLiteral("2024/5/1");
     }
@@ -89,7 +91,8 @@ private slots:
         MachineTimeReport report({QDateTime(from, QTime(0, 0)), QDateTime(to, QTime(23, 59, 59))});
         report.finish();
         ReportWindow window(std::move(report), QDate(2024, 5, 1));
-        auto *axis = qobject_cast<QBarCategoryAxis *>(window.chartView()->chart()->axes(Qt::Horizontal).first());
+        auto *axis =
+            qobject_cast<QBarCategoryAxis *>(window.chartView()->chart()->axes(Qt::Horizontal).first());
         QCOMPARE(axis->count(), int(from.daysTo(to)) + 1); // one name for every bar
         QCOMPARE(axis->at(0), first);
         QCOMPARE(axis->at(axis->count() - 1), last);
@@ -111,40 +114,65 @@ private slots:
         QCOMPARE(lines.at(7), QStringLiteral("优惠：13%"));
     }
 
-    void exportsPdfAndCsv()
+    void exportsPdfCsvAndExcel()
     {
         if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
             QSKIP("pdftotext is not installed");
         TestStore store;
         sample::addDay(store.db());
-        ReportWindow window(dayReport(store.db()), QDate(2024, 5, 1));
+        ReportWindow window(dayReport(store.db()), QDate(2024, 5, 1), QStringLiteral("0123456789abcdef"));
+        QSignalSpy ended(&window, &ReportWindow::outputFinished);
         QTemporaryDir dir;
+        auto output = [&](const char *button, const QString &path) {
+            ReportOutput::setNextSaveFileName(path);
+            QTest::mouseClick(child<QPushButton>(window, button), Qt::LeftButton);
+            // The buttons wait for the output that runs.
+            QVERIFY(!child<QPushButton>(window, "cmdCsv")->isEnabled());
+            QVERIFY(ended.wait(20000));
+            QVERIFY(child<QPushButton>(window, "cmdCsv")->isEnabled());
+        };
+
         const QString pdf = dir.filePath(QStringLiteral("time.pdf"));
-        ReportOutput::setNextSaveFileName(pdf);
-        QTest::mouseClick(child<QPushButton>(window, "cmdPdf"), Qt::LeftButton);
+        output("cmdPdf", pdf);
         QProcess p;
         p.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")), {pdf, QStringLiteral("-")});
         p.waitForFinished(10000);
         const QString text = QString::fromUtf8(p.readAllStandardOutput());
         QVERIFY2(text.contains(QStringLiteral("总实收金额：7.1元")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("24/05/01 10:05")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("校验码：0123456789abcdef")));
+        QVERIFY(text.contains(QStringLiteral("第1页，共1页")));
 
         const QString csv = dir.filePath(QStringLiteral("time.csv"));
-        ReportOutput::setNextSaveFileName(csv);
-        QTest::mouseClick(child<QPushButton>(window, "cmdCsv"), Qt::LeftButton);
+        output("cmdCsv", csv);
         QFile f(csv);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray bytes = f.readAll();
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-        const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4);
-        QCOMPARE(lines.at(0), QStringLiteral("ID,机号,开始时间,结束时间,上机方式,应收款,实收款,优惠,结帐人,客户姓名,客户证件,证件号码"));
-        QCOMPARE(lines.at(3), QStringLiteral("3,3号机,24/05/01 22:00,24/05/01 23:59,正常 ,2.05元,2.05元,0%,收银员,李四,身份证,123"));
+        QCOMPARE(
+            lines.at(0),
+            QStringLiteral(
+                "ID,机号,开始时间,结束时间,上机方式,应收款,实收款,优惠,结帐人,客户姓名,客户证件,证件号码"));
+        QCOMPARE(lines.at(3),
+                 QStringLiteral(
+                     "3,3,2024-05-01 22:00,2024-05-01 23:59,正常,2.05,2.05,0,收银员,李四,身份证,\t123"));
+
+        const QString xlsx = dir.filePath(QStringLiteral("time.xlsx"));
+        output("cmdXlsx", xlsx);
+        QFile book(xlsx);
+        QVERIFY(book.open(QIODevice::ReadOnly));
+        QCOMPARE(book.read(2), QByteArray("PK"));
+        QVERIFY(Messages::takeShownTexts().isEmpty());
 
         // A save that cannot be written is told, and nothing is left behind.
-        ReportOutput::setNextSaveFileName(dir.filePath(QStringLiteral("none/time.csv")));
-        QTest::mouseClick(child<QPushButton>(window, "cmdCsv"), Qt::LeftButton);
+        output("cmdCsv", dir.filePath(QStringLiteral("none/time.csv")));
         QVERIFY(Messages::takeShownTexts().value(0).startsWith(QStringLiteral("发现错误：")));
+        output("cmdPdf", dir.filePath(QStringLiteral("none/time.pdf")));
+        QVERIFY(Messages::takeShownTexts().value(0).startsWith(QStringLiteral("发现错误：")));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
     }
 };
 
