@@ -9,6 +9,7 @@ packages=(
   libsqlcipher-dev sqlcipher libcrypt-dev
   postgresql libpq-dev
   libcanberra-dev
+  qt6-httpserver-dev qt6-websockets-dev libssl-dev libxlsxwriter-dev chromium nodejs
   fonts-wqy-microhei
   xvfb xauth xdotool imagemagick poppler-utils
   clang libclang-rt-14-dev

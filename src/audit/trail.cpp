@@ -243,7 +243,7 @@ Recorder *Recorder::of(Database &db)
     return recorders().value(&db);
 }
 
-bool Recorder::append(const QString &kind, int machine, const QString &details)
+bool Recorder::append(const QString &kind, int machine, const QString &details, const QString &asOperator)
 {
     if (!m_on)
         return false;
@@ -253,20 +253,21 @@ bool Recorder::append(const QString &kind, int machine, const QString &details)
     if (m_missed > 0 &&
         entry(QStringLiteral("记录失败"), 0, QStringLiteral("%1条操作没有记录下来").arg(m_missed)))
         m_missed = 0;
-    if (entry(kind, machine, details))
+    const QString who = asOperator.isEmpty() ? m_operator : asOperator;
+    if (audit::append(m_db, {0, Clock::now(), who, machine, kind, details, {}}))
         return true;
     if (m_missed++ == 0 && m_notice)
         m_notice();
     return false;
 }
 
-void record(Database &db, const QString &kind, int machine, const QString &details)
+void record(Database &db, const QString &kind, int machine, const QString &details, const QString &asOperator)
 {
     Recorder *r = Recorder::of(db);
     if (!r)
         return;
     Transaction t(db);
-    if (r->append(kind, machine, details))
+    if (r->append(kind, machine, details, asOperator))
         t.commit();
 }
 

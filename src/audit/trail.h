@@ -82,7 +82,9 @@ public:
     void setFailureNotice(std::function<void()> notice) { m_notice = std::move(notice); }
 
     // Adds an entry inside whatever transaction is open; false when it could not be written.
-    bool append(const QString &kind, int machine, const QString &details);
+    // `asOperator` names who acted when it is not the desk's operator (a web login).
+    bool append(const QString &kind, int machine, const QString &details,
+                const QString &asOperator = QString());
 
 private:
     Database &m_db;
@@ -93,7 +95,8 @@ private:
 };
 
 // An entry of its own, for an action that writes nothing else (a login, a refusal).
-void record(Database &db, const QString &kind, int machine, const QString &details);
+void record(Database &db, const QString &kind, int machine, const QString &details,
+            const QString &asOperator = QString());
 
 // Runs `action` (returning a std::expected, its error made from a message) and, when it succeeds, writes the
 // entry `describe` makes of its value (no argument for Result<>) in the same transaction: both land or
