@@ -3,6 +3,7 @@
 #include "ui/application.h"
 #include "ui/mainwindow.h"
 #include "ui/timedmessagebox.h"
+#include "web/webserver.h"
 
 #include <QApplication>
 
@@ -36,6 +37,9 @@ int main(int argc, char *argv[])
     desk.startTimers();
     desk.refresh();
     desk.startDailyBackups();
+    // The owner's web console, when switched on in 系统设置.
+    WebConsoleHost web(desk, QCoreApplication::applicationDirPath());
+    web.apply();
     desk.record(QStringLiteral("程序启动"), 0, QString());
 
     const int rc = app.exec();

@@ -253,7 +253,8 @@ bool Recorder::append(const QString &kind, int machine, const QString &details, 
     if (m_missed > 0 &&
         entry(QStringLiteral("记录失败"), 0, QStringLiteral("%1条操作没有记录下来").arg(m_missed)))
         m_missed = 0;
-    if (entry(kind, machine, details))
+    const QString who = asOperator.isEmpty() ? m_operator : asOperator;
+    if (audit::append(m_db, {0, Clock::now(), who, machine, kind, details, {}}))
         return true;
     if (m_missed++ == 0 && m_notice)
         m_notice();

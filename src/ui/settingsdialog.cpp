@@ -7,17 +7,23 @@
 #include "numberedit.h"
 #include "store/database.h"
 #include "store/settingstable.h"
+#include "web/websettings.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimeEdit>
 
-SettingsDialog::SettingsDialog(Database &db, CommandPath &commands, QWidget *parent)
-    : QDialog(parent), m_db(db), m_commands(commands)
+SettingsDialog::SettingsDialog(Database &db, CommandPath &commands, QWidget *parent, const QString &webFolder)
+    : QDialog(parent), m_db(db), m_commands(commands),
+      m_webFolder(webFolder.isEmpty() ? QCoreApplication::applicationDirPath() : webFolder)
 {
     setObjectName(QStringLiteral("frmOption"));
     setWindowTitle(QStringLiteral("选项"));
@@ -66,6 +72,29 @@ SettingsDialog::SettingsDialog(Database &db, CommandPath &commands, QWidget *par
     grid->addWidget(new QLabel(QStringLiteral("每月结帐时间：从："), this), 4, 0);
     grid->addLayout(period, 4, 1, 1, 2);
 
+    // The owner's web console: off until switched on here.
+    auto *web = new QGroupBox(QStringLiteral("网页查看"), this);
+    web->setObjectName(QStringLiteral("grpWeb"));
+    m_webEnabled = new QCheckBox(QStringLiteral("启用"), web);
+    m_webEnabled->setObjectName(QStringLiteral("chkWeb"));
+    m_webPort = new QSpinBox(web);
+    m_webPort->setObjectName(QStringLiteral("txtWebPort"));
+    m_webPort->setRange(1024, 65535);
+    m_webStatus = new QLabel(web);
+    m_webStatus->setObjectName(QStringLiteral("lblWebStatus"));
+    m_webStatus->setWordWrap(true);
+    auto *webRow = new QHBoxLayout;
+    webRow->addWidget(m_webEnabled);
+    webRow->addSpacing(12);
+    webRow->addWidget(new QLabel(QStringLiteral("端口："), web));
+    webRow->addWidget(m_webPort);
+    webRow->addStretch();
+    auto *webLayout = new QVBoxLayout(web);
+    webLayout->addLayout(webRow);
+    webLayout->addWidget(m_webStatus);
+    connect(&WebSettingsHub::instance(), &WebSettingsHub::statusChanged, this,
+            &SettingsDialog::showWebStatus);
+
     auto *buttons = new QDialogButtonBox(this);
     auto *ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("cmdOK"));
@@ -84,6 +113,7 @@ SettingsDialog::SettingsDialog(Database &db, CommandPath &commands, QWidget *par
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addWidget(web);
     layout->addWidget(buttons);
 
     load();
@@ -93,11 +123,18 @@ SettingsDialog::SettingsDialog(Database &db, CommandPath &commands, QWidget *par
         connect(c, &QComboBox::currentIndexChanged, this, &SettingsDialog::markChanged);
     for (QTimeEdit *t : {m_overnightStart, m_overnightEnd})
         connect(t, &QTimeEdit::timeChanged, this, &SettingsDialog::markChanged);
+    connect(m_webEnabled, &QCheckBox::toggled, this, &SettingsDialog::markWebChanged);
+    connect(m_webPort, &QSpinBox::valueChanged, this, &SettingsDialog::markWebChanged);
     m_applyButton->setEnabled(false);
 }
 
 void SettingsDialog::load()
 {
+    const WebSettings web = WebSettings::load(m_webFolder);
+    m_webEnabled->setChecked(web.enabled);
+    m_webPort->setValue(web.port);
+    showWebStatus(WebSettingsHub::instance().status());
+
     const std::optional<Settings> s = SettingsTable(m_db).read();
     if (!s) {
         // No row yet: empty fields, and the month choices that a day of 0 stands for.
@@ -118,12 +155,61 @@ void SettingsDialog::load()
 
 void SettingsDialog::markChanged()
 {
+    m_settingsChanged = true;
     m_applyButton->setEnabled(true);
+}
+
+void SettingsDialog::markWebChanged()
+{
+    m_webChanged = true;
+    m_applyButton->setEnabled(true);
+}
+
+void SettingsDialog::showWebStatus(const QString &status)
+{
+    m_webStatus->setText(
+        status.isEmpty()
+            ? QStringLiteral("启用后，在店里的手机或电脑上用浏览器打开 https://本机地址:端口/ 查看。")
+            : status);
+}
+
+bool SettingsDialog::applyWeb()
+{
+    WebSettings wanted;
+    wanted.enabled = m_webEnabled->isChecked();
+    wanted.port = quint16(m_webPort->value());
+    const WebSettings before = WebSettings::load(m_webFolder);
+    if (wanted == before)
+        return true;
+    if (const Result<> saved = wanted.save(m_webFolder); !saved) {
+        Messages::tell(this, QStringLiteral("错误"), QStringLiteral("无法保存设置（%1）").arg(saved.error()),
+                       QMessageBox::Critical);
+        return false;
+    }
+    const auto text = [](const WebSettings &w) {
+        return QStringLiteral("%1，端口%2")
+            .arg(w.enabled ? QStringLiteral("启用") : QStringLiteral("停用"))
+            .arg(w.port);
+    };
+    const QString details = text(before) + QStringLiteral(" → ") + text(wanted);
+    (void)m_commands.run({QStringLiteral("网页查看设置"), 0, [details] { return details; }}, [] { return Result<>(); });
+    return true;
 }
 
 bool SettingsDialog::apply()
 {
     m_applyButton->setEnabled(false);
+    const bool onlyWeb = m_webChanged && !m_settingsChanged;
+    if (m_webChanged) {
+        if (!applyWeb()) {
+            m_applyButton->setEnabled(true);
+            return false;
+        }
+        m_webChanged = false;
+    }
+    if (onlyWeb)
+        return true;
+    m_settingsChanged = false;
     Settings s;
     s.overnightPrice = numberValue(m_overnightPrice->text());
     s.minimumCharge = numberValue(m_minimumCharge->text());
@@ -144,6 +230,7 @@ bool SettingsDialog::apply()
         },
         [&] { return audit::describe(before, s); });
     if (!saved) {
+        m_settingsChanged = true;
         m_applyButton->setEnabled(true);
         Messages::tell(this, QStringLiteral("错误"), QStringLiteral("无法保存设置（%1）").arg(saved.error()),
                        QMessageBox::Critical);

@@ -4,7 +4,10 @@
 
 class CommandPath;
 class Database;
+class QCheckBox;
 class QComboBox;
+class QLabel;
+class QSpinBox;
 class QLineEdit;
 class QPushButton;
 class QTimeEdit;
@@ -15,7 +18,9 @@ class SettingsDialog final : public QDialog
     Q_OBJECT
 
 public:
-    explicit SettingsDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr);
+    // The web console's settings are kept in `webFolder` (the program's folder when empty).
+    SettingsDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr,
+                   const QString &webFolder = QString());
 
     // Saves the fields; false (after telling the operator) when the row could not be written.
     bool apply();
@@ -23,6 +28,9 @@ public:
 private:
     void load();
     void markChanged();
+    void markWebChanged();
+    bool applyWeb();
+    void showWebStatus(const QString &status);
 
     Database &m_db;
     CommandPath &m_commands;
@@ -36,4 +44,10 @@ private:
     QComboBox *m_endMonth;
     QLineEdit *m_endDay;
     QPushButton *m_applyButton;
+    QString m_webFolder;
+    QCheckBox *m_webEnabled;
+    QSpinBox *m_webPort;
+    QLabel *m_webStatus;
+    bool m_settingsChanged = false;
+    bool m_webChanged = false;
 };

@@ -4,12 +4,16 @@
 #include "support/uitest.h"
 #include "ui/messages.h"
 #include "ui/settingsdialog.h"
+#include "web/websettings.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimeEdit>
 #include <sqlcipher/sqlite3.h>
@@ -57,6 +61,7 @@ private slots:
     void emptyTableFirstApplyCreatesRow();
     void numberFieldsTakeDigitsOnly();
     void failedSaveIsReported();
+    void webGroupIsKeptBesideTheProgram();
 };
 
 void SettingsDialogTest::okWithoutChangeSavesNothing()
@@ -266,6 +271,43 @@ void SettingsDialogTest::failedSaveIsReported()
     click(dialog, "cmdOK");
     QVERIFY(!dialog.isVisible());
     QCOMPARE(SettingsTable(t.db()).read()->overnightPrice, 15.0);
+}
+
+void SettingsDialogTest::webGroupIsKeptBesideTheProgram()
+{
+    TestStore t;
+    const QStringList before = rawRow(t.db());
+    const int changes = sqlite3_total_changes(t.db().handle());
+    QSignalSpy saved(&WebSettingsHub::instance(), &WebSettingsHub::saved);
+    {
+        TestCommands commands(t.db());
+        SettingsDialog dialog(t.db(), commands.runner, nullptr, t.dir());
+        dialog.show();
+        // Off on 14915 until switched on.
+        QVERIFY(!child<QCheckBox>(dialog, "chkWeb")->isChecked());
+        QCOMPARE(child<QSpinBox>(dialog, "txtWebPort")->value(), 14915);
+        child<QCheckBox>(dialog, "chkWeb")->setChecked(true);
+        child<QSpinBox>(dialog, "txtWebPort")->setValue(15080);
+        QVERIFY(child<QPushButton>(dialog, "cmdApply")->isEnabled());
+        click(dialog, "cmdOK");
+        QVERIFY(!dialog.isVisible());
+    }
+    QCOMPARE(WebSettings::load(t.dir()), (WebSettings{true, 15080}));
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(saved.first().first().toString(), t.dir());
+    // The café's settings row is not written for a change of the web group alone.
+    QCOMPARE(rawRow(t.db()), before);
+    QCOMPARE(sqlite3_total_changes(t.db().handle()), changes);
+
+    TestCommands commandsAgain(t.db());
+    SettingsDialog again(t.db(), commandsAgain.runner, nullptr, t.dir());
+    again.show();
+    QVERIFY(child<QCheckBox>(again, "chkWeb")->isChecked());
+    QCOMPARE(child<QSpinBox>(again, "txtWebPort")->value(), 15080);
+    child<QCheckBox>(again, "chkWeb")->setChecked(false);
+    click(again, "cmdApply");
+    QCOMPARE(WebSettings::load(t.dir()), (WebSettings{false, 15080}));
+    QCOMPARE(saved.size(), 2);
 }
 
 QTEST_MAIN(SettingsDialogTest)
