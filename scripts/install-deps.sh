@@ -10,7 +10,7 @@ packages=(
   libxlsxwriter-dev
   postgresql libpq-dev
   libcanberra-dev
-  qt6-httpserver-dev qt6-websockets-dev libssl-dev libxlsxwriter-dev chromium nodejs
+  qt6-httpserver-dev qt6-websockets-dev libssl-dev chromium nodejs
   fonts-wqy-microhei
   xvfb xauth xdotool imagemagick poppler-utils
   clang libclang-rt-14-dev

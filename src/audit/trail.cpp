@@ -248,12 +248,12 @@ bool Recorder::append(const QString &kind, int machine, const QString &details, 
     if (!m_on)
         return false;
     auto entry = [&](const QString &k, int m, const QString &d) {
-        return audit::append(m_db, {0, Clock::now(), actor.isEmpty() ? m_operator : actor, m, k, d, {}});
+        return audit::append(m_db, {0, Clock::now(), m_operator, m, k, d, {}});
     };
     if (m_missed > 0 &&
         entry(QStringLiteral("记录失败"), 0, QStringLiteral("%1条操作没有记录下来").arg(m_missed)))
         m_missed = 0;
-    const QString who = asOperator.isEmpty() ? m_operator : asOperator;
+    const QString who = actor.isEmpty() ? m_operator : actor;
     if (audit::append(m_db, {0, Clock::now(), who, machine, kind, details, {}}))
         return true;
     if (m_missed++ == 0 && m_notice)

@@ -1,5 +1,7 @@
 #include "webconsole.h"
 
+#include "reports/sheet.h"
+
 #include "accounts/guessthrottle.h"
 #include "accounts/passwords.h"
 #include "audit/trail.h"
@@ -7,19 +9,19 @@
 #include "common/clock.h"
 #include "common/formats.h"
 #include "desk/frontdesk.h"
-#include "reports/csv.h"
 #include "reports/reportjob.h"
 #include "reports/reporttext.h"
 #include "store/accounttables.h"
 #include "store/countertable.h"
 #include "store/machinetable.h"
 #include "webpages.h"
-#include "xlsx.h"
 
+#include <QFile>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 
 Q_LOGGING_CATEGORY(lcWeb, "corvana.web")
 
@@ -145,25 +147,20 @@ QString statusWord(MachineStatus status)
     return QStringLiteral("关机");
 }
 
-// The income report's figures as rows, for its download (the report itself is text).
-QList<QStringList> incomeTable(const IncomeReport &r)
+// A report's download in `format` (".csv" or ".xlsx"), written as the desk's windows write it.
+Result<QByteArray> sheetBytes(const ReportSheet &sheet, const QString &format)
 {
-    return {{QStringLiteral("项目"), QStringLiteral("金额")},
-            {QStringLiteral("总共上机时间（分钟）"), QString::number(r.minutes())},
-            {QStringLiteral("总应收金额"), centsTwoDecimals(r.dueCents())},
-            {QStringLiteral("总实收金额"), centsTwoDecimals(r.receivedCents())},
-            {QStringLiteral("商品零售"), centsTwoDecimals(r.goodsSalesCents())},
-            {QStringLiteral("柜台零售"), centsTwoDecimals(r.counterSalesCents())},
-            {QStringLiteral("商品支出"), centsTwoDecimals(r.goodsCostCents())},
-            {QStringLiteral("总收入"), centsTwoDecimals(r.totalCents())}};
-}
-
-QList<QStringList> machineTimeTable(const MachineTimeReport &r)
-{
-    QList<QStringList> rows{MachineTimeReport::headers()};
-    for (const JournalRecord &row : r.rows())
-        rows.append(MachineTimeReport::rowTexts(row));
-    return rows;
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return failure(QStringLiteral("无法建立临时文件夹"));
+    const QString path = dir.filePath(QStringLiteral("report") + format);
+    if (const Result<> written = writeSheet(sheet, path, format == u".csv" ? SheetFormat::Csv : SheetFormat::Xlsx);
+        !written)
+        return failure(written.error());
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(file.errorString());
+    return file.readAll();
 }
 
 } // namespace
@@ -540,26 +537,23 @@ void WebConsole::reports(Context &c, const QString &format)
                 out.reply(out.html(QStringLiteral("报表"), QStringLiteral("reports"), body));
                 return;
             }
-            const QList<QStringList> table = kind == ReportKind::MachineTime
-                                                 ? machineTimeTable(job.machineTime())
-                                             : kind == ReportKind::GoodsSales ? job.goodsSales().table()
-                                                                              : incomeTable(job.income());
+            const ReportPeriod period{job.request().from, job.request().to};
+            const ReportSheet sheet = kind == ReportKind::MachineTime ? job.machineTime().sheet()
+                                      : kind == ReportKind::GoodsSales ? job.goodsSales().sheet(period)
+                                                                       : job.income().sheet(period);
+            const Result<QByteArray> bytes = sheetBytes(sheet, format);
+            if (!bytes) {
+                out.reply(plain(500, bytes.error()));
+                return;
+            }
             const QString stem = reportTypeText(kind) +
                                  job.request().from.date().toString(QStringLiteral("yyyyMMdd")) + u'-' +
                                  job.request().to.date().toString(QStringLiteral("yyyyMMdd"));
             WebResponse res;
-            if (format == QStringLiteral(".csv")) {
-                res.contentType = "text/csv; charset=utf-8";
-                res.body = csvBytes(table);
-            } else {
-                const Result<QByteArray> book = xlsxBytes(reportTypeText(kind), table);
-                if (!book) {
-                    out.reply(plain(500, book.error()));
-                    return;
-                }
-                res.contentType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
-                res.body = *book;
-            }
+            res.contentType = format == u".csv"
+                                  ? QByteArray("text/csv; charset=utf-8")
+                                  : QByteArray("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+            res.body = *bytes;
             const QString file = stem + format;
             res.addHeader("Content-Disposition", "attachment; filename=\"report" + format.toLatin1() +
                                                      "\"; filename*=UTF-8''" + QUrl::toPercentEncoding(file));
