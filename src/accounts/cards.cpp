@@ -20,6 +20,7 @@ constexpr qint64 kNumberRange = 1'000'000'000;
 constexpr int kMaxDraws = 1000;
 
 const QString kIncomplete = QStringLiteral("你所添加的资料不全，请你确认输入！");
+const QString kNotPositive = QStringLiteral("储金卡的总金额和总机时必须大于0！");
 
 QSet<double> usedNumbers(Database &db)
 {
@@ -65,7 +66,7 @@ Result<Card> add(Database &db, const CardInput &in)
     c.balance = c.total;
     // A card without money or hours would check out for free.
     if (!(c.total > 0) || !(c.totalHours > 0))
-        return failure(kIncomplete);
+        return failure(kNotPositive);
     const Result<QString> hashed = passwords::hash(in.password);
     if (!hashed)
         return failure(hashed.error());
@@ -91,7 +92,7 @@ Result<Card> saveTerms(Database &db, qint64 rowid, const CardInput &in)
     const double total = numberValue(in.total);
     const double hours = numberValue(in.totalHours);
     if (!(total > 0) || !(hours > 0))
-        return failure(kIncomplete);
+        return failure(kNotPositive);
 
     Transaction transaction(db);
     CardTable table(db);
@@ -127,10 +128,12 @@ Result<> remove(Database &db, qint64 rowid)
 std::expected<Card, CardFailure> verify(Database &db, GuessThrottle &throttle, const QString &source,
                                         const QString &number, const QString &password)
 {
-    if (!throttle.allows(source)) {
+    const QString subject = GuessThrottle::cardSubject(number);
+    if (throttle.wait(subject, source) > 0) {
         if (const auto left = LogLimit::shared().allow(QStringLiteral("card-throttled"), source))
-            qCWarning(lcAccounts).noquote() << "card password check refused, too many failures from" << source
-                                            << LogLimit::leftOutNote(*left);
+            qCWarning(lcAccounts).noquote()
+                << "card password check refused, too many failures for the card or from" << source
+                << LogLimit::leftOutNote(*left);
         return std::unexpected(CardFailure::Throttled);
     }
     const QList<Card> found = CardTable(db).numbered(number);
@@ -150,7 +153,7 @@ std::expected<Card, CardFailure> verify(Database &db, GuessThrottle &throttle, c
     if (const auto left = LogLimit::shared().allow(QStringLiteral("card-failed"), source))
         qCWarning(lcAccounts).noquote()
             << "failed card check for" << number << "from" << source << LogLimit::leftOutNote(*left);
-    throttle.failed(source);
+    throttle.failed(subject, source);
     return std::unexpected(found.isEmpty() ? CardFailure::NoSuchCard : CardFailure::WrongPassword);
 }
 

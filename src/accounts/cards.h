@@ -48,7 +48,7 @@ Result<> remove(Database &db, qint64 rowid);
 enum class CardFailure { NoSuchCard, WrongPassword, Throttled };
 
 // The card with this number and password; a password kept in clear is replaced by its hash
-// on success. Failures count against `source` (e.g. the peer address or the checkout).
+// on success. Failures count against the number, and `source` when it is a PC's address.
 std::expected<Card, CardFailure> verify(Database &db, GuessThrottle &throttle, const QString &source,
                                         const QString &number, const QString &password);
 

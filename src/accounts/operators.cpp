@@ -29,10 +29,12 @@ void upgradeIfClear(Database &db, Operator &op)
 std::expected<Operator, CheckFailure> verify(Database &db, GuessThrottle *throttle, const QString &source,
                                              const QString &name, const QString &password)
 {
-    if (throttle && !throttle->allows(source)) {
+    const QString subject = GuessThrottle::operatorSubject(name);
+    if (throttle && throttle->wait(subject, source) > 0) {
         if (const auto left = LogLimit::shared().allow(QStringLiteral("operator-throttled"), source))
-            qCWarning(lcAccounts).noquote() << "operator password check refused, too many failures from"
-                                            << source << LogLimit::leftOutNote(*left);
+            qCWarning(lcAccounts).noquote()
+                << "operator password check refused, too many failures for the name or from" << source
+                << LogLimit::leftOutNote(*left);
         return std::unexpected(CheckFailure::Throttled);
     }
     for (Operator op : OperatorTable(db).named(name)) {
@@ -46,7 +48,7 @@ std::expected<Operator, CheckFailure> verify(Database &db, GuessThrottle *thrott
         qCWarning(lcAccounts).noquote() << "failed operator password check for" << name << "from" << source
                                         << LogLimit::leftOutNote(*left);
     if (throttle)
-        throttle->failed(source);
+        throttle->failed(subject, source);
     return std::unexpected(CheckFailure::NoMatch);
 }
 
@@ -98,8 +100,9 @@ bool mayUnlock(Database &db, GuessThrottle &throttle, const QString &source, con
     const LoginNeed need = loginNeed(db);
     if (need != LoginNeed::Ask)
         return need == LoginNeed::NoOperators;
-    if (!throttle.allows(source)) {
-        qCWarning(lcAccounts) << "unlock refused, too many failures from" << source;
+    const QString subject = GuessThrottle::operatorSubject(name);
+    if (throttle.wait(subject, source) > 0) {
+        qCWarning(lcAccounts) << "unlock refused, too many failures for" << name;
         return false;
     }
     bool released = false;
@@ -114,7 +117,7 @@ bool mayUnlock(Database &db, GuessThrottle &throttle, const QString &source, con
     }
     if (!released) {
         qCWarning(lcAccounts) << "failed unlock by" << name << "from" << source;
-        throttle.failed(source);
+        throttle.failed(subject, source);
     }
     return released;
 }
@@ -141,11 +144,12 @@ std::expected<void, OperatorSaveError> saveOperator(Database &db, GuessThrottle 
             return Error({QStringLiteral("该用户已不存在！"), OperatorField::None});
         // A super administrator's password must always be given; others' when typed.
         if (stored->right == kSuper || !edit.oldPassword.isEmpty()) {
-            const bool allowed = throttle.allows(source);
-            if (!allowed || !passwords::matches(stored->password, edit.oldPassword)) {
+            const QString subject = GuessThrottle::operatorSubject(stored->name);
+            if (const qint64 wait = throttle.wait(subject, source))
+                return Error({GuessThrottle::deskMessage(wait), OperatorField::OldPassword});
+            if (!passwords::matches(stored->password, edit.oldPassword)) {
                 qCWarning(lcAccounts) << "wrong old password for operator" << stored->name << "from" << source;
-                if (allowed)
-                    throttle.failed(source);
+                throttle.failed(subject, source);
                 return Error({QStringLiteral("密码错误，请重新输入！"), OperatorField::OldPassword});
             }
         }
@@ -188,11 +192,12 @@ Result<> deleteOperator(Database &db, GuessThrottle &throttle, const QString &so
     if (!op)
         return failure(refused);
     if (op->right == kSuper) {
-        if (!throttle.allows(source))
-            return failure(refused);
+        const QString subject = GuessThrottle::operatorSubject(op->name);
+        if (const qint64 wait = throttle.wait(subject, source))
+            return failure(GuessThrottle::deskMessage(wait));
         if (!passwords::matches(op->password, password)) {
             qCWarning(lcAccounts) << "wrong password to delete operator" << op->name << "from" << source;
-            throttle.failed(source);
+            throttle.failed(subject, source);
             return failure(refused);
         }
         if (op->name == currentName)

@@ -33,8 +33,8 @@ LoginNeed loginNeed(Database &db);
 CurrentOperator afterLogin(const CurrentOperator &before, const std::optional<Operator> &chosen);
 
 // The first operator (in table order) with exactly this name and password. A password kept in
-// clear is replaced by its hash on success. With a throttle, failures count against `source`
-// and a paused source is refused without looking.
+// clear is replaced by its hash on success. With a throttle, failures count against the name
+// (and `source` when it is a PC's address), and a paused one is refused without looking.
 std::expected<Operator, CheckFailure> verifyOperator(Database &db, const QString &name, const QString &password);
 std::expected<Operator, CheckFailure> verifyOperator(Database &db, GuessThrottle &throttle, const QString &source,
                                                      const QString &name, const QString &password);

@@ -167,6 +167,10 @@ std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QString
         cards::verify(db, m_scope.throttle ? *m_scope.throttle : unthrottled, QStringLiteral("checkout"),
                       m_cardNumber, m_cardPassword);
     std::optional<Card> card = verified ? std::optional<Card>(*verified) : std::nullopt;
+    if (!card && verified.error() == cards::CardFailure::Throttled && m_scope.throttle)
+        return Refusal{Refusal::Kind::CardWrong,
+                       GuessThrottle::deskMessage(m_scope.throttle->secondsLeft(
+                           GuessThrottle::cardSubject(m_cardNumber), QStringLiteral("checkout")))};
     if (!card)
         return Refusal{Refusal::Kind::CardWrong, QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！")};
     // Another counter may be paying from the same card: its balance counts as it stands

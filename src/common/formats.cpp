@@ -1,5 +1,7 @@
 #include "formats.h"
 
+#include <algorithm>
+
 #include <QLocale>
 #include <cmath>
 
@@ -68,7 +70,8 @@ QString formatClock(const QDateTime &t)
 
 QString formatHoursMinutes(qint64 minutes)
 {
-    // Integer quotient and remainder as the list has always shown them (-5 -> "0:-5").
+    // A start ahead of the clock (the system time was set back) is no time used yet, never "0:-5".
+    minutes = std::max<qint64>(0, minutes);
     return QString::number(minutes / 60) + u':' + QString::number(minutes % 60);
 }
 

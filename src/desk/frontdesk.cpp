@@ -27,7 +27,7 @@ FrontDesk::FrontDesk(QObject *parent)
     });
     m_clockTimer.setInterval(1000);
     m_supervisionTimer.setInterval(30000);
-    connect(&m_clockTimer, &QTimer::timeout, this, [this] { emit clockChanged(clockText()); });
+    connect(&m_clockTimer, &QTimer::timeout, this, &FrontDesk::tickClock);
     connect(&m_supervisionTimer, &QTimer::timeout, this, &FrontDesk::refresh);
     connect(&m_supervisor, &Supervisor::countsChanged, this, &FrontDesk::countsChanged);
     connect(&m_supervisor, &Supervisor::selectRequested, this, &FrontDesk::select);
@@ -258,6 +258,18 @@ std::optional<Machine> FrontDesk::selectedMachine()
 {
     flushLink();
     return MachineTable(db()).at(m_selected);
+}
+
+void FrontDesk::tickClock()
+{
+    // A clock set back would shorten every running session's fee unseen: say so and keep it.
+    if (const auto jump = m_clockWatch.check()) {
+        const QString moved = ClockJumpWatch::describe(*jump);
+        if (const Result<> kept = record(QStringLiteral("系统时间被改动"), 0, moved); !kept)
+            qCWarning(lcDesk) << "clock change not recorded:" << kept.error();
+        emit statusNotice(QStringLiteral("系统时间被改动：") + moved);
+    }
+    emit clockChanged(clockText());
 }
 
 void FrontDesk::setOperator(const QString &name, const QString &right)

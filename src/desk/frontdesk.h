@@ -7,13 +7,14 @@
 #include "billing/scope.h"
 #include "billing/sessionstart.h"
 #include "billing/supervision.h"
+#include "commandrunner.h"
+#include "common/clock.h"
 #include "common/questions.h"
 #include "common/result.h"
-#include "link/deskaccess.h"
-#include "commandrunner.h"
 #include "counterlink.h"
-#include "serverwatch.h"
+#include "link/deskaccess.h"
 #include "machines/machinemanagement.h"
+#include "serverwatch.h"
 #include "store/rows.h"
 #include "store/store.h"
 
@@ -94,6 +95,9 @@ public:
     QString operatorName() const { return m_operatorName; }
     QString operatorRight() const { return m_operatorRight; }
     void setOperator(const QString &name, const QString &right);
+    // The one-second tick: the clock shown, and a system time set more than two minutes either
+    // way recorded in the trail and said in the status bar.
+    void tickClock();
 
     // The desktop lock: while on, clients' requests to start, order and settle are refused.
     void setLocked(bool locked) { m_locked = locked; }
@@ -173,6 +177,7 @@ private:
     ClientLink *m_link = nullptr;
     LinkServer *m_server = nullptr;
     QTimer m_clockTimer;
+    ClockJumpWatch m_clockWatch;
     QTimer m_supervisionTimer;
     int m_selected = 0;
     QString m_operatorName;

@@ -5,6 +5,7 @@
 #include "common/commandpath.h"
 
 #include "accounts/cards.h"
+#include "accounts/guessthrottle.h"
 #include "accounts/operators.h"
 #include "accounts/rights.h"
 #include "audit/trail.h"
@@ -30,9 +31,9 @@ void logRefusedCard(const QString &address, const QString &number, cards::CardFa
     if (failure != cards::CardFailure::Throttled)
         return;
     if (const auto note = pcLine("card-throttled", address))
-        qCWarning(lcLink).noquote() << "card check for" << number << "from" << address
-                                    << "refused unevaluated: too many failed checks from that address"
-                                    << *note;
+        qCWarning(lcLink).noquote()
+            << "card check for" << number << "from" << address
+            << "refused unevaluated: too many failed checks for it or from that address" << *note;
 }
 
 } // namespace
@@ -84,8 +85,10 @@ void RequestHandler::cardFigures(int slot, const QString &number, const QString 
         cards::verify(m_desk.db(), m_desk.throttle(), m_slots.peerAddress(slot), number, password);
     if (!card) {
         logRefusedCard(m_slots.peerAddress(slot), number, card.error());
-        reply(slot, card.error() == cards::CardFailure::NoSuchCard ? QStringLiteral("您所输入的卡号错误！")
-                                                                   : QStringLiteral("您所输入的密码错误！"));
+        reply(slot, card.error() == cards::CardFailure::Throttled ? GuessThrottle::pcMessage()
+                    : card.error() == cards::CardFailure::NoSuchCard
+                        ? QStringLiteral("您所输入的卡号错误！")
+                        : QStringLiteral("您所输入的密码错误！"));
         return;
     }
     const QString crlf = QStringLiteral("\r\n");
@@ -114,8 +117,10 @@ void RequestHandler::validate(int slot, const QByteArray &message)
             if (const auto note = pcLine("operator-throttled", m_slots.peerAddress(slot)))
                 qCWarning(lcLink).noquote()
                     << "operator check for" << fields.at(0) << "from" << m_slots.peerAddress(slot)
-                    << "refused unevaluated: too many failed checks from that address" << *note;
-        reply(slot, QStringLiteral("验证用户名或密码错误，不能完成指令！"));
+                    << "refused unevaluated: too many failed checks for it or from that address" << *note;
+        reply(slot, op.error() == CheckFailure::Throttled
+                        ? GuessThrottle::pcMessage()
+                        : QStringLiteral("验证用户名或密码错误，不能完成指令！"));
         return;
     }
     // Leave to set up or close the client needs a manager; anyone may shut the PC down.
@@ -148,7 +153,8 @@ void RequestHandler::settleWithCard(int slot, const QString &number, const QStri
         cards::verify(m_desk.db(), m_desk.throttle(), m_slots.peerAddress(slot), number, password);
     if (!card) {
         logRefusedCard(m_slots.peerAddress(slot), number, card.error());
-        reply(slot, card.error() == cards::CardFailure::NoSuchCard
+        reply(slot, card.error() == cards::CardFailure::Throttled ? GuessThrottle::pcMessage()
+                    : card.error() == cards::CardFailure::NoSuchCard
                         ? QStringLiteral("您所输入的卡号错误，不能结帐！")
                         : QStringLiteral("您所输入的密码错误，不能结帐！"));
         return;

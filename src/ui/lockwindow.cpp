@@ -1,5 +1,6 @@
 #include "lockwindow.h"
 
+#include "accounts/guessthrottle.h"
 #include "accounts/operators.h"
 
 #include <QCloseEvent>
@@ -67,6 +68,12 @@ LockWindow::LockWindow(Database &db, GuessThrottle &throttle, const QString &loc
     area->setFixedSize(24, 24);
     area->setFocusPolicy(Qt::NoFocus);
 
+    // Only a pause for too many failures is said; a plain failure stays silent.
+    m_notice = new QLabel(panel);
+    m_notice->setObjectName(QStringLiteral("lblThrottle"));
+    m_notice->setWordWrap(true);
+    m_notice->hide();
+
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("管理员："), m_name);
     form->addRow(QStringLiteral("密码："), m_password);
@@ -77,6 +84,7 @@ LockWindow::LockWindow(Database &db, GuessThrottle &throttle, const QString &loc
     auto *panelLayout = new QVBoxLayout(panel);
     panelLayout->addWidget(text);
     panelLayout->addLayout(form);
+    panelLayout->addWidget(m_notice);
     panelLayout->addLayout(buttons);
     panel->setFixedWidth(360);
 
@@ -116,7 +124,10 @@ void LockWindow::lock()
 void LockWindow::tryUnlock()
 {
     if (!mayUnlock(m_db, m_throttle, QStringLiteral("desktop lock"), m_lockedBy, m_name->text(), m_password->text())) {
-        // A failed attempt says nothing.
+        const qint64 wait = m_throttle.secondsLeft(GuessThrottle::operatorSubject(m_name->text()),
+                                                   QStringLiteral("desktop lock"));
+        m_notice->setText(wait > 0 ? GuessThrottle::deskMessage(wait) : QString());
+        m_notice->setVisible(wait > 0);
         m_password->clear();
         m_password->setFocus();
         return;

@@ -6,6 +6,7 @@
 
 class Database;
 class GuessThrottle;
+class QLabel;
 class QLineEdit;
 
 // "锁定桌面": a full-screen, topmost window over a snapshot of the screen that blocks every
@@ -42,5 +43,6 @@ private:
     QPixmap m_snapshot;
     QLineEdit *m_name;
     QLineEdit *m_password;
+    QLabel *m_notice;
     bool m_locked = false;
 };

@@ -1,6 +1,8 @@
 #include "logindialog.h"
 
+#include "accounts/guessthrottle.h"
 #include "accounts/operators.h"
+#include "audit/trail.h"
 #include "common/commandpath.h"
 #include "messages.h"
 #include "store/accounttables.h"
@@ -26,6 +28,14 @@ LoginDialog::LoginDialog(Database &db, CommandPath &commands, GuessThrottle &thr
     m_name->setInsertPolicy(QComboBox::NoInsert);
     for (const Operator &o : OperatorTable(db).all())
         m_name->addItem(o.name);
+    // The counter is mostly worked by whoever logged in last.
+    const QList<audit::Entry> logins = audit::entries(db, {}, {}, QString(), 0, QStringLiteral("登录"));
+    if (!logins.isEmpty()) {
+        const int last =
+            m_name->findText(logins.last().operatorName, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (last >= 0)
+            m_name->setCurrentIndex(last);
+    }
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("txtPassword"));
     m_password->setEchoMode(QLineEdit::Password);
@@ -61,8 +71,19 @@ LoginDialog::LoginDialog(Database &db, CommandPath &commands, GuessThrottle &thr
 
 void LoginDialog::tryLogin()
 {
-    const auto op = verifyOperator(m_db, m_throttle, QStringLiteral("login dialog"), m_name->currentText(),
-                                   m_password->text());
+    const QString name = m_name->currentText();
+    const auto op =
+        verifyOperator(m_db, m_throttle, QStringLiteral("login dialog"), name, m_password->text());
+    if (!op && op.error() == CheckFailure::Throttled) {
+        // Not checked at all: saying "wrong" would mislead a right password.
+        Messages::tell(this, QStringLiteral("登录"),
+                       GuessThrottle::deskMessage(m_throttle.secondsLeft(GuessThrottle::operatorSubject(name),
+                                                                         QStringLiteral("login dialog"))),
+                       QMessageBox::Warning);
+        m_password->setFocus();
+        m_password->selectAll();
+        return;
+    }
     if (!op) {
         // Into the operator trail: who was tried, never what was typed as the password.
         CommandPath::Action failed{QStringLiteral("登录失败")};

@@ -558,6 +558,10 @@ void MainWindow::openMachines()
 void MainWindow::openOperators()
 {
     OperatorDialog dialog(m_desk.db(), m_desk.commands(), m_desk.throttle(), m_desk.operatorName(), this);
+    connect(&dialog, &OperatorDialog::currentRenamed, this, [this](const QString &name) {
+        m_desk.setOperator(name, m_desk.operatorRight());
+        setWindowTitle(rights::caption(name));
+    });
     dialog.exec();
 }
 

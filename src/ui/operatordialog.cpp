@@ -169,8 +169,10 @@ void OperatorDialog::save()
     const auto saved = m_commands.run({before ? QStringLiteral("修改管理员") : QStringLiteral("添加管理员"), 0}, [&] { return saveOperator(m_db, m_throttle, kSource, edit); },
         [&] { return audit::describe(before, before ? operators.byRowid(before->rowid) : operators.byName(edit.name),
                                      !edit.newPassword.isEmpty()); });
-    if (saved && renamingSelf)
+    if (saved && renamingSelf && edit.name != m_currentOperator) {
         m_currentOperator = edit.name;
+        emit currentRenamed(edit.name);
+    }
     if (!saved) {
         const OperatorSaveError &e = saved.error();
         switch (e.focus) {

@@ -24,6 +24,10 @@ public:
     OperatorDialog(Database &db, CommandPath &commands, GuessThrottle &throttle, const QString &currentOperator,
                    QWidget *parent = nullptr);
 
+signals:
+    // The logged-in operator saved under a new name: the desk goes on under that name at once.
+    void currentRenamed(const QString &name);
+
 private:
     enum class Mode { Browse, Adding, Modifying };
 

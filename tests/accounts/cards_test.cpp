@@ -151,27 +151,32 @@ void CardsTest::newCardStartsFull()
 void CardsTest::incompleteCardsRefused_data()
 {
     QTest::addColumn<QStringList>("fields"); // number, total, hours, password, customer
-    QTest::newRow("no customer") << QStringList{u"1"_s, u"10"_s, u"5"_s, u"p"_s, {}};
-    QTest::newRow("no total") << QStringList{u"1"_s, {}, u"5"_s, u"p"_s, u"00000001"_s};
-    QTest::newRow("no hours") << QStringList{u"1"_s, u"10"_s, {}, u"p"_s, u"00000001"_s};
-    QTest::newRow("no password") << QStringList{u"1"_s, u"10"_s, u"5"_s, {}, u"00000001"_s};
-    QTest::newRow("free money") << QStringList{u"1"_s, u"0"_s, u"5"_s, u"p"_s, u"00000001"_s};
-    QTest::newRow("free hours") << QStringList{u"1"_s, u"10"_s, u"0."_s, u"p"_s, u"00000001"_s};
+    QTest::addColumn<QString>("message");
+    const QString incomplete = u"你所添加的资料不全，请你确认输入！"_s;
+    const QString notPositive = u"储金卡的总金额和总机时必须大于0！"_s;
+    QTest::newRow("no customer") << QStringList{u"1"_s, u"10"_s, u"5"_s, u"p"_s, {}} << incomplete;
+    QTest::newRow("no total") << QStringList{u"1"_s, {}, u"5"_s, u"p"_s, u"00000001"_s} << incomplete;
+    QTest::newRow("no hours") << QStringList{u"1"_s, u"10"_s, {}, u"p"_s, u"00000001"_s} << incomplete;
+    QTest::newRow("no password") << QStringList{u"1"_s, u"10"_s, u"5"_s, {}, u"00000001"_s} << incomplete;
+    QTest::newRow("free money") << QStringList{u"1"_s, u"0"_s, u"5"_s, u"p"_s, u"00000001"_s} << notPositive;
+    QTest::newRow("free hours") << QStringList{u"1"_s, u"10"_s, u"0."_s, u"p"_s, u"00000001"_s}
+                                << notPositive;
 }
 
 void CardsTest::incompleteCardsRefused()
 {
     QFETCH(QStringList, fields);
+    QFETCH(QString, message);
     TestStore t;
     const Result<Card> added = cards::add(t.db(), {fields[0], fields[1], fields[2], fields[3], fields[4]});
-    QCOMPARE(added.error(), u"你所添加的资料不全，请你确认输入！"_s);
+    QCOMPARE(added.error(), message);
     QVERIFY(CardTable(t.db()).all().isEmpty());
     // A card that would check out for free cannot be made by modifying either.
     if (!fields[1].isEmpty() && !fields[2].isEmpty() && (numberValue(fields[1]) <= 0 || numberValue(fields[2]) <= 0)) {
         QVERIFY(CardTable(t.db()).add(legacyCard(u"5"_s, 100, 30)));
         const Card c = CardTable(t.db()).all().at(0);
         QCOMPARE(cards::saveTerms(t.db(), c.rowid, {c.number, fields[1], fields[2], {}, c.customer}).error(),
-                 u"你所添加的资料不全，请你确认输入！"_s);
+                 message);
         QCOMPARE(CardTable(t.db()).all().at(0).total, 100.0);
     }
 }

@@ -100,8 +100,9 @@ void MachineListTest::flashListView_data()
 
     QTest::newRow("start in the future")
         << billing(7, -5) << 1.0 << 0.0
-        << QStringList{QStringLiteral("3月14日 12:05"), kKeep, QStringLiteral("0:-5"), QStringLiteral("3.00元"),
-                       QStringLiteral("1.00元"), kKeep, QStringLiteral("1.00元"), QStringLiteral("王五")};
+        << QStringList{
+               QStringLiteral("3月14日 12:05"), kKeep, QStringLiteral("0:0"),    QStringLiteral("3.00元"),
+               QStringLiteral("1.00元"),        kKeep, QStringLiteral("1.00元"), QStringLiteral("王五")};
 }
 
 void MachineListTest::flashListView()

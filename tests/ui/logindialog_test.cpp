@@ -99,6 +99,18 @@ private slots:
         QVERIFY(!d.loggedIn());
     }
 
+    void othersAreNotPausedByOnesTypos()
+    {
+        Fixture f;
+        LoginDialog d(f.store.db(), f.commands.runner, f.throttle);
+        d.show();
+        for (int i = 0; i < 5; ++i)
+            attempt(d, u"boss"_s, u"guess"_s);
+        Messages::takeShownTexts();
+        attempt(d, u"clerk"_s, u"c1"_s);
+        QCOMPARE(d.loggedIn()->name, u"clerk"_s);
+    }
+
     void guessingIsPaused()
     {
         Fixture f;
@@ -107,7 +119,10 @@ private slots:
         for (int i = 0; i < 5; ++i)
             attempt(d, u"boss"_s, u"guess"_s);
         attempt(d, u"boss"_s, u"pw"_s);
-        QCOMPARE(Messages::takeShownTexts().size(), 6);
+        const QStringList shown = Messages::takeShownTexts();
+        QCOMPARE(shown.size(), 6);
+        // The right password, not checked, is told to wait rather than that it is wrong.
+        QCOMPARE(shown.last(), u"密码错误次数太多，请30秒后再试！"_s);
         QVERIFY(!d.loggedIn());
         Clock::advanceSeconds(30);
         attempt(d, u"boss"_s, u"pw"_s);

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -159,12 +160,16 @@ private slots:
         chief.name = u"chief"_s;
         chief.right = u"D"_s;
         OperatorTable(f.store.db()).add(chief);
+        QSignalSpy renamed(f.owned.get(), &OperatorDialog::currentRenamed);
         f.click("cmdModify");
         f.edit("txtUserName")->selectAll();
         f.type("txtUserName", u"boss2"_s);
         f.type("txtOldPassword", u"pw"_s);
         f.click("cmdSave");
         QVERIFY(Messages::takeShownTexts().isEmpty());
+        // The desk takes the new name at once, so the dialog opened again still knows it.
+        QCOMPARE(renamed.size(), 1);
+        QCOMPARE(renamed.at(0).at(0).toString(), u"boss2"_s);
         Messages::setNextAnswers({QMessageBox::Yes});
         Messages::setNextInputs({u"pw"_s});
         f.click("cmdDelete");
