@@ -333,8 +333,10 @@ void WebConsole::login(Context &c)
         m_desk.record(kLoginFailedKind, 0, where + QStringLiteral("，") + why, name);
         c.reply(c.html(QStringLiteral("登录"), {}, webpages::loginBody(message, name), status));
     };
+    // The same throttle as the desk's: per name tried, and per address.
     GuessThrottle &throttle = m_desk.throttle();
-    if (!throttle.allows(address)) {
+    const QString subject = GuessThrottle::operatorSubject(name);
+    if (throttle.wait(subject, address) > 0) {
         refuse(429, QStringLiteral("尝试次数太多，请稍后再试。"), QStringLiteral("尝试次数太多"));
         return;
     }
@@ -348,7 +350,7 @@ void WebConsole::login(Context &c)
         }
     }
     if (!found) {
-        throttle.failed(address);
+        throttle.failed(subject, address);
         qCWarning(lcWeb) << "failed web login for" << name << "from" << address;
         refuse(401, QStringLiteral("用户名或密码错误，请重试。"), QStringLiteral("用户名或密码错误"));
         return;
