@@ -12,6 +12,8 @@
 #include "common/questions.h"
 #include "common/result.h"
 #include "counterlink.h"
+#include "loginservice.h"
+#include "weblistservice.h"
 #include "link/deskaccess.h"
 #include "machines/machinemanagement.h"
 #include "serverwatch.h"
@@ -75,6 +77,9 @@ public:
     BillingScope billing() { return {db(), m_list, &m_throttle}; }
     // The one path of every action that changes the store.
     CommandPath &commands() override { return m_runner; }
+    // What the login box and the web-list windows work through.
+    LoginService logins() { return {db(), m_runner, m_throttle}; }
+    WebListService webLists() { return {db(), m_runner, m_server}; }
 
     // Rebuilds the machine list from the machine table.
     void rebuildList();

@@ -33,30 +33,36 @@ bool CounterTable::ensureTables()
     // Two counters starting together must not both create them.
     Transaction t(m_db);
     Statement lock = m_db.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(%1, 0)").arg(kLockClass));
-    return lock.next() &&
-           m_db.exec(QStringLiteral(
-               "CREATE UNLOGGED TABLE IF NOT EXISTS counters (name text COLLATE \"C\" PRIMARY KEY, "
-               "pid integer NOT NULL, rid bigint GENERATED ALWAYS AS IDENTITY)")) &&
-           m_db.exec(QStringLiteral(
-               "CREATE UNLOGGED TABLE IF NOT EXISTS counter_pcs (ip text COLLATE \"C\", "
-               "counter text COLLATE \"C\", rid bigint GENERATED ALWAYS AS IDENTITY, PRIMARY KEY (ip, counter))")) &&
-           t.commit();
+    const bool created =
+        lock.next() &&
+        m_db.exec(QStringLiteral(
+            "CREATE UNLOGGED TABLE IF NOT EXISTS counters (name text COLLATE \"C\" PRIMARY KEY, "
+            "pid integer NOT NULL, rid bigint GENERATED ALWAYS AS IDENTITY)")) &&
+        m_db.exec(QStringLiteral("CREATE UNLOGGED TABLE IF NOT EXISTS counter_pcs (ip text COLLATE \"C\", "
+                                 "counter text COLLATE \"C\", rid bigint GENERATED ALWAYS AS IDENTITY, "
+                                 "PRIMARY KEY (ip, counter))"));
+    // Not created, or the commit failed: the transaction is rolled back whole and the claim fails.
+    if (!created || !t.commit())
+        return false;
+    return true;
 }
 
 Result<bool> CounterTable::claim(const QString &name)
 {
     if (!ensureTables())
         return failure(m_db.lastError());
-    Statement lock = m_db.prepare(
-        QStringLiteral("SELECT pg_try_advisory_lock(%1, hashtext(current_schema() || '/' || ?))").arg(kLockClass));
+    Statement lock =
+        m_db.prepare(QStringLiteral("SELECT pg_try_advisory_lock(%1, hashtext(current_schema() || '/' || ?))")
+                         .arg(kLockClass));
     lock.bind(1, name);
     if (!lock.next())
         return failure(m_db.lastError());
     if (!lock.integer(0))
         return false;
     Transaction t(m_db);
-    Statement own = m_db.prepare(QStringLiteral(
-        "INSERT INTO counters (name, pid) VALUES (?, pg_backend_pid()) ON CONFLICT (name) DO UPDATE SET pid = excluded.pid"));
+    Statement own =
+        m_db.prepare(QStringLiteral("INSERT INTO counters (name, pid) VALUES (?, pg_backend_pid()) ON "
+                                    "CONFLICT (name) DO UPDATE SET pid = excluded.pid"));
     Statement forget = m_db.prepare(QStringLiteral("DELETE FROM counter_pcs WHERE counter = ?"));
     if (!own.bind(1, name).run() || !forget.bind(1, name).run() || !t.commit())
         return failure(m_db.lastError());
@@ -82,21 +88,25 @@ CounterTable::Holdings CounterTable::holdings(const QString &name)
 
 bool CounterTable::hold(const QString &name, const QString &ip)
 {
-    return m_db.prepare(QStringLiteral("INSERT INTO counter_pcs (ip, counter) VALUES (?, ?) ON CONFLICT DO NOTHING"))
+    return m_db
+        .prepare(QStringLiteral("INSERT INTO counter_pcs (ip, counter) VALUES (?, ?) ON CONFLICT DO NOTHING"))
         .bindAll({ip, name})
         .run();
 }
 
 bool CounterTable::release(const QString &name, const QString &ip)
 {
-    return m_db.prepare(QStringLiteral("DELETE FROM counter_pcs WHERE ip = ? AND counter = ?")).bindAll({ip, name}).run();
+    return m_db.prepare(QStringLiteral("DELETE FROM counter_pcs WHERE ip = ? AND counter = ?"))
+        .bindAll({ip, name})
+        .run();
 }
 
 QString CounterTable::holderOf(const QString &ip)
 {
-    Statement s = m_db.prepare(QStringLiteral("SELECT p.counter FROM counter_pcs p JOIN counters c ON c.name = p.counter "
-                                              "WHERE p.ip = ? AND %1 ORDER BY p.counter LIMIT 1")
-                                   .arg(kLive));
+    Statement s = m_db.prepare(
+        QStringLiteral("SELECT p.counter FROM counter_pcs p JOIN counters c ON c.name = p.counter "
+                       "WHERE p.ip = ? AND %1 ORDER BY p.counter LIMIT 1")
+            .arg(kLive));
     s.bind(1, ip);
     return s.next() ? s.text(0) : QString();
 }

@@ -91,7 +91,7 @@ bool logInAtStart(FrontDesk &desk)
     case LoginNeed::Ask:
         break;
     }
-    LoginDialog dialog(desk.db(), desk.commands(), desk.throttle());
+    LoginDialog dialog(desk.logins());
     if (dialog.exec() != QDialog::Accepted || !dialog.loggedIn())
         return false;
     desk.setOperator(dialog.loggedIn()->name, dialog.loggedIn()->right);

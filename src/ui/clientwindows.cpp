@@ -82,13 +82,13 @@ void openClientControl(FrontDesk &desk, QWidget *parent)
 void openQuickAddresses(FrontDesk &desk, QWidget *parent)
 {
     single<QuickAddressDialog>(parent, QStringLiteral("quickAddressDialog"),
-                               [&] { return new QuickAddressDialog(desk.db(), desk.linkServer(), parent); });
+                               [&] { return new QuickAddressDialog(desk.webLists(), parent); });
 }
 
 void openRestrictedSites(FrontDesk &desk, QWidget *parent)
 {
     single<RestrictedSitesDialog>(parent, QStringLiteral("restrictedSitesDialog"), [&] {
-        return new RestrictedSitesDialog(desk.db(), desk.linkServer(), parent);
+        return new RestrictedSitesDialog(desk.webLists(), parent);
     });
 }
 

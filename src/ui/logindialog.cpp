@@ -1,12 +1,6 @@
 #include "logindialog.h"
 
-#include "accounts/guessthrottle.h"
-#include "accounts/operators.h"
-#include "audit/trail.h"
-#include "common/commandpath.h"
 #include "messages.h"
-#include "store/accounttables.h"
-#include "store/database.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -16,8 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-LoginDialog::LoginDialog(Database &db, CommandPath &commands, GuessThrottle &throttle, QWidget *parent)
-    : QDialog(parent), m_db(db), m_commands(commands), m_throttle(throttle)
+LoginDialog::LoginDialog(LoginService logins, QWidget *parent) : QDialog(parent), m_logins(std::move(logins))
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("登录"));
@@ -26,16 +19,11 @@ LoginDialog::LoginDialog(Database &db, CommandPath &commands, GuessThrottle &thr
     m_name->setObjectName(QStringLiteral("cboUserName"));
     m_name->setEditable(true);
     m_name->setInsertPolicy(QComboBox::NoInsert);
-    for (const Operator &o : OperatorTable(db).all())
-        m_name->addItem(o.name);
+    m_name->addItems(m_logins.operatorNames());
     // The counter is mostly worked by whoever logged in last.
-    const QList<audit::Entry> logins = audit::entries(db, {}, {}, QString(), 0, QStringLiteral("登录"));
-    if (!logins.isEmpty()) {
-        const int last =
-            m_name->findText(logins.last().operatorName, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        if (last >= 0)
-            m_name->setCurrentIndex(last);
-    }
+    const int last = m_name->findText(m_logins.lastLoggedIn(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (last >= 0)
+        m_name->setCurrentIndex(last);
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("txtPassword"));
     m_password->setEchoMode(QLineEdit::Password);
@@ -71,25 +59,9 @@ LoginDialog::LoginDialog(Database &db, CommandPath &commands, GuessThrottle &thr
 
 void LoginDialog::tryLogin()
 {
-    const QString name = m_name->currentText();
-    const auto op =
-        verifyOperator(m_db, m_throttle, QStringLiteral("login dialog"), name, m_password->text());
-    if (!op && op.error() == CheckFailure::Throttled) {
-        // Not checked at all: saying "wrong" would mislead a right password.
-        Messages::tell(this, QStringLiteral("登录"),
-                       GuessThrottle::deskMessage(m_throttle.secondsLeft(GuessThrottle::operatorSubject(name),
-                                                                         QStringLiteral("login dialog"))),
-                       QMessageBox::Warning);
-        m_password->setFocus();
-        m_password->selectAll();
-        return;
-    }
+    const Result<Operator> op = m_logins.logIn(m_name->currentText(), m_password->text());
     if (!op) {
-        // Into the operator trail: who was tried, never what was typed as the password.
-        CommandPath::Action failed{QStringLiteral("登录失败")};
-        failed.actor = m_name->currentText();
-        (void)m_commands.run(failed, [] { return Result<>(); });
-        Messages::tell(this, QStringLiteral("登录"), QStringLiteral("无效的密码，请重试!"), QMessageBox::Warning);
+        Messages::tell(this, QStringLiteral("登录"), op.error(), QMessageBox::Warning);
         m_password->setFocus();
         m_password->selectAll();
         return;

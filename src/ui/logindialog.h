@@ -1,13 +1,11 @@
 #pragma once
 
+#include "desk/loginservice.h"
 #include "store/rows.h"
 
 #include <QDialog>
 #include <optional>
 
-class CommandPath;
-class Database;
-class GuessThrottle;
 class QComboBox;
 class QLineEdit;
 
@@ -18,7 +16,7 @@ class LoginDialog final : public QDialog
     Q_OBJECT
 
 public:
-    LoginDialog(Database &db, CommandPath &commands, GuessThrottle &throttle, QWidget *parent = nullptr);
+    explicit LoginDialog(LoginService logins, QWidget *parent = nullptr);
 
     // The operator who logged in; empty until then.
     std::optional<Operator> loggedIn() const { return m_loggedIn; }
@@ -26,9 +24,7 @@ public:
 private:
     void tryLogin();
 
-    Database &m_db;
-    CommandPath &m_commands;
-    GuessThrottle &m_throttle;
+    LoginService m_logins;
     QComboBox *m_name;
     QLineEdit *m_password;
     std::optional<Operator> m_loggedIn;

@@ -273,7 +273,7 @@ void MainWindow::logInAgain()
         m_desk.setOperator(m_desk.operatorName(), QStringLiteral("D"));
         break;
     case LoginNeed::Ask: {
-        LoginDialog dialog(m_desk.db(), m_desk.commands(), m_desk.throttle(), this);
+        LoginDialog dialog(m_desk.logins(), this);
         std::optional<Operator> chosen;
         if (dialog.exec() == QDialog::Accepted)
             chosen = dialog.loggedIn();

@@ -1,9 +1,7 @@
 #include "weblistdialogs.h"
 
-#include "link/linkserver.h"
 #include "link/weblists.h"
 #include "messages.h"
-#include "store/webtables.h"
 
 #include <QFormLayout>
 #include <QGridLayout>
@@ -32,8 +30,8 @@ int selectedRow(const QListWidget *list)
 
 } // namespace
 
-QuickAddressDialog::QuickAddressDialog(Database &db, LinkServer *link, QWidget *parent)
-    : QDialog(parent), m_db(db), m_link(link), m_name(new QLineEdit(this)), m_address(new QLineEdit(this)),
+QuickAddressDialog::QuickAddressDialog(WebListService lists, QWidget *parent)
+    : QDialog(parent), m_lists(std::move(lists)), m_name(new QLineEdit(this)), m_address(new QLineEdit(this)),
       m_list(new QListWidget(this)), m_add(button("添加", "add", this)),
       m_remove(button("删除", "remove", this)), m_change(button("更改", "change", this))
 {
@@ -69,16 +67,13 @@ QuickAddressDialog::QuickAddressDialog(Database &db, LinkServer *link, QWidget *
     connect(m_add, &QPushButton::clicked, this, &QuickAddressDialog::add);
     connect(m_remove, &QPushButton::clicked, this, &QuickAddressDialog::remove);
     connect(m_change, &QPushButton::clicked, this, &QuickAddressDialog::change);
-    connect(this, &QDialog::finished, this, [this] {
-        if (m_link)
-            m_link->pushQuickHttp();
-    });
+    connect(this, &QDialog::finished, this, [this] { m_lists.pushQuickAddresses(); });
     fill();
 }
 
 void QuickAddressDialog::fill(qint64 selectRowid)
 {
-    m_rows = QuickAddressTable(m_db).all();
+    m_rows = m_lists.quickAddresses();
     m_list->clear();
     for (const QuickAddress &a : m_rows) {
         m_list->addItem(a.name);
@@ -118,12 +113,12 @@ void QuickAddressDialog::refuse(const QString &reason)
 
 void QuickAddressDialog::add()
 {
-    Result<QuickAddressEdit> done = addQuickAddress(m_db, m_name->text(), m_address->text());
+    Result<QuickAddressEdit> done = m_lists.addQuickAddress(m_name->text(), m_address->text(), false);
     if (done && done->nameTaken) {
         if (Messages::ask(this, QString(), QStringLiteral("该网站已经存在了，要将他改成新的吗？"),
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
             return;
-        done = addQuickAddress(m_db, m_name->text(), m_address->text(), true);
+        done = m_lists.addQuickAddress(m_name->text(), m_address->text(), true);
     }
     if (!done)
         return refuse(done.error());
@@ -139,7 +134,7 @@ void QuickAddressDialog::remove()
     if (Messages::ask(this, QString(),
                       QStringLiteral("确实要删除网站：") + site.name + QStringLiteral(" 吗？"),
                       QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok) {
-        if (const Result<> removed = removeQuickAddress(m_db, site.rowid); !removed)
+        if (const Result<> removed = m_lists.removeQuickAddress(site.rowid); !removed)
             Messages::tell(this, QString(), removed.error(), QMessageBox::Critical);
     }
     fill();
@@ -151,21 +146,23 @@ void QuickAddressDialog::change()
     if (row < 0)
         return;
     const qint64 rowid = m_rows[row].rowid;
-    Result<QuickAddressEdit> done = changeQuickAddress(m_db, rowid, m_name->text(), m_address->text());
+    Result<QuickAddressEdit> done =
+        m_lists.changeQuickAddress(rowid, m_name->text(), m_address->text(), false);
     if (done && done->nameTaken) {
         if (Messages::ask(this, QString(), QStringLiteral("该网站已经存在了，要将他改成新的吗？"),
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
             return;
-        done = changeQuickAddress(m_db, rowid, m_name->text(), m_address->text(), true);
+        done = m_lists.changeQuickAddress(rowid, m_name->text(), m_address->text(), true);
     }
     if (!done)
         return refuse(done.error());
     fill(rowid);
 }
 
-RestrictedSitesDialog::RestrictedSitesDialog(Database &db, LinkServer *link, QWidget *parent)
-    : QDialog(parent), m_db(db), m_link(link), m_fragment(new QLineEdit(this)), m_list(new QListWidget(this)),
-      m_add(button("添加", "add", this)), m_remove(button("删除", "remove", this))
+RestrictedSitesDialog::RestrictedSitesDialog(WebListService lists, QWidget *parent)
+    : QDialog(parent), m_lists(std::move(lists)), m_fragment(new QLineEdit(this)),
+      m_list(new QListWidget(this)), m_add(button("添加", "add", this)),
+      m_remove(button("删除", "remove", this))
 {
     setObjectName(QStringLiteral("restrictedSitesDialog"));
     setWindowTitle(QStringLiteral("访问限制"));
@@ -193,17 +190,14 @@ RestrictedSitesDialog::RestrictedSitesDialog(Database &db, LinkServer *link, QWi
     connect(m_fragment, &QLineEdit::returnPressed, this, &RestrictedSitesDialog::add);
     connect(m_add, &QPushButton::clicked, this, &RestrictedSitesDialog::add);
     connect(m_remove, &QPushButton::clicked, this, &RestrictedSitesDialog::remove);
-    connect(this, &QDialog::finished, this, [this] {
-        if (m_link)
-            m_link->pushHickHttp();
-    });
+    connect(this, &QDialog::finished, this, [this] { m_lists.pushRestrictedSites(); });
     fill();
     update();
 }
 
 void RestrictedSitesDialog::fill()
 {
-    m_rows = RestrictedSiteTable(m_db).all();
+    m_rows = m_lists.restrictedSites();
     m_list->clear();
     for (const RestrictedSite &s : m_rows)
         m_list->addItem(s.fragment);
@@ -211,7 +205,7 @@ void RestrictedSitesDialog::fill()
 
 void RestrictedSitesDialog::add()
 {
-    const Result<qint64> added = addRestrictedSite(m_db, m_fragment->text());
+    const Result<qint64> added = m_lists.addRestrictedSite(m_fragment->text());
     if (!added) {
         Messages::tell(this, QString(), added.error(), QMessageBox::Warning);
         return;
@@ -226,7 +220,7 @@ void RestrictedSitesDialog::remove()
     const int row = selectedRow(m_list);
     if (row < 0)
         return;
-    if (const Result<> removed = removeRestrictedSite(m_db, m_rows[row].rowid); !removed)
+    if (const Result<> removed = m_lists.removeRestrictedSite(m_rows[row].rowid); !removed)
         Messages::tell(this, QString(), removed.error(), QMessageBox::Critical);
     fill();
 }

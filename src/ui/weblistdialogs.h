@@ -1,13 +1,11 @@
 #pragma once
 
+#include "desk/weblistservice.h"
 #include "store/rows.h"
 
 #include <QDialog>
 #include <QList>
-#include <QPointer>
 
-class Database;
-class LinkServer;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -19,8 +17,7 @@ class QuickAddressDialog final : public QDialog
     Q_OBJECT
 
 public:
-    // `link` may be null (the desk runs without the client link): nothing is pushed then.
-    QuickAddressDialog(Database &db, LinkServer *link, QWidget *parent = nullptr);
+    explicit QuickAddressDialog(WebListService lists, QWidget *parent = nullptr);
 
 private:
     void fill(qint64 selectRowid = 0);
@@ -32,8 +29,7 @@ private:
     // Shows a refusal; a wrong address puts the focus on the address.
     void refuse(const QString &reason);
 
-    Database &m_db;
-    QPointer<LinkServer> m_link;
+    WebListService m_lists;
     QList<QuickAddress> m_rows;
     QLineEdit *m_name;
     QLineEdit *m_address;
@@ -50,15 +46,14 @@ class RestrictedSitesDialog final : public QDialog
     Q_OBJECT
 
 public:
-    RestrictedSitesDialog(Database &db, LinkServer *link, QWidget *parent = nullptr);
+    explicit RestrictedSitesDialog(WebListService lists, QWidget *parent = nullptr);
 
 private:
     void fill();
     void add();
     void remove();
 
-    Database &m_db;
-    QPointer<LinkServer> m_link;
+    WebListService m_lists;
     QList<RestrictedSite> m_rows;
     QLineEdit *m_fragment;
     QListWidget *m_list;

@@ -4,6 +4,7 @@
 #include "link/linkserver.h"
 #include "store/machinetable.h"
 #include "store/webtables.h"
+#include "support/testcommands.h"
 #include "support/fakepresenter.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
@@ -91,6 +92,7 @@ struct Fixture
     }
 
     TestStore store;
+    TestCommands commands{store.db()};
     FrontDesk desk;
     FakePresenter presenter;
     std::unique_ptr<LinkServer> server;
@@ -225,7 +227,7 @@ void ClientWindowsTest::programList()
 void ClientWindowsTest::quickAddresses()
 {
     Fixture f;
-    auto *dialog = new QuickAddressDialog(f.store.db(), f.server.get());
+    auto *dialog = new QuickAddressDialog(WebListService(f.store.db(), f.commands.runner, f.server.get()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
     auto *name = child<QLineEdit>(*dialog, "siteName");
@@ -257,7 +259,7 @@ void ClientWindowsTest::quickAddresses()
 void ClientWindowsTest::restrictedSites()
 {
     Fixture f;
-    RestrictedSitesDialog dialog(f.store.db(), f.server.get());
+    RestrictedSitesDialog dialog(WebListService(f.store.db(), f.commands.runner, f.server.get()));
     dialog.show();
     auto *add = child<QPushButton>(dialog, "add");
     QVERIFY(!add->isEnabled()); // an empty fragment would block every site

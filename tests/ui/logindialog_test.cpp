@@ -54,7 +54,7 @@ private slots:
         Fixture f;
         QVERIFY(audit::attach(f.store.db(), QDir(f.store.dir()).filePath(u"audit.db"_s)));
         f.commands.trail.setOn(true);
-        LoginDialog d(f.store.db(), f.commands.runner, f.throttle);
+        LoginDialog d(LoginService(f.store.db(), f.commands.runner, f.throttle));
         QCOMPARE(d.objectName(), u"frmLogin"_s);
         QCOMPARE(d.windowTitle(), u"登录"_s);
         const QComboBox *names = child<QComboBox>(d, "cboUserName");
@@ -78,7 +78,7 @@ private slots:
     void rightPasswordLogsInAndHashes()
     {
         Fixture f;
-        LoginDialog d(f.store.db(), f.commands.runner, f.throttle);
+        LoginDialog d(LoginService(f.store.db(), f.commands.runner, f.throttle));
         d.show();
         attempt(d, u"clerk"_s, u"c1"_s);
         QCOMPARE(d.result(), int(QDialog::Accepted));
@@ -91,7 +91,7 @@ private slots:
     void cancelLogsNobodyIn()
     {
         Fixture f;
-        LoginDialog d(f.store.db(), f.commands.runner, f.throttle);
+        LoginDialog d(LoginService(f.store.db(), f.commands.runner, f.throttle));
         d.show();
         child<QLineEdit>(d, "txtPassword")->setText(u"pw"_s);
         QTest::mouseClick(child<QPushButton>(d, "cmdCancel"), Qt::LeftButton);
@@ -102,7 +102,7 @@ private slots:
     void othersAreNotPausedByOnesTypos()
     {
         Fixture f;
-        LoginDialog d(f.store.db(), f.commands.runner, f.throttle);
+        LoginDialog d(LoginService(f.store.db(), f.commands.runner, f.throttle));
         d.show();
         for (int i = 0; i < 5; ++i)
             attempt(d, u"boss"_s, u"guess"_s);
@@ -114,7 +114,7 @@ private slots:
     void guessingIsPaused()
     {
         Fixture f;
-        LoginDialog d(f.store.db(), f.commands.runner, f.throttle);
+        LoginDialog d(LoginService(f.store.db(), f.commands.runner, f.throttle));
         d.show();
         for (int i = 0; i < 5; ++i)
             attempt(d, u"boss"_s, u"guess"_s);

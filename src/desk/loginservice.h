@@ -1,0 +1,31 @@
+#pragma once
+
+#include "common/result.h"
+#include "store/rows.h"
+
+#include <QStringList>
+
+class CommandPath;
+class Database;
+class GuessThrottle;
+
+// Logging in at the desk: whom the login box offers, and the check of a name and password.
+class LoginService final
+{
+public:
+    LoginService(Database &db, CommandPath &commands, GuessThrottle &throttle);
+
+    // Every operator's name, in table order.
+    QStringList operatorNames() const;
+    // Who logged in last, as the trail has it; empty when nobody has.
+    QString lastLoggedIn() const;
+    // The operator whose name and password match. Otherwise the text for the operator: a
+    // throttled attempt is not checked and says how long to wait; a wrong one is recorded
+    // in the trail under the name tried.
+    Result<Operator> logIn(const QString &name, const QString &password);
+
+private:
+    Database &m_db;
+    CommandPath &m_commands;
+    GuessThrottle &m_throttle;
+};
