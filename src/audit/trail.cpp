@@ -81,8 +81,8 @@ Entry read(const Statement &s, const Place &place)
 // the cafés that share a server each keep their own trail.
 QString ownSchema(Database &db)
 {
-    Statement s = db.prepare(QStringLiteral(
-        "SELECT CASE current_schema() WHEN 'public' THEN 'audit' ELSE quote_ident(current_schema() || '_audit') END"));
+    Statement s = db.prepare(QStringLiteral("SELECT CASE current_schema() WHEN 'public' THEN 'audit' ELSE "
+                                            "quote_ident(current_schema() || '_audit') END"));
     return s.next() ? s.text(0) : QStringLiteral("audit");
 }
 
@@ -247,11 +247,13 @@ bool Recorder::append(const QString &kind, int machine, const QString &details, 
 {
     if (!m_on)
         return false;
-    auto entry = [&](const QString &k, int m, const QString &d) {
-        return audit::append(m_db, {0, Clock::now(), m_operator, m, k, d, {}});
-    };
-    if (m_missed > 0 &&
-        entry(QStringLiteral("记录失败"), 0, QStringLiteral("%1条操作没有记录下来").arg(m_missed)))
+    if (m_missed > 0 && audit::append(m_db, {0,
+                                             Clock::now(),
+                                             m_operator,
+                                             0,
+                                             QStringLiteral("记录失败"),
+                                             QStringLiteral("%1条操作没有记录下来").arg(m_missed),
+                                             {}}))
         m_missed = 0;
     const QString who = actor.isEmpty() ? m_operator : actor;
     if (audit::append(m_db, {0, Clock::now(), who, machine, kind, details, {}}))

@@ -71,13 +71,6 @@ PrintWindow::PrintWindow(const StyledText &text, const ReportSheet &sheet, const
 
 void PrintWindow::runOutput(OutputJob *job)
 {
-    if (!job)
-        return;
-    for (QPushButton *b : std::as_const(m_outputButtons))
-        b->setEnabled(false);
-    connect(job, &OutputJob::finished, this, [this] {
-        for (QPushButton *b : std::as_const(m_outputButtons))
-            b->setEnabled(true);
-        emit outputFinished();
-    });
+    // The list stays usable meanwhile.
+    holdButtonsWhile(job, this, m_outputButtons, [this] { emit outputFinished(); });
 }

@@ -1,5 +1,7 @@
 #include "reportoutput.h"
 
+#include <QPushButton>
+
 #include "messages.h"
 #include "reportpages.h"
 #include "reportprogress.h"
@@ -396,3 +398,17 @@ void setNextSaveFileName(const QString &path)
 }
 
 } // namespace ReportOutput
+
+void holdButtonsWhile(OutputJob *job, QObject *owner, const QList<QPushButton *> &buttons,
+                      std::function<void()> done)
+{
+    if (!job)
+        return;
+    for (QPushButton *b : buttons)
+        b->setEnabled(false);
+    QObject::connect(job, &OutputJob::finished, owner, [buttons, done = std::move(done)] {
+        for (QPushButton *b : buttons)
+            b->setEnabled(true);
+        done();
+    });
+}

@@ -17,6 +17,7 @@
 
 class PageSource;
 class QPrinter;
+class QPushButton;
 class QTextDocument;
 class QThread;
 class QWidget;
@@ -51,6 +52,11 @@ private:
 
 // Paints pages onto a printer, a few milliseconds of them per turn of the event loop. A PDF
 // is written beside its place under another name and put there once complete.
+// One output at a time: `buttons` (of the window `owner`) are greyed out while `job` runs (none:
+// nothing to do), given back when it ends, and `done` is called then — unless `owner` is gone.
+void holdButtonsWhile(OutputJob *job, QObject *owner, const QList<QPushButton *> &buttons,
+                      std::function<void()> done);
+
 class PrintJob final : public OutputJob
 {
     Q_OBJECT

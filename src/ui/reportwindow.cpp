@@ -218,14 +218,6 @@ std::unique_ptr<PageSource> ReportWindow::pages() const
 
 void ReportWindow::runOutput(OutputJob *job)
 {
-    if (!job)
-        return;
-    // One output at a time; the list stays usable meanwhile.
-    for (QPushButton *b : std::as_const(m_outputButtons))
-        b->setEnabled(false);
-    connect(job, &OutputJob::finished, this, [this] {
-        for (QPushButton *b : std::as_const(m_outputButtons))
-            b->setEnabled(true);
-        emit outputFinished();
-    });
+    // The list stays usable meanwhile.
+    holdButtonsWhile(job, this, m_outputButtons, [this] { emit outputFinished(); });
 }
