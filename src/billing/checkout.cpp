@@ -36,6 +36,11 @@ std::optional<double> cardCharge(double received, const Card &card, double rate)
     return std::max(0.0, roundToHalf(received * card.total / rate / card.totalHours));
 }
 
+double changeFor(double received, double toPay)
+{
+    return received > toPay ? roundEven(received - toPay, 2) : 0.0;
+}
+
 QList<double> sharesOf(double taken, const QList<double> &dues)
 {
     double dueTotal = 0;
@@ -157,8 +162,18 @@ void Checkout::setCard(const QString &number, const QString &password)
     m_cardPassword = password;
 }
 
+double Checkout::toPay() const
+{
+    return receivedByDiscount(numberValue(m_discount), numberValue(m_due), numberValue(m_prepaid));
+}
+
+double Checkout::change() const
+{
+    return m_useCard ? 0.0 : changeFor(numberValue(m_received), toPay());
+}
+
 std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QStringList &sessionCustomers,
-                                                     double *charged)
+                                                      double *charged, double *left)
 {
     Database &db = m_scope.db;
     CardTable cards(db);
@@ -187,6 +202,7 @@ std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QString
                            plainNumber(card->balance)};
     *charged = *charge;
     card->balance -= *charge;
+    *left = card->balance;
     card->usedHours = roundEven(card->usedHours + *charge * card->totalHours / card->total, 2);
     card->sessions += 1;
     if (!cards.save(*card))
@@ -278,7 +294,9 @@ Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
     // All the money taken for these sessions: what is taken now and what was prepaid. Its
     // shares follow the dues as they are now, so they add up even when the figures on screen
     // are minutes old.
-    const double taken = numberValue(m_received) + prepaid;
+    // Money typed beyond what is to pay is handed back as change, not taken.
+    const double change = this->change();
+    const double taken = numberValue(m_received) - change + prepaid;
     const QList<double> shares = sharesOf(taken, dues);
     const double discount = discountGranted(taken, numberValue(m_due));
 
@@ -290,7 +308,8 @@ Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
         rowids.append(m.rowid);
     auto storeFailed = [&db] {
         qCWarning(lcCheckout) << "checkout not written:" << db.lastError();
-        return std::unexpected<Refusal>(Refusal(QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError()));
+        return std::unexpected<Refusal>(
+            Refusal(QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError()));
     };
     if (!db.lockTable(QStringLiteral("sjlszb")) || !db.lockRows(QStringLiteral("yxsjb"), rowids))
         return storeFailed();
@@ -298,13 +317,17 @@ Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
         const std::optional<Machine> now = machines.byRowid(settling.at(i).rowid);
         if (!now || !now->inSession() || now->start != settling.at(i).start) {
             qCWarning(lcCheckout) << "machine row" << settling.at(i).rowid << "was settled meanwhile";
-            return std::unexpected<Refusal>(Refusal{Refusal::Kind::MachineGone, QStringLiteral("该计算机已经结帐！")});
+            return std::unexpected<Refusal>(
+                Refusal{Refusal::Kind::MachineGone, QStringLiteral("该计算机已经结帐！")});
         }
     }
     double cardCharge = 0;
+    double cardBalance = 0;
     if (m_useCard) {
-        if (const std::optional<Refusal> refusal = chargeCard(settling.constFirst().rate, customers, &cardCharge))
-            return refusal->kind == Refusal::Kind::StoreFailed ? storeFailed() : std::unexpected<Refusal>(*refusal);
+        if (const std::optional<Refusal> refusal =
+                chargeCard(settling.constFirst().rate, customers, &cardCharge, &cardBalance))
+            return refusal->kind == Refusal::Kind::StoreFailed ? storeFailed()
+                                                               : std::unexpected<Refusal>(*refusal);
     }
     QList<Settled> settled;
     for (qsizetype i = 0; i < settling.size(); ++i)
@@ -313,9 +336,11 @@ Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
 
     Settlement done;
     done.discount = discount;
+    done.change = change;
     if (m_useCard) {
         done.card = m_cardNumber;
         done.cardCharge = cardCharge;
+        done.cardBalance = cardBalance;
     }
     MachineList &list = m_scope.list;
     for (const Settled &s : std::as_const(settled)) {

@@ -26,6 +26,9 @@ std::optional<double> cardCharge(double received, const Card &card, double rate)
 QList<double> sharesOf(double taken, const QList<double> &dues);
 // The percentage of the amount due actually taken, to two decimals; 0 when nothing is due.
 double discountGranted(double taken, double due);
+// The change to hand back when the cashier typed the money handed over: what exceeds the
+// money to pay, to the fen; 0 when it does not exceed it.
+double changeFor(double received, double toPay);
 
 // Checkout of the selected machine, and of other running machines paid together with it:
 // the figures and the bill the operator sees, and the settlement. The dialog only shows
@@ -53,8 +56,10 @@ public:
         QString lastIp; // IP of the last machine settled
         QList<Share> shares;
         double discount = 0;
-        QString card;        // the stored-value card that paid; empty for cash
-        double cardCharge = 0; // what was taken from it
+        QString card;           // the stored-value card that paid; empty for cash
+        double cardCharge = 0;  // what was taken from it
+        double cardBalance = 0; // what is left on it
+        double change = 0;      // cash handed back: typed beyond the money to pay
     };
     // Why nothing was settled. The card refusals are told apart from a store failure, which
     // the operator is shown differently.
@@ -91,6 +96,11 @@ public:
     QString cardNumber() const { return m_cardNumber; }
     QString cardPassword() const { return m_cardPassword; }
     const Bill &bill() const { return m_bill; }
+    // The money to pay now: the amount due after the discount, less what was prepaid.
+    double toPay() const;
+    // The change for the money typed as received; none when paying from a card, which is
+    // charged what is typed.
+    double change() const;
 
     // A typed or chosen discount: recomputes the amount received.
     void setDiscountText(const QString &text);
@@ -122,7 +132,8 @@ private:
     void recomputeReceived();
     // Takes the card's charge (into `charged`) unless the card refuses. The sessions'
     // customers are credited by the journal rows; the card's owner only when none of them.
-    std::optional<Refusal> chargeCard(double rate, const QStringList &sessionCustomers, double *charged);
+    std::optional<Refusal> chargeCard(double rate, const QStringList &sessionCustomers, double *charged,
+                                      double *left);
     // Settles one machine due `machineDue`, its share of the money `share`.
     bool ClearJF(const Machine &machine, double machineDue, double share, double discount,
                  QList<Settled> *settled);
