@@ -118,6 +118,30 @@ Result<Card> saveTerms(Database &db, qint64 rowid, const CardInput &in)
     return *c;
 }
 
+Result<Card> topUp(Database &db, qint64 rowid, const QString &amount)
+{
+    const double added = roundEven(numberValue(amount), 2);
+    if (!(added > 0))
+        return failure(QStringLiteral("充值金额必须大于0！"));
+    Transaction transaction(db);
+    // A checkout paying from the card meanwhile keeps what it took.
+    if (!db.lockRows(QStringLiteral("cjkgl"), {rowid}))
+        return failure(db.lastError());
+    CardTable table(db);
+    std::optional<Card> c = table.byRowid(rowid);
+    if (!c)
+        return failure(QStringLiteral("该储金卡已不存在！"));
+    if (c->total > 0)
+        c->totalHours = roundEven(c->totalHours + added * c->totalHours / c->total, 2);
+    c->total += added;
+    c->balance += added;
+    if (!table.saveTerms(rowid, c->total, c->totalHours, c->balance))
+        return failure(db.lastError());
+    if (!transaction.commit())
+        return failure(db.lastError());
+    return *c;
+}
+
 Result<> remove(Database &db, qint64 rowid)
 {
     if (!CardTable(db).remove(rowid))

@@ -44,6 +44,10 @@ Result<Card> saveTerms(Database &db, qint64 rowid, const CardInput &input);
 
 Result<> remove(Database &db, qint64 rowid);
 
+// "充值": `amount` (its number value, above 0) added to the card's 金额 and 总金额 in one
+// write; 总机时 grows in proportion, so the card's price per hour stays what was sold.
+Result<Card> topUp(Database &db, qint64 rowid, const QString &amount);
+
 // Why a card check failed; the link answers the number and the password case differently.
 enum class CardFailure { NoSuchCard, WrongPassword, Throttled };
 

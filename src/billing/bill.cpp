@@ -3,6 +3,8 @@
 #include "common/formats.h"
 #include "common/numbers.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString kEol = QStringLiteral("\r\n");
@@ -56,9 +58,17 @@ QString machineLines(const Machine &machine, const Tariff &tariff, const QList<P
     return text;
 }
 
-QString receivedLines(double received)
+QString receivedLines(const Payment &payment)
 {
-    return heavyRule() + kEol + QStringLiteral("实 收 金 额 ：") + formatBillMoney(received) + kEol;
+    QString text = heavyRule() + kEol + QStringLiteral("实 收 金 额 ：") +
+                   formatBillMoney(std::max(payment.received, 0.0)) + kEol;
+    if (payment.prepaid > 0)
+        text += QStringLiteral("已 收 金 额 ：") + formatBillMoney(payment.prepaid) + kEol;
+    if (payment.received < 0)
+        text += QStringLiteral("应 退 还 ：") + formatBillMoney(-payment.received) + kEol;
+    if (payment.change > 0)
+        text += QStringLiteral("找 零 ：") + formatBillMoney(payment.change) + kEol;
+    return text;
 }
 
 } // namespace billtext
@@ -69,7 +79,7 @@ void Bill::clear()
     m_tail = 0;
 }
 
-void Bill::appendMachine(const QString &machineLines, double received)
+void Bill::appendMachine(const QString &machineLines, const billtext::Payment &payment)
 {
     if (m_tail > 0) {
         m_text.truncate(m_tail);
@@ -77,13 +87,13 @@ void Bill::appendMachine(const QString &machineLines, double received)
     }
     m_text += machineLines;
     m_tail = m_text.size();
-    m_text += billtext::receivedLines(received);
+    m_text += billtext::receivedLines(payment);
 }
 
-void Bill::setReceived(double received)
+void Bill::setPayment(const billtext::Payment &payment)
 {
     if (m_tail == 0)
         return;
     m_text.truncate(m_tail);
-    m_text += billtext::receivedLines(received);
+    m_text += billtext::receivedLines(payment);
 }

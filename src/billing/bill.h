@@ -20,8 +20,18 @@ QString heavyRule();
 QString machineLines(const Machine &machine, const Tariff &tariff, const QList<PricedLine> &goods,
                      const QDateTime &now);
 
-// The heavy rule and the "实 收 金 额 ：" line.
-QString receivedLines(double received);
+// What the end of a bill tells of the money: taken now (below 0: handed back out of what was
+// prepaid), prepaid at the start, and change handed back from what was taken now.
+struct Payment
+{
+    double received = 0;
+    double prepaid = 0;
+    double change = 0;
+};
+
+// The heavy rule and the "实 收 金 额 ：" line, then the prepaid money and the money handed
+// back, when there are any.
+QString receivedLines(const Payment &payment);
 
 } // namespace billtext
 
@@ -37,9 +47,9 @@ public:
     void clear();
     // Adds a machine's lines followed by the received part; a machine after the first is
     // separated from the one before by the heavy rule.
-    void appendMachine(const QString &machineLines, double received);
+    void appendMachine(const QString &machineLines, const billtext::Payment &payment);
     // Rewrites the received part (nothing before the first machine).
-    void setReceived(double received);
+    void setPayment(const billtext::Payment &payment);
 
 private:
     QString m_text;

@@ -19,9 +19,8 @@ Q_LOGGING_CATEGORY(lcCheckout, "corvana.checkout")
 
 double receivedByDiscount(double discount, double due, double prepaid)
 {
-    // Money prepaid beyond what is due is not handed out again here.
-    const double still = discount > 0 ? discount * due / 100 - prepaid : due - prepaid;
-    return std::max(0.0, roundToHalf(still));
+    // + 0.0: nothing to take is 0, not -0.
+    return roundToHalf(discount > 0 ? discount * due / 100 - prepaid : due - prepaid) + 0.0;
 }
 
 double combinedDue(double total)
@@ -34,6 +33,11 @@ std::optional<double> cardCharge(double received, const Card &card, double rate)
     if (!(rate > 0) || !(card.totalHours > 0) || !(card.total > 0))
         return std::nullopt;
     return std::max(0.0, roundToHalf(received * card.total / rate / card.totalHours));
+}
+
+double changeFor(double received, double toPay)
+{
+    return received > toPay ? roundEven(received - toPay, 2) : 0.0;
 }
 
 QList<double> sharesOf(double taken, const QList<double> &dues)
@@ -83,7 +87,7 @@ bool Checkout::open(int position)
             m_others.append({other.rowid, other.name});
     }
     m_bill.clear();
-    m_bill.appendMachine(machineBill(*m), numberValue(m_received));
+    m_bill.appendMachine(machineBill(*m), payment());
     return true;
 }
 
@@ -115,7 +119,7 @@ void Checkout::recomputeReceived()
 void Checkout::setReceivedText(const QString &text)
 {
     m_received = text;
-    m_bill.setReceived(numberValue(text));
+    m_bill.setPayment(payment());
 }
 
 void Checkout::setSelectedOthers(const QList<int> &indexes)
@@ -129,12 +133,12 @@ void Checkout::setSelectedOthers(const QList<int> &indexes)
 
     Database &db = m_scope.db;
     MachineTable machines(db);
-    const double received = numberValue(m_received);
+    const billtext::Payment shown = payment();
     double total = 0;
     double prepaid = 0;
     m_bill.clear();
     if (const auto m = machines.byRowid(m_rowid)) {
-        m_bill.appendMachine(machineBill(*m), received);
+        m_bill.appendMachine(machineBill(*m), shown);
         total = CountJF(db, *m);
         prepaid = m->prepaid;
     }
@@ -142,7 +146,7 @@ void Checkout::setSelectedOthers(const QList<int> &indexes)
         if (const auto o = machines.byRowid(m_others.at(i).rowid)) {
             total += CountJF(db, *o);
             prepaid += o->prepaid;
-            m_bill.appendMachine(machineBill(*o), received);
+            m_bill.appendMachine(machineBill(*o), shown);
         }
     }
     m_due = plainNumber(combinedDue(total));
@@ -157,8 +161,29 @@ void Checkout::setCard(const QString &number, const QString &password)
     m_cardPassword = password;
 }
 
+double Checkout::toPay() const
+{
+    return receivedByDiscount(numberValue(m_discount), numberValue(m_due), numberValue(m_prepaid));
+}
+
+double Checkout::change() const
+{
+    return m_useCard ? 0.0 : changeFor(numberValue(m_received), toPay());
+}
+
+billtext::Payment Checkout::payment() const
+{
+    return {numberValue(m_received), numberValue(m_prepaid), change()};
+}
+
+void Checkout::setUseCard(bool use)
+{
+    m_useCard = use;
+    m_bill.setPayment(payment());
+}
+
 std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QStringList &sessionCustomers,
-                                                     double *charged)
+                                                      double *charged, double *left)
 {
     Database &db = m_scope.db;
     CardTable cards(db);
@@ -191,6 +216,7 @@ std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QString
                            plainNumber(card->balance)};
     *charged = *charge;
     card->balance -= *charge;
+    *left = card->balance;
     card->usedHours = roundEven(card->usedHours + *charge * card->totalHours / card->total, 2);
     card->sessions += 1;
     if (!cards.save(*card))
@@ -279,10 +305,12 @@ Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
             customers.append(m->customer);
     }
 
-    // All the money taken for these sessions: what is taken now and what was prepaid. Its
-    // shares follow the dues as they are now, so they add up even when the figures on screen
-    // are minutes old.
-    const double taken = numberValue(m_received) + prepaid;
+    // All the money the café keeps for these sessions: what was prepaid and what is taken now
+    // (below 0: handed back out of the prepaid money), less the change handed back. Its shares
+    // follow the dues as they are now, so they add up even when the figures on screen are
+    // minutes old.
+    const double change = this->change();
+    const double taken = numberValue(m_received) - change + prepaid;
     const QList<double> shares = sharesOf(taken, dues);
     const double discount = discountGranted(taken, numberValue(m_due));
 
@@ -294,7 +322,8 @@ Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
         rowids.append(m.rowid);
     auto storeFailed = [&db] {
         qCWarning(lcCheckout) << "checkout not written:" << db.lastError();
-        return std::unexpected<Refusal>(Refusal(QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError()));
+        return std::unexpected<Refusal>(
+            Refusal(QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError()));
     };
     if (!db.lockTable(QStringLiteral("sjlszb")) || !db.lockRows(QStringLiteral("yxsjb"), rowids))
         return storeFailed();
@@ -302,13 +331,17 @@ Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
         const std::optional<Machine> now = machines.byRowid(settling.at(i).rowid);
         if (!now || !now->inSession() || now->start != settling.at(i).start) {
             qCWarning(lcCheckout) << "machine row" << settling.at(i).rowid << "was settled meanwhile";
-            return std::unexpected<Refusal>(Refusal{Refusal::Kind::MachineGone, QStringLiteral("该计算机已经结帐！")});
+            return std::unexpected<Refusal>(
+                Refusal{Refusal::Kind::MachineGone, QStringLiteral("该计算机已经结帐！")});
         }
     }
     double cardCharge = 0;
+    double cardBalance = 0;
     if (m_useCard) {
-        if (const std::optional<Refusal> refusal = chargeCard(settling.constFirst().rate, customers, &cardCharge))
-            return refusal->kind == Refusal::Kind::StoreFailed ? storeFailed() : std::unexpected<Refusal>(*refusal);
+        if (const std::optional<Refusal> refusal =
+                chargeCard(settling.constFirst().rate, customers, &cardCharge, &cardBalance))
+            return refusal->kind == Refusal::Kind::StoreFailed ? storeFailed()
+                                                               : std::unexpected<Refusal>(*refusal);
     }
     QList<Settled> settled;
     for (qsizetype i = 0; i < settling.size(); ++i)
@@ -320,6 +353,7 @@ Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
     if (m_useCard) {
         done.card = m_cardNumber;
         done.cardCharge = cardCharge;
+        done.cardBalance = cardBalance;
     }
     MachineList &list = m_scope.list;
     for (const Settled &s : std::as_const(settled)) {

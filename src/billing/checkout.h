@@ -12,7 +12,8 @@
 #include <QString>
 
 // The money still to take for the amount due, less what was prepaid, after a discount of
-// `discount` percent (none when it is not above 0), to the half yuan; never below 0.
+// `discount` percent (none when it is not above 0), to the half yuan. Below 0 when more was
+// prepaid than is taken: the customer gets the difference back.
 double receivedByDiscount(double discount, double due, double prepaid);
 // Amount due of several machines settled together: their sum to the half yuan, whatever the
 // café's rounding unit.
@@ -26,6 +27,9 @@ std::optional<double> cardCharge(double received, const Card &card, double rate)
 QList<double> sharesOf(double taken, const QList<double> &dues);
 // The percentage of the amount due actually taken, to two decimals; 0 when nothing is due.
 double discountGranted(double taken, double due);
+// The change to hand back when the cashier typed the money handed over: what exceeds the
+// money to pay (which may be below 0), to the fen; 0 when it does not exceed it.
+double changeFor(double received, double toPay);
 
 // Checkout of the selected machine, and of other running machines paid together with it:
 // the figures and the bill the operator sees, and the settlement. The dialog only shows
@@ -53,8 +57,9 @@ public:
         QString lastIp; // IP of the last machine settled
         QList<Share> shares;
         double discount = 0;
-        QString card;        // the stored-value card that paid; empty for cash
-        double cardCharge = 0; // what was taken from it
+        QString card;           // the stored-value card that paid; empty for cash
+        double cardCharge = 0;  // what was taken from it
+        double cardBalance = 0; // what is left on it
     };
     // Why nothing was settled. The card refusals are told apart from a store failure, which
     // the operator is shown differently.
@@ -91,6 +96,13 @@ public:
     QString cardNumber() const { return m_cardNumber; }
     QString cardPassword() const { return m_cardPassword; }
     const Bill &bill() const { return m_bill; }
+    // The money to pay now: the amount due after the discount, less what was prepaid.
+    double toPay() const;
+    // The change for the money typed as received; none when paying from a card, which is
+    // charged what is typed.
+    double change() const;
+    // The money as the bill's end tells it.
+    billtext::Payment payment() const;
 
     // A typed or chosen discount: recomputes the amount received.
     void setDiscountText(const QString &text);
@@ -99,15 +111,15 @@ public:
     // Indexes into others() to settle together with the selected machine: rebuilds the bill
     // and the amount due, and recomputes the amount received.
     void setSelectedOthers(const QList<int> &indexes);
-    void setUseCard(bool use) { m_useCard = use; }
+    void setUseCard(bool use);
     void setCard(const QString &number, const QString &password);
 
     // Charges the card (when used), settles the machine opened, then each selected other
     // machine, inside the command path's transaction. Once it has committed the clients are
     // told to stop (with `shutdown`, every client at the last machine's address to shut down
     // as well), the list entries cleared and the last machine settled selected. Every journal
-    // row gets its share of all the money taken (received now and every settled machine's
-    // prepaid amount) and the same discount.
+    // row gets its share of all the money the café keeps (every settled machine's prepaid
+    // amount and what is received now, less change handed back) and the same discount.
     Outcome settle(Effects &effects, bool shutdown = false);
 
 private:
@@ -122,7 +134,8 @@ private:
     void recomputeReceived();
     // Takes the card's charge (into `charged`) unless the card refuses. The sessions'
     // customers are credited by the journal rows; the card's owner only when none of them.
-    std::optional<Refusal> chargeCard(double rate, const QStringList &sessionCustomers, double *charged);
+    std::optional<Refusal> chargeCard(double rate, const QStringList &sessionCustomers, double *charged,
+                                      double *left);
     // Settles one machine due `machineDue`, its share of the money `share`.
     bool ClearJF(const Machine &machine, double machineDue, double share, double discount,
                  QList<Settled> *settled);

@@ -69,8 +69,9 @@ CardDialog::CardDialog(Database &db, CommandPath &commands, QWidget *parent, car
     m_modify = command(this, QStringLiteral("修改储金卡"), "cmdModify");
     m_delete = command(this, QStringLiteral("删除储金卡"), "cmdDelete");
     m_save = command(this, QStringLiteral("保存设置"), "cmdSave");
+    m_topUp = command(this, QStringLiteral("充值"), "cmdTopUp");
     QPushButton *close = command(this, QStringLiteral("关闭窗口"), "cmdClose");
-    RecordLayout::arrange(this, m_list, m_frame, {m_add, m_modify, m_delete, m_save, close}, false);
+    RecordLayout::arrange(this, m_list, m_frame, {m_add, m_modify, m_delete, m_save, m_topUp, close}, false);
     resize(680, 400);
 
     connect(m_list, &QTreeWidget::itemClicked, this,
@@ -79,6 +80,7 @@ CardDialog::CardDialog(Database &db, CommandPath &commands, QWidget *parent, car
     connect(m_modify, &QPushButton::clicked, this, &CardDialog::toggleModify);
     connect(m_save, &QPushButton::clicked, this, &CardDialog::save);
     connect(m_delete, &QPushButton::clicked, this, &CardDialog::remove);
+    connect(m_topUp, &QPushButton::clicked, this, &CardDialog::topUp);
     connect(m_generate, &QPushButton::clicked, this, &CardDialog::generate);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     for (QLineEdit *e : m_fields)
@@ -87,9 +89,8 @@ CardDialog::CardDialog(Database &db, CommandPath &commands, QWidget *parent, car
                 m_save->setEnabled(true);
         });
     connect(m_fields[Total], &QLineEdit::textChanged, this, &CardDialog::totalChanged);
-    connect(m_customer, &QComboBox::activated, this, [this](int index) {
-        m_fields[CustomerNumber]->setText(m_customer->itemData(index).toString());
-    });
+    connect(m_customer, &QComboBox::activated, this,
+            [this](int index) { m_fields[CustomerNumber]->setText(m_customer->itemData(index).toString()); });
 
     rebuild();
     setMode(Mode::Browse);
@@ -100,8 +101,9 @@ void CardDialog::rebuild()
     m_cards = CardTable(m_db).all();
     m_list->clear();
     for (const Card &c : m_cards)
-        new QTreeWidgetItem(m_list, {c.number, plainNumber(c.total), plainNumber(c.totalHours), kMasked, c.customer,
-                                     plainNumber(c.usedHours), QString::number(c.sessions), plainNumber(c.balance)});
+        new QTreeWidgetItem(m_list,
+                            {c.number, plainNumber(c.total), plainNumber(c.totalHours), kMasked, c.customer,
+                             plainNumber(c.usedHours), QString::number(c.sessions), plainNumber(c.balance)});
     m_customer->clear();
     for (const Customer &c : CustomerTable(m_db).all())
         m_customer->addItem(c.name, c.number);
@@ -120,9 +122,9 @@ void CardDialog::select(int row)
     } else {
         const Card &c = m_cards[m_selected];
         m_list->setCurrentItem(m_list->topLevelItem(m_selected));
-        const QString values[kFields] = {c.number,   plainNumber(c.total),     plainNumber(c.totalHours),
-                                         QString(),  c.customer,               plainNumber(c.usedHours),
-                                         QString::number(c.sessions), plainNumber(c.balance)};
+        const QString values[kFields] = {
+            c.number,   plainNumber(c.total),     plainNumber(c.totalHours),   QString(),
+            c.customer, plainNumber(c.usedHours), QString::number(c.sessions), plainNumber(c.balance)};
         for (int i = 0; i < kFields; ++i)
             m_fields[i]->setText(values[i]);
         const int owner = m_customer->findData(c.customer);
@@ -144,8 +146,10 @@ void CardDialog::setMode(Mode mode)
     m_customer->setEnabled(mode == Mode::Adding);
     for (int i : {Total, Hours, Password})
         m_fields[i]->setReadOnly(browsing);
-    m_fields[Password]->setPlaceholderText(mode == Mode::Modifying ? QStringLiteral("不修改则留空") : QString());
+    m_fields[Password]->setPlaceholderText(mode == Mode::Modifying ? QStringLiteral("不修改则留空")
+                                                                   : QString());
     m_save->setEnabled(false);
+    m_topUp->setEnabled(browsing);
 }
 
 void CardDialog::toggleAdd()
@@ -192,7 +196,8 @@ void CardDialog::totalChanged()
     if (m_mode == Mode::Adding)
         m_fields[Balance]->setText(m_fields[Total]->text());
     else if (m_mode == Mode::Modifying && m_selected >= 0)
-        m_fields[Balance]->setText(plainNumber(cards::remainingAfter(m_cards[m_selected], m_fields[Total]->text())));
+        m_fields[Balance]->setText(
+            plainNumber(cards::remainingAfter(m_cards[m_selected], m_fields[Total]->text())));
 }
 
 void CardDialog::save()
@@ -204,7 +209,9 @@ void CardDialog::save()
         return;
     const qint64 rowid = adding ? 0 : m_cards[m_selected].rowid;
     const std::optional<Card> before = adding ? std::nullopt : CardTable(m_db).byRowid(rowid);
-    const Result<Card> saved = m_commands.run({adding ? QStringLiteral("添加储金卡") : QStringLiteral("修改储金卡"), 0}, [&] { return adding ? cards::add(m_db, input) : cards::saveTerms(m_db, rowid, input); },
+    const Result<Card> saved = m_commands.run(
+        {adding ? QStringLiteral("添加储金卡") : QStringLiteral("修改储金卡"), 0},
+        [&] { return adding ? cards::add(m_db, input) : cards::saveTerms(m_db, rowid, input); },
         [&](const Card &after) { return audit::describe(before, after, !input.password.isEmpty()); });
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
@@ -222,10 +229,36 @@ void CardDialog::remove()
     if (Messages::ask(this, QStringLiteral("问题"), QStringLiteral("确定要删除当前卡吗？\n卡号") + c.number,
                       QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
         return;
-    if (const Result<> done =
-            m_commands.run({QStringLiteral("删除储金卡"), 0}, [&] { return cards::remove(m_db, c.rowid); },
-                            [&] { return audit::describe(c, std::nullopt, false); });
+    if (const Result<> done = m_commands.run(
+            {QStringLiteral("删除储金卡"), 0}, [&] { return cards::remove(m_db, c.rowid); },
+            [&] { return audit::describe(c, std::nullopt, false); });
         !done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
     rebuild();
+}
+
+void CardDialog::topUp()
+{
+    if (m_mode != Mode::Browse || m_selected < 0 || m_selected >= m_cards.size())
+        return;
+    const Card before = m_cards[m_selected];
+    bool ok = false;
+    const QString amount =
+        Messages::input(this, QStringLiteral("充值"),
+                        QStringLiteral("卡号%1充值金额（元）：").arg(before.number), false, &ok);
+    if (!ok)
+        return;
+    const Result<Card> done = m_commands.run(
+        {QStringLiteral("储金卡充值"), 0}, [&] { return cards::topUp(m_db, before.rowid, amount); },
+        [&](const Card &after) {
+            return QStringLiteral("充值%1元；").arg(plainNumber(after.total - before.total)) +
+                   audit::describe(before, after, false);
+        });
+    if (!done) {
+        Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
+        return;
+    }
+    const int selected = m_selected;
+    rebuild();
+    select(selected);
 }

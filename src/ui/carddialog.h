@@ -20,7 +20,8 @@ class CardDialog final : public QDialog
     Q_OBJECT
 
 public:
-    CardDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr, cards::Draw draw = cards::systemDraw());
+    CardDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr,
+               cards::Draw draw = cards::systemDraw());
 
     static constexpr int kFields = 8;
 
@@ -36,6 +37,8 @@ private:
     void totalChanged();
     void save();
     void remove();
+    // "充值": asks the amount and adds it to the selected card.
+    void topUp();
 
     Database &m_db;
     CommandPath &m_commands;
@@ -52,5 +55,6 @@ private:
     QPushButton *m_add;
     QPushButton *m_modify;
     QPushButton *m_delete;
+    QPushButton *m_topUp;
     QPushButton *m_save;
 };

@@ -2,6 +2,7 @@
 
 #include "audit/trail.h"
 #include "billing/checkout.h"
+#include "common/numbers.h"
 #include "desk/frontdesk.h"
 #include "messages.h"
 #include "numberedit.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -124,9 +126,21 @@ void CheckoutDialog::buildWidgets()
     print->setObjectName(QStringLiteral("cmdPrint"));
     m_details = new QPushButton(kHideDetails, this);
     m_details->setObjectName(QStringLiteral("cmdDetails"));
-    // Enter while typing an amount must not settle: settling takes a deliberate click.
+    // Enter settles wherever the cashier is typing (but in 卡号, where it moves on to 密码).
     for (QPushButton *b : {settle, settleOff, print, m_details})
         b->setAutoDefault(false);
+    settle->setDefault(true);
+    // Ticks the card from the keyboard, with the caption as it is.
+    m_card->setShortcut(QKeySequence(Qt::Key_F9));
+    m_card->setToolTip(QStringLiteral("F9"));
+    m_cardNumber->installEventFilter(this);
+
+    m_change = new QLabel(this);
+    m_change->setObjectName(QStringLiteral("lblChange"));
+    QFont changeFont = m_change->font();
+    changeFont.setBold(true);
+    changeFont.setPointSizeF(changeFont.pointSizeF() * 1.2);
+    m_change->setFont(changeFont);
 
     auto *fields = new QGridLayout;
     fields->addWidget(label(QStringLiteral("应收金额："), m_due, this), 0, 0);
@@ -142,6 +156,7 @@ void CheckoutDialog::buildWidgets()
     fields->addWidget(m_cardNumber, 3, 1);
     fields->addWidget(label(QStringLiteral("密码："), m_cardPassword, this), 3, 2);
     fields->addWidget(m_cardPassword, 3, 3);
+    fields->addWidget(m_change, 2, 2, 1, 2);
     fields->setColumnStretch(1, 1);
     fields->setColumnStretch(3, 1);
     fields->setRowStretch(4, 1); // keep the fields together at the top
@@ -170,6 +185,7 @@ void CheckoutDialog::buildWidgets()
     connect(m_received, &QLineEdit::textEdited, this, [this](const QString &text) {
         m_checkout->setReceivedText(text);
         showBill();
+        showChange();
     });
     connect(m_discount, &QComboBox::editTextChanged, this, [this](const QString &text) {
         m_checkout->setDiscountText(text);
@@ -192,6 +208,10 @@ void CheckoutDialog::buildWidgets()
         m_checkout->setUseCard(on);
         m_cardNumber->setEnabled(on);
         m_cardPassword->setEnabled(on);
+        // The card's number is what the cashier types next.
+        if (on)
+            m_cardNumber->setFocus();
+        showChange();
     });
     auto cardEdited = [this] { m_checkout->setCard(m_cardNumber->text(), m_cardPassword->text()); };
     connect(m_cardNumber, &QLineEdit::textEdited, this, cardEdited);
@@ -220,6 +240,32 @@ void CheckoutDialog::showFigures()
     m_cardNumber->setText(m_checkout->cardNumber());
     m_cardPassword->setText(m_checkout->cardPassword());
     showBill();
+    showChange();
+}
+
+void CheckoutDialog::showChange()
+{
+    // The money to hand back: prepaid beyond what is taken, or change from what was given.
+    const billtext::Payment p = m_checkout->payment();
+    if (p.received < 0)
+        m_change->setText(QStringLiteral("应退还：%1元").arg(plainNumber(-p.received)));
+    else if (p.change > 0)
+        m_change->setText(QStringLiteral("找零：%1元").arg(plainNumber(p.change)));
+    else
+        m_change->clear();
+}
+
+bool CheckoutDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter after the card's number asks for its password; Enter there settles.
+    if (watched == m_cardNumber && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_cardPassword->setFocus();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CheckoutDialog::showBill()
@@ -258,6 +304,10 @@ void CheckoutDialog::settle(bool shutdown)
 {
     const Checkout::Outcome outcome = m_desk.settle(*m_checkout, shutdown);
     if (outcome) {
+        if (!outcome->card.isEmpty())
+            m_outcomeNotice = QStringLiteral("卡内余额：%1元").arg(plainNumber(outcome->cardBalance));
+        else if (!m_change->text().isEmpty())
+            m_outcomeNotice = m_change->text();
         accept();
         return;
     }

@@ -9,6 +9,7 @@ class Checkout;
 class FrontDesk;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPrinter;
@@ -31,11 +32,18 @@ public:
     void useCard(const QString &number, const QString &password);
     // Prints the bill, as shown, with the trail's anchor under it, on `printer`.
     Result<> printBill(QPrinter &printer) const;
+    // After settling: the change to hand back ("找零：N元") or what is left on the card that
+    // paid ("卡内余额：N元"); empty when there is nothing to tell.
+    QString outcomeNotice() const { return m_outcomeNotice; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWidgets();
     void showFigures();
     void showBill();
+    void showChange();
     void toggleDetails();
     void settle(bool shutdown);
     void print();
@@ -53,4 +61,6 @@ private:
     QLineEdit *m_cardPassword;
     QTextEdit *m_bill;
     QPushButton *m_details;
+    QLabel *m_change;
+    QString m_outcomeNotice;
 };

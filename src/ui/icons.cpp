@@ -124,3 +124,23 @@ QIcon clientGoneIcon(StatusIcon icon)
     }
     return *it;
 }
+
+QIcon dueIcon(const QIcon &base, DueMark mark)
+{
+    if (mark == DueMark::None)
+        return base;
+    QIcon i;
+    for (int size : {16, 24, 32, 48}) {
+        QPixmap pm = base.pixmap(size, size);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        // A triangle in the upper right corner, clear of the unplugged disc below.
+        const qreal d = size * 0.5;
+        const QPointF corner[] = {{size - d, 0}, {qreal(size), 0}, {qreal(size), d}};
+        p.setPen(Qt::NoPen);
+        p.setBrush(mark == DueMark::Due ? QColor(210, 30, 30) : QColor(255, 140, 0));
+        p.drawPolygon(corner, 3);
+        i.addPixmap(pm);
+    }
+    return i;
+}

@@ -1,12 +1,14 @@
 #include "mainwindow.h"
 
+#include "common/clock.h"
+
 #include "reportwindow.h"
 
 #include "accounts/operators.h"
 #include "accounts/rights.h"
 #include "audit/trail.h"
-#include "carddialog.h"
 #include "backupcommands.h"
+#include "carddialog.h"
 #include "changemachinedialog.h"
 #include "checkoutdialog.h"
 #include "clientwindows.h"
@@ -114,6 +116,8 @@ MainWindow::MainWindow(FrontDesk &desk, QWidget *parent) : QMainWindow(parent), 
         statusBar()->addWidget(m_panels[i], i == 0 ? 2 : 1);
     }
     connect(&desk, &FrontDesk::clockChanged, m_panels[2], &QLabel::setText);
+    // The clock's tick is when a machine comes near its time.
+    connect(&desk, &FrontDesk::clockChanged, m_model, &MachineListModel::refreshDueMarks);
     connect(&desk, &FrontDesk::countsChanged, m_panels[1], &QLabel::setText);
     // Every pass may have changed the selected machine's state: its commands and its status
     // text follow.
@@ -149,9 +153,10 @@ MainWindow::MainWindow(FrontDesk &desk, QWidget *parent) : QMainWindow(parent), 
     applyLogin();
     if (desk.storeCreated()) {
         // Started from the wrong folder, the desk would otherwise open an empty café unnoticed.
-        m_panels[0]->setText(desk.store().isServer()
-                                 ? QStringLiteral("已在数据库服务器上新建数据表")
-                                 : QStringLiteral("已新建数据库文件：%1").arg(QDir::toNativeSeparators(desk.store().path())));
+        m_panels[0]->setText(
+            desk.store().isServer()
+                ? QStringLiteral("已在数据库服务器上新建数据表")
+                : QStringLiteral("已新建数据库文件：%1").arg(QDir::toNativeSeparators(desk.store().path())));
     }
     if (desk.selected() > 0)
         showSelection(desk.selected(), desk.machineList().tooltip(desk.selected()));
@@ -185,6 +190,7 @@ void MainWindow::connectMenus()
     connect(m.list, &QAction::triggered, this, [this] { setViewMode(ViewMode::List); });
     connect(m.details, &QAction::triggered, this, [this] { setViewMode(ViewMode::Details); });
     connect(m.refresh, &QAction::triggered, this, [this] { m_desk.refresh(); });
+    connect(m.dueSoon, &QMenu::aboutToShow, this, &MainWindow::fillDueSoonMenu);
     connect(m.grid, &QAction::toggled, this, [this](bool on) {
         m_grid->setGrid(on);
         m_detailsView->viewport()->update();
@@ -448,7 +454,10 @@ void MainWindow::showCheckout(const CardPayment *payment)
         dialog.useCard(payment->card, payment->password);
     const QRect frame = frameGeometry();
     dialog.move(frame.left() + (frame.width() - dialog.width()) / 2, frame.top() + 100); // 1500 twips
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted && !dialog.outcomeNotice().isEmpty()) {
+        m_notice->setText(dialog.outcomeNotice());
+        m_noticeTimer->start(kNoticeMs);
+    }
 }
 
 void MainWindow::openSessionStart(bool limitTime)
@@ -482,6 +491,43 @@ void MainWindow::openPurchase()
     dialog.exec();
 }
 
+void MainWindow::fillDueSoonMenu()
+{
+    QMenu *menu = m_menus.dueSoon;
+    menu->clear();
+    const QList<int> positions = m_model->dueSoon();
+    if (positions.isEmpty())
+        menu->addAction(QStringLiteral("没有即将到时的机器"))->setEnabled(false);
+    for (int position : positions) {
+        const MachineList::Entry *e = m_desk.machineList().at(position);
+        const int left = std::max(0, m_model->minutesLeftOf(position).value_or(0));
+        QAction *a = menu->addAction(
+            e->text + (left > 0 ? QStringLiteral("  还剩%1分钟").arg(left) : QStringLiteral("  已经到时")));
+        a->setIcon(m_model->data(m_model->index(position - 1, 0), Qt::DecorationRole).value<QIcon>());
+        connect(a, &QAction::triggered, this,
+                [this, position] { currentView()->setCurrentIndex(m_model->index(position - 1, 0)); });
+    }
+}
+
+void MainWindow::selectTypedNumber(int digit)
+{
+    const QDateTime now = Clock::now();
+    const int count = m_desk.machineList().count();
+    int number = 0;
+    // Digits typed within a second make one number; a number no machine has starts anew.
+    if (m_typedAt.isValid() && m_typedAt.msecsTo(now) >= 0 && m_typedAt.msecsTo(now) < kTypingMs)
+        number = m_typedNumber * 10 + digit;
+    if (number < 1 || number > count)
+        number = digit;
+    m_typedNumber = number;
+    m_typedAt = now;
+    if (number < 1 || number > count)
+        return;
+    QAbstractItemView *view = currentView();
+    view->setCurrentIndex(m_model->index(number - 1, 0));
+    view->scrollTo(view->currentIndex());
+}
+
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     const bool isView = watched == m_iconView || watched == m_detailsView;
@@ -490,6 +536,12 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             activateSelected();
+            return true;
+        }
+        const auto *press = static_cast<QKeyEvent *>(event);
+        if (key >= Qt::Key_0 && key <= Qt::Key_9 &&
+            !(press->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier))) {
+            selectTypedNumber(key - Qt::Key_0);
             return true;
         }
     }
@@ -601,7 +653,9 @@ template <typename Dialog, typename Make> void showSingle(QPointer<Dialog> &wind
 
 void MainWindow::openGoods()
 {
-    showSingle(m_goods, [this] { return new GoodsDialog(m_desk.db(), m_desk.commands(), m_desk.operatorRight(), this); });
+    showSingle(m_goods, [this] {
+        return new GoodsDialog(m_desk.db(), m_desk.commands(), m_desk.operatorRight(), this);
+    });
 }
 
 void MainWindow::openCustomers()

@@ -3,6 +3,7 @@
 #include "accounts/displaysettings.h"
 #include "menus.h"
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -77,6 +78,10 @@ private:
     void applyRights();
     // Double-click or Enter on the selected entry.
     void activateSelected();
+    // A digit typed in the list: selects the machine of the number typed so far.
+    void selectTypedNumber(int digit);
+    // "即将到时": the machines about to run out, each selecting its machine.
+    void fillDueSoonMenu();
     struct CardPayment
     {
         int position = 0;
@@ -118,6 +123,10 @@ private:
     QTimer *m_noticeTimer = nullptr;
     static constexpr int kNoticeMs = 15000;
     MainMenus m_menus;
+    // The machine number being typed in the list, and when its last digit came.
+    int m_typedNumber = 0;
+    QDateTime m_typedAt;
+    static constexpr int kTypingMs = 1000;
     bool m_checkoutOpen = false;
     // Card payments of clients approved while a checkout was open, taken up when it closes.
     QList<CardPayment> m_cardPayments;

@@ -65,6 +65,11 @@ MainMenus MainMenus::build(QMainWindow &window)
     m.billing->addSeparator();
     m.programList = entry(m.billing, QStringLiteral("查看当前机程序"), "mnuProgramList");
     m.clientControl = entry(m.billing, QStringLiteral("客户机控制"), "mnuClientControl");
+    // The cashier's keys; a disabled entry's key does nothing.
+    m.start->setShortcut(QKeySequence(Qt::Key_F2));
+    m.checkout->setShortcut(QKeySequence(Qt::Key_F3));
+    m.changeMachine->setShortcut(QKeySequence(Qt::Key_F4));
+    m.purchase->setShortcut(QKeySequence(Qt::Key_F6));
     // Nothing is selected yet: the selection enables what fits.
     for (QAction *a :
          {m.start, m.limitTime, m.checkout, m.changeMachine, m.purchase, m.programList, m.clientControl})
@@ -83,12 +88,18 @@ MainMenus MainMenus::build(QMainWindow &window)
     m.details->setChecked(true);
     m.view->addSeparator();
     m.refresh = entry(m.view, QStringLiteral("刷新"), "mnuRefresh");
+    m.refresh->setShortcut(QKeySequence(Qt::Key_F5));
+
     m.grid = entry(m.view, QStringLiteral("显示网格"), "mnuGrid");
     m.grid->setCheckable(true);
     m.font = entry(m.view, QStringLiteral("字体"), "mnuFont");
     m.picture = entry(m.view, QStringLiteral("背景图片"), "mnuPicture");
     m.backgroundColor = entry(m.view, QStringLiteral("背影颜色"), "mnuBackColor");
     m.defaults = entry(m.view, QStringLiteral("还原为默认"), "mnuDefaults");
+    // Beside the display entries, not among them.
+    m.view->addSeparator();
+    m.dueSoon = m.view->addMenu(QStringLiteral("即将到时"));
+    m.dueSoon->setObjectName(QStringLiteral("mnuDueSoon"));
 
     m.manage = menu(window, QStringLiteral("管理(&G)"), "mnuManage");
     m.goods = entry(m.manage, QStringLiteral("商品资料管理"), "mnuGoods");
@@ -165,4 +176,3 @@ void MainMenus::applyStates(const CommandStates &states)
     toolStart->setEnabled(states.toolStart);
     toolCheckout->setEnabled(states.toolCheckout);
 }
-

@@ -57,6 +57,8 @@ struct MainMenus
     QAction *list = nullptr;
     QAction *details = nullptr;
     QAction *refresh = nullptr;
+    // The billing machines about to run out, filled each time it opens.
+    QMenu *dueSoon = nullptr;
     QAction *grid = nullptr;
     QAction *font = nullptr;
     QAction *picture = nullptr;
@@ -90,5 +92,4 @@ struct MainMenus
     void applyRights(const QString &right, bool restoreBlocked);
     // What fits the selected machine.
     void applyStates(const CommandStates &states);
-
 };

@@ -1,6 +1,11 @@
 #include "billing/bill.h"
+#include "common/formats.h"
 
 #include <QTest>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -93,17 +98,40 @@ private slots:
     void receivedPartIsRewrittenAlone()
     {
         Bill bill;
-        bill.setReceived(3); // nothing to rewrite before the first machine
+        bill.setPayment({3}); // nothing to rewrite before the first machine
         QCOMPARE(bill.text(), QString());
         QCOMPARE(bill.tail(), 0);
 
         const QString machine = billtext::machineLines(running(), tariff(), {}, kStart.addSecs(3600));
-        bill.appendMachine(machine, 3);
+        bill.appendMachine(machine, {3});
         QCOMPARE(bill.tail(), machine.size());
         QCOMPARE(bill.text(), machine + kHeavy + QStringLiteral("\r\n实 收 金 额 ：￥3.00元\r\n"));
 
-        bill.setReceived(2.5);
+        bill.setPayment({2.5});
         QCOMPARE(bill.text(), machine + kHeavy + QStringLiteral("\r\n实 收 金 额 ：￥2.50元\r\n"));
+    }
+
+    void receivedPartTellsWhatIsHandedBack_data()
+    {
+        QTest::addColumn<double>("received");
+        QTest::addColumn<double>("prepaid");
+        QTest::addColumn<double>("change");
+        QTest::addColumn<QString>("lines"); // after the received line
+        QTest::newRow("nothing prepaid") << 3.0 << 0.0 << 0.0 << QString();
+        QTest::newRow("prepaid, rest taken") << 3.0 << 10.0 << 0.0 << u"已 收 金 额 ：￥10.00元\r\n"_s;
+        QTest::newRow("prepaid beyond the due")
+            << -7.0 << 10.0 << 0.0 << u"已 收 金 额 ：￥10.00元\r\n应 退 还 ：￥7.00元\r\n"_s;
+        QTest::newRow("change") << 50.0 << 0.0 << 45.0 << u"找 零 ：￥45.00元\r\n"_s;
+    }
+    void receivedPartTellsWhatIsHandedBack()
+    {
+        QFETCH(double, received);
+        QFETCH(double, prepaid);
+        QFETCH(double, change);
+        QFETCH(QString, lines);
+        const QString taken = formatBillMoney(std::max(received, 0.0));
+        QCOMPARE(billtext::receivedLines({received, prepaid, change}),
+                 kHeavy + u"\r\n实 收 金 额 ："_s + taken + u"\r\n"_s + lines);
     }
 
     void severalMachinesShareOneReceivedLine()
@@ -115,9 +143,9 @@ private slots:
         const QString other = billtext::machineLines(second, tariff(), {}, now);
 
         Bill bill;
-        bill.appendMachine(first, 3);
-        bill.appendMachine(other, 3);
-        bill.setReceived(12.5);
+        bill.appendMachine(first, {3});
+        bill.appendMachine(other, {3});
+        bill.setPayment({12.5});
         QCOMPARE(bill.text(), first + kHeavy + QStringLiteral("\r\n") + other + kHeavy +
                                   QStringLiteral("\r\n实 收 金 额 ：￥12.50元\r\n"));
         QCOMPARE(bill.text().count(QStringLiteral("实 收 金 额")), 1);

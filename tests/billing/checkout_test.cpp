@@ -127,9 +127,10 @@ private slots:
         QTest::newRow("no discount less prepaid") << 0.0 << 10.0 << 3.0 << 7.0;
         QTest::newRow("no discount, half to even") << 0.0 << 10.25 << 0.0 << 10.0;
         QTest::newRow("negative discount is none") << -5.0 << 8.0 << 0.0 << 8.0;
-        // Nothing is handed back: a card would be credited with it.
-        QTest::newRow("prepaid more than due") << 0.0 << 5.0 << 10.0 << 0.0;
-        QTest::newRow("prepaid more than the discounted due") << 90.0 << 10.0 << 9.5 << 0.0;
+        // Below 0: prepaid money handed back.
+        QTest::newRow("prepaid more than due") << 0.0 << 5.0 << 10.0 << -5.0;
+        QTest::newRow("95% of 3 less 10 prepaid") << 95.0 << 3.0 << 10.0 << -7.0;
+        QTest::newRow("prepaid just over the discounted due") << 90.0 << 10.0 << 9.5 << -0.5;
     }
     void discountRule()
     {
@@ -225,23 +226,25 @@ private slots:
         QVERIFY(c.bill().text().startsWith(u"1号机上机详细状况"_s));
         QVERIFY(c.bill().text().endsWith(u"实 收 金 额 ：￥5.00元\r\n"_s));
 
-        // What was prepaid is not asked again, and more than is due is not handed back.
+        // What was prepaid is not asked again; the bill shows it.
         Machine first = f.machine(1);
         first.prepaid = 4;
         f.save(first);
         Checkout prepaid = f.checkout();
         QCOMPARE(prepaid.prepaidText(), u"4"_s);
         QCOMPARE(prepaid.receivedText(), u"1"_s);
-        QVERIFY(prepaid.bill().text().endsWith(u"实 收 金 额 ：￥1.00元\r\n"_s));
+        QVERIFY(prepaid.bill().text().endsWith(u"实 收 金 额 ：￥1.00元\r\n已 收 金 额 ：￥4.00元\r\n"_s));
         // A discount, or money typed, recomputes the bill's last line: 90% of 5, less 4.
         prepaid.setDiscountText(u"90"_s);
         QCOMPARE(prepaid.receivedText(), u"0.5"_s);
-        QVERIFY(prepaid.bill().text().endsWith(u"实 收 金 额 ：￥0.50元\r\n"_s));
+        QVERIFY(prepaid.bill().text().endsWith(u"实 收 金 额 ：￥0.50元\r\n已 收 金 额 ：￥4.00元\r\n"_s));
         prepaid.setReceivedText(u"13.5"_s);
-        QVERIFY(prepaid.bill().text().endsWith(u"实 收 金 额 ：￥13.50元\r\n"_s));
+        QVERIFY(prepaid.bill().text().endsWith(
+            u"实 收 金 额 ：￥13.50元\r\n已 收 金 额 ：￥4.00元\r\n找 零 ：￥13.00元\r\n"_s));
+        // Prepaid beyond the due: the rest goes back.
         first.prepaid = 7.5;
         f.save(first);
-        QCOMPARE(f.checkout().receivedText(), u"0"_s);
+        QCOMPARE(f.checkout().receivedText(), u"-2.5"_s);
     }
 
     void otherMachinesJoinTheBill()
@@ -278,6 +281,13 @@ private slots:
             << Settlement{{6, 4}, {60, 60}, {2, 2}, u"80"_s, {}, u"4"_s, 0, {6, 4}, {4.8, 3.2}, 80};
         QTest::newRow("discounted and prepaid: all money taken")
             << Settlement{L{12}, L{100}, L{4}, u"90"_s, {}, u"14"_s, 0, L{20}, L{18}, 90};
+        // What is handed back, out of the prepaid money or as change, is not kept.
+        QTest::newRow("prepaid beyond the discounted due")
+            << Settlement{L{3}, L{60}, L{10}, u"95"_s, {}, u"-7"_s, 0, L{3}, L{3}, 100};
+        QTest::newRow("prepaid beyond the due")
+            << Settlement{L{2}, L{60}, L{5}, {}, {}, u"-3"_s, 0, L{2}, L{2}, 100};
+        QTest::newRow("cash beyond the due: change")
+            << Settlement{L{6}, L{60}, L{1}, {}, u"50"_s, u"5"_s, 0, L{6}, L{6}, 100};
         // Only what was taken may be written as received, though more is due by now.
         QTest::newRow("stale figures, one machine")
             << Settlement{L{3}, L{95}, L{0}, {}, {}, u"5"_s, 25, L{6}, L{5}, -1};
@@ -410,10 +420,10 @@ private slots:
             << CardSettlement{3, 180, 0, {}, {}, 14, 3, 1, 6, 1, 9};
         QTest::newRow("the owner's own session credited once")
             << CardSettlement{3, 180, 0, {}, u"李四"_s, 14, 3, 1, 9, 1, 9};
-        // Due 10, 12 prepaid, 90%: nothing is left to take, so the card pays nothing; the use
+        // Due 10, 12 prepaid, 90%: 3 is handed back in cash and the card pays nothing; the use
         // still counts for the card and its owner.
         QTest::newRow("a card is never credited")
-            << CardSettlement{10, 60, 12, u"90"_s, {}, 20, 0, 1, 0, 1, 12};
+            << CardSettlement{10, 60, 12, u"90"_s, {}, 20, 0, 1, 0, 1, 9};
     }
     void cardPaysAtItsOwnPrice()
     {

@@ -1,5 +1,6 @@
 #include "accounts/cards.h"
 #include "accounts/guessthrottle.h"
+#include "audit/trail.h"
 #include "store/accounttables.h"
 #include "support/testcommands.h"
 #include "support/teststore.h"
@@ -8,6 +9,7 @@
 #include "ui/messages.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -27,7 +29,8 @@ struct Fixture
         store.addCustomer(u"00000001"_s, u"甲"_s);
         store.addCustomer(u"00000002"_s, u"乙"_s);
         CardTable(store.db()).add({0, u"000123"_s, 100, 50, u"pw"_s, u"00000001"_s, 35, 4, 30});
-        dialog = std::make_unique<CardDialog>(store.db(), commands.runner, nullptr, [this] { return draws.isEmpty() ? 1 : draws.takeFirst(); });
+        dialog = std::make_unique<CardDialog>(store.db(), commands.runner, nullptr,
+                                              [this] { return draws.isEmpty() ? 1 : draws.takeFirst(); });
         dialog->show();
     }
     QLineEdit *field(int i) { return dialog->findChild<QLineEdit *>(u"txtField%1"_s.arg(i)); }
@@ -133,6 +136,34 @@ private slots:
         Messages::setNextAnswers({QMessageBox::Ok});
         f.click("cmdDelete");
         QVERIFY(CardTable(f.store.db()).all().isEmpty());
+    }
+
+    void topUpAddsToTheCardOnceWithATrailEntry()
+    {
+        Fixture f;
+        QVERIFY(audit::attach(f.store.db(), QDir(f.store.dir()).filePath(u"audit.db"_s)));
+        f.commands.trail.setOn(true);
+        // Cancelled, then refused: nothing written.
+        f.click("cmdTopUp"); // no answer: cancelled
+        Messages::setNextInputs({u"0"_s});
+        f.click("cmdTopUp");
+        QCOMPARE(Messages::takeShownTexts().constLast(), u"充值金额必须大于0！"_s);
+        QCOMPARE(CardTable(f.store.db()).byNumber(u"000123"_s)->balance, 30.0);
+
+        Messages::setNextInputs({u"50"_s});
+        f.click("cmdTopUp");
+        const Card c = *CardTable(f.store.db()).byNumber(u"000123"_s);
+        QCOMPARE(c.balance, 80.0);
+        QCOMPARE(c.total, 150.0);
+        QCOMPARE(c.totalHours, 75.0); // still 2 yuan per hour
+        QCOMPARE(c.usedHours, 35.0);
+        QCOMPARE(f.field(7)->text(), u"80"_s);
+        const QList<audit::Entry> trail = audit::entries(f.store.db(), {}, {}, {}, 0, u"储金卡充值"_s);
+        QCOMPARE(trail.size(), 1);
+        QVERIFY(trail.constFirst().details.startsWith(u"充值50元"_s));
+        // Not while a card is being edited.
+        f.click("cmdModify");
+        QVERIFY(!f.button("cmdTopUp")->isEnabled());
     }
 };
 

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrinter>
@@ -18,6 +19,8 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTextEdit>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -121,10 +124,69 @@ private slots:
         card->setChecked(false);
         QVERIFY(!child<QLineEdit>(dialog, "txtCard")->isEnabled());
 
-        // Enter after typing an amount settles nothing.
-        QTest::keyClick(received, Qt::Key_Return);
-        QVERIFY(dialog.isVisible());
+        // 结帐 is the button Enter presses.
+        QVERIFY(child<QPushButton>(dialog, "cmdSettle")->isDefault());
         QCOMPARE(MachineTable(f.db()).byNumber(1)->status, MachineStatus::Billing);
+    }
+
+    void cashByKeysShowsTheChange_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("change"); // as shown while typing
+        QTest::addColumn<double>("taken");   // written into the journal
+        QTest::newRow("exact") << u"5"_s << QString() << 5.0;
+        QTest::newRow("a fifty") << u"50"_s << u"找零：45元"_s << 5.0;
+        QTest::newRow("coins") << u"7.5"_s << u"找零：2.5元"_s << 5.0;
+        QTest::newRow("less than due") << u"4"_s << QString() << 4.0;
+    }
+    void cashByKeysShowsTheChange()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, change);
+        QFETCH(double, taken);
+        Fixture f;
+        CheckoutDialog dialog(f.desk);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClicks(focus, typed);
+        QCOMPARE(child<QLabel>(dialog, "lblChange")->text(), change);
+        QTest::keyClick(focus, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.outcomeNotice(), change);
+        const QList<JournalEntry> rows = JournalTable(f.db()).endedBetween(kNow, kNow);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.constFirst().received, taken);
+    }
+
+    void cardByKeysTellsWhatIsLeft()
+    {
+        Fixture f;
+        Card c;
+        c.number = u"123456789"_s;
+        c.password = u"4321"_s;
+        c.total = 100;
+        c.totalHours = 50; // 2 yuan per hour: 5 yuan at 3 per hour costs 3.5 (3.33 to the half)
+        c.balance = 20;
+        CardTable(f.db()).add(c);
+        CheckoutDialog dialog(f.desk);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        // F9 ticks the card and the number is typed next; Enter moves on, Enter settles.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
+        // A button's shortcut clicks it as the mouse would: after a moment.
+        QTRY_VERIFY(child<QCheckBox>(dialog, "chkCard")->isChecked());
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(dialog, "txtCard"));
+        QTest::keyClicks(QApplication::focusWidget(), u"123456789"_s);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(dialog, "txtPassword"));
+        QTest::keyClicks(QApplication::focusWidget(), u"4321"_s);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        const double left = CardTable(f.db()).byNumber(u"123456789"_s)->balance;
+        QCOMPARE(left, 16.5);
+        QCOMPARE(dialog.outcomeNotice(), u"卡内余额：16.5元"_s);
     }
 
     void opensReadyToTypeTheMoneyTaken()

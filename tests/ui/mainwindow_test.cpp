@@ -1,4 +1,5 @@
 #include "accounts/rights.h"
+#include "common/clock.h"
 #include "reports/reportrequest.h"
 #include "store/accounttables.h"
 #include "store/machinetable.h"
@@ -9,6 +10,7 @@
 #include "ui/checkoutdialog.h"
 #include "ui/goodsdialog.h"
 #include "ui/listdisplay.h"
+#include "ui/machinelistmodel.h"
 #include "ui/mainwindow.h"
 #include "ui/messages.h"
 #include "ui/purchasedialog.h"
@@ -28,6 +30,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -126,7 +129,7 @@ private slots:
             << u"开始记费|限定时间|—|结帐|—|调换计算机|选购商品|—|查看当前机程序|客户机控制"_s;
         QTest::newRow("view")
             << u"mnuView"_s
-            << u"大图标|小图标|列表|详细资料|—|刷新|显示网格|字体|背景图片|背影颜色|还原为默认"_s;
+            << u"大图标|小图标|列表|详细资料|—|刷新|显示网格|字体|背景图片|背影颜色|还原为默认|—|即将到时"_s;
         QTest::newRow("manage") << u"mnuManage"_s
                                 << u"商品资料管理|客户管理|储金卡管理|快速网址|访问限制|—|操作记录"_s;
         QTest::newRow("reports") << u"mnuReports"_s << u"日报表|月报表"_s;
@@ -207,9 +210,11 @@ private slots:
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("right");
-        QTest::newRow("cancelled: the operator, its rights and windows stay") << u"D"_s << true << u"op"_s << u"D"_s;
+        QTest::newRow("cancelled: the operator, its rights and windows stay")
+            << u"D"_s << true << u"op"_s << u"D"_s;
         QTest::newRow("another operator: its rights") << u"A"_s << false << u"boss"_s << u"D"_s;
-        QTest::newRow("a cashier after a super: the card window closes") << u"D"_s << false << u"clerk"_s << u"A"_s;
+        QTest::newRow("a cashier after a super: the card window closes")
+            << u"D"_s << false << u"clerk"_s << u"A"_s;
     }
     void relogin()
     {
@@ -438,6 +443,135 @@ private slots:
         // A PC that is off has no programs and takes no commands.
         for (const char *name : {"mnuProgramList", "mnuClientControl"})
             QCOMPARE(f.action(QString::fromLatin1(name))->isEnabled(), position != 3);
+    }
+
+    void cashierKeysFollowTheCommandStates_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("opens");
+        QTest::newRow("F3 on a billing machine") << 2 << int(Qt::Key_F3) << u"CheckoutDialog"_s;
+        QTest::newRow("F3 on a standby machine") << 1 << int(Qt::Key_F3) << QString();
+        QTest::newRow("F2 on a standby machine") << 1 << int(Qt::Key_F2) << u"SessionStartDialog"_s;
+        QTest::newRow("F2 on a billing machine") << 2 << int(Qt::Key_F2) << QString();
+        QTest::newRow("F4 on a billing machine") << 2 << int(Qt::Key_F4) << u"ChangeMachineDialog"_s;
+        QTest::newRow("F6 on a billing machine") << 2 << int(Qt::Key_F6) << u"PurchaseDialog"_s;
+        QTest::newRow("F6 on a machine that is off") << 3 << int(Qt::Key_F6) << QString();
+    }
+    void cashierKeysFollowTheCommandStates()
+    {
+        QFETCH(int, position);
+        QFETCH(int, key);
+        QFETCH(QString, opens);
+        Fixture f;
+        // The keys stand beside the captions, which stay as they are.
+        const std::pair<const char *, QKeySequence> keys[] = {{"mnuStart", QKeySequence(Qt::Key_F2)},
+                                                              {"mnuCheckout", QKeySequence(Qt::Key_F3)},
+                                                              {"mnuChangeMachine", QKeySequence(Qt::Key_F4)},
+                                                              {"mnuPurchase", QKeySequence(Qt::Key_F6)},
+                                                              {"mnuRefresh", QKeySequence(Qt::Key_F5)}};
+        for (const auto &[name, sequence] : keys)
+            QCOMPARE(f.action(QString::fromLatin1(name))->shortcut(), sequence);
+        QCOMPARE(f.action(u"mnuCheckout"_s)->text(), u"结帐"_s);
+        f.desk.select(position);
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        f.view()->setFocus();
+        QCOMPARE(modalOpenedBy([&] { QTest::keyClick(f.view(), Qt::Key(key)); }), opens);
+    }
+
+    void typingAMachineNumberSelectsIt_data()
+    {
+        QTest::addColumn<QString>("typed"); // "," stands for a pause of two seconds
+        QTest::addColumn<int>("selected");
+        QTest::newRow("one digit") << u"7"_s << 7;
+        QTest::newRow("two digits at once") << u"12"_s << 12;
+        QTest::newRow("no such machine: the last digit alone") << u"19"_s << 9;
+        QTest::newRow("a pause starts anew") << u"1,2"_s << 2;
+        QTest::newRow("zero alone selects nothing new") << u"5,0"_s << 5;
+        QTest::newRow("three digits") << u"1,1,10"_s << 10;
+    }
+    void typingAMachineNumberSelectsIt()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, selected);
+        TestDesk d;
+        for (int n = 1; n <= 12; ++n)
+            d.store.addMachine(n, 3, MachineStatus::Standby);
+        d.open();
+        MainWindow window(d.desk);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (const QChar c : typed) {
+            if (c == u',')
+                Clock::advanceSeconds(2);
+            else
+                QTest::keyClick(window.currentView(), c.toLatin1());
+        }
+        QCOMPARE(d.desk.selected(), selected);
+        QCOMPARE(window.currentView()->currentIndex().row(), selected - 1);
+    }
+
+    void dueMarks_data()
+    {
+        QTest::addColumn<QString>("dueText");
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<int>("left"); // -99: none
+        QTest::addColumn<int>("mark"); // DueMark
+        const QDateTime noon(QDate(2024, 5, 1), QTime(12, 0, 40));
+        QTest::newRow("an hour away") << u"5月1日 13:00"_s << noon << 60 << int(DueMark::None);
+        QTest::newRow("six minutes") << u"5月1日 12:06"_s << noon << 6 << int(DueMark::None);
+        QTest::newRow("five minutes") << u"5月1日 12:05"_s << noon << 5 << int(DueMark::Soon);
+        QTest::newRow("one minute") << u"5月1日 12:01"_s << noon << 1 << int(DueMark::Soon);
+        QTest::newRow("this minute") << u"5月1日 12:00"_s << noon << 0 << int(DueMark::Due);
+        QTest::newRow("past") << u"5月1日 11:30"_s << noon << -30 << int(DueMark::Due);
+        QTest::newRow("over new year")
+            << u"1月1日 00:03"_s << QDateTime(QDate(2024, 12, 31), QTime(23, 59)) << 4 << int(DueMark::Soon);
+        QTest::newRow("no time set") << QString() << noon << -99 << int(DueMark::None);
+        QTest::newRow("not a time") << u"通宵方式"_s << noon << -99 << int(DueMark::None);
+    }
+    void dueMarks()
+    {
+        QFETCH(QString, dueText);
+        QFETCH(QDateTime, now);
+        QFETCH(int, left);
+        QFETCH(int, mark);
+        const std::optional<int> got = minutesLeft(dueText, now);
+        QCOMPARE(got.value_or(-99), left);
+        QCOMPARE(int(dueMarkFor(got)), mark);
+    }
+
+    void machinesAboutToRunOutAreMarkedAndListed()
+    {
+        Fixture f;
+        // Machine 2 runs until 12:04; machine 1 starts now with an hour.
+        Machine two = *MachineTable(f.db()).byNumber(2);
+        two.due = kNow.addSecs(4 * 60);
+        QVERIFY(MachineTable(f.db()).save(two));
+        Machine one = f.store.startSession(1, kNow);
+        one.due = kNow.addSecs(3600);
+        QVERIFY(MachineTable(f.db()).save(one));
+        f.desk.refresh();
+        auto *model = qobject_cast<MachineListModel *>(f.view()->model());
+        QVERIFY(model);
+        const QModelIndex second = model->index(1, 0);
+        QCOMPARE(int(model->dueMark(2)), int(DueMark::Soon));
+        QCOMPARE(int(model->dueMark(1)), int(DueMark::None));
+        QVERIFY(model->data(second, Qt::ToolTipRole).toString().endsWith(u"还剩4分钟"_s));
+        QVERIFY(!model->data(model->index(0, 0), Qt::ToolTipRole).toString().contains(u"还剩"_s));
+        QCOMPARE(model->dueSoon(), QList<int>{2});
+
+        // Time runs out: red, and the list says so.
+        Clock::advanceSeconds(5 * 60);
+        QSignalSpy repainted(model, &QAbstractItemModel::dataChanged);
+        model->refreshDueMarks();
+        QCOMPARE(repainted.size(), 1);
+        QCOMPARE(int(model->dueMark(2)), int(DueMark::Due));
+        QMenu *menu = f.window->findChild<QMenu *>(u"mnuDueSoon"_s);
+        emit menu->aboutToShow();
+        QCOMPARE(texts(menu->actions()), QStringList{u"2号机  已经到时"_s});
+        f.desk.select(1);
+        menu->actions().constFirst()->trigger();
+        QCOMPARE(f.desk.selected(), 2);
     }
 
     void noticesLeaveSelectionCountsAndClockInView()
