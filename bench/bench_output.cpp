@@ -16,6 +16,7 @@
 #include "reports/machinetimereport.h"
 #include "store/database.h"
 #include "store/goodstables.h"
+#include "support/askingpc.h"
 #include "support/history.h"
 #include "ui/reportoutput.h"
 #include "ui/reportpages.h"
@@ -26,25 +27,10 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <algorithm>
-#include <arpa/inet.h>
-#include <atomic>
-#include <chrono>
 #include <climits>
-#include <cmath>
 #include <cstdio>
-#include <mutex>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
-#include <vector>
 
 namespace {
-
-using Steady = std::chrono::steady_clock;
 
 constexpr int kTimeRows = 40320;
 constexpr int kGoodsLines = 33000;
@@ -52,100 +38,6 @@ constexpr int kArticles = 200;
 constexpr double kAimP99 = 100;
 constexpr double kAimMax = 500;
 const QDateTime kNow(QDate(2024, 5, 1), QTime(12, 0));
-
-// A café PC asking for the goods list every 100 ms, one request at a time: each reply's wait
-// is a sample, kept by the phase it fell in.
-class AskingPc
-{
-public:
-    explicit AskingPc(quint16 port) : m_thread([this, port] { run(port); }) {}
-    ~AskingPc()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    bool connected() const { return m_connected; }
-    // Starts a new phase; the samples of the last one.
-    std::vector<double> take()
-    {
-        std::lock_guard lock(m_mutex);
-        return std::exchange(m_samples, {});
-    }
-
-private:
-    void run(quint16 port)
-    {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(port);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0)
-            return;
-        const int on = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        m_connected = true;
-        static const char request[] = "_gets\0good\0OK$";
-        const QByteArray end("\0OK$", 4);
-        auto next = Steady::now();
-        QByteArray reply;
-        char buffer[65536];
-        while (!m_stop) {
-            next += std::chrono::milliseconds(100);
-            std::this_thread::sleep_until(next);
-            const auto asked = Steady::now();
-            if (::send(fd, request, sizeof request - 1, MSG_NOSIGNAL) <= 0)
-                break;
-            reply.clear();
-            while (!reply.endsWith(end) && !m_stop) {
-                pollfd p{fd, POLLIN, 0};
-                if (::poll(&p, 1, 200) <= 0)
-                    continue;
-                const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-                if (got <= 0) {
-                    m_stop = true;
-                    break;
-                }
-                reply.append(buffer, got);
-            }
-            const double ms = std::chrono::duration<double, std::milli>(Steady::now() - asked).count();
-            std::lock_guard lock(m_mutex);
-            m_samples.push_back(ms);
-            if (next < Steady::now())
-                next = Steady::now(); // a late reply does not make the next questions come in a burst
-        }
-        ::close(fd);
-    }
-
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_connected{false};
-    std::mutex m_mutex;
-    std::vector<double> m_samples;
-    std::thread m_thread;
-};
-
-struct Figures
-{
-    double p99 = 0;
-    double max = 0;
-    size_t samples = 0;
-};
-
-Figures figuresOf(std::vector<double> samples)
-{
-    if (samples.empty())
-        return {};
-    std::sort(samples.begin(), samples.end());
-    const size_t at = std::min(samples.size() - 1, size_t(std::ceil(0.99 * double(samples.size()))) - 1);
-    return {samples[at], samples.back(), samples.size()};
-}
-
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // Runs `job` to its end on the event loop; the wall time in ms, or -1 when it failed.
 double runJob(OutputJob *job)
@@ -206,7 +98,7 @@ std::unique_ptr<QPrinter> pdfPrinter(const QString &path, QPageLayout::Orientati
     return printer;
 }
 
-bool report(const char *what, double ms, const Figures &f, bool judged)
+bool report(const char *what, double ms, const ReplyFigures &f, bool judged)
 {
     const bool ok = ms >= 0 && f.p99 <= kAimP99 && f.max <= kAimMax;
     std::printf("%-44s %8.0f ms  replies %4zu  p99 %7.1f ms  max %7.1f ms  %s\n", what, ms, f.samples, f.p99,

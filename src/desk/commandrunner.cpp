@@ -24,6 +24,9 @@ Result<> CommandRunner::execute(const Action &action, const std::function<bool(E
     // Nothing is tried while the server is away: said as it is.
     if (m_watch.lost())
         return failure(ServerWatch::lostText());
+    if (m_refusal)
+        if (const QString why = m_refusal(); !why.isEmpty())
+            return failure(why);
     if (m_db.inTransaction()) {
         // Only whole actions commit; one run from inside another would commit into it.
         qCCritical(lcCommands) << "action" << action.kind << "started inside another";

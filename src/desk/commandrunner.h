@@ -23,6 +23,9 @@ public:
     void setLink(ClientLink *link) { m_link = link; }
     // Selects a machine list position (the desk's selection).
     void setSelect(std::function<void(int)> select) { m_select = std::move(select); }
+    // Why actions must wait now (the store being copied, its file gone), said instead of
+    // trying; empty: they may run.
+    void setRefusal(std::function<QString()> refusal) { m_refusal = std::move(refusal); }
 
     // The operator's text for a store failure of `action`: its failure text, that nothing was
     // changed, and the store's reason.
@@ -39,4 +42,5 @@ private:
     audit::Recorder &m_trail;
     ClientLink *m_link = nullptr;
     std::function<void(int)> m_select;
+    std::function<QString()> m_refusal;
 };

@@ -12,8 +12,11 @@
 #include "store/machinetable.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcDesk, "corvana.desk")
 
@@ -21,6 +24,7 @@ FrontDesk::FrontDesk(QObject *parent)
     : QObject(parent)
 {
     m_runner.setSelect([this](int position) { select(position); });
+    m_runner.setRefusal([this] { return refusal(); });
     m_trail.setFailureNotice([this] {
         emit statusNotice(m_store.isServer() ? QStringLiteral("操作记录写入失败")
                                              : QStringLiteral("操作记录写入失败，请检查audit.db"));
@@ -92,6 +96,13 @@ Result<> FrontDesk::reopen(const QString &path)
     m_watch.start();
     const Result<> attached = audit::attach(db(), trail);
     m_trail.setOn(bool(attached));
+    if (!m_store.isServer()) {
+        // The café's takings and the operators' hashes are nobody else's to read.
+        for (const QString &file : {path, trail})
+            if (QFile::exists(file) && !QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner))
+                qCWarning(lcDesk) << "cannot make" << file << "private";
+    }
+    noteStoreFile();
     if (!attached)
         qCWarning(lcDesk) << "the operator trail" << (m_store.isServer() ? QStringLiteral("on the server") : trail)
                           << "cannot be opened:" << attached.error();
@@ -108,42 +119,152 @@ void FrontDesk::dailyBackup()
 {
     const QString folder = QFileInfo(m_store.path()).dir().filePath(QStringLiteral("backup"));
     const QDateTime now = Clock::now();
-    const Result<QString> written = backup::daily(db(), m_store.path(), folder, now.date());
+    // Again just after the next midnight.
+    const QDateTime next(now.date().addDays(1), QTime(0, 0, 5));
+    m_backupTimer.start(int(std::clamp<qint64>(now.msecsTo(next), 1000, 24 * 3600 * 1000)));
+
+    const Result<QString> target = backup::dailyTarget(folder, now.date());
+    if (!target || target->isEmpty()) {
+        dailyBackupDone(folder, target);
+        return;
+    }
+    if (m_store.isServer()) {
+        const Result<> done = backup::backUp(db(), m_store.path(), *target);
+        dailyBackupDone(folder, done ? target : Result<QString>(failure(done.error())));
+        return;
+    }
+    const QString live = m_store.path();
+    const QString file = *target;
+    const bool started = m_job.start(
+        backupWaitText(), this,
+        [live, file]() -> Result<QString> {
+            if (const Result<> done = backup::backUpFile(live, file); !done)
+                return failure(done.error());
+            return file;
+        },
+        [this, folder](const Result<QString> &written) { dailyBackupDone(folder, written); });
+    // The operator's own copy is running: the day's is taken after it, a minute on.
+    if (!started)
+        m_backupTimer.start(60 * 1000);
+}
+
+void FrontDesk::dailyBackupDone(const QString &folder, const Result<QString> &written)
+{
     if (!written) {
         qCWarning(lcDesk) << "automatic backup into" << folder << "failed:" << written.error();
         emit statusNotice(QStringLiteral("自动备份失败：") + written.error());
     } else if (!written->isEmpty()) {
+        backup::pruneDaily(folder);
         record(QStringLiteral("自动备份"), 0, *written);
     }
-    // Again just after the next midnight.
-    const QDateTime next(now.date().addDays(1), QTime(0, 0, 5));
-    m_backupTimer.start(int(std::clamp<qint64>(now.msecsTo(next), 1000, 24 * 3600 * 1000)));
 }
 
-Result<> FrontDesk::restoreFrom(const QString &chosen)
+bool FrontDesk::startBackup(const QString &target, std::function<void(const Result<> &)> done)
+{
+    const auto finish = [this, target, done](const Result<> &outcome) {
+        if (outcome)
+            record(QStringLiteral("数据备份"), 0, target);
+        done(outcome);
+    };
+    if (m_store.isServer()) {
+        if (m_job.running())
+            return false;
+        finish(backup::backUp(db(), m_store.path(), target));
+        return true;
+    }
+    const QString live = m_store.path();
+    return m_job.start(
+        backupWaitText(), this,
+        [live, target]() -> Result<QString> {
+            if (const Result<> copied = backup::backUpFile(live, target); !copied)
+                return failure(copied.error());
+            return target;
+        },
+        [finish](const Result<QString> &written) {
+            finish(written ? Result<>() : Result<>(failure(written.error())));
+        });
+}
+
+void FrontDesk::beginRestore(const QString &chosen)
 {
     // What was asked about the old data must not act on the new.
     m_questions.expireAll();
     flushLink();
     record(QStringLiteral("数据还原"), 0, QStringLiteral("从 ") + chosen);
-    const Result<QString> kept = m_store.isServer() ? restoreOnServer(chosen) : restoreFile(chosen);
+}
+
+Result<> FrontDesk::restoreFrom(const QString &chosen)
+{
+    if (m_job.running())
+        return failure(m_job.waitText());
+    beginRestore(chosen);
+    if (m_store.isServer())
+        return endRestore(restoreOnServer(chosen));
+    const Result<QString> incoming = backup::fetch(m_store.path(), chosen);
+    return endRestore(incoming ? swapFile(*incoming) : Result<QString>(failure(incoming.error())));
+}
+
+bool FrontDesk::startRestore(const QString &chosen, std::function<void(const Result<> &)> done)
+{
+    if (m_job.running())
+        return false;
+    if (m_store.isServer()) {
+        done(restoreFrom(chosen));
+        return true;
+    }
+    beginRestore(chosen);
+    const QString live = m_store.path();
+    return m_job.start(
+        restoreWaitText(), this, [live, chosen] { return backup::fetch(live, chosen); },
+        [this, done](const Result<QString> &incoming) {
+            done(endRestore(incoming ? swapFile(*incoming) : Result<QString>(failure(incoming.error()))));
+        });
+}
+
+Result<> FrontDesk::endRestore(const Result<QString> &kept)
+{
     if (m_server)
         m_server->storeReplaced();
     rebuildList();
     refresh();
     if (!kept)
         return failure(kept.error());
-    record(QStringLiteral("数据还原"), 0, QStringLiteral("已还原，原数据保存为 ") + *kept);
-    return {};
+    return alignPcs(*kept);
 }
 
-Result<QString> FrontDesk::restoreFile(const QString &chosen)
+Result<> FrontDesk::alignPcs(const QString &kept)
+{
+    QStringList told;
+    const auto details = [&] {
+        QString text =
+            kept.isEmpty() ? QStringLiteral("已还原") : QStringLiteral("已还原，原数据保存为 ") + kept;
+        if (!told.isEmpty())
+            text += QStringLiteral("；通知各机：") + told.join(QStringLiteral("，"));
+        return text;
+    };
+    // The PCs in use were told things about the old data: each now hears what the restored
+    // store says, or it would run free (or stay locked) against its machine's row.
+    return m_runner.run({QStringLiteral("数据还原"), 0, details}, [&](Effects &effects) {
+        for (const Machine &m : MachineTable(db()).all()) {
+            if (!m_link || !m_link->hasConnection(m.ip))
+                continue;
+            const QString word = m.status == MachineStatus::Billing  ? QStringLiteral("start")
+                                 : m.status == MachineStatus::Paused ? QStringLiteral("pause")
+                                                                     : QStringLiteral("stop");
+            effects.command(m.ip, word);
+            told << QStringLiteral("%1号机 %2").arg(m.number).arg(word);
+        }
+        return Result<>();
+    });
+}
+
+Result<QString> FrontDesk::swapFile(const QString &incoming)
 {
     const QString path = m_store.path();
     m_store.close();
-    const Result<QString> kept = backup::restore(path, chosen, Clock::now());
+    const Result<QString> kept = backup::swapIn(path, incoming, Clock::now());
     Result<> reopened = reopen(path);
-    if (!reopened && kept) {
+    if (!reopened && kept && !kept->isEmpty()) {
         qCWarning(lcDesk) << "the restored store does not open:" << reopened.error() << "; putting back" << *kept;
         backup::putBack(path, *kept);
         reopened = reopen(path);
@@ -157,6 +278,56 @@ Result<QString> FrontDesk::restoreOnServer(const QString &chosen)
 {
     // The tables take the backup's rows in one transaction; what they held is kept as a file.
     return backup::restoreInto(db(), chosen, QFileInfo(m_store.path()).dir().path(), Clock::now());
+}
+
+QString FrontDesk::storeFileGoneText(const QString &path)
+{
+    return QStringLiteral("数据库文件“%1”已被删除或不可写").arg(QDir::toNativeSeparators(path));
+}
+
+void FrontDesk::noteStoreFile()
+{
+    struct stat st
+    {
+    };
+    const bool found = !m_store.isServer() && ::stat(QFile::encodeName(m_store.path()).constData(), &st) == 0;
+    m_fileDevice = found ? quint64(st.st_dev) : 0;
+    m_fileInode = found ? quint64(st.st_ino) : 0;
+    m_fileGone = false;
+}
+
+bool FrontDesk::storeFileIntact()
+{
+    if (m_store.isServer() || !db().isOpen())
+        return true;
+    const QByteArray path = QFile::encodeName(m_store.path());
+    const QByteArray folder = QFile::encodeName(QFileInfo(m_store.path()).absolutePath());
+    struct stat st
+    {
+    };
+    // Writable: its owner's write bit (root writes any file, yet a file made read-only means
+    // that nobody should), and the file and its folder (the journal goes there) as the system says.
+    const bool intact = ::stat(path.constData(), &st) == 0 && quint64(st.st_dev) == m_fileDevice &&
+                        quint64(st.st_ino) == m_fileInode && (st.st_mode & S_IWUSR) != 0 &&
+                        ::access(path.constData(), W_OK) == 0 && ::access(folder.constData(), W_OK) == 0;
+    if (intact == m_fileGone) {
+        m_fileGone = !intact;
+        if (m_fileGone)
+            qCWarning(lcDesk) << "the store file" << m_store.path()
+                              << "was deleted, replaced or made read-only";
+        emit statusNotice(m_fileGone ? storeFileGoneText(m_store.path())
+                                     : QStringLiteral("数据库文件已恢复，可以继续操作"));
+    }
+    return intact;
+}
+
+QString FrontDesk::refusal()
+{
+    if (m_job.running())
+        return m_job.waitText();
+    if (!storeFileIntact())
+        return storeFileGoneText(m_store.path());
+    return QString();
 }
 
 void FrontDesk::startTimers()
@@ -300,6 +471,8 @@ Result<> FrontDesk::refreshedAfter(Result<> done)
 
 void FrontDesk::refresh()
 {
+    // Each pass looks whether the store file is still there to be written.
+    storeFileIntact();
     if (!m_watch.lost())
         m_supervisor.pass();
 }

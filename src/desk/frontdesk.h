@@ -12,13 +12,14 @@
 #include "common/questions.h"
 #include "common/result.h"
 #include "counterlink.h"
-#include "loginservice.h"
-#include "weblistservice.h"
 #include "link/deskaccess.h"
+#include "loginservice.h"
 #include "machines/machinemanagement.h"
 #include "serverwatch.h"
+#include "store/backupjob.h"
 #include "store/rows.h"
 #include "store/store.h"
+#include "weblistservice.h"
 
 #include <QObject>
 #include <QTimer>
@@ -132,10 +133,27 @@ public:
     // Replaces the store by the backup `chosen`: questions still waiting are answered as timed
     // out first, the current file is kept beside it, and when the restored file will not open
     // after all the kept one is put back. Afterwards the desk runs on whatever store is in
-    // place, the list is rebuilt and the PCs still connected are matched again.
+    // place, the list is rebuilt, the PCs still connected are matched again and each is told
+    // what the restored store says of its machine (stop, start or pause; in the trail too).
     Result<> restoreFrom(const QString &chosen);
+    // The same, with the copy and check of `chosen` beside the desk's work; `done` gets the
+    // outcome. False (nothing done) while another copy runs.
+    bool startRestore(const QString &chosen, std::function<void(const Result<> &)> done);
+    // "数据备份" to `target` beside the desk's work (on a server the tables are written out at
+    // once); `done` gets the outcome, recorded in the trail. False while another copy runs.
+    bool startBackup(const QString &target, std::function<void(const Result<> &)> done);
+    // Whether a backup or a restore is being copied: actions that write are refused meanwhile,
+    // with backupWaitText() or its restore's counterpart.
+    bool copying() const { return m_job.running(); }
+    static QString backupWaitText() { return QStringLiteral("正在备份数据，请稍候…"); }
+    static QString restoreWaitText() { return QStringLiteral("正在还原数据，请稍候…"); }
     // The automatic backup of the day into backup/ beside the store, and again each midnight.
     void startDailyBackups();
+
+    // Whether the store file is still the one opened (same device and inode) and writable;
+    // always on a server. While it is not, actions are refused with storeFileGoneText().
+    bool storeFileIntact();
+    static QString storeFileGoneText(const QString &path);
 
     // On a database server: whether the connection is lost (the desk retries every 5 s; the
     // operations fail with ServerWatch::lostText() meanwhile).
@@ -157,10 +175,19 @@ signals:
 
 private:
     Result<> reopen(const QString &path);
-    // The two ways of a restore; both give the name of the copy kept of what was replaced.
-    Result<QString> restoreFile(const QString &chosen);
+    // The steps of a restore: what comes before the copy, the swap of the fetched copy (both
+    // give the name of the copy kept of what was replaced), and what follows.
+    void beginRestore(const QString &chosen);
+    Result<QString> swapFile(const QString &incoming);
     Result<QString> restoreOnServer(const QString &chosen);
+    Result<> endRestore(const Result<QString> &kept);
+    // Tells each connected PC what the restored store says of its machine.
+    Result<> alignPcs(const QString &kept);
     void dailyBackup();
+    void dailyBackupDone(const QString &folder, const Result<QString> &written);
+    // Notes which file the store is (after every opening) and whether it still is.
+    void noteStoreFile();
+    QString refusal();
     // The number of the machine at list position `position`; 0 when there is none.
     int numberAt(int position);
     // Brings what the link holds back into the store before the desk reads it.
@@ -189,6 +216,11 @@ private:
     QString m_operatorRight;
     bool m_locked = false;
     QTimer m_backupTimer;
+    BackupJob m_job;
+    // The store file as opened: device and inode; whether it was last found gone.
+    quint64 m_fileDevice = 0;
+    quint64 m_fileInode = 0;
+    bool m_fileGone = false;
     // Row key and name of each machine in list order, as the list was last built.
     QList<std::pair<qint64, QString>> m_listedMachines;
     QString m_counterName;

@@ -8,8 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +24,10 @@ namespace backup {
 
 namespace {
 
-qint64 g_failAfter = -1;
+std::atomic<qint64> g_failAfter{-1};
+std::function<void()> g_beforeCopy;
+
+constexpr QFileDevice::Permissions kPrivate = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 bool sameFile(const QString &a, const QString &b)
 {
@@ -33,32 +38,52 @@ bool sameFile(const QString &a, const QString &b)
     return ca == cb;
 }
 
-// Copies `from` to `to` (created or truncated) and flushes it to the disk.
+QString folderOf(const QString &path)
+{
+    return QFileInfo(path).absolutePath();
+}
+
+// A full disk is said as such, with the folder: "未知错误" helps nobody free space.
+QString writeError(const QFile &out, int error)
+{
+    if (out.error() == QFileDevice::ResourceError || error == ENOSPC || error == EDQUOT)
+        return diskFullText(folderOf(out.fileName()));
+    return out.errorString();
+}
+
+// Copies `from` to `to` (created or truncated, readable by the owner only) and flushes it to
+// the disk.
 Result<> copyFile(const QString &from, const QString &to)
 {
+    if (g_beforeCopy)
+        g_beforeCopy();
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
         return failure(in.errorString());
     QFile out(to);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return failure(out.errorString());
+    // Unbuffered: a write the disk refuses fails at once, with its reason.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered, kPrivate))
+        return failure(writeError(out, errno));
+    out.setPermissions(kPrivate); // a file that was there keeps its mode otherwise
     QByteArray chunk;
     while (!(chunk = in.read(1 << 20)).isEmpty()) {
-        if (g_failAfter >= 0) {
-            if (g_failAfter < chunk.size()) {
-                out.write(chunk.left(g_failAfter));
+        if (const qint64 left = g_failAfter.load(); left >= 0) {
+            if (left < chunk.size()) {
+                out.write(chunk.left(left));
                 g_failAfter = 0;
-                return failure(QStringLiteral("磁盘写入失败"));
+                return failure(diskFullText(folderOf(to)));
             }
-            g_failAfter -= chunk.size();
+            g_failAfter = left - chunk.size();
         }
+        errno = 0;
         if (out.write(chunk) != chunk.size())
-            return failure(out.errorString());
+            return failure(writeError(out, errno));
     }
     if (in.error() != QFileDevice::NoError)
         return failure(in.errorString());
+    errno = 0;
     if (!out.flush() || ::fsync(out.handle()) != 0)
-        return failure(out.errorString());
+        return failure(writeError(out, errno));
     return {};
 }
 
@@ -81,14 +106,15 @@ void removeWithJournal(const QString &path)
     QFile::remove(journalOf(path));
 }
 
-// Has `write` make a temporary file beside `target`, checks it, and only then renames it over
-// `target`: a backup that did not come out whole never replaces a good one.
-Result<> writeChecked(const QString &target, const std::function<Result<>(const QString &temporary)> &write)
+// Checks the written `temporary` and only then renames it over `target`: a backup that did
+// not come out whole never replaces a good one.
+Result<> putInPlace(const QString &temporary, Result<> written, const QString &target)
 {
-    const QString temporary = target + QStringLiteral(".part");
-    Result<> done = write(temporary);
+    Result<> done = std::move(written);
     if (done)
         done = verify(temporary);
+    if (done && !QFile::setPermissions(temporary, kPrivate))
+        qCWarning(lcBackup) << "cannot make" << temporary << "private";
     if (done)
         done = replace(temporary, target);
     if (!done)
@@ -96,10 +122,84 @@ Result<> writeChecked(const QString &target, const std::function<Result<>(const 
     return done;
 }
 
-// Copies the store file `from` to `target`, checked.
-Result<> copyChecked(const QString &from, const QString &target)
+// Has `write` make a temporary file beside `target`, then puts it in place, checked.
+Result<> writeChecked(const QString &target, const std::function<Result<>(const QString &temporary)> &write)
 {
-    return writeChecked(target, [&](const QString &temporary) { return copyFile(from, temporary); });
+    const QString temporary = target + QStringLiteral(".part");
+    return putInPlace(temporary, write(temporary), target);
+}
+
+// Copies the store file `livePath` beside `target` while `hold` (a connection to it) keeps a
+// read transaction open, so no write is half in the copy; then lets go and checks the copy.
+Result<> copyHeld(Database &hold, const QString &livePath, const QString &target)
+{
+    const QString temporary = target + QStringLiteral(".part");
+    Result<> copied;
+    if (!hold.exec(QStringLiteral("BEGIN")))
+        return failure(hold.lastError());
+    {
+        Statement read = hold.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        copied = read.next() ? copyFile(livePath, temporary) : failure(hold.lastError());
+    }
+    hold.exec(QStringLiteral("COMMIT"));
+    return putInPlace(temporary, std::move(copied), target);
+}
+
+QStringList columnNames(Database &db, const QString &table)
+{
+    QStringList names;
+    Statement s = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(table));
+    while (s.next())
+        names << s.text(1);
+    return names;
+}
+
+// The columns of every table as a new store makes them, learnt once from one made in memory.
+const QHash<QString, QStringList> &storeColumns()
+{
+    static const QHash<QString, QStringList> columns = [] {
+        QHash<QString, QStringList> found;
+        Database db;
+        if (!db.open(QStringLiteral(":memory:"), Store::key(), true) || !schema::create(db)) {
+            qCWarning(lcBackup) << "cannot make a store in memory to compare with:" << db.lastError();
+            return found;
+        }
+        for (const QString &table : schema::tableNames())
+            found.insert(table, columnNames(db, table));
+        return found;
+    }();
+    return columns;
+}
+
+// Whether every table has the columns of a new store, named and ordered alike: a file that
+// lacks one would be taken and then fail every action that writes it.
+Result<> checkColumns(Database &db)
+{
+    const QHash<QString, QStringList> &expected = storeColumns();
+    if (expected.isEmpty())
+        return failure(QStringLiteral("无法检查数据表的字段"));
+    for (const QString &table : schema::tableNames()) {
+        const QStringList want = expected.value(table);
+        const QStringList have = columnNames(db, table);
+        if (have == want)
+            continue;
+        QStringList missing;
+        for (const QString &c : want)
+            if (!have.contains(c))
+                missing << c;
+        QStringList extra;
+        for (const QString &c : have)
+            if (!want.contains(c))
+                extra << c;
+        if (!missing.isEmpty())
+            return failure(
+                QStringLiteral("表 %1 缺少字段 %2").arg(table, missing.join(QStringLiteral("、"))));
+        if (!extra.isEmpty())
+            return failure(
+                QStringLiteral("表 %1 有多余的字段 %2").arg(table, extra.join(QStringLiteral("、"))));
+        return failure(QStringLiteral("表 %1 的字段顺序不对").arg(table));
+    }
+    return {};
 }
 
 QString keptName(const QString &folder, const QDateTime &now)
@@ -135,6 +235,11 @@ QString defaultName(const QDate &day)
     return day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".bak");
 }
 
+QString diskFullText(const QString &folder)
+{
+    return QStringLiteral("磁盘空间不足（%1）").arg(QDir::toNativeSeparators(folder));
+}
+
 Result<> verify(const QString &path)
 {
     Database db;
@@ -144,7 +249,9 @@ Result<> verify(const QString &path)
     if (!check.next() || check.text(0) != u"ok")
         return failure(QStringLiteral("数据库文件已损坏"));
     check = Statement();
-    return schema::check(db);
+    if (Result<> known = schema::check(db); !known)
+        return known;
+    return checkColumns(db);
 }
 
 Result<> backUp(Database &db, const QString &livePath, const QString &target)
@@ -157,20 +264,25 @@ Result<> backUp(Database &db, const QString &livePath, const QString &target)
     }
     if (sameFile(livePath, target))
         return failure(QStringLiteral("不能备份到正在使用的数据库文件上"));
-    // A read transaction: no write of this connection can be half in the file meanwhile.
-    if (!db.exec(QStringLiteral("BEGIN")))
-        return failure(db.lastError());
-    Statement hold = db.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    hold.next();
-    const Result<> done = copyChecked(livePath, target);
-    hold = Statement();
-    db.exec(QStringLiteral("COMMIT"));
+    const Result<> done = copyHeld(db, livePath, target);
     if (!done)
         qCWarning(lcBackup) << "backup to" << target << "failed:" << done.error();
     return done;
 }
 
-Result<QString> restore(const QString &livePath, const QString &chosen, const QDateTime &now)
+Result<> backUpFile(const QString &livePath, const QString &target)
+{
+    if (sameFile(livePath, target))
+        return failure(QStringLiteral("不能备份到正在使用的数据库文件上"));
+    Database hold;
+    Result<> done = hold.open(livePath, Store::key(), false) ? copyHeld(hold, livePath, target)
+                                                             : Result<>(failure(hold.lastError()));
+    if (!done)
+        qCWarning(lcBackup) << "backup to" << target << "failed:" << done.error();
+    return done;
+}
+
+Result<QString> fetch(const QString &livePath, const QString &chosen)
 {
     if (sameFile(livePath, chosen))
         return failure(QStringLiteral("不能用正在使用的数据库文件还原"));
@@ -179,25 +291,51 @@ Result<QString> restore(const QString &livePath, const QString &chosen, const QD
     if (ready)
         ready = verify(incoming);
     if (!ready) {
-        QFile::remove(incoming);
-        QFile::remove(journalOf(incoming));
+        discard(incoming);
         qCWarning(lcBackup) << "restore from" << chosen << "refused:" << ready.error();
         return failure(ready.error());
     }
-    const QString kept = keptName(QFileInfo(livePath).dir().path(), now);
-    if (Result<> saved = copyFile(livePath, kept); !saved) {
-        QFile::remove(incoming);
-        QFile::remove(kept);
-        return failure(saved.error());
+    return incoming;
+}
+
+void discard(const QString &incoming)
+{
+    removeWithJournal(incoming);
+}
+
+Result<QString> swapIn(const QString &livePath, const QString &incoming, const QDateTime &now)
+{
+    // A store file that went missing has nothing to keep.
+    QString kept;
+    if (QFile::exists(livePath)) {
+        kept = keptName(folderOf(livePath), now);
+        // A second name keeps the current file at once, however big; a copy where the file
+        // system has no such names.
+        if (::link(QFile::encodeName(livePath).constData(), QFile::encodeName(kept).constData()) != 0) {
+            if (Result<> saved = copyFile(livePath, kept); !saved) {
+                discard(incoming);
+                QFile::remove(kept);
+                return failure(saved.error());
+            }
+        }
     }
     // A journal left by the old store belongs to the kept copy, never to the restored file.
     if (QFile::exists(journalOf(livePath)))
-        replace(journalOf(livePath), journalOf(kept));
+        replace(journalOf(livePath),
+                kept.isEmpty() ? journalOf(incoming) + QStringLiteral(".old") : journalOf(kept));
     if (Result<> swapped = replace(incoming, livePath); !swapped) {
-        QFile::remove(incoming);
+        discard(incoming);
         return failure(swapped.error());
     }
     return kept;
+}
+
+Result<QString> restore(const QString &livePath, const QString &chosen, const QDateTime &now)
+{
+    const Result<QString> incoming = fetch(livePath, chosen);
+    if (!incoming)
+        return failure(incoming.error());
+    return swapIn(livePath, *incoming, now);
 }
 
 Result<QString> restoreInto(Database &db, const QString &chosen, const QString &folder, const QDateTime &now)
@@ -239,29 +377,61 @@ Result<> putBack(const QString &livePath, const QString &kept)
     return done;
 }
 
-Result<QString> daily(Database &db, const QString &livePath, const QString &folder, const QDate &day,
-                      int keep)
+Result<QString> dailyTarget(const QString &folder, const QDate &day)
 {
     QDir dir(folder);
     if (!dir.exists() && !QDir().mkpath(folder))
-        return failure(QStringLiteral("无法建立文件夹“%1”").arg(folder));
+        return failure(QStringLiteral("无法建立文件夹“%1”").arg(QDir::toNativeSeparators(folder)));
     const QString target = dir.filePath(defaultName(day));
-    if (QFile::exists(target))
-        return QString();
-    if (Result<> done = backUp(db, livePath, target); !done)
-        return failure(done.error());
+    return QFile::exists(target) ? QString() : target;
+}
+
+namespace {
+
+QStringList dailyNames(const QDir &dir)
+{
     // Daily backups are named by their day, so name order is age order.
     static const QRegularExpression dailyName(QStringLiteral("^\\d{8}\\.bak$"));
     QStringList names = dir.entryList({QStringLiteral("*.bak")}, QDir::Files, QDir::Name);
     names.removeIf([](const QString &n) { return !dailyName.match(n).hasMatch(); });
+    return names;
+}
+
+} // namespace
+
+void pruneDaily(const QString &folder, int keep)
+{
+    const QDir dir(folder);
+    const QStringList names = dailyNames(dir);
     for (qsizetype i = 0; i + keep < names.size(); ++i)
         QFile::remove(dir.filePath(names.at(i)));
+}
+
+int countIn(const QString &folder)
+{
+    return int(QDir(folder).entryList({QStringLiteral("*.bak")}, QDir::Files).size());
+}
+
+Result<QString> daily(Database &db, const QString &livePath, const QString &folder, const QDate &day,
+                      int keep)
+{
+    const Result<QString> target = dailyTarget(folder, day);
+    if (!target || target->isEmpty())
+        return target;
+    if (Result<> done = backUp(db, livePath, *target); !done)
+        return failure(done.error());
+    pruneDaily(folder, keep);
     return target;
 }
 
 void failCopiesAfter(qint64 bytes)
 {
     g_failAfter = bytes;
+}
+
+void setBeforeCopy(std::function<void()> hook)
+{
+    g_beforeCopy = std::move(hook);
 }
 
 } // namespace backup

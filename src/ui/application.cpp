@@ -5,6 +5,7 @@
 #include "desk/frontdesk.h"
 #include "logindialog.h"
 #include "messages.h"
+#include "store/backup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +15,9 @@
 #include <QLibraryInfo>
 #include <QLoggingCategory>
 #include <QTranslator>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcApplication, "corvana.ui.app")
 
@@ -37,20 +41,74 @@ void setUpApplication(QApplication &app)
     app.setFont(font);
 }
 
+namespace {
+
+// Why nothing can be written in `folder`, in the operator's words.
+QString whyUnwritable(const QString &folder)
+{
+    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+        return QStringLiteral("无法在其中建立文件");
+    switch (errno) {
+    case EROFS:
+        return QStringLiteral("所在的磁盘是只读的");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有写入这个文件夹的权限");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("文件夹不存在");
+    default:
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+}
+
+} // namespace
+
 std::unique_ptr<QLockFile> singleInstanceLock()
 {
-    auto lock = std::make_unique<QLockFile>(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("corvana.lock")));
+    return singleInstanceLock(QCoreApplication::applicationDirPath());
+}
+
+std::unique_ptr<QLockFile> singleInstanceLock(const QString &folder)
+{
+    auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(QStringLiteral("corvana.lock")));
     lock->setStaleLockTime(0);
-    if (!lock->tryLock(0))
+    if (lock->tryLock(0))
+        return lock;
+    // Another copy holds it: that one serves the café.
+    if (lock->error() == QLockFile::LockFailedError)
         return nullptr;
-    return lock;
+    qCWarning(lcApplication) << "cannot write in the program folder" << folder << lock->error();
+    Messages::tell(
+        nullptr, QStringLiteral("错误"),
+        QStringLiteral("无法在程序文件夹“%1”中写入文件（%2）。\n数据库、备份和操作记录都保存在这个文件夹中，"
+                       "请让它可以写入后再启动。")
+            .arg(QDir::toNativeSeparators(folder), whyUnwritable(folder)),
+        QMessageBox::Critical);
+    return nullptr;
 }
 
 bool openStoreOrExplain(FrontDesk &desk)
 {
-    const QDir folder(QCoreApplication::applicationDirPath());
+    return openStoreOrExplain(desk, QCoreApplication::applicationDirPath());
+}
+
+bool openStoreOrExplain(FrontDesk &desk, const QString &folderPath)
+{
+    const QDir folder(folderPath);
     const QString path = folder.filePath(Store::fileName());
+    // A store gone while backups are there was most likely deleted or moved: a new empty one
+    // would run the café with no login and none of its data.
+    if (!QFile::exists(path) && !QFile::exists(folder.filePath(Store::serverFileName()))) {
+        const int backups = backup::countIn(folder.filePath(QStringLiteral("backup")));
+        if (backups > 0 &&
+            Messages::ask(nullptr, QStringLiteral("问题"),
+                          QStringLiteral("没有找到数据库文件“%1”，backup中有%2个备份。是否新建空数据库？")
+                              .arg(QDir::toNativeSeparators(path))
+                              .arg(backups),
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+            return false;
+    }
     const Result<> opened = desk.open(path);
     if (opened)
         return true;
@@ -97,4 +155,10 @@ bool logInAtStart(FrontDesk &desk)
     desk.setOperator(dialog.loggedIn()->name, dialog.loggedIn()->right);
     desk.record(QStringLiteral("登录"), 0, QString());
     return true;
+}
+
+bool logInAfterRestore(FrontDesk &desk)
+{
+    desk.setOperator(QString(), QString());
+    return logInAtStart(desk);
 }

@@ -6,6 +6,7 @@
 
 #include "accounts/operators.h"
 #include "accounts/rights.h"
+#include "application.h"
 #include "audit/trail.h"
 #include "backupcommands.h"
 #include "carddialog.h"
@@ -682,7 +683,12 @@ void MainWindow::restoreData()
     if (!::restoreData(m_desk, this))
         return;
     hide();
-    logInAgain();
+    // The restored store's own operators: a cancelled login ends the program, as at start-up.
+    if (!logInAfterRestore(m_desk)) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    applyLogin();
     if (m_desk.selected() > 0)
         showSelection(m_desk.selected(), m_desk.machineList().tooltip(m_desk.selected()));
     show();

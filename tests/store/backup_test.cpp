@@ -1,4 +1,5 @@
 #include "store/backup.h"
+#include "store/backupjob.h"
 #include "store/database.h"
 #include "store/machinetable.h"
 #include "store/store.h"
@@ -7,12 +8,26 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QTest>
+#include <QTimer>
 #include <sqlcipher/sqlite3.h>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
 const QDateTime kNow(QDate(2002, 3, 15), QTime(9, 30, 5));
+
+// The file's permission bits, as `ls -l` shows them in octal.
+int modeOf(const QString &path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
 
 QByteArray checksum(const QString &path)
 {
@@ -61,6 +76,8 @@ private slots:
         QCOMPARE(checksum(target), checksum(t.path()));
         QVERIFY(backup::verify(target));
         QVERIFY(!QFile::exists(target + QStringLiteral(".part")));
+        // Only the café's own account reads a copy of its takings.
+        QCOMPARE(modeOf(target), 0600);
         // The store stays usable afterwards, and a second backup replaces the first.
         t.addMachine(2);
         QVERIFY(backup::backUp(t.db(), t.path(), target));
@@ -75,17 +92,22 @@ private slots:
     void unusableFilesAreNeverRestored_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("garbage") << QStringLiteral("garbage");
-        QTest::newRow("another key") << QStringLiteral("key");
-        QTest::newRow("plain SQLite") << QStringLiteral("plain");
-        QTest::newRow("newer version") << QStringLiteral("newer");
-        QTest::newRow("missing table") << QStringLiteral("table");
-        QTest::newRow("the live file") << QStringLiteral("live");
-        QTest::newRow("copy fails halfway") << QStringLiteral("halfway");
+        QTest::addColumn<QString>("said"); // part of the reason given
+        QTest::newRow("garbage") << QStringLiteral("garbage") << QString();
+        QTest::newRow("another key") << QStringLiteral("key") << QString();
+        QTest::newRow("plain SQLite") << QStringLiteral("plain") << QString();
+        QTest::newRow("newer version") << QStringLiteral("newer") << QString();
+        QTest::newRow("missing table") << QStringLiteral("table") << QStringLiteral("hickhttp");
+        QTest::newRow("missing column") << QStringLiteral("column") << QStringLiteral("sjlszb 缺少字段 优惠");
+        QTest::newRow("extra column") << QStringLiteral("extra") << QStringLiteral("spkcb 有多余的字段 备注");
+        QTest::newRow("columns swapped") << QStringLiteral("order") << QStringLiteral("quickhttp 的字段顺序");
+        QTest::newRow("the live file") << QStringLiteral("live") << QString();
+        QTest::newRow("copy fails halfway") << QStringLiteral("halfway") << QStringLiteral("磁盘空间不足");
     }
     void unusableFilesAreNeverRestored()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, said);
         QTemporaryDir dir;
         const QString live = dir.filePath(QStringLiteral("dbase.mdb"));
         makeStore(live, 3);
@@ -99,12 +121,23 @@ private slots:
                 sqlite3_key(raw, "other", 5);
             QCOMPARE(sqlite3_exec(raw, "CREATE TABLE t(x)", nullptr, nullptr, nullptr), SQLITE_OK);
             sqlite3_close(raw);
-        } else if (kind == u"newer" || kind == u"table") {
+        } else if (kind == u"newer" || kind == u"table" || kind == u"column" || kind == u"extra" ||
+                   kind == u"order") {
             makeStore(chosen, 1);
             Database db;
             QVERIFY(db.open(chosen, Store::key(), false));
-            QVERIFY(db.exec(kind == u"newer" ? QStringLiteral("PRAGMA user_version = 99")
-                                             : QStringLiteral("DROP TABLE hickhttp")));
+            const QHash<QString, QString> change{
+                {u"newer"_s, u"PRAGMA user_version = 99"_s},
+                {u"table"_s, u"DROP TABLE hickhttp"_s},
+                // The engine drops no column: the table is made again without it.
+                {u"column"_s, uR"(DROP TABLE sjlszb; CREATE TABLE sjlszb ("ID" INTEGER, "机号" INTEGER,
+                    "开始时间" TEXT, "结束时间" TEXT, "上机方式" TEXT, "应收款" REAL, "实收款" REAL,
+                    "结帐人" TEXT, "客户姓名" TEXT, "客户证件" TEXT, "证件号码" TEXT))"_s},
+                {u"extra"_s, uR"(ALTER TABLE spkcb ADD COLUMN "备注" TEXT)"_s},
+                {u"order"_s,
+                 uR"(DROP TABLE quickhttp; CREATE TABLE quickhttp ("网站地址" TEXT, "网站名称" TEXT))"_s},
+            };
+            QVERIFY(db.exec(change.value(kind)));
         } else if (kind == u"live") {
             chosen = live;
         } else {
@@ -116,6 +149,7 @@ private slots:
         backup::failCopiesAfter(-1);
         QVERIFY(!restored);
         QVERIFY(!restored.error().isEmpty());
+        QVERIFY2(restored.error().contains(said), qPrintable(restored.error()));
         QCOMPARE(checksum(live), before);
         // Nothing is left behind: no kept copy, no half-written file.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).filter(QStringLiteral("还原前")).size(), 0);
@@ -139,6 +173,7 @@ private slots:
         // The old store's journal went with the kept copy, not into the restored one.
         QVERIFY(!QFile::exists(live + QStringLiteral("-journal")));
         QVERIFY(QFile::exists(*kept + QStringLiteral("-journal")));
+        QCOMPARE(modeOf(live), 0600);
         {
             Store reopened;
             QString error;
@@ -169,6 +204,50 @@ private slots:
         // Once a day: the second call the same day writes nothing.
         const Result<QString> again = backup::daily(t.db(), t.path(), folder, kNow.date());
         QVERIFY(again && again->isEmpty());
+    }
+
+    // The copy runs beside the event loop: the worker is held at the start of its copy until a
+    // timer of the event loop lets it go, so the backup only completes if the timer fired
+    // while it ran.
+    void aTimerFiresDuringABackup()
+    {
+        TestStore t;
+        t.addMachine(1);
+        const QString target = QDir(t.dir()).filePath(u"aside.bak"_s);
+        QSemaphore released;
+        bool held = false;
+        backup::setBeforeCopy([&] { held = released.tryAcquire(1, 20000); });
+        int fired = 0;
+        QTimer timer;
+        timer.setInterval(1);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (fired++ == 0)
+                released.release();
+        });
+        timer.start();
+        QObject context;
+        std::optional<Result<QString>> outcome;
+        BackupJob job;
+        QVERIFY(job.start(
+            u"请稍候"_s, &context,
+            [&]() -> Result<QString> {
+                if (const Result<> done = backup::backUpFile(t.path(), target); !done)
+                    return failure(done.error());
+                return target;
+            },
+            [&](const Result<QString> &r) { outcome = r; }));
+        QVERIFY(job.running());
+        QCOMPARE(job.waitText(), u"请稍候"_s);
+        // One copy at a time.
+        QVERIFY(!job.start(
+            u"x"_s, &context, [] { return Result<QString>(); }, [](const Result<QString> &) {}));
+        QVERIFY(QTest::qWaitFor([&] { return outcome.has_value(); }, 30000));
+        backup::setBeforeCopy({});
+        QVERIFY(held);
+        QVERIFY(fired > 0);
+        QVERIFY2(*outcome, qPrintable(outcome->error()));
+        QVERIFY(!job.running());
+        QCOMPARE(checksum(target), checksum(t.path()));
     }
 };
 
