@@ -53,7 +53,7 @@ double remainingAfter(const Card &stored, const QString &typedTotal)
     return stored.balance + (numberValue(typedTotal) - stored.total);
 }
 
-Result<Card> add(Database &db, const CardInput &in)
+Result<Card> add(Database &db, Effects &effects, const CardInput &in)
 {
     if (in.customer.isEmpty() || in.total.isEmpty() || in.totalHours.isEmpty() || in.password.isEmpty() ||
         in.number.isEmpty())
@@ -82,10 +82,11 @@ Result<Card> add(Database &db, const CardInput &in)
     c.rowid = db.lastInsertId();
     if (!transaction.commit())
         return failure(db.lastError());
+    effects.takings.cardSales = c.total;
     return c;
 }
 
-Result<Card> saveTerms(Database &db, qint64 rowid, const CardInput &in)
+Result<Card> saveTerms(Database &db, Effects &effects, qint64 rowid, const CardInput &in)
 {
     if (in.total.isEmpty() || in.totalHours.isEmpty())
         return failure(kIncomplete);
@@ -100,6 +101,8 @@ Result<Card> saveTerms(Database &db, qint64 rowid, const CardInput &in)
     if (!c)
         return failure(QStringLiteral("该储金卡已不存在！"));
     c->balance = remainingAfter(*c, in.total);
+    // A total raised is money taken for the card, as at a top-up.
+    effects.takings.cardSales = total - c->total;
     c->total = total;
     c->totalHours = hours;
     if (!table.saveTerms(rowid, c->total, c->totalHours, c->balance))
@@ -118,7 +121,7 @@ Result<Card> saveTerms(Database &db, qint64 rowid, const CardInput &in)
     return *c;
 }
 
-Result<Card> topUp(Database &db, qint64 rowid, const QString &amount)
+Result<Card> topUp(Database &db, Effects &effects, qint64 rowid, const QString &amount)
 {
     const double added = roundEven(numberValue(amount), 2);
     if (!(added > 0))
@@ -135,6 +138,7 @@ Result<Card> topUp(Database &db, qint64 rowid, const QString &amount)
         c->totalHours = roundEven(c->totalHours + added * c->totalHours / c->total, 2);
     c->total += added;
     c->balance += added;
+    effects.takings.cardSales = added;
     if (!table.saveTerms(rowid, c->total, c->totalHours, c->balance))
         return failure(db.lastError());
     if (!transaction.commit())

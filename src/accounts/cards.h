@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/effects.h"
 #include "common/result.h"
 #include "store/rows.h"
 
@@ -33,20 +34,23 @@ struct CardInput
     QString customer;
 };
 
+// The card rules count the cash they take (总金额 of a new card, a raise of it, a top-up) into
+// `effects`' takings.
+
 // Issues a new card: 金额 equals 总金额; every field is needed and both the total and the
 // hours must be above 0; the number is checked again for uniqueness.
-Result<Card> add(Database &db, const CardInput &input);
+Result<Card> add(Database &db, Effects &effects, const CardInput &input);
 
 // Changes total, hours and (when typed) password of card `rowid`. 金额 becomes the stored 金额
 // plus the change of the total at the moment of saving, so a checkout by card made meanwhile
 // is kept.
-Result<Card> saveTerms(Database &db, qint64 rowid, const CardInput &input);
+Result<Card> saveTerms(Database &db, Effects &effects, qint64 rowid, const CardInput &input);
 
 Result<> remove(Database &db, qint64 rowid);
 
 // "充值": `amount` (its number value, above 0) added to the card's 金额 and 总金额 in one
 // write; 总机时 grows in proportion, so the card's price per hour stays what was sold.
-Result<Card> topUp(Database &db, qint64 rowid, const QString &amount);
+Result<Card> topUp(Database &db, Effects &effects, qint64 rowid, const QString &amount);
 
 // Why a card check failed; the link answers the number and the password case differently.
 enum class CardFailure { NoSuchCard, WrongPassword, Throttled };

@@ -16,7 +16,7 @@ constexpr Rule kRules[] = {
     {Command::DailyMachineTime, 'C'}, {Command::DailyGoodsSales, 'C'},
     {Command::DailyIncome, 'C'},      {Command::MonthlyMachineTime, 'C'},
     {Command::MonthlyGoodsSales, 'C'}, {Command::MonthlyIncome, 'C'},
-    {Command::ClientClose, 'C'},      {Command::ClientSetup, 'C'},
+    {Command::ClientClose, 'C'},      {Command::ShiftRecords, 'C'},      {Command::ClientSetup, 'C'},
     {Command::Machines, 'D'},         {Command::Operators, 'D'},
     {Command::Backup, 'D'},           {Command::Restore, 'D'},
     {Command::Settings, 'D'},         {Command::Trail, 'D'},

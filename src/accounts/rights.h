@@ -25,6 +25,7 @@ enum class Command {
     Restore,   // 系统: 数据还原
     Settings,  // 系统: 系统设置
     Trail,     // 管理: 操作记录
+    ShiftRecords, // 统计: 交班记录
     GoodsEdit, // goods catalogue: add, modify, delete, save
     ClientClose, // a client's "close", authorised with an operator's name and password
     ClientSetup, // a client's "setup", likewise

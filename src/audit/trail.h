@@ -77,6 +77,7 @@ public:
     void setOn(bool on) { m_on = on; }
     bool isOn() const { return m_on; }
     void setOperator(const QString &name) { m_operator = name; }
+    const QString &operatorName() const { return m_operator; }
     // Called when an entry cannot be written, once until one can be again.
     void setFailureNotice(std::function<void()> notice) { m_notice = std::move(notice); }
 

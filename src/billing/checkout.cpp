@@ -348,6 +348,11 @@ Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
         if (!ClearJF(settling.at(i), dues.at(i), shares.at(i), discount, &settled))
             return storeFailed();
 
+    // The drawer gets what was handed over less the change, or from a card only what goes back.
+    const double cash = numberValue(m_received) - change;
+    effects.takings.sessionCash = m_useCard ? std::min(cash, 0.0) : cash;
+    effects.takings.cardPaid = cardCharge;
+
     Settlement done;
     done.discount = discount;
     if (m_useCard) {

@@ -118,6 +118,8 @@ Result<> start(const BillingScope &scope, Effects &effects, int position, const 
         return storeFailure(db);
 
     effects.command(m->ip, QStringLiteral("start"));
+    // Only money typed now is taken now; a prepaid amount left on the row was taken before.
+    effects.takings.sessionCash = st.prepaid ? *st.prepaid - m->prepaid : 0;
     MachineList &list = scope.list;
     effects.then([&list, position] { list.setIcon(position, IconBilling); });
     return {};
@@ -184,7 +186,7 @@ Result<> startOvernight(const BillingScope &scope, Effects &effects, int positio
     return start(scope, effects, position, input, registerCustomer, Kind::Overnight);
 }
 
-Result<> changeSession(Database &db, int position, const SessionInput &input)
+Result<> changeSession(Database &db, Effects &effects, int position, const SessionInput &input)
 {
     MachineTable machines(db);
     std::optional<Machine> m = machines.at(position);
@@ -203,9 +205,10 @@ Result<> changeSession(Database &db, int position, const SessionInput &input)
     const std::optional<Machine> now = machines.byRowid(m->rowid);
     if (!now || !now->inSession() || now->start != m->start)
         return failure(QStringLiteral("该计算机没有在记费中！"));
-    if (!machines.changeSession(m->rowid, due, input.name, input.idKind, input.idNumber,
-                                numberValue(input.prepaid)))
+    const double prepaid = numberValue(input.prepaid);
+    if (!machines.changeSession(m->rowid, due, input.name, input.idKind, input.idNumber, prepaid))
         return storeFailure(db);
+    effects.takings.sessionCash = prepaid - now->prepaid;
     return {};
 }
 

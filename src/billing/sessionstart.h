@@ -57,6 +57,6 @@ Result<> startTiming(const BillingScope &scope, Effects &effects, int position, 
 Result<> startOvernight(const BillingScope &scope, Effects &effects, int position, const SessionInput &input,
                         bool registerCustomer);
 // "设定": changes the time limit, customer and prepaid amount of the running session.
-Result<> changeSession(Database &db, int position, const SessionInput &input);
+Result<> changeSession(Database &db, Effects &effects, int position, const SessionInput &input);
 
 } // namespace SessionStart

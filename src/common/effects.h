@@ -1,12 +1,14 @@
 #pragma once
 
+#include "takings.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
 
 // What an action leaves to be done once it is stored: the messages for the café's PCs (in
-// order), the machine list's entries to change, the trail entries beyond the action's own, and
-// the machine to select. A rule fills it in; the command path carries it out only after the
+// order), the machine list's entries to change, the trail entries beyond the action's own, the
+// machine to select, and the money it took for the shift. A rule fills it in; the command path carries it out only after the
 // transaction has committed, so nothing reaches a PC or the screen that is not on disk.
 struct Effects
 {
@@ -34,6 +36,8 @@ struct Effects
     // Changes to what the desk shows (list icons, cleared entries), in order.
     QList<std::function<void()>> afterwards;
     int select = 0; // a list position to select afterwards; 0: none
+    // Money taken or paid out, counted into the counter's open shift in the same transaction.
+    Takings takings;
 
     // "_comm" with `word` to the PC at `ip`.
     void command(const QString &ip, const QString &word, Reach reach = Reach::First)

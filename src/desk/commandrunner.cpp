@@ -3,7 +3,9 @@
 #include "audit/trail.h"
 #include "link/clientlink.h"
 #include "serverwatch.h"
+#include "common/clock.h"
 #include "store/database.h"
+#include "store/shifttable.h"
 
 #include <QLoggingCategory>
 
@@ -42,7 +44,9 @@ Result<> CommandRunner::execute(const Action &action, const std::function<bool(E
         effects = Effects();
         Transaction t(m_db);
         const bool done = rule(effects);
-        if (done) {
+        // The money it took counts in the shift only with the action, and the action only with it.
+        if (done && (!effects.takings.any() ||
+                     ShiftTable(m_db).add(m_counter, m_trail.operatorName(), Clock::now(), effects.takings))) {
             if (!action.kind.isEmpty())
                 m_trail.append(action.kind, action.machine, action.details ? action.details() : QString(),
                                action.actor);

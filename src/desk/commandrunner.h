@@ -26,6 +26,8 @@ public:
     // Why actions must wait now (the store being copied, its file gone), said instead of
     // trying; empty: they may run.
     void setRefusal(std::function<QString()> refusal) { m_refusal = std::move(refusal); }
+    // The counter whose shift counts the money actions take (empty on the file).
+    void setCounter(const QString &counter) { m_counter = counter; }
 
     // The operator's text for a store failure of `action`: its failure text, that nothing was
     // changed, and the store's reason.
@@ -43,4 +45,5 @@ private:
     ClientLink *m_link = nullptr;
     std::function<void(int)> m_select;
     std::function<QString()> m_refusal;
+    QString m_counter;
 };

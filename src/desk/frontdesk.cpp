@@ -90,6 +90,7 @@ Result<> FrontDesk::reopen(const QString &path)
         }
         m_counterName = *claimed;
     }
+    m_runner.setCounter(m_counterName);
     // The trail lives beside the store file, or in a schema of its own on a server, so a
     // restore of the store never rewinds it.
     const QString trail = QFileInfo(path).dir().filePath(QStringLiteral("audit.db"));
@@ -552,9 +553,9 @@ Result<> FrontDesk::changeSession(int position, const SessionInput &input)
                         before ? plainNumber(before->prepaid) : QString()) +
                sessionDetails(input);
     };
-    return refreshedAfter(m_runner.run({QStringLiteral("限定时间"), numberAt(position), details}, [&](Effects &) {
+    return refreshedAfter(m_runner.run({QStringLiteral("限定时间"), numberAt(position), details}, [&](Effects &effects) {
         before = MachineTable(db()).at(position);
-        return SessionStart::changeSession(db(), position, input);
+        return SessionStart::changeSession(db(), effects, position, input);
     }));
 }
 

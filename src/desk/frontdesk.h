@@ -16,6 +16,7 @@
 #include "loginservice.h"
 #include "machines/machinemanagement.h"
 #include "serverwatch.h"
+#include "shiftservice.h"
 #include "store/backupjob.h"
 #include "store/rows.h"
 #include "store/store.h"
@@ -81,6 +82,8 @@ public:
     // What the login box and the web-list windows work through.
     LoginService logins() { return {db(), m_runner, m_throttle}; }
     WebListService webLists() { return {db(), m_runner, m_server}; }
+    // This counter's shifts, for the operator logged in.
+    ShiftService shifts() { return {db(), m_runner, m_counterName, m_operatorName}; }
 
     // Rebuilds the machine list from the machine table.
     void rebuildList();

@@ -19,13 +19,14 @@ std::optional<int> quantityOf(const QString &text)
     return n;
 }
 
-Result<GoodsSale> sell(Database &db, const QString &article, int quantity, const QDateTime &when)
+Result<GoodsSale> sell(Database &db, Effects &effects, const QString &article, int quantity, const QDateTime &when)
 {
     if (quantity < 1)
         return failure(QStringLiteral("请输入商品数量！"));
     return store::retryOnce(db, [&]() -> Result<GoodsSale> {
         Transaction t(db);
-        if (!ArticleTable(db).byNumber(article))
+        const std::optional<Article> sold = ArticleTable(db).byNumber(article);
+        if (!sold)
             return failure(QStringLiteral("当前商品已经不存在了！"));
         GoodsSale sale;
         sale.machine = -1;
@@ -37,6 +38,7 @@ Result<GoodsSale> sell(Database &db, const QString &article, int quantity, const
             qCWarning(lcCounterSale) << "sale failed:" << db.lastError();
             return failure(QStringLiteral("零售没有记录成功：") + db.lastError());
         }
+        effects.takings.counterSales = quantity * sold->price;
         return sale;
     });
 }

@@ -178,7 +178,7 @@ Result<> checkColumns(Database &db)
     const QHash<QString, QStringList> &expected = storeColumns();
     if (expected.isEmpty())
         return failure(QStringLiteral("无法检查数据表的字段"));
-    for (const QString &table : schema::tableNames()) {
+    for (const QString &table : schema::tableNames(db.schemaVersion())) {
         const QStringList want = expected.value(table);
         const QStringList have = columnNames(db, table);
         if (have == want)

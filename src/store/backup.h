@@ -18,7 +18,7 @@ namespace backup {
 QString defaultName(const QDate &day);
 
 // Whether `path` is a store this program can open: it opens with the store's key, passes the
-// engine's integrity check, has a version this program knows and holds the eleven tables, each
+// engine's integrity check, has a version this program knows and holds the tables of that version, each
 // with the columns a new store has, named and ordered alike.
 Result<> verify(const QString &path);
 

@@ -9,7 +9,16 @@
 
 namespace {
 
-constexpr int kVersion = 1;
+// 2: the shifts' table jbjlb.
+constexpr int kVersion = 2;
+
+// The shifts of each counter: the one open has no 交班时间; its takings grow with every action
+// that takes or pays out money.
+const char16_t *const kShifts = uR"(CREATE TABLE jbjlb (
+        "柜台" TEXT DEFAULT '', "操作员" TEXT DEFAULT '', "上班时间" TEXT, "交班时间" TEXT,
+        "上班备用金" REAL DEFAULT 0, "现金结帐" REAL DEFAULT 0, "储金卡结帐" REAL DEFAULT 0,
+        "售卡及充值" REAL DEFAULT 0, "柜台零售" REAL DEFAULT 0, "实点现金" REAL DEFAULT 0,
+        "留存备用金" REAL DEFAULT 0))";
 
 // Field order is part of the format where the management dialogs and the reports read
 // fields by position.
@@ -50,6 +59,7 @@ const char16_t *const kTables[] = {
         "最后一次时间" TEXT))",
     uR"(CREATE TABLE quickhttp ("网站名称" TEXT, "网站地址" TEXT))",
     uR"(CREATE TABLE hickhttp ("网站" TEXT))",
+    kShifts,
 };
 
 // Lookups by machine, article, card, customer and period must not scan.
@@ -187,7 +197,7 @@ bool createAnnouncements(Database &db, const Layout &layout)
     return true;
 }
 
-// The eleven tables as the search path finds them, for catalogue queries.
+// The store's tables as the search path finds them, for catalogue queries.
 QString storeTablesCondition()
 {
     return QStringLiteral("c.relname IN ('%1') AND c.oid = to_regclass(c.relname::text)")
@@ -222,12 +232,20 @@ bool joiningChain(Database &db)
 
 namespace schema {
 
+QStringList tableNames(int version)
+{
+    QStringList names{QStringLiteral("yxsjb"),     QStringLiteral("splsjlb"), QStringLiteral("spkcb"),
+                      QStringLiteral("sjlszb"),    QStringLiteral("khspb"),   QStringLiteral("cjkgl"),
+                      QStringLiteral("xtsz"),      QStringLiteral("yhszb"),   QStringLiteral("khglb"),
+                      QStringLiteral("quickhttp"), QStringLiteral("hickhttp")};
+    if (version >= 2)
+        names << QStringLiteral("jbjlb");
+    return names;
+}
+
 QStringList tableNames()
 {
-    return {QStringLiteral("yxsjb"), QStringLiteral("splsjlb"), QStringLiteral("spkcb"),
-            QStringLiteral("sjlszb"), QStringLiteral("khspb"),   QStringLiteral("cjkgl"),
-            QStringLiteral("xtsz"),   QStringLiteral("yhszb"),   QStringLiteral("khglb"),
-            QStringLiteral("quickhttp"), QStringLiteral("hickhttp")};
+    return tableNames(kVersion);
 }
 
 bool create(Database &db)
@@ -304,7 +322,7 @@ Result<> check(Database &db)
     if (db.schemaVersion() > kVersion)
         return failure(QStringLiteral("数据库文件的版本比本程序新"));
     const QStringList present = db.tableNames();
-    for (const QString &name : tableNames()) {
+    for (const QString &name : tableNames(db.schemaVersion())) {
         if (!present.contains(name))
             return failure(QStringLiteral("数据库中缺少表 %1").arg(name));
     }
@@ -317,7 +335,19 @@ bool upgrade(Database &db, QString *error)
         *error = usable.error();
         return false;
     }
-    // Version 1 is the first; later versions add their steps here, each in a transaction.
+    // Each version's step in a transaction of its own.
+    if (db.schemaVersion() < 2) {
+        Transaction t(db);
+        const std::optional<Layout> layout = layoutOf(db);
+        QString shifts = QString::fromUtf16(kShifts);
+        shifts.replace(QStringLiteral("CREATE TABLE jbjlb"),
+                       QStringLiteral("CREATE TABLE ") + (layout ? layout->place(QStringLiteral("jbjlb")) : QString()));
+        if (!layout || !db.exec(db.isServer() ? serverTable(shifts) : shifts) ||
+            (db.isServer() && !createAnnouncements(db, *layout)) || !db.setSchemaVersion(2) || !t.commit()) {
+            *error = QStringLiteral("无法升级数据库（%1）").arg(db.lastError());
+            return false;
+        }
+    }
     if (db.isServer() && !announcementsComplete(db)) {
         Transaction t(db);
         const std::optional<Layout> layout = layoutOf(db);

@@ -8,8 +8,10 @@ class Database;
 
 namespace schema {
 
-// The eleven tables in their opening order.
+// The tables in their opening order: those of this program's version, or of a store of an
+// older `version`.
 QStringList tableNames();
+QStringList tableNames(int version);
 
 // Creates every table and index of a new file, with one settings row of defaults. On a server
 // whose search path names several schemas (a branch of a chain: its own schema, then the
@@ -25,8 +27,8 @@ bool fresh(Database &db);
 // other than the first of the search path. None on the file or a single café's server.
 QStringList sharedTables(Database &db);
 
-// Whether an open file is a store of this program: not newer than it, with all eleven
-// tables.
+// Whether an open file is a store of this program: not newer than it, with all the tables of
+// its version.
 Result<> check(Database &db);
 
 // Upgrades an older file step by step to the current version; false when the file is

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-// The database file dbase.mdb: opened (or created with its eleven tables) at start-up and
+// The database file dbase.mdb: opened (or created with its tables) at start-up and
 // held open until the program ends. A file dbase.pg beside it, holding a libpq connection
 // string, puts the tables on a PostgreSQL server instead; dbase.mdb is then not used.
 class Store final

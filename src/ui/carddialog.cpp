@@ -211,7 +211,9 @@ void CardDialog::save()
     const std::optional<Card> before = adding ? std::nullopt : CardTable(m_db).byRowid(rowid);
     const Result<Card> saved = m_commands.run(
         {adding ? QStringLiteral("添加储金卡") : QStringLiteral("修改储金卡"), 0},
-        [&] { return adding ? cards::add(m_db, input) : cards::saveTerms(m_db, rowid, input); },
+        [&](Effects &effects) {
+            return adding ? cards::add(m_db, effects, input) : cards::saveTerms(m_db, effects, rowid, input);
+        },
         [&](const Card &after) { return audit::describe(before, after, !input.password.isEmpty()); });
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
@@ -249,7 +251,8 @@ void CardDialog::topUp()
     if (!ok)
         return;
     const Result<Card> done = m_commands.run(
-        {QStringLiteral("储金卡充值"), 0}, [&] { return cards::topUp(m_db, before.rowid, amount); },
+        {QStringLiteral("储金卡充值"), 0},
+        [&](Effects &effects) { return cards::topUp(m_db, effects, before.rowid, amount); },
         [&](const Card &after) {
             return QStringLiteral("充值%1元；").arg(plainNumber(after.total - before.total)) +
                    audit::describe(before, after, false);

@@ -10,6 +10,7 @@
 #include "audit/trail.h"
 #include "backupcommands.h"
 #include "carddialog.h"
+#include "shiftwindows.h"
 #include "changemachinedialog.h"
 #include "checkoutdialog.h"
 #include "clientwindows.h"
@@ -174,6 +175,9 @@ void MainWindow::connectMenus()
     connect(m.trail, &QAction::triggered, this, &MainWindow::openTrail);
     connect(m.relogin, &QAction::triggered, this, &MainWindow::logInAgain);
     connect(m.lock, &QAction::triggered, this, &MainWindow::lockDesk);
+    connect(m.handOver, &QAction::triggered, this, &MainWindow::handOver);
+    connect(m.shiftRecords, &QAction::triggered, this,
+            [this] { (new ShiftsWindow(m_desk.shifts().past(), m_desk.db(), this))->show(); });
     connect(m.exit, &QAction::triggered, this, &QWidget::close);
 
     connect(m.start, &QAction::triggered, this, [this] { openSessionStart(false); });
@@ -269,6 +273,25 @@ void MainWindow::applyLogin()
     if (!m_desk.operatorName().isEmpty())
         setWindowTitle(rights::caption(m_desk.operatorName()));
     applyDisplaySettings(false);
+    // Whoever logs in works in a shift: the one open, or a new one.
+    if (const Result<Shift> shift = m_desk.shifts().open(); !shift)
+        m_panels[0]->setText(shift.error());
+}
+
+void MainWindow::handOver()
+{
+    ShiftService shifts = m_desk.shifts();
+    const Result<Shift> open = shifts.open();
+    if (!open) {
+        Messages::tell(this, QStringLiteral("错误"), open.error(), QMessageBox::Critical);
+        return;
+    }
+    ShiftDialog dialog(shifts, *open, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    showShiftReport(dialog.handedOver(), m_desk.db(), this);
+    // The next cashier's shift begins with their login.
+    logInAgain();
 }
 
 void MainWindow::logInAgain()

@@ -54,6 +54,8 @@ public:
     // "以其他用户登陆": the login dialog again; a cancel keeps the operator logged in. Then the
     // rights, the caption and the display settings are applied again.
     void logInAgain();
+    // "交班": the open shift handed over, its report shown, and the next operator asked to log in.
+    void handOver();
     // The logged-in operator's rights, caption and display settings.
     void applyLogin();
     void closeOperatorWindows();

@@ -51,6 +51,8 @@ MainMenus MainMenus::build(QMainWindow &window)
     m.system->addSeparator();
     m.relogin = entry(m.system, QStringLiteral("以其他用户登陆"), "mnuRelogin");
     m.lock = entry(m.system, QStringLiteral("锁定桌面"), "mnuLock");
+    m.handOver = entry(m.system, QStringLiteral("交班"), "mnuHandOver");
+    m.handOver->setShortcut(QKeySequence(Qt::Key_F8));
     m.system->addSeparator();
     m.exit = entry(m.system, QStringLiteral("退出"), "mnuExit");
 
@@ -123,6 +125,8 @@ MainMenus MainMenus::build(QMainWindow &window)
         QMenu *sub = i < 3 ? m.daily : m.monthly;
         m.reportEntries[i] = {entry(sub, reportTypeText(kinds[i % 3]), names[i]), kinds[i % 3], preset};
     }
+    m.reports->addSeparator();
+    m.shiftRecords = entry(m.reports, QStringLiteral("交班记录"), "mnuShiftRecords");
 
     m.help = menu(window, QStringLiteral("帮助(&H)"), "mnuHelp");
     m.helpContents = entry(m.help, QStringLiteral("联机帮助"), "mnuHelpContents");
@@ -157,6 +161,7 @@ void MainMenus::applyRights(const QString &right, bool restoreBlocked)
     cards->setEnabled(may(Command::Cards));
     quickAddresses->setEnabled(may(Command::QuickAddresses));
     trail->setEnabled(may(Command::Trail));
+    shiftRecords->setEnabled(may(Command::ShiftRecords));
     machines->setEnabled(may(Command::Machines));
     operators->setEnabled(may(Command::Operators));
     backup->setEnabled(may(Command::Backup));

@@ -42,6 +42,7 @@ struct MainMenus
     QAction *settings = nullptr;
     QAction *relogin = nullptr;
     QAction *lock = nullptr;
+    QAction *handOver = nullptr;
     QAction *exit = nullptr;
     // 记费(&M)
     QAction *start = nullptr;
@@ -74,6 +75,7 @@ struct MainMenus
     // 统计(&P): 日报表 ▸ three entries, then 月报表 ▸ three entries
     std::array<ReportEntry, 6> reportEntries;
     // 帮助(&H)
+    QAction *shiftRecords = nullptr;
     QAction *helpContents = nullptr;
     QAction *about = nullptr;
     // The toolbar's five buttons

@@ -65,7 +65,9 @@ void SellDialog::sell()
     const std::optional<int> quantity = CounterSale::quantityOf(m_quantity->text());
     if (!quantity)
         return;
-    const Result<GoodsSale> sold = m_commands.run({QStringLiteral("零售"), 0}, [&] { return CounterSale::sell(m_db, m_article.number, *quantity, Clock::now()); },
+    const Result<GoodsSale> sold = m_commands.run(
+        {QStringLiteral("零售"), 0},
+        [&](Effects &effects) { return CounterSale::sell(m_db, effects, m_article.number, *quantity, Clock::now()); },
         [&](const GoodsSale &sale) {
             return QStringLiteral("%1 %2×%3 共%4")
                 .arg(sale.article, m_article.name, plainNumber(sale.quantity),

@@ -445,10 +445,11 @@ void WebConsole::today(Context &c)
     for (const ReportKind k : {ReportKind::MachineTime, ReportKind::GoodsSales, ReportKind::Income})
         requests.append({k, day.from, day.to, 0});
     const Answer out = c.out;
-    const bool started = runReports(requests, [out, date](const QList<const ReportJob *> &jobs) {
+    const std::optional<Shift> shift = m_desk.shifts().current();
+    const bool started = runReports(requests, [out, date, shift](const QList<const ReportJob *> &jobs) {
         out.reply(out.html(QStringLiteral("今日"), QStringLiteral("today"),
                            webpages::todayBody(date, jobs.at(0)->machineTime(), jobs.at(1)->goodsSales(),
-                                               jobs.at(2)->income())));
+                                               jobs.at(2)->income(), shift)));
     });
     if (!started)
         c.reply(c.html(QStringLiteral("今日"), QStringLiteral("today"),

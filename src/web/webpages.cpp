@@ -263,7 +263,7 @@ QString machinesBody(const MachinesView &view, const QString &nonce)
 }
 
 QString todayBody(const QDate &today, const MachineTimeReport &sessions, const GoodsSalesReport &goods,
-                  const IncomeReport &income)
+                  const IncomeReport &income, const std::optional<Shift> &shift)
 {
     QString body = QStringLiteral("<h1>今日 <span class=\"muted\">%1</span></h1><div class=\"figures\">")
                        .arg(escaped(reportDate(today)));
@@ -278,6 +278,19 @@ QString todayBody(const QDate &today, const MachineTimeReport &sessions, const G
     body += figure(QStringLiteral("柜台零售"), centsOneDecimal(income.counterSalesCents()));
     body += figure(QStringLiteral("商品支出"), centsOneDecimal(income.goodsCostCents()));
     body += QStringLiteral("</div>");
+
+    if (shift) {
+        body += QStringLiteral("<h2>本班 <span class=\"muted\">%1 %2起</span></h2><div class=\"figures\">")
+                    .arg(escaped(shift->operatorName), escaped(shift->start.toString(QStringLiteral("HH:mm"))));
+        const auto money = [](double yuan) { return centsOneDecimal(toCents(yuan)); };
+        body += figure(QStringLiteral("应有现金"), money(shift->expected()), QStringLiteral("drawer"), true);
+        body += figure(QStringLiteral("现金结帐"), money(shift->takings.sessionCash));
+        body += figure(QStringLiteral("储金卡结帐"), money(shift->takings.cardPaid));
+        body += figure(QStringLiteral("售卡及充值"), money(shift->takings.cardSales));
+        body += figure(QStringLiteral("柜台零售"), money(shift->takings.counterSales));
+        body += figure(QStringLiteral("上班备用金"), money(shift->openingFloat));
+        body += QStringLiteral("</div>");
+    }
 
     body += QStringLiteral("<h2>今日结帐（%1次）</h2>").arg(sessions.rows().size());
     if (sessions.rows().isEmpty()) {

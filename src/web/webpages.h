@@ -4,6 +4,7 @@
 #include "reports/goodsreports.h"
 #include "reports/machinetimereport.h"
 #include "reports/reportrequest.h"
+#include "store/shifttable.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -57,7 +58,7 @@ QJsonObject machinesJson(const MachinesView &view);
 QString machinesBody(const MachinesView &view, const QString &nonce);
 
 QString todayBody(const QDate &today, const MachineTimeReport &sessions, const GoodsSalesReport &goods,
-                  const IncomeReport &income);
+                  const IncomeReport &income, const std::optional<Shift> &shift);
 
 // The 报表 form, filled with `request`; `machines` are (机号, 名称) for the machine choice.
 QString reportForm(const ReportRequest &request, const QList<std::pair<int, QString>> &machines,

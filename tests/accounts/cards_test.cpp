@@ -118,8 +118,10 @@ void CardsTest::balanceFollowsTotal()
     Card meanwhile = shown;
     meanwhile.balance = balanceAtSave;
     QVERIFY(CardTable(t.db()).save(meanwhile));
-    const Result<Card> saved = cards::saveTerms(t.db(), shown.rowid, {u"5"_s, u"150"_s, u"60"_s, {}, u"00000001"_s});
+    Effects effects;
+    const Result<Card> saved = cards::saveTerms(t.db(), effects, shown.rowid, {u"5"_s, u"150"_s, u"60"_s, {}, u"00000001"_s});
     QVERIFY(saved);
+    QCOMPARE(effects.takings.cardSales, 50.0); // the total raised is cash taken
     const Card after = CardTable(t.db()).all().at(0);
     QCOMPARE(after.balance, stored);
     QCOMPARE(after.total, 150.0);
@@ -135,8 +137,10 @@ void CardsTest::balanceFollowsTotal()
 void CardsTest::newCardStartsFull()
 {
     TestStore t;
-    const Result<Card> added = cards::add(t.db(), {u"77"_s, u"200"_s, u"100"_s, u"secret"_s, u"00000001"_s});
+    Effects effects;
+    const Result<Card> added = cards::add(t.db(), effects, {u"77"_s, u"200"_s, u"100"_s, u"secret"_s, u"00000001"_s});
     QVERIFY(added);
+    QCOMPARE(effects.takings.cardSales, 200.0);
     const Card c = CardTable(t.db()).all().at(0);
     QCOMPARE(c.number, u"77"_s);
     QCOMPARE(c.balance, 200.0);
@@ -144,7 +148,7 @@ void CardsTest::newCardStartsFull()
     QCOMPARE(c.sessions, 0);
     QVERIFY(c.password.startsWith(u"$y$"_s));
     // The number is checked again at save, by value.
-    QCOMPARE(cards::add(t.db(), {u"077"_s, u"10"_s, u"5"_s, u"x"_s, u"00000001"_s}).error(),
+    QCOMPARE(cards::add(t.db(), effects, {u"077"_s, u"10"_s, u"5"_s, u"x"_s, u"00000001"_s}).error(),
              u"该卡号已被使用，请重新生成卡号！"_s);
 }
 
@@ -168,14 +172,15 @@ void CardsTest::incompleteCardsRefused()
     QFETCH(QStringList, fields);
     QFETCH(QString, message);
     TestStore t;
-    const Result<Card> added = cards::add(t.db(), {fields[0], fields[1], fields[2], fields[3], fields[4]});
+    Effects effects;
+    const Result<Card> added = cards::add(t.db(), effects, {fields[0], fields[1], fields[2], fields[3], fields[4]});
     QCOMPARE(added.error(), message);
     QVERIFY(CardTable(t.db()).all().isEmpty());
     // A card that would check out for free cannot be made by modifying either.
     if (!fields[1].isEmpty() && !fields[2].isEmpty() && (numberValue(fields[1]) <= 0 || numberValue(fields[2]) <= 0)) {
         QVERIFY(CardTable(t.db()).add(legacyCard(u"5"_s, 100, 30)));
         const Card c = CardTable(t.db()).all().at(0);
-        QCOMPARE(cards::saveTerms(t.db(), c.rowid, {c.number, fields[1], fields[2], {}, c.customer}).error(),
+        QCOMPARE(cards::saveTerms(t.db(), effects, c.rowid, {c.number, fields[1], fields[2], {}, c.customer}).error(),
                  message);
         QCOMPARE(CardTable(t.db()).all().at(0).total, 100.0);
     }

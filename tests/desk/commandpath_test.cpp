@@ -66,7 +66,7 @@ const QList<std::pair<const char *, std::function<bool(TestDesk &)>>> &commands(
         {"counter sale",
          [](TestDesk &t) {
              return bool(t.desk.commands().run({u"零售"_s},
-                                               [&] { return CounterSale::sell(t.db(), u"00000001"_s, 2, kNow); }));
+                                               [&](Effects &e) { return CounterSale::sell(t.db(), e, u"00000001"_s, 2, kNow); }));
          }},
         {"management save",
          [](TestDesk &t) {

@@ -22,7 +22,9 @@ void CounterSaleTest::saleBooksOneJournalRowAndLowersStock()
     store.addMachine(1);
     store.addArticle(u"00000001"_qs, u"可乐"_qs, 3, 1);
     const QDateTime now(QDate(2026, 3, 7), QTime(9, 5, 0));
-    QVERIFY(CounterSale::sell(store.db(), u"00000001"_qs, 2, now));
+    Effects effects;
+    QVERIFY(CounterSale::sell(store.db(), effects, u"00000001"_qs, 2, now));
+    QCOMPARE(effects.takings.counterSales, 6.0);
 
     Statement s = store.db().prepare(
         u"SELECT \"ID\" IS NULL, \"机号\", \"商品编号\", \"数量\", \"时间\", (SELECT count(*) FROM splsjlb) FROM khspb"_qs);
@@ -56,7 +58,8 @@ void CounterSaleTest::refusedSaleChangesNothing()
     store.addArticle(u"00000001"_qs, u"可乐"_qs, 3, 5);
     const QStringList before = tableDump(store.db());
     store.db().failWritesAfter(failWritesAfter);
-    QVERIFY(!CounterSale::sell(store.db(), article, quantity, Clock::now()));
+    Effects effects;
+    QVERIFY(!CounterSale::sell(store.db(), effects, article, quantity, Clock::now()));
     store.db().failWritesAfter(-1);
     QCOMPARE(tableDump(store.db()), before);
 }

@@ -216,7 +216,7 @@ void EngineTest::schemaCreatedOnceAndChecked()
     EngineStore s(onServer);
     QVERIFY(s.t->store().created());
     QCOMPARE(s.t->store().isServer(), onServer);
-    QCOMPARE(s.t->db().schemaVersion(), 1);
+    QCOMPARE(s.t->db().schemaVersion(), 2);
     s.t->addMachine(1);
 
     // Opened again: kept as it is, not created anew.
@@ -227,7 +227,7 @@ void EngineTest::schemaCreatedOnceAndChecked()
     QCOMPARE(MachineTable(again.db()).count(), 1);
 
     // A store of a newer program is refused and left alone.
-    QVERIFY(again.db().setSchemaVersion(2));
+    QVERIFY(again.db().setSchemaVersion(3));
     again.close();
     Store newer;
     QVERIFY(!newer.open(s.t->path(), &error));

@@ -44,7 +44,7 @@ class StoreTest : public QObject
     Q_OBJECT
 
 private slots:
-    void elevenTables();
+    void everyTable();
     void fieldOrder_data();
     void fieldOrder();
     void newFileHasDefaultSettings();
@@ -55,7 +55,7 @@ private slots:
     void missingFolderIsAnError();
 };
 
-void StoreTest::elevenTables()
+void StoreTest::everyTable()
 {
     TestStore t;
     Statement s = t.db().prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' ORDER BY rowid"));
@@ -67,7 +67,7 @@ void StoreTest::elevenTables()
              (QStringList{QStringLiteral("yxsjb"), QStringLiteral("splsjlb"), QStringLiteral("spkcb"),
                           QStringLiteral("sjlszb"), QStringLiteral("khspb"), QStringLiteral("cjkgl"),
                           QStringLiteral("xtsz"), QStringLiteral("yhszb"), QStringLiteral("khglb"),
-                          QStringLiteral("quickhttp"), QStringLiteral("hickhttp")}));
+                          QStringLiteral("quickhttp"), QStringLiteral("hickhttp"), QStringLiteral("jbjlb")}));
 }
 
 void StoreTest::fieldOrder_data()

@@ -123,7 +123,7 @@ private slots:
         QTest::newRow("toolbar") << u"Toolbar1"_s << u"记费|结帐|统计|查看|帮助"_s;
         QTest::newRow("system")
             << u"mnuSystem"_s
-            << u"计算机设置|管理员设置|—|数据备份|数据还原|—|系统设置|—|以其他用户登陆|锁定桌面|—|退出"_s;
+            << u"计算机设置|管理员设置|—|数据备份|数据还原|—|系统设置|—|以其他用户登陆|锁定桌面|交班|—|退出"_s;
         QTest::newRow("billing")
             << u"mnuBilling"_s
             << u"开始记费|限定时间|—|结帐|—|调换计算机|选购商品|—|查看当前机程序|客户机控制"_s;
@@ -132,7 +132,7 @@ private slots:
             << u"大图标|小图标|列表|详细资料|—|刷新|显示网格|字体|背景图片|背影颜色|还原为默认|—|即将到时"_s;
         QTest::newRow("manage") << u"mnuManage"_s
                                 << u"商品资料管理|客户管理|储金卡管理|快速网址|访问限制|—|操作记录"_s;
-        QTest::newRow("reports") << u"mnuReports"_s << u"日报表|月报表"_s;
+        QTest::newRow("reports") << u"mnuReports"_s << u"日报表|月报表|—|交班记录"_s;
         QTest::newRow("daily") << u"mnuDaily"_s << u"机时收费表|商品销售统计表|收入统计表"_s;
         QTest::newRow("monthly") << u"mnuMonthly"_s << u"机时收费表|商品销售统计表|收入统计表"_s;
         QTest::newRow("help") << u"mnuHelp"_s << u"联机帮助|—|关于..."_s;
