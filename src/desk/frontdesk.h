@@ -12,13 +12,13 @@
 #include "common/questions.h"
 #include "common/result.h"
 #include "counterlink.h"
-#include "loginservice.h"
-#include "weblistservice.h"
 #include "link/deskaccess.h"
+#include "loginservice.h"
 #include "machines/machinemanagement.h"
 #include "serverwatch.h"
 #include "store/rows.h"
 #include "store/store.h"
+#include "weblistservice.h"
 
 #include <QObject>
 #include <QTimer>
@@ -163,6 +163,8 @@ private:
     void dailyBackup();
     // The number of the machine at list position `position`; 0 when there is none.
     int numberAt(int position);
+    // After this counter claimed its name again: its PCs turned off meanwhile stand by again.
+    void standByAgain();
     // Brings what the link holds back into the store before the desk reads it.
     void flushLink();
     Result<> refreshedAfter(Result<> done);
