@@ -180,14 +180,17 @@ bool beginSession(Database &db)
     return ok && t.commit();
 }
 
-// One checkout paid by the card as the operator makes it; its milliseconds, or none when it
-// failed. `charged` adds what the card paid.
-std::optional<double> timedCheckout(FrontDesk &desk, double *charged)
+// One checkout paid by the card (or in cash) as the operator makes it; its milliseconds, or
+// none when it failed. `charged` adds what the card paid; `trips` receives the round trips to
+// a server from opening the checkout to the list refreshed after it.
+std::optional<double> timedCheckout(FrontDesk &desk, double *charged, bool card = true,
+                                    qint64 *trips = nullptr)
 {
     if (!beginSession(desk.db())) {
         std::fprintf(stderr, "cannot start the session: %s\n", qPrintable(desk.db().lastError()));
         return std::nullopt;
     }
+    const qint64 tripsBefore = desk.db().roundTrips();
     QElapsedTimer timer;
     timer.start();
     const std::unique_ptr<Checkout> checkout = desk.openCheckout(1);
@@ -195,10 +198,14 @@ std::optional<double> timedCheckout(FrontDesk &desk, double *charged)
         std::fprintf(stderr, "cannot open the checkout\n");
         return std::nullopt;
     }
-    checkout->setUseCard(true);
-    checkout->setCard(kCardNumber, kCardPassword);
+    if (card) {
+        checkout->setUseCard(true);
+        checkout->setCard(kCardNumber, kCardPassword);
+    }
     const Checkout::Outcome outcome = desk.settle(*checkout, false);
     const double ms = double(timer.nsecsElapsed()) / 1e6;
+    if (trips)
+        *trips = desk.db().roundTrips() - tripsBefore;
     if (!outcome) {
         std::fprintf(stderr, "checkout failed: %s\n", qPrintable(outcome.error().message));
         return std::nullopt;
@@ -288,11 +295,25 @@ std::optional<double> bareTransactionsPerSecond(Database &db)
     return kCheckouts / (double(ns) / 1e9);
 }
 
-// Checkouts at the desk, then the bare transaction, per second.
+// Round trips to the server of one checkout, from opening it to the list refreshed after it;
+// none when it failed.
+std::optional<qint64> roundTripsOfCheckout(FrontDesk &desk, bool card)
+{
+    double charged = 0;
+    qint64 trips = 0;
+    if (!timedCheckout(desk, &charged, card, &trips))
+        return std::nullopt;
+    return trips;
+}
+
+// Checkouts at the desk, then the bare transaction, per second; on a server, the round trips
+// of a cash and of a card checkout.
 struct Rates
 {
     double checkouts = 0;
     double bare = 0;
+    qint64 cashTrips = 0;
+    qint64 cardTrips = 0;
 };
 
 std::optional<Rates> ratesOf(FrontDesk &desk)
@@ -301,7 +322,11 @@ std::optional<Rates> ratesOf(FrontDesk &desk)
     const std::optional<double> bare = checkouts ? bareTransactionsPerSecond(desk.db()) : std::nullopt;
     if (!bare)
         return std::nullopt;
-    return Rates{*checkouts, *bare};
+    const std::optional<qint64> cash = roundTripsOfCheckout(desk, false);
+    const std::optional<qint64> card = cash ? roundTripsOfCheckout(desk, true) : std::nullopt;
+    if (!card)
+        return std::nullopt;
+    return Rates{*checkouts, *bare, *cash, *card};
 }
 
 // The rates on the server at `server` (a connection string), in a schema of its own.
@@ -464,6 +489,10 @@ int main(int argc, char **argv)
     if (overTcp)
         std::printf("  server over TCP / file:        %.2f; bare transaction %.2f\n",
                     overTcp->checkouts / file->checkouts, overTcp->bare / file->bare);
+    if (overSocket)
+        std::printf("  round trips to the server per checkout (opened, settled, list refreshed): cash %lld, "
+                    "card %lld (aim: cash 12 at most)\n",
+                    overSocket->cashTrips, overSocket->cardTrips);
     std::printf("  one card password check at the cost new passwords get: %.1f ms (kept out of the rates:\n"
                 "  the card here is hashed at the lowest cost)\n",
                 passwordCheckMs());

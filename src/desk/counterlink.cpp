@@ -1,5 +1,6 @@
 #include "counterlink.h"
 
+#include "common/clock.h"
 #include "link/linkserver.h"
 #include "link/message.h"
 #include "store/countertable.h"
@@ -15,6 +16,10 @@ namespace {
 // that address, the bytes in base64.
 const QString kForPc = QStringLiteral("pc");
 constexpr qsizetype kMaxMessage = 7000; // the server's limit is 8000 bytes
+// A dead session of this counter ends on the server within about 20 s; one still holding the
+// name after a minute is another copy.
+constexpr int kReclaimRetryMs = 2000;
+constexpr int kReclaimPatienceSeconds = 60;
 
 } // namespace
 
@@ -33,6 +38,9 @@ Result<QString> CounterLink::claim(Database &db)
 CounterLink::CounterLink(Database &db, const QString &name, LinkServer &server, QObject *parent)
     : QObject(parent), m_db(db), m_name(name), m_server(server)
 {
+    m_reclaimRetry.setSingleShot(true);
+    m_reclaimRetry.setInterval(kReclaimRetryMs);
+    connect(&m_reclaimRetry, &QTimer::timeout, this, &CounterLink::tryReclaim);
     connect(&server, &LinkServer::addressConnected, this, [this](const QString &ip) {
         // Written before the PC can announce itself: no other counter may take it for gone.
         if (!CounterTable(m_db).hold(m_name, ip))
@@ -47,31 +55,68 @@ CounterLink::CounterLink(Database &db, const QString &name, LinkServer &server, 
         qCWarning(lcCounters) << "cannot record the PCs connected to this counter:" << held.error();
 }
 
-Result<> CounterLink::reclaim()
+void CounterLink::reclaim()
 {
-    CounterTable counters(m_db);
-    const Result<bool> claimed = counters.claim(m_name);
-    if (!claimed)
-        return failure(claimed.error());
-    if (!*claimed)
-        return failure(QStringLiteral("柜台“%1”已经在另一台计算机上运行").arg(m_name));
-    return holdConnected();
+    m_graceFrom = Clock::now();
+    m_waitingSince = m_graceFrom;
+    m_holdsName = false;
+    m_told = Told::Nothing;
+    tryReclaim();
+}
+
+void CounterLink::tryReclaim()
+{
+    m_reclaimRetry.stop();
+    if (m_db.connectionLost())
+        return; // lost again: the next reconnection starts over
+    const Result<bool> claimed = CounterTable(m_db).claim(m_name);
+    if (claimed && *claimed) {
+        const Result<> held = holdConnected();
+        m_holdsName = bool(held);
+        emit reclaimed(m_holdsName, m_holdsName ? QString() : held.error());
+        return;
+    }
+    // The old session, dead with the link, may still hold the name until the server ends it.
+    m_reclaimRetry.start();
+    // Said once while waiting, once more when the wait has gone on too long, and on a failure.
+    const bool patient = m_waitingSince.secsTo(Clock::now()) < kReclaimPatienceSeconds;
+    const Told now = !claimed ? Told::Failed : patient ? Told::Waiting : Told::Elsewhere;
+    if (m_told == now)
+        return;
+    m_told = now;
+    emit reclaimed(false, !claimed ? claimed.error()
+                          : patient ? QStringLiteral("柜台“%1”原来的连接尚未结束，稍后自动重试").arg(m_name)
+                                    : QStringLiteral("柜台“%1”已经在另一台计算机上运行").arg(m_name));
+}
+
+bool CounterLink::inGrace() const
+{
+    const QDateTime now = Clock::now();
+    // A clock set back or forward ends it.
+    return m_graceFrom.isValid() && now >= m_graceFrom && m_graceFrom.secsTo(now) < kGraceSeconds;
+}
+
+QSet<QString> CounterLink::connectedHere() const
+{
+    QSet<QString> ips;
+    for (int slot = 0; slot < m_server.slotCount(); ++slot)
+        if (const QString ip = m_server.peerAddress(slot); !ip.isEmpty())
+            ips.insert(ip);
+    return ips;
 }
 
 Result<> CounterLink::holdConnected()
 {
     CounterTable counters(m_db);
-    for (int slot = 0; slot < m_server.slotCount(); ++slot) {
-        const QString ip = m_server.peerAddress(slot);
-        if (!ip.isEmpty() && !counters.hold(m_name, ip))
+    for (const QString &ip : connectedHere())
+        if (!counters.hold(m_name, ip))
             return failure(m_db.lastError());
-    }
     return {};
 }
 
 bool CounterLink::hasConnection(const QString &ip) const
 {
-    return m_server.hasConnection(ip) || (!ip.isEmpty() && m_elsewhere.contains(ip));
+    return m_server.hasConnection(ip) || (!ip.isEmpty() && (m_elsewhere.contains(ip) || inGrace()));
 }
 
 void CounterLink::SendCommand(const QString &ip, const QString &word, Reach reach)

@@ -1,11 +1,13 @@
 #pragma once
 
-#include "link/clientlink.h"
 #include "common/result.h"
+#include "link/clientlink.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
+#include <QTimer>
 
 class Database;
 class LinkServer;
@@ -28,8 +30,17 @@ public:
 
     QString name() const { return m_name; }
     // After the connection to the server was made anew, which loses the claim: claims the name
-    // again and records the PCs connected here.
-    Result<> reclaim();
+    // again and records the PCs connected here, and tells how it went with reclaimed(). While
+    // the server has not yet ended the old session that holds the name, tries again every 2 s.
+    // For a grace period every PC counts as connected: after a restart of the server the other
+    // counters may not have come back and recorded theirs yet.
+    void reclaim();
+    bool holdsName() const { return m_holdsName; }
+    // The addresses of the PCs connected to this counter.
+    QSet<QString> connectedHere() const;
+    // How long the grace lasts after the connection came back: one supervision pass, and the
+    // time the other counters take to connect again.
+    static constexpr int kGraceSeconds = 40;
 
     // ClientLink
     bool hasConnection(const QString &ip) const override;
@@ -42,8 +53,14 @@ public:
     // Messages other counters posted: those for this counter's PCs are sent to them.
     void deliver(const QStringList &messages);
 
+signals:
+    // The name is held again (`held`), or not yet, with what the operator should read.
+    void reclaimed(bool held, const QString &notice);
+
 private:
     Result<> holdConnected();
+    void tryReclaim();
+    bool inGrace() const;
     void send(const QString &ip, const QByteArray &message, Reach reach);
 
     Database &m_db;
@@ -52,4 +69,9 @@ private:
     // As of the last flush: the PCs other live counters hold, and the live counters.
     QSet<QString> m_elsewhere;
     QStringList m_live;
+    bool m_holdsName = true;
+    QTimer m_reclaimRetry;
+    QDateTime m_waitingSince;
+    enum class Told { Nothing, Waiting, Elsewhere, Failed } m_told = Told::Nothing;
+    QDateTime m_graceFrom;
 };

@@ -54,12 +54,14 @@ FrontDesk::FrontDesk(QObject *parent)
             emit statusNotice(ServerWatch::lostText());
             return;
         }
-        // The new session holds no claim yet.
-        const Result<> reclaimed = m_counter ? m_counter->reclaim() : Result<>();
+        // The new session holds no claim yet: the counter link claims the name again and says
+        // how it went.
+        if (m_counter)
+            m_counter->reclaim();
+        else
+            emit statusNotice(QStringLiteral("已重新连接数据库服务器"));
         followMachines();
         refresh();
-        emit statusNotice(reclaimed ? QStringLiteral("已重新连接数据库服务器")
-                                    : QStringLiteral("已重新连接数据库服务器，但") + reclaimed.error());
     });
 }
 
@@ -350,6 +352,15 @@ void FrontDesk::attach(LinkServer &server)
     if (m_store.isServer()) {
         m_counter = std::make_unique<CounterLink>(db(), m_counterName, server);
         connect(&m_watch, &ServerWatch::messagesArrived, m_counter.get(), &CounterLink::deliver);
+        connect(m_counter.get(), &CounterLink::reclaimed, this, [this](bool held, const QString &notice) {
+            if (!held) {
+                emit statusNotice(QStringLiteral("已重新连接数据库服务器，但") + notice);
+                return;
+            }
+            standByAgain();
+            refresh();
+            emit statusNotice(QStringLiteral("已重新连接数据库服务器"));
+        });
         setLink(m_counter.get());
     } else {
         setLink(&server);
@@ -372,6 +383,24 @@ void FrontDesk::attach(LinkServer &server)
         if (gone && m_list.at(position))
             emit statusNotice(m_list.at(position)->text + QStringLiteral("的客户端已断开，仍在记费"));
     });
+}
+
+void FrontDesk::standByAgain()
+{
+    // While this counter was away another may have taken its PCs for gone; they are still here.
+    const QSet<QString> here = m_counter->connectedHere();
+    if (here.isEmpty())
+        return;
+    const Result<> done = m_runner.run({}, [&]() -> Result<> {
+        MachineTable machines(db());
+        for (const Machine &m : machines.all())
+            if (m.status == MachineStatus::Off && here.contains(m.ip) &&
+                !machines.setStatus(m.rowid, MachineStatus::Off, MachineStatus::Standby))
+                return failure(db().lastError());
+        return {};
+    });
+    if (!done)
+        qCWarning(lcDesk) << "the PCs connected here are not standing by again:" << done.error();
 }
 
 void FrontDesk::flushLink()

@@ -193,6 +193,8 @@ private:
     QString refusal();
     // The number of the machine at list position `position`; 0 when there is none.
     int numberAt(int position);
+    // After this counter claimed its name again: its PCs turned off meanwhile stand by again.
+    void standByAgain();
     // Brings what the link holds back into the store before the desk reads it.
     void flushLink();
     Result<> refreshedAfter(Result<> done);

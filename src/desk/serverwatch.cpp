@@ -10,6 +10,8 @@ ServerWatch::ServerWatch(Database &db, QObject *parent) : QObject(parent), m_db(
     m_attempt.setSingleShot(true);
     m_attempt.setInterval(5000);
     connect(&m_attempt, &QTimer::timeout, this, [this] { follow(ReconnectStep::Failed); });
+    m_probe.setInterval(3000);
+    connect(&m_probe, &QTimer::timeout, this, &ServerWatch::probe);
     m_db.setNotified([this] { noticed(); });
 }
 
@@ -34,12 +36,21 @@ void ServerWatch::drop()
 void ServerWatch::start()
 {
     drop();
+    m_probe.stop();
     m_tables.clear();
     const int socket = m_db.notificationSocket();
     if (socket < 0)
         return;
     m_socket = std::make_unique<QSocketNotifier>(qintptr(socket), QSocketNotifier::Read);
     connect(m_socket.get(), &QSocketNotifier::activated, this, &ServerWatch::read);
+    m_probe.start();
+}
+
+void ServerWatch::probe()
+{
+    // A transaction's own statements find a dead link; a failed probe is told through noticed().
+    if (!m_lost && !m_db.inTransaction())
+        m_db.probe();
 }
 
 void ServerWatch::noticed()
@@ -55,6 +66,7 @@ void ServerWatch::noticed()
     drop();
     m_lost = true;
     m_gather.stop();
+    m_probe.stop();
     m_retry.start();
     QTimer::singleShot(0, this, [this] {
         if (m_lost)

@@ -9,9 +9,11 @@
 #include <memory>
 
 // Watches a store on a database server: what other counters commit there, and the connection.
-// Commits close together (a checkout writes several tables) are told as one change. A lost
-// connection is told at once and tried again every 5 s, each attempt bounded, without blocking
-// the desk. On the file there is nothing to watch and nothing is ever told.
+// Commits close together (a checkout writes several tables) are told as one change. An idle
+// connection is asked every 3 s whether the server still answers, so that a dead link shows
+// within seconds and not at the desk's next command; every command is bounded by the store
+// itself. A lost connection is told at once and tried again every 5 s, each attempt bounded,
+// without blocking the desk. On the file there is nothing to watch and nothing is ever told.
 class ServerWatch final : public QObject
 {
     Q_OBJECT
@@ -41,6 +43,7 @@ private:
     void read();
     void apply();
     void retry();
+    void probe();
     void follow(ReconnectStep step);
     // Stops watching the socket; safe from the notifier's own signal.
     void drop();
@@ -50,6 +53,7 @@ private:
     QTimer m_gather;  // gathers what arrives close together
     QTimer m_retry;
     QTimer m_attempt; // bounds one attempt: a silent network would hold it forever
+    QTimer m_probe;
     QSet<QString> m_tables;
     bool m_lost = false;
 };

@@ -170,6 +170,16 @@ bool Database::connectionLost() const
     return m_engine && m_engine->connectionLost();
 }
 
+bool Database::probe()
+{
+    return !m_engine || m_engine->probe();
+}
+
+qint64 Database::roundTrips() const
+{
+    return m_engine ? m_engine->roundTrips() : 0;
+}
+
 ReconnectStep Database::startReconnect()
 {
     if (!m_engine)

@@ -88,6 +88,11 @@ public:
     void setNotified(std::function<void()> notified);
     // Whether the server connection has gone; every command fails until it is connected again.
     bool connectionLost() const;
+    // Whether the server still answers, asked with a few seconds' bound; when it does not, the
+    // connection is lost from then on. Always on the file.
+    bool probe();
+    // Round trips to the server so far, for measuring; 0 on the file.
+    qint64 roundTrips() const;
     // Connects to the server again (same connection string, same statements) without
     // blocking: startReconnect() begins; each time notificationSocket() is ready as the step
     // asks, continueReconnect() goes on, until Done or Failed.

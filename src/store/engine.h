@@ -92,6 +92,11 @@ public:
     virtual void setNotified(std::function<void()> notified) { Q_UNUSED(notified); }
     // Whether the connection to the server has gone; then every command fails.
     virtual bool connectionLost() const { return false; }
+    // Asks the server whether it still answers, waiting a few seconds at most; false, and the
+    // connection counted lost, when it does not.
+    virtual bool probe() { return true; }
+    // Commands sent to the server and answered so far (0 on the file, which has no round trips).
+    virtual qint64 roundTrips() const { return 0; }
     // Connects again after a loss without blocking: startReconnect() begins, and
     // continueReconnect() goes on each time the socket is ready the way the last step asked.
     virtual ReconnectStep startReconnect() { return ReconnectStep::Done; }

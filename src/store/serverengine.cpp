@@ -4,6 +4,7 @@
 
 #include "common/numbers.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QLocale>
@@ -11,8 +12,13 @@
 #include <QSysInfo>
 #include <QUrl>
 #include <algorithm>
+#include <cerrno>
 #include <libpq-fe.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <optional>
+#include <poll.h>
+#include <sys/socket.h>
 #include <vector>
 
 Q_DECLARE_LOGGING_CATEGORY(lcStore)
@@ -71,10 +77,12 @@ public:
             for (const std::optional<QByteArray> &v : m_values)
                 values.push_back(v ? v->constData() : nullptr);
             const int n = int(values.size());
-            PGresult *r = m_name.isEmpty() ? PQexecParams(m_engine->connection(), m_sql.constData(), n,
-                                                          nullptr, values.data(), nullptr, nullptr, 0)
-                                           : PQexecPrepared(m_engine->connection(), m_name.constData(), n,
-                                                            values.data(), nullptr, nullptr, 0);
+            PGconn *conn = m_engine->connection();
+            PGresult *r = m_engine->roundTrip(
+                m_name.isEmpty()
+                    ? PQsendQueryParams(conn, m_sql.constData(), n, nullptr, values.data(), nullptr, nullptr,
+                                        0)
+                    : PQsendQueryPrepared(conn, m_name.constData(), n, values.data(), nullptr, nullptr, 0));
             if (!m_engine->succeeded(r, m_readOnly)) {
                 PQclear(r);
                 return Step::Error;
@@ -111,13 +119,15 @@ public:
             return PQnfields(m_result);
         // Before the first step only the server can say: ask it for the shape.
         if (m_name.isEmpty()) {
-            PGresult *prepared = PQprepare(m_engine->connection(), "", m_sql.constData(), 0, nullptr);
+            PGresult *prepared =
+                m_engine->roundTrip(PQsendPrepare(m_engine->connection(), "", m_sql.constData(), 0, nullptr));
             const bool ok = m_engine->succeeded(prepared, true);
             PQclear(prepared);
             if (!ok)
                 return 0;
         }
-        PGresult *shape = PQdescribePrepared(m_engine->connection(), m_name.constData());
+        PGresult *shape =
+            m_engine->roundTrip(PQsendDescribePrepared(m_engine->connection(), m_name.constData()));
         const int n = PQresultStatus(shape) == PGRES_COMMAND_OK ? PQnfields(shape) : 0;
         PQclear(shape);
         return n;
@@ -174,6 +184,23 @@ private:
 
 void ignoreNotice(void *, const char *) {}
 
+// Bytes sent that the server's machine has not even acknowledged after kStallMs mean the link
+// is dead (a healthy one acknowledges at once, however long the statement then runs).
+constexpr int kStallMs = 2000;
+// The liveness probe asks for nothing that could wait on a lock: it answers at once or not at all.
+constexpr int kProbeCapMs = 3000;
+
+// Whether bytes sent on `fd` wait unacknowledged, or the connection is no longer
+// established. Never for a Unix socket, which does not partition.
+bool sendStalled(int fd)
+{
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0)
+        return false;
+    return info.tcpi_state != TCP_ESTABLISHED || info.tcpi_unacked > 0;
+}
+
 // The channel of the messages between counters.
 constexpr char kCounterChannel[] = "corvana_counters";
 
@@ -202,7 +229,8 @@ std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, c
 {
     // Later keywords win: a password, a name or a timeout in the connection string overrides
     // ours, the encoding is always UTF-8, and a server elsewhere is reached encrypted. The
-    // timeout bounds the wait at start-up for a server that does not answer. The counters tell
+    // timeout bounds the wait at start-up for a server that does not answer; keepalives and the
+    // TCP user timeout end a connection whose link has died, idle or not. The counters tell
     // each other apart by the application name: by default the PC's.
     // The server keeps only printable ASCII of a name: two counters named in Chinese would
     // both be "??" there.
@@ -217,12 +245,25 @@ std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, c
     if (name.isEmpty())
         name = "Corvana";
     const QByteArray sslmode = requiredSslMode(connection);
-    const char *keywords[] = {"password", "application_name", "connect_timeout", "dbname", "client_encoding",
-                              sslmode.isEmpty() ? nullptr : "sslmode", nullptr};
-    const char *values[] = {key.constData(), name.constData(), "5", conninfo.constData(), "UTF8",
-                            sslmode.constData(), nullptr};
+    std::vector<std::pair<const char *, const char *>> params{
+        {"password", key.constData()},    {"application_name", name.constData()},
+        {"connect_timeout", "5"},         {"keepalives", "1"},
+        {"keepalives_idle", "5"},         {"keepalives_interval", "2"},
+        {"keepalives_count", "3"},        {"tcp_user_timeout", "10000"},
+        {"dbname", conninfo.constData()}, {"client_encoding", "UTF8"},
+    };
+    if (!sslmode.isEmpty())
+        params.emplace_back("sslmode", sslmode.constData());
+    std::vector<const char *> keywords;
+    std::vector<const char *> values;
+    for (const auto &[keyword, value] : params) {
+        keywords.push_back(keyword);
+        values.push_back(value);
+    }
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
     std::unique_ptr<ServerEngine> e(new ServerEngine);
-    e->m_conn = PQconnectdbParams(keywords, values, 1);
+    e->m_conn = PQconnectdbParams(keywords.data(), values.data(), 1);
     if (!e->m_conn || PQstatus(e->m_conn) != CONNECTION_OK) {
         *error = QStringLiteral("无法连接数据库服务器：") +
                  (e->m_conn ? messageOf(PQerrorMessage(e->m_conn)) : QStringLiteral("内存不足"));
@@ -261,10 +302,27 @@ QByteArray ServerEngine::requiredSslMode(const QString &connection)
     return remote && !secure.contains(sslmode) ? QByteArrayLiteral("require") : QByteArray();
 }
 
+const QList<std::pair<QByteArray, QByteArray>> &ServerEngine::sessionSettings()
+{
+    // Doubles as text that reads back exactly. No statement runs or waits for a lock long enough
+    // to hold the desk's window; a session whose counter went silent in a transaction ends, and
+    // one whose link died is noticed by the server too, so its locks and its counter name are
+    // free again within about 20 s.
+    static const QList<std::pair<QByteArray, QByteArray>> settings{
+        {"extra_float_digits", "3"},   {"statement_timeout", "15s"},
+        {"lock_timeout", "2s"},        {"idle_in_transaction_session_timeout", "10s"},
+        {"tcp_keepalives_idle", "5"},  {"tcp_keepalives_interval", "2"},
+        {"tcp_keepalives_count", "3"}, {"tcp_user_timeout", "10s"},
+    };
+    return settings;
+}
+
 bool ServerEngine::setUpSession()
 {
-    // Doubles as text that reads back exactly.
-    if (!exec(QStringLiteral("SET extra_float_digits = 3")))
+    QString set;
+    for (const auto &[name, value] : sessionSettings())
+        set += QStringLiteral("SET %1 = '%2';").arg(QString::fromLatin1(name), QString::fromLatin1(value));
+    if (!exec(set))
         return false;
     if (single(QStringLiteral("SELECT current_schema()")).isEmpty()) {
         m_error = QStringLiteral("数据库服务器上没有可用的模式（search_path 中的第一个模式不存在）");
@@ -273,7 +331,7 @@ bool ServerEngine::setUpSession()
     // Each table's changes are announced on a channel of its name, with the schema as payload:
     // other cafés' schemas on the same server announce on the same channels.
     m_schemas.clear();
-    PGresult *r = PQexec(m_conn, "SELECT unnest(current_schemas(false))");
+    PGresult *r = roundTrip(PQsendQuery(m_conn, "SELECT unnest(current_schemas(false))"));
     const bool read = succeeded(r, true);
     if (read)
         for (int i = 0; i < PQntuples(r); ++i)
@@ -372,10 +430,77 @@ bool ServerEngine::succeeded(PGresult *result, bool readOnly)
     return false;
 }
 
+PGresult *ServerEngine::roundTrip(int sent, int capMs)
+{
+    if (!sent)
+        return nullptr; // not even sent: the connection says why
+    ++m_roundTrips;
+    return await(capMs);
+}
+
+PGresult *ServerEngine::await(int capMs)
+{
+    // libpq would wait as long as the kernel keeps the connection; wait here instead, in short
+    // slices, and give the connection up when the link is found dead.
+    QElapsedTimer waited;
+    waited.start();
+    const int fd = PQsocket(m_conn);
+    while (PQisBusy(m_conn)) {
+        pollfd ready{fd, POLLIN, 0};
+        const int n = poll(&ready, 1, 200);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n != 0) {
+            if (!PQconsumeInput(m_conn))
+                break; // lost: the result below says so
+            continue;
+        }
+        const qint64 ms = waited.elapsed();
+        if ((ms >= kStallMs && sendStalled(fd)) || ms >= capMs) {
+            abandon(ms);
+            break;
+        }
+    }
+    // As PQexec: the last result, unless one before it failed.
+    PGresult *kept = nullptr;
+    while (PGresult *r = PQgetResult(m_conn)) {
+        if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+            PQclear(r);
+            continue;
+        }
+        PQclear(kept);
+        kept = r;
+    }
+    return kept;
+}
+
+void ServerEngine::abandon(qint64 waitedMs)
+{
+    qCWarning(lcStore) << "the database server has not answered for" << waitedMs
+                       << "ms; giving the connection up";
+    // Shut down, not closed: libpq reads the end on it and counts the connection lost.
+    if (const int fd = PQsocket(m_conn); fd >= 0)
+        ::shutdown(fd, SHUT_RDWR);
+    PQconsumeInput(m_conn);
+}
+
+bool ServerEngine::probe()
+{
+    if (connectionLost())
+        return false;
+    // Inside a transaction the statements themselves find a dead link.
+    if (m_depth > 0)
+        return true;
+    PGresult *r = roundTrip(PQsendQuery(m_conn, "SELECT 1"), kProbeCapMs);
+    const bool ok = succeeded(r, true);
+    PQclear(r);
+    return ok;
+}
+
 bool ServerEngine::exec(const QString &sql)
 {
     const QByteArray text = translate(sql);
-    PGresult *r = PQexec(m_conn, text.constData());
+    PGresult *r = roundTrip(PQsendQuery(m_conn, text.constData()));
     const bool ok = succeeded(r, false);
     PQclear(r);
     if (!ok)
@@ -391,7 +516,7 @@ std::unique_ptr<EngineStatement> ServerEngine::prepare(const QString &sql, bool 
     if (keep) {
         // Kept statements are parsed once; one-off ones go with their values each time.
         name = "corvana_" + QByteArray::number(++m_serial);
-        PGresult *r = PQprepare(m_conn, name.constData(), text.constData(), 0, nullptr);
+        PGresult *r = roundTrip(PQsendPrepare(m_conn, name.constData(), text.constData(), 0, nullptr));
         const bool ok = succeeded(r, true);
         PQclear(r);
         if (!ok) {
@@ -422,7 +547,7 @@ bool ServerEngine::commit(const QString &name)
     }
     // A COMMIT of a transaction that met an error rolls back and still reports success.
     m_depth = 0;
-    PGresult *r = PQexec(m_conn, "COMMIT");
+    PGresult *r = roundTrip(PQsendQuery(m_conn, "COMMIT"));
     bool ok = succeeded(r, false);
     if (ok && qstrcmp(PQcmdStatus(r), "ROLLBACK") == 0) {
         m_error = QStringLiteral("事务中有语句失败，全部已撤销");
@@ -447,7 +572,7 @@ void ServerEngine::rollback(const QString &name)
 
 QString ServerEngine::single(const QString &sql)
 {
-    PGresult *r = PQexec(m_conn, translate(sql).constData());
+    PGresult *r = roundTrip(PQsendQuery(m_conn, translate(sql).constData()));
     QString value;
     if (succeeded(r, true) && PQntuples(r) > 0 && !PQgetisnull(r, 0, 0))
         value = QString::fromUtf8(PQgetvalue(r, 0, 0));
@@ -482,8 +607,8 @@ QStringList ServerEngine::tableNames()
 {
     QStringList names;
     // A branch of a chain finds the shared tables in a later schema of its search path.
-    PGresult *r = PQexec(m_conn, "SELECT DISTINCT table_name FROM information_schema.tables "
-                                 "WHERE table_schema = ANY (current_schemas(false))");
+    PGresult *r = roundTrip(PQsendQuery(m_conn, "SELECT DISTINCT table_name FROM information_schema.tables "
+                                                "WHERE table_schema = ANY (current_schemas(false))"));
     if (succeeded(r, true))
         for (int i = 0; i < PQntuples(r); ++i)
             names << QString::fromUtf8(PQgetvalue(r, i, 0));
@@ -563,8 +688,9 @@ bool ServerEngine::post(const QString &message)
 {
     const QByteArray payload = message.toUtf8();
     const char *values[] = {kCounterChannel, payload.constData()};
-    PGresult *r = PQexecParams(m_conn, "SELECT pg_notify($1, current_schema() || chr(10) || $2)", 2, nullptr,
-                               values, nullptr, nullptr, 0);
+    PGresult *r =
+        roundTrip(PQsendQueryParams(m_conn, "SELECT pg_notify($1, current_schema() || chr(10) || $2)", 2,
+                                    nullptr, values, nullptr, nullptr, 0));
     const bool ok = succeeded(r, true);
     PQclear(r);
     return ok;
@@ -615,7 +741,7 @@ bool ServerEngine::finishReconnect()
     if (!setUpSession())
         return false;
     for (const auto &[name, text] : m_prepared) {
-        PGresult *r = PQprepare(m_conn, name.constData(), text.constData(), 0, nullptr);
+        PGresult *r = roundTrip(PQsendPrepare(m_conn, name.constData(), text.constData(), 0, nullptr));
         const bool ok = succeeded(r, true);
         PQclear(r);
         if (!ok)

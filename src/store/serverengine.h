@@ -3,6 +3,7 @@
 #include "engine.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QSet>
 #include <vector>
 
@@ -54,10 +55,17 @@ public:
     QStringList takeMessages() override;
     void setNotified(std::function<void()> notified) override { m_notified = std::move(notified); }
     bool connectionLost() const override;
+    bool probe() override;
+    qint64 roundTrips() const override { return m_roundTrips; }
     ReconnectStep startReconnect() override;
     ReconnectStep continueReconnect() override;
 
     pg_conn *connection() const { return m_conn; }
+    // The answer to a command sent (`sent` is what the PQsend… call returned); null when it was
+    // not sent. Awaits at most `capMs` (past the session's statement timeout: for a server that
+    // acknowledges but never answers), and much less on a link found dead, which is then lost.
+    static constexpr int kAnswerCapMs = 20000;
+    struct pg_result *roundTrip(int sent, int capMs = kAnswerCapMs);
     // Takes the outcome of a command: true when it succeeded, else the reason is kept.
     bool succeeded(struct pg_result *result, bool readOnly);
     void noteInsertId(qint64 id) { m_lastId = id; }
@@ -65,7 +73,10 @@ public:
 private:
     ServerEngine() = default;
     QString single(const QString &sql);
-    // What a fresh session needs: exact doubles, the schema, the change channels.
+    // What every session is set to, name → value: how long a statement, a lock wait or an idle
+    // transaction may last, and how soon the server notices a dead link.
+    static const QList<std::pair<QByteArray, QByteArray>> &sessionSettings();
+    // What a fresh session needs: exact doubles, its bounds, the schema, the change channels.
     bool setUpSession();
     // Reads from the socket what has arrived (noting a lost connection) and collects it.
     void readArrived();
@@ -74,6 +85,9 @@ private:
     // Tells the watcher, once per loss, that the connection has gone.
     void noteIfLost();
     bool finishReconnect();
+    struct pg_result *await(int capMs);
+    // Gives up a connection whose link is dead: from then on it counts as lost.
+    void abandon(qint64 waitedMs);
 
     // Kept statements by name, prepared again on a new session.
     std::vector<std::pair<QByteArray, QByteArray>> m_prepared;
@@ -93,4 +107,5 @@ private:
     int m_serial = 0;
     qint64 m_lastId = 0;
     qint64 m_changes = 0;
+    qint64 m_roundTrips = 0;
 };

@@ -7,6 +7,7 @@
 #include "support/linkfixture.h"
 #include "support/testserver.h"
 
+#include <QSignalSpy>
 #include <QTest>
 #include <optional>
 
@@ -181,6 +182,72 @@ private slots:
         }
         c.a->desk.refresh();
         QCOMPARE(c.a->status(1), status);
+    }
+
+    void standbyPcsOutlastARestart_data()
+    {
+        QTest::addColumn<bool>("bComesBack");
+        QTest::addColumn<int>("passAfter"); // seconds after the restart
+        QTest::addColumn<MachineStatus>("status");
+        QTest::newRow("B back, pass at once") << true << 0 << MachineStatus::Standby;
+        QTest::newRow("B back, pass a minute later") << true << 60 << MachineStatus::Standby;
+        QTest::newRow("B not back yet, pass at once") << false << 0 << MachineStatus::Standby;
+        QTest::newRow("B never back, pass a minute later") << false << 60 << MachineStatus::Off;
+    }
+
+    // Every session ends, as when the server restarts. A, back first, leaves B's standby PC
+    // standing by until B has had the chance to come back and hold it again; a B that never
+    // comes back loses it once the grace is over.
+    void standbyPcsOutlastARestart()
+    {
+        QFETCH(bool, bComesBack);
+        QFETCH(int, passAfter);
+        QFETCH(MachineStatus, status);
+        SKIP_WITHOUT_SERVER(true);
+        TwoCounters c;
+        std::unique_ptr<TestClient> pc = c.b->pc(1);
+        const QDateTime restart = QDateTime::currentDateTime();
+        Clock::fix(restart);
+        if (!bComesBack)
+            c.b->desk.store().close();
+        testserver::administer(u"SELECT pg_terminate_backend(pid) FROM %1.counters"_s.arg(c.schema.name()));
+        QTRY_VERIFY_WITH_TIMEOUT(c.a->desk.serverLost(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!c.a->desk.serverLost() && c.a->desk.counterLink()->holdsName(), 15000);
+        if (bComesBack)
+            QTRY_VERIFY_WITH_TIMEOUT(!c.b->desk.serverLost() && c.b->desk.counterLink()->holdsName(), 15000);
+        Clock::fix(restart.addSecs(passAfter));
+        c.a->desk.refresh();
+        QCOMPARE(c.a->status(1), status);
+        Clock::release();
+    }
+
+    // B's connection was lost, and its old session (as the server sees it) still holds B's name
+    // when B is back: B waits, says so, and takes the name once that session has ended.
+    void aCounterTakesItsNameBackOnceTheOldSessionEnds()
+    {
+        SKIP_WITHOUT_SERVER(true);
+        TwoCounters c;
+        std::unique_ptr<TestClient> pc = c.b->pc(1);
+        QSignalSpy notices(&c.b->desk, &FrontDesk::statusNotice);
+        testserver::administer(
+            u"SELECT pg_terminate_backend(pid) FROM %1.counters WHERE name = 'B'"_s.arg(c.schema.name()));
+        QTRY_VERIFY_WITH_TIMEOUT(c.b->desk.serverLost(), 5000);
+        std::optional<Database> oldSession(std::in_place);
+        QVERIFY(oldSession->openServer(c.schema.connection(), Store::key()));
+        Statement lock = oldSession->prepare(
+            u"SELECT pg_try_advisory_lock(14914, hashtext(current_schema() || '/' || 'B'))"_s);
+        QVERIFY(lock.next() && lock.integer(0) == 1);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!c.b->desk.serverLost(), 15000);
+        QVERIFY(!c.b->desk.counterLink()->holdsName());
+        QCOMPARE(notices.last().constFirst().toString(),
+                 u"已重新连接数据库服务器，但柜台“B”原来的连接尚未结束，稍后自动重试"_s);
+        oldSession.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(c.b->desk.counterLink()->holdsName(), 10000);
+        QCOMPARE(notices.last().constFirst().toString(), u"已重新连接数据库服务器"_s);
+        // Holding its PC again: A sees it connected.
+        c.a->desk.refresh();
+        QCOMPARE(c.a->status(1), MachineStatus::Standby);
     }
 
     // Time is up on a PC held by counter B: only B asks the operator, and the PC is told once.

@@ -12,6 +12,7 @@
 #include "support/testserver.h"
 
 #include <QTest>
+#include <optional>
 
 // What every engine must do alike: each case runs on the file and on the server.
 class EngineTest : public QObject
@@ -53,6 +54,10 @@ private slots:
             QCOMPARE(error.startsWith(QStringLiteral("柜台名称")), name != u"'bar 2'");
         }
     }
+
+    void sessionsAreBounded_data();
+    void sessionsAreBounded();
+    void aLockHeldByASilentSessionIsNotWaitedFor();
 
 private:
     static void engines()
@@ -264,6 +269,92 @@ void EngineTest::numbersAndKeysOfNewRows()
     QVERIFY(added);
     QCOMPARE(CustomerTable(db).byRowid(added->rowid)->name, u"赵六"_qs);
     QCOMPARE(added->number, u"00000002"_qs);
+}
+
+namespace {
+
+// The connection's session as the server numbers it.
+qint64 backendPid(Database &db)
+{
+    Statement s = db.prepare(u"SELECT pg_backend_pid()"_qs);
+    return s.next() ? s.integer(0) : 0;
+}
+
+bool reconnect(Database &db)
+{
+    ReconnectStep step = db.startReconnect();
+    for (int i = 0; i < 1000 && (step == ReconnectStep::WaitRead || step == ReconnectStep::WaitWrite); ++i) {
+        QTest::qWait(5);
+        step = db.continueReconnect();
+    }
+    return step == ReconnectStep::Done;
+}
+
+} // namespace
+
+void EngineTest::sessionsAreBounded_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("reconnected");
+    const QList<std::pair<QString, QString>> bounds{{u"statement_timeout"_qs, u"15s"_qs},
+                                                    {u"lock_timeout"_qs, u"2s"_qs},
+                                                    {u"idle_in_transaction_session_timeout"_qs, u"10s"_qs},
+                                                    {u"extra_float_digits"_qs, u"3"_qs}};
+    for (const auto &[setting, value] : bounds) {
+        QTest::addRow("%s", qPrintable(setting)) << setting << value << false;
+        QTest::addRow("%s after reconnecting", qPrintable(setting)) << setting << value << true;
+    }
+}
+
+// Every session, the first and each one made after a loss, is bounded: a statement, a lock
+// wait and an idle transaction end on the server however the counter behind them fares.
+void EngineTest::sessionsAreBounded()
+{
+    QFETCH(QString, setting);
+    QFETCH(QString, value);
+    QFETCH(bool, reconnected);
+    SKIP_WITHOUT_SERVER(true);
+    EngineStore store(true);
+    Database &db = store.t->db();
+    if (reconnected) {
+        testserver::administer(u"SELECT pg_terminate_backend(%1)"_qs.arg(backendPid(db)));
+        QVERIFY(!db.exec(u"SELECT 1"_qs));
+        QVERIFY(db.connectionLost());
+        QVERIFY(reconnect(db));
+    }
+    Statement s = db.prepare(u"SHOW "_qs + setting);
+    QVERIFY(s.next());
+    QCOMPARE(s.text(0), value);
+}
+
+// Another counter's session took a lock and fell silent in its transaction: this one's
+// statement gives up after the lock timeout instead of holding its desk, and once the server has
+// ended the silent session the lock is free again.
+void EngineTest::aLockHeldByASilentSessionIsNotWaitedFor()
+{
+    SKIP_WITHOUT_SERVER(true);
+    ServerSchema schema;
+    TestStore here(schema.connection());
+    std::optional<TestStore> silent(std::in_place, schema.connection());
+    here.addMachine(1);
+    const qint64 silentPid = backendPid(silent->db());
+    std::optional<Transaction> held(std::in_place, silent->db());
+    QVERIFY(silent->db().exec(u"LOCK TABLE yxsjb"_qs));
+
+    QVERIFY(!here.db().exec(u"UPDATE yxsjb SET 状态 = 'S'"_qs));
+    QVERIFY(here.db().lastError().contains(u"lock timeout"_qs));
+    QVERIFY(!here.db().connectionLost());
+
+    const auto silentEnded = [&] {
+        Statement s = here.db().prepare(u"SELECT count(*) FROM pg_stat_activity WHERE pid = ?"_qs);
+        s.bind(1, silentPid);
+        return s.next() && s.integer(0) == 0;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(silentEnded(), 20000);
+    QVERIFY(here.db().exec(u"UPDATE yxsjb SET 状态 = 'S'"_qs));
+    held.reset();
+    QVERIFY(silent->db().connectionLost());
 }
 
 QTEST_GUILESS_MAIN(EngineTest)
