@@ -67,6 +67,14 @@ Result<Article> modify(Database &db, qint64 rowid, const ArticleInput &input, do
     return *table.byRowid(rowid);
 }
 
+QString stockMovedNotice(const ArticleInput &input, double shownStock, const Article &saved)
+{
+    const double typed = numberValue(input.stock);
+    if (typed == shownStock || saved.stock == typed)
+        return {};
+    return QStringLiteral("库存数量已被其他操作改动，已按改动后的数量保存：") + plainNumber(saved.stock);
+}
+
 Result<> checkRemovable(Database &db, const Article &article)
 {
     if (SalesTable(db).mentions(article.number))

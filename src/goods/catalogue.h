@@ -31,6 +31,12 @@ Result<Article> add(Database &db, const ArticleInput &input);
 // the PCs meanwhile stay taken from it.
 Result<Article> modify(Database &db, qint64 rowid, const ArticleInput &input, double shownStock);
 
+// What the operator is told after such a modify when an order changed the stock between the
+// edit's start and the save, so the figure saved is not the one typed:
+// "库存数量已被其他操作改动，已按改动后的数量保存：N". Empty when the stock was not changed here
+// or nothing moved it meanwhile.
+QString stockMovedNotice(const ArticleInput &input, double shownStock, const Article &saved);
+
 // Whether the article may go: not once it has been sold, nor while a running session has
 // ordered it. The refusal is the operator's message.
 Result<> checkRemovable(Database &db, const Article &article);

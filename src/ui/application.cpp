@@ -13,7 +13,10 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QLoggingCategory>
+#include <QProxyStyle>
+#include <QStyle>
 #include <QTranslator>
 #include <cerrno>
 #include <cstring>
@@ -27,6 +30,12 @@ void setUpApplication(QApplication &app)
     app.setApplicationVersion(QStringLiteral(PROJECT_VERSION));
     // No display name: it would be appended to every window's caption.
     loadChineseTranslations(app);
+    // Qt's own dialogs write dates, sizes and file kinds for a Chinese reader, whatever the
+    // PC's locale; the program's own texts use fixed formats.
+    QLocale readers(QLocale::Chinese, QLocale::China);
+    readers.setNumberOptions(QLocale::OmitGroupSeparator); // figures in lists stay as stored
+    QLocale::setDefault(readers);
+    useDeskStyle(app);
 
     // Operators' stored font names are the café PCs' Chinese fonts; map them to the
     // Simplified Chinese font installed here.
@@ -39,6 +48,30 @@ void setUpApplication(QApplication &app)
     QFont font = app.font();
     font.setFamilies({font.family(), QStringLiteral("WenQuanYi Micro Hei")});
     app.setFont(font);
+}
+
+namespace {
+
+class StarPasswordStyle final : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return u'*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
+
+void useDeskStyle(QApplication &app)
+{
+    if (!dynamic_cast<StarPasswordStyle *>(app.style()))
+        app.setStyle(new StarPasswordStyle(QApplication::style()->name()));
 }
 
 namespace {
@@ -115,9 +148,10 @@ bool openStoreOrExplain(FrontDesk &desk, const QString &folderPath)
     // On a server the file is not used: name the settings that point at the server.
     const QString server = folder.filePath(Store::serverFileName());
     const bool onServer = QFile::exists(server);
-    const QString text = onServer
-                             ? QStringLiteral("无法使用数据库服务器（连接设置在“%1”中）：\n%2\n\n程序将退出，数据保持原样。")
-                             : QStringLiteral("无法打开数据库文件“%1”：\n%2\n\n程序将退出，文件保持原样。");
+    const QString text =
+        onServer
+            ? QStringLiteral("无法使用数据库服务器（连接设置在“%1”中）：\n%2\n\n程序将退出，数据保持原样。")
+            : QStringLiteral("无法打开数据库文件“%1”：\n%2\n\n程序将退出，文件保持原样。");
     Messages::tell(nullptr, QStringLiteral("错误"),
                    text.arg(QDir::toNativeSeparators(onServer ? server : path), opened.error()),
                    QMessageBox::Critical);

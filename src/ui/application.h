@@ -24,6 +24,10 @@ std::unique_ptr<QLockFile> singleInstanceLock(const QString &folder);
 bool openStoreOrExplain(FrontDesk &desk);
 bool openStoreOrExplain(FrontDesk &desk, const QString &folder);
 
+// The program's style: the platform's, with password fields masked by "*" as the café's
+// operators know them (styles mask with "●" by default).
+void useDeskStyle(QApplication &app);
+
 // Installs Qt's Simplified Chinese translations; false (logged) when they are not installed.
 bool loadChineseTranslations(QCoreApplication &app);
 

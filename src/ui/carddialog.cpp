@@ -7,6 +7,7 @@
 #include "numberedit.h"
 #include "recordlayout.h"
 #include "store/accounttables.h"
+#include "windowfit.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -73,6 +74,7 @@ CardDialog::CardDialog(Database &db, CommandPath &commands, QWidget *parent, car
     QPushButton *close = command(this, QStringLiteral("关闭窗口"), "cmdClose");
     RecordLayout::arrange(this, m_list, m_frame, {m_add, m_modify, m_delete, m_save, m_topUp, close}, false);
     resize(680, 400);
+    WindowFit::fit(this);
 
     connect(m_list, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem *item) { select(m_list->indexOfTopLevelItem(item)); });

@@ -345,10 +345,7 @@ Result<> CheckoutDialog::printBill(QPrinter &printer) const
 void CheckoutDialog::print()
 {
     QPrinter printer;
-    QPrintDialog dialog(&printer, this);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    if (dialog.exec() != QDialog::Accepted)
+    if (!ReportOutput::choosePrinter(this, printer, QStringLiteral("帐单.pdf")))
         return;
     if (const Result<> printed = printBill(printer); !printed)
         Messages::tell(this, QStringLiteral("错误"), printed.error(), QMessageBox::Critical);

@@ -7,6 +7,7 @@
 #include "messages.h"
 #include "recordlayout.h"
 #include "store/accounttables.h"
+#include "windowfit.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -23,8 +24,17 @@ QString visitText(const QDateTime &t)
 
 QStringList texts(const Customer &c)
 {
-    return {c.number, c.name,   c.idKind, c.idNumber,          c.phone,                    c.pager,
-            c.mobile, c.email,  plainNumber(c.spent), QString::number(c.visits), visitText(c.lastVisit)};
+    return {c.number,
+            c.name,
+            c.idKind,
+            c.idNumber,
+            c.phone,
+            c.pager,
+            c.mobile,
+            c.email,
+            plainNumber(c.spent),
+            QString::number(c.visits),
+            visitText(c.lastVisit)};
 }
 
 } // namespace
@@ -43,11 +53,17 @@ CustomerDialog::CustomerDialog(Database &db, CommandPath &commands, QWidget *par
 
     m_frame = new QGroupBox(QStringLiteral("修改客户资料："), this);
     m_frame->setObjectName(QStringLiteral("fraCustomer"));
-    const QString labels[kFields] = {
-        QStringLiteral("客户编号："), QStringLiteral("客户姓名："), QStringLiteral("证件名称："),
-        QStringLiteral("证件编号："), QStringLiteral("电话："),     QStringLiteral("呼机："),
-        QStringLiteral("手机："),     QStringLiteral("E-Mail"),     QStringLiteral("总消费额："),
-        QStringLiteral("消费次数："), QStringLiteral("最后一次上机时间：")};
+    const QString labels[kFields] = {QStringLiteral("客户编号："),
+                                     QStringLiteral("客户姓名："),
+                                     QStringLiteral("证件名称："),
+                                     QStringLiteral("证件编号："),
+                                     QStringLiteral("电话："),
+                                     QStringLiteral("呼机："),
+                                     QStringLiteral("手机："),
+                                     QStringLiteral("E-Mail"),
+                                     QStringLiteral("总消费额："),
+                                     QStringLiteral("消费次数："),
+                                     QStringLiteral("最后一次上机时间：")};
     auto *form = new QFormLayout(m_frame);
     for (int i = 0; i < kFields; ++i) {
         m_fields[i] = RecordLayout::textField(m_frame, QStringLiteral("txtField%1").arg(i));
@@ -64,6 +80,7 @@ CustomerDialog::CustomerDialog(Database &db, CommandPath &commands, QWidget *par
     QPushButton *close = command(this, QStringLiteral("关闭窗口"), "cmdClose");
     RecordLayout::arrange(this, m_list, m_frame, {m_add, m_modify, m_delete, m_save, close}, false);
     resize(760, 420);
+    WindowFit::fit(this);
 
     connect(m_list, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem *item) { select(m_list->indexOfTopLevelItem(item)); });
@@ -153,16 +170,17 @@ void CustomerDialog::save()
     Customer c = fromFields();
     Result<> saved;
     if (m_mode == Mode::Adding) {
-        const Result<Customer> added =
-            m_commands.run({QStringLiteral("添加客户"), 0}, [&] { return customers::add(m_db, c); },
-                            [](const Customer &after) { return audit::describe(std::nullopt, after); });
+        const Result<Customer> added = m_commands.run(
+            {QStringLiteral("添加客户"), 0}, [&] { return customers::add(m_db, c); },
+            [](const Customer &after) { return audit::describe(std::nullopt, after); });
         if (!added)
             saved = failure(added.error());
     } else if (m_mode == Mode::Modifying && m_selected >= 0) {
         c.rowid = m_customers[m_selected].rowid;
         const std::optional<Customer> before = CustomerTable(m_db).byRowid(c.rowid);
-        saved = m_commands.run({QStringLiteral("修改客户"), 0}, [&] { return customers::saveDetails(m_db, c); },
-                                [&] { return audit::describe(before, CustomerTable(m_db).byRowid(c.rowid)); });
+        saved = m_commands.run(
+            {QStringLiteral("修改客户"), 0}, [&] { return customers::saveDetails(m_db, c); },
+            [&] { return audit::describe(before, CustomerTable(m_db).byRowid(c.rowid)); });
     }
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
@@ -184,9 +202,9 @@ void CustomerDialog::remove()
     if (Messages::ask(this, QStringLiteral("问题"), QStringLiteral("确定要删除客户：") + c.number,
                       QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
         return;
-    if (const Result<> done =
-            m_commands.run({QStringLiteral("删除客户"), 0}, [&] { return customers::remove(m_db, c.rowid); },
-                            [&] { return audit::describe(c, std::nullopt); });
+    if (const Result<> done = m_commands.run(
+            {QStringLiteral("删除客户"), 0}, [&] { return customers::remove(m_db, c.rowid); },
+            [&] { return audit::describe(c, std::nullopt); });
         !done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
     rebuild();

@@ -3,6 +3,7 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -13,8 +14,13 @@ FontColorDialog::FontColorDialog(const QFont &font, const QColor &color, QWidget
     setObjectName(QStringLiteral("dlgFont"));
     setWindowTitle(QStringLiteral("字体"));
 
-    // Qt's font chooser, embedded: it has no colour of its own.
-    m_fonts = new QFontDialog(font, this);
+    // Qt's font chooser, embedded: it has no colour of its own. It knows installed families
+    // only, so it is opened on the one that shows the list's font ("宋体" is not installed).
+    m_storedFamily = font.family();
+    m_shownFamily = QFontInfo(font).family();
+    QFont shown = font;
+    shown.setFamilies({m_shownFamily});
+    m_fonts = new QFontDialog(shown, this);
     m_fonts->setObjectName(QStringLiteral("fontChooser"));
     m_fonts->setWindowFlags(Qt::Widget);
     m_fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
@@ -51,7 +57,11 @@ FontColorDialog::FontColorDialog(const QFont &font, const QColor &color, QWidget
 
 QFont FontColorDialog::selectedFont() const
 {
-    return m_fonts->currentFont();
+    // The family left as it was keeps its stored name, so the café's other PCs read it as before.
+    QFont f = m_fonts->currentFont();
+    if (f.family() == m_shownFamily)
+        f.setFamilies({m_storedFamily});
+    return f;
 }
 
 void FontColorDialog::setSelectedColor(const QColor &color)

@@ -21,6 +21,8 @@ public:
 
 private:
     QFontDialog *m_fonts;
+    QString m_storedFamily; // the name the list's font was asked by ("宋体")
+    QString m_shownFamily;  // the installed family that stands in for it
     QLabel *m_swatch;
     QColor m_color;
 };

@@ -10,6 +10,7 @@
 #include "ui/numberedit.h"
 #include "ui/recordlayout.h"
 #include "ui/selldialog.h"
+#include "windowfit.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -98,9 +99,10 @@ GoodsDialog::GoodsDialog(Database &db, CommandPath &commands, const QString &rig
     d->saveButton = command(this, QStringLiteral("保存"), "cmdSave");
     d->sell = command(this, QStringLiteral("零售"), "cmdSell");
     QPushButton *close = command(this, QStringLiteral("关闭"), "cmdClose");
-    RecordLayout::arrange(this, d->list, d->frame, {d->modify, d->add, d->remove, d->saveButton, d->sell, close},
-                          true);
+    RecordLayout::arrange(this, d->list, d->frame,
+                          {d->modify, d->add, d->remove, d->saveButton, d->sell, close}, true);
     resize(620, 400);
+    WindowFit::fit(this);
 
     setTabOrder(d->name, d->cost);
     setTabOrder(d->cost, d->price);
@@ -143,8 +145,10 @@ void GoodsDialog::setMode(Mode mode)
     d->mode = mode;
     const bool editing = mode != Mode::Browsing;
     const bool any = !d->articles.isEmpty();
-    d->list->setVisible(!editing);
-    d->frame->setVisible(editing);
+    if (editing)
+        RecordLayout::showInstead(d->frame, d->list);
+    else
+        RecordLayout::showInstead(d->list, d->frame);
     d->modify->setText(editing ? QStringLiteral("放弃") : QStringLiteral("修改"));
     d->modify->setEnabled(!d->restricted && (editing || any));
     d->add->setEnabled(!d->restricted && !editing);
@@ -186,10 +190,13 @@ void GoodsDialog::startAdding()
 void GoodsDialog::save()
 {
     const bool adding = d->mode == Mode::Adding;
+    const Catalogue::ArticleInput typed = d->input();
     const std::optional<Article> before = adding ? std::nullopt : ArticleTable(d->db).byRowid(d->editRowid);
-    const Result<Article> saved = d->commands.run({adding ? QStringLiteral("添加商品") : QStringLiteral("修改商品"), 0}, [&] {
-            return adding ? Catalogue::add(d->db, d->input())
-                          : Catalogue::modify(d->db, d->editRowid, d->input(), d->shownStock);
+    const Result<Article> saved = d->commands.run(
+        {adding ? QStringLiteral("添加商品") : QStringLiteral("修改商品"), 0},
+        [&] {
+            return adding ? Catalogue::add(d->db, typed)
+                          : Catalogue::modify(d->db, d->editRowid, typed, d->shownStock);
         },
         [&](const Article &after) { return audit::describe(before, after); });
     if (!saved) {
@@ -199,6 +206,10 @@ void GoodsDialog::save()
     d->mode = Mode::Browsing;
     reload();
     emit catalogueChanged();
+    if (!adding)
+        if (const QString notice = Catalogue::stockMovedNotice(typed, d->shownStock, *saved);
+            !notice.isEmpty())
+            Messages::tell(this, QStringLiteral("提示"), notice);
 }
 
 void GoodsDialog::removeCurrent()
@@ -213,7 +224,8 @@ void GoodsDialog::removeCurrent()
     if (Messages::ask(this, QStringLiteral("问题"), Catalogue::removeQuestion(*a),
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (Result<> ok = d->commands.run({QStringLiteral("删除商品"), 0}, [&] { return Catalogue::remove(d->db, a->rowid); },
+    if (Result<> ok = d->commands.run(
+            {QStringLiteral("删除商品"), 0}, [&] { return Catalogue::remove(d->db, a->rowid); },
             [&] { return audit::describe(a, std::nullopt); });
         !ok)
         Messages::tell(this, QStringLiteral("错误"), ok.error(), QMessageBox::Critical);

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QListView>
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QPixmap>
@@ -91,4 +92,35 @@ void GridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     painter->drawLine(r.topRight(), r.bottomRight());
     painter->drawLine(r.bottomLeft(), r.bottomRight());
     painter->restore();
+}
+
+QRect IconCellDelegate::cell(const QStyleOptionViewItem &option)
+{
+    const auto *view = qobject_cast<const QListView *>(option.widget);
+    if (!view || !view->gridSize().isValid())
+        return option.rect;
+    // A small gap on the right keeps the end of a name off the next icon.
+    const QSize grid = view->gridSize() - QSize(4, 0);
+    return option.rect.intersected(QRect(option.rect.topLeft(), grid));
+}
+
+void IconCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                             const QModelIndex &index) const
+{
+    QStyleOptionViewItem cut = option;
+    cut.rect = cell(option);
+    cut.textElideMode = Qt::ElideRight;
+    painter->save();
+    painter->setClipRect(cut.rect, Qt::IntersectClip);
+    QStyledItemDelegate::paint(painter, cut, index);
+    painter->restore();
+}
+
+QSize IconCellDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const QSize wanted = QStyledItemDelegate::sizeHint(option, index);
+    const auto *view = qobject_cast<const QListView *>(option.widget);
+    if (!view || !view->gridSize().isValid())
+        return wanted;
+    return wanted.boundedTo(view->gridSize());
 }

@@ -43,3 +43,20 @@ public:
 private:
     bool m_grid = false;
 };
+
+// Paints each machine of the icon views inside its cell of the view's grid: a name longer
+// than the cell ends in "…" (the tooltip has it whole) instead of running under the next one.
+class IconCellDelegate final : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+    // The cell `index` is painted in: its rectangle cut to the grid of `option`'s view.
+    static QRect cell(const QStyleOptionViewItem &option);
+};

@@ -7,6 +7,7 @@
 #include "ui/messages.h"
 #include "ui/numberedit.h"
 #include "ui/recordlayout.h"
+#include "windowfit.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -83,9 +84,10 @@ MachinesDialog::MachinesDialog(Database &db, CommandPath &commands, QWidget *par
     d->saveButton = command(this, QStringLiteral("保存"), "cmdSave");
     d->rates = command(this, QStringLiteral("记费标准"), "cmdRate");
     QPushButton *close = command(this, QStringLiteral("关闭"), "cmdClose");
-    RecordLayout::arrange(this, d->list, d->panel, {d->modify, d->add, d->remove, d->saveButton, d->rates, close},
-                          true);
+    RecordLayout::arrange(this, d->list, d->panel,
+                          {d->modify, d->add, d->remove, d->saveButton, d->rates, close}, true);
     resize(560, 380);
+    WindowFit::fit(this);
 
     setTabOrder(d->name, d->ip);
     setTabOrder(d->ip, d->rate);
@@ -127,8 +129,10 @@ void MachinesDialog::setMode(Mode mode)
     d->mode = mode;
     const bool editing = mode != Mode::Browsing;
     const bool any = !d->machines.isEmpty();
-    d->list->setVisible(!editing);
-    d->panel->setVisible(editing);
+    if (editing)
+        RecordLayout::showInstead(d->panel, d->list);
+    else
+        RecordLayout::showInstead(d->list, d->panel);
     d->modify->setText(editing ? QStringLiteral("放弃") : QStringLiteral("修改"));
     d->modify->setEnabled(editing || any);
     d->add->setEnabled(!editing);
@@ -171,7 +175,9 @@ void MachinesDialog::save()
 {
     const bool adding = d->mode == Mode::Adding;
     const std::optional<Machine> before = adding ? std::nullopt : MachineTable(d->db).byRowid(d->editRowid);
-    const Result<Machine> saved = d->commands.run({adding ? QStringLiteral("添加计算机") : QStringLiteral("修改计算机"), before ? before->number : 0}, [&] { return adding ? add(d->db, d->input()) : modify(d->db, d->editRowid, d->input()); },
+    const Result<Machine> saved = d->commands.run(
+        {adding ? QStringLiteral("添加计算机") : QStringLiteral("修改计算机"), before ? before->number : 0},
+        [&] { return adding ? add(d->db, d->input()) : modify(d->db, d->editRowid, d->input()); },
         [&](const Machine &after) { return audit::describe(before, after); });
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
@@ -195,9 +201,9 @@ void MachinesDialog::removeCurrent()
     if (Messages::ask(this, QStringLiteral("提示"), removeQuestion(*m), QMessageBox::Yes | QMessageBox::No,
                       QMessageBox::No) != QMessageBox::Yes)
         return;
-    const Result<Removal> removed =
-        d->commands.run({QStringLiteral("删除计算机"), m->number}, [&] { return remove(d->db, m->rowid); },
-                        [&](const Removal &) { return audit::describe(m, std::nullopt); });
+    const Result<Removal> removed = d->commands.run(
+        {QStringLiteral("删除计算机"), m->number}, [&] { return remove(d->db, m->rowid); },
+        [&](const Removal &) { return audit::describe(m, std::nullopt); });
     if (!removed) {
         Messages::tell(this, QStringLiteral("提示"), removed.error(), QMessageBox::Critical);
         return;
@@ -217,13 +223,16 @@ void MachinesDialog::setAllRates()
     if (Messages::ask(this, QStringLiteral("提示"), allRatesQuestion(rate),
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (const Result<int> set = d->commands.run({QStringLiteral("统一费率"), 0}, [&] { return MachineManagement::setAllRates(d->db, rate); },
+    if (const Result<int> set = d->commands.run(
+            {QStringLiteral("统一费率"), 0}, [&] { return MachineManagement::setAllRates(d->db, rate); },
             [&, before = MachineTable(d->db).all()](int count) {
                 QStringList rates;
                 for (const Machine &m : before)
                     if (!rates.contains(plainNumber(m.rate)))
                         rates << plainNumber(m.rate);
-                return QStringLiteral("%1台计算机的费率 %2→%3").arg(count).arg(rates.join(u','), plainNumber(rate));
+                return QStringLiteral("%1台计算机的费率 %2→%3")
+                    .arg(count)
+                    .arg(rates.join(u','), plainNumber(rate));
             });
         !set) {
         Messages::tell(this, QStringLiteral("错误"), set.error(), QMessageBox::Critical);

@@ -68,6 +68,7 @@ MainWindow::MainWindow(FrontDesk &desk, QWidget *parent) : QMainWindow(parent), 
     m_iconView->setModel(m_model);
     m_iconView->setResizeMode(QListView::Adjust);
     m_iconView->setMouseTracking(true);
+    m_iconView->setItemDelegate(new IconCellDelegate(m_iconView));
     m_detailsView = new QTreeView(this);
     m_detailsView->setObjectName(QStringLiteral("ListView1"));
     m_detailsView->setModel(m_model);
@@ -394,8 +395,8 @@ void MainWindow::chooseFont()
 
 void MainWindow::choosePicture()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("背景图片"), QString(),
-                                                      listdisplay::pictureFilter());
+    const QString path =
+        Messages::openFileName(this, QString(), listdisplay::pictureFilter(), QStringLiteral("背景图片"));
     if (path.isEmpty())
         return;
     setListPicture(path);

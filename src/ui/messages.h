@@ -10,7 +10,8 @@ class QWidget;
 namespace Messages {
 
 QMessageBox::StandardButton ask(QWidget *parent, const QString &title, const QString &text,
-                                QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
+                                QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton defaultButton,
                                 QMessageBox::Icon icon = QMessageBox::Question);
 void tell(QWidget *parent, const QString &title, const QString &text,
           QMessageBox::Icon icon = QMessageBox::Information);
@@ -20,8 +21,10 @@ QString input(QWidget *parent, const QString &title, const QString &label, bool 
 // The system's file dialogs: the file chosen to save to or to open; empty when cancelled.
 // `filter` is in Qt's form ("备份文件 (*.bak)"). Saving onto an existing file is not confirmed
 // here: the caller asks its own question.
-QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter);
-QString openFileName(QWidget *parent, const QString &folder, const QString &filter);
+QString saveFileName(QWidget *parent, const QString &suggested, const QString &filter,
+                     const QString &title = QString());
+QString openFileName(QWidget *parent, const QString &folder, const QString &filter,
+                     const QString &title = QString());
 
 // Test hooks: the next boxes are answered with these buttons (or texts, or file names; an
 // empty name cancels) without showing, and every text asked or told is recorded.

@@ -7,6 +7,7 @@
 #include "messages.h"
 #include "recordlayout.h"
 #include "store/accounttables.h"
+#include "windowfit.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -22,9 +23,10 @@ namespace {
 const QString kSource = QStringLiteral("operator dialog");
 }
 
-OperatorDialog::OperatorDialog(Database &db, CommandPath &commands, GuessThrottle &throttle, const QString &currentOperator,
-                               QWidget *parent)
-    : QDialog(parent), m_db(db), m_commands(commands), m_throttle(throttle), m_currentOperator(currentOperator)
+OperatorDialog::OperatorDialog(Database &db, CommandPath &commands, GuessThrottle &throttle,
+                               const QString &currentOperator, QWidget *parent)
+    : QDialog(parent), m_db(db), m_commands(commands), m_throttle(throttle),
+      m_currentOperator(currentOperator)
 {
     setObjectName(QStringLiteral("frmAdmin"));
     setWindowTitle(QStringLiteral("管理员设置"));
@@ -76,6 +78,7 @@ OperatorDialog::OperatorDialog(Database &db, CommandPath &commands, GuessThrottl
     layout->addLayout(left, 1);
     layout->addLayout(buttons);
     resize(480, 300);
+    WindowFit::fit(this);
 
     connect(m_add, &QPushButton::clicked, this, &OperatorDialog::toggleAdd);
     connect(m_modify, &QPushButton::clicked, this, &OperatorDialog::toggleModify);
@@ -166,9 +169,14 @@ void OperatorDialog::save()
     const bool renamingSelf = m_mode == Mode::Modifying && current()->name == m_currentOperator;
     OperatorTable operators(m_db);
     const std::optional<Operator> before = edit.rowid ? operators.byRowid(*edit.rowid) : std::nullopt;
-    const auto saved = m_commands.run({before ? QStringLiteral("修改管理员") : QStringLiteral("添加管理员"), 0}, [&] { return saveOperator(m_db, m_throttle, kSource, edit); },
-        [&] { return audit::describe(before, before ? operators.byRowid(before->rowid) : operators.byName(edit.name),
-                                     !edit.newPassword.isEmpty()); });
+    const auto saved = m_commands.run(
+        {before ? QStringLiteral("修改管理员") : QStringLiteral("添加管理员"), 0},
+        [&] { return saveOperator(m_db, m_throttle, kSource, edit); },
+        [&] {
+            return audit::describe(before,
+                                   before ? operators.byRowid(before->rowid) : operators.byName(edit.name),
+                                   !edit.newPassword.isEmpty());
+        });
     if (saved && renamingSelf && edit.name != m_currentOperator) {
         m_currentOperator = edit.name;
         emit currentRenamed(edit.name);
@@ -210,17 +218,21 @@ void OperatorDialog::remove()
     if (!op)
         return;
     const Operator victim = *op;
-    if (Messages::ask(this, QStringLiteral("问题"), QStringLiteral("确实要删除用户：") + victim.name + QStringLiteral(" 吗?"),
+    if (Messages::ask(this, QStringLiteral("问题"),
+                      QStringLiteral("确实要删除用户：") + victim.name + QStringLiteral(" 吗?"),
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     QString password;
     if (victim.right == u"D") {
         bool ok = false;
-        password = Messages::input(this, QStringLiteral("管理员设置"), QStringLiteral("请输入密码："), true, &ok);
+        password =
+            Messages::input(this, QStringLiteral("管理员设置"), QStringLiteral("请输入密码："), true, &ok);
         if (!ok)
             return;
     }
-    const Result<> done = m_commands.run({QStringLiteral("删除管理员"), 0}, [&] { return deleteOperator(m_db, m_throttle, kSource, victim.rowid, password, m_currentOperator); },
+    const Result<> done = m_commands.run(
+        {QStringLiteral("删除管理员"), 0},
+        [&] { return deleteOperator(m_db, m_throttle, kSource, victim.rowid, password, m_currentOperator); },
         [&] { return audit::describe(victim, std::nullopt, false); });
     if (!done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);

@@ -2,6 +2,7 @@
 
 #include "reportoutput.h"
 #include "reportpages.h"
+#include "windowfit.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -42,8 +43,10 @@ PrintWindow::PrintWindow(const StyledText &text, const ReportSheet &sheet, const
     auto pages = [this] {
         return std::make_unique<TextPages>(m_styled, m_text->lineWrapColumnOrWidth(), m_anchor);
     };
-    connect(print, &QPushButton::clicked, this,
-            [this, pages] { runOutput(ReportOutput::print(this, pages(), QPageLayout::Portrait)); });
+    connect(print, &QPushButton::clicked, this, [this, pages] {
+        runOutput(
+            ReportOutput::print(this, pages(), QPageLayout::Portrait, m_fileStem + QStringLiteral(".pdf")));
+    });
     connect(pdf, &QPushButton::clicked, this, [this, pages] {
         runOutput(
             ReportOutput::savePdf(this, pages(), m_fileStem + QStringLiteral(".pdf"), QPageLayout::Portrait));
@@ -66,6 +69,7 @@ PrintWindow::PrintWindow(const StyledText &text, const ReportSheet &sheet, const
     layout->addWidget(m_text);
     layout->addLayout(buttons);
     resize(wrap + 60, 560);
+    WindowFit::fit(this);
     print->setFocus();
 }
 

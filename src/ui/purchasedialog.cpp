@@ -5,6 +5,7 @@
 #include "goods/purchase.h"
 #include "store/goodstables.h"
 #include "ui/messages.h"
+#include "windowfit.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -114,6 +115,7 @@ PurchaseDialog::PurchaseDialog(FrontDesk &desk, QWidget *parent) : QDialog(paren
     layout->addWidget(d->splitter, 1);
     layout->addLayout(buttons);
     resize(640, 520);
+    WindowFit::fit(this);
 
     setTabOrder(d->goods, add);
     setTabOrder(add, d->list);

@@ -47,10 +47,21 @@ void arrange(QDialog *dialog, QWidget *list, QWidget *frame, const QList<QPushBu
         row->addWidget(b);
     if (centred)
         row->addStretch();
+    // As large from the start as the frame that takes the list's place: a dialog that grew
+    // when the frame first showed would stay grown after the save.
+    list->setMinimumSize(list->minimumSizeHint().expandedTo(frame->minimumSizeHint()));
     auto *layout = new QVBoxLayout(dialog);
     layout->addWidget(list, 1);
     layout->addWidget(frame, 1);
     layout->addLayout(row);
+}
+
+void showInstead(QWidget *shown, QWidget *hidden)
+{
+    // Hidden first: a widget shown lays its window out at once, and with both shown the
+    // window would grow to hold both and stay grown.
+    hidden->hide();
+    shown->show();
 }
 
 void showEditing(bool adding, bool modifying, QWidget *list, QWidget *frame, QPushButton *add,
@@ -58,8 +69,7 @@ void showEditing(bool adding, bool modifying, QWidget *list, QWidget *frame, QPu
                  QPushButton *remove)
 {
     const bool browsing = !adding && !modifying;
-    list->setVisible(browsing);
-    frame->setVisible(!browsing);
+    showInstead(browsing ? list : frame, browsing ? frame : list);
     add->setText(adding ? QStringLiteral("放弃添加") : addCaption);
     modify->setText(modifying ? QStringLiteral("放弃修改") : modifyCaption);
     add->setEnabled(!modifying);

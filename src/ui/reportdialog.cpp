@@ -5,6 +5,7 @@
 #include "messages.h"
 #include "printwindow.h"
 #include "reportprogress.h"
+#include "reports/reportfoot.h"
 #include "reports/reportjob.h"
 #include "reportwindow.h"
 #include "store/machinetable.h"
@@ -16,6 +17,20 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+
+namespace {
+
+// Every clock change the trail holds: few, and one moved back may lie before the period.
+QList<ClockChange> clockChanges(Database &db)
+{
+    QList<ClockChange> changes;
+    for (const audit::Entry &e : audit::entries(db, {}, {}, {}, 0, QStringLiteral("系统时间被改动")))
+        if (const std::optional<ClockChange> c = clockChangeFrom(e.details))
+            changes << *c;
+    return changes;
+}
+
+} // namespace
 
 ReportDialog::ReportDialog(Database &db, ReportKind kind, ReportPreset preset, QWidget *parent)
     : QDialog(parent), m_db(db), m_type(new QComboBox(this)), m_from(new QDateEdit(this)),
@@ -124,17 +139,19 @@ void ReportDialog::showReport()
     const QDate today = Clock::now().date();
     const QString anchor = audit::anchor(m_db);
     const ReportPeriod period{m_job->request().from, m_job->request().to};
+    const QStringList foot = clockChangeFoot(clockChanges(m_db), period);
     QWidget *window = nullptr;
     switch (m_job->request().kind) {
     case ReportKind::MachineTime:
-        window = new ReportWindow(m_job->machineTime(), today, anchor, parentWidget());
+        window = new ReportWindow(m_job->machineTime(), today, anchor, parentWidget(), foot);
         break;
     case ReportKind::GoodsSales:
-        window = new PrintWindow(m_job->goodsSales().text(today), m_job->goodsSales().sheet(period),
-                                 QStringLiteral("商品销售统计表"), anchor, parentWidget());
+        window = new PrintWindow(withFoot(m_job->goodsSales().text(today), foot),
+                                 m_job->goodsSales().sheet(period), QStringLiteral("商品销售统计表"), anchor,
+                                 parentWidget());
         break;
     case ReportKind::Income:
-        window = new PrintWindow(m_job->income().text(today), m_job->income().sheet(period),
+        window = new PrintWindow(withFoot(m_job->income().text(today), foot), m_job->income().sheet(period),
                                  QStringLiteral("收入统计表"), anchor, parentWidget());
         break;
     }

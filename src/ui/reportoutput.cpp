@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTextBlock>
@@ -29,6 +30,7 @@
 namespace {
 
 std::optional<QString> g_nextPrintFile;
+const QString kNoPrinter = QStringLiteral("没有可用的打印机，是否另存为PDF文件？");
 std::optional<QString> g_nextSaveName;
 
 QString askSaveName(QWidget *parent, const QString &title, const QString &suggested, const QString &filter)
@@ -39,7 +41,7 @@ QString askSaveName(QWidget *parent, const QString &title, const QString &sugges
         return name;
     }
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return QFileDialog::getSaveFileName(parent, title, QDir(folder).filePath(suggested), filter);
+    return Messages::saveFileName(parent, QDir(folder).filePath(suggested), filter, title);
 }
 
 void tellFailure(QWidget *parent, const QString &reason)
@@ -332,7 +334,8 @@ OutputJob *run(QWidget *owner, OutputJob *job, const QString &what)
 
 } // namespace
 
-OutputJob *print(QWidget *owner, std::unique_ptr<PageSource> pages, QPageLayout::Orientation orientation)
+OutputJob *print(QWidget *owner, std::unique_ptr<PageSource> pages, QPageLayout::Orientation orientation,
+                 const QString &pdfName)
 {
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer->setPageOrientation(orientation);
@@ -340,14 +343,33 @@ OutputJob *print(QWidget *owner, std::unique_ptr<PageSource> pages, QPageLayout:
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(*g_nextPrintFile);
         g_nextPrintFile.reset();
-    } else {
-        QPrintDialog dialog(printer.get(), owner);
-        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-        if (dialog.exec() != QDialog::Accepted)
-            return nullptr;
+    } else if (!choosePrinter(owner, *printer, pdfName)) {
+        return nullptr;
     }
-    return run(owner, new PrintJob(std::move(printer), std::move(pages), owner),
-               QStringLiteral("正在打印报表…"));
+    const QString what = printer->outputFormat() == QPrinter::PdfFormat ? QStringLiteral("正在保存PDF文件…")
+                                                                        : QStringLiteral("正在打印报表…");
+    return run(owner, new PrintJob(std::move(printer), std::move(pages), owner), what);
+}
+
+bool choosePrinter(QWidget *owner, QPrinter &printer, const QString &pdfName)
+{
+    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+        // The print dialog would offer nothing to print on and print nowhere without a word.
+        if (Messages::ask(owner, QStringLiteral("提示"), kNoPrinter, QMessageBox::Yes | QMessageBox::No,
+                          QMessageBox::Yes) != QMessageBox::Yes)
+            return false;
+        const QString path =
+            askSaveName(owner, QStringLiteral("另存为PDF"), pdfName, QStringLiteral("PDF 文件 (*.pdf)"));
+        if (path.isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        return true;
+    }
+    QPrintDialog dialog(&printer, owner);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 OutputJob *savePdf(QWidget *owner, std::unique_ptr<PageSource> pages, const QString &suggestedName,

@@ -138,8 +138,14 @@ qreal reportWrapWidth();
 // output with a progress window whose "取消" stops it, and tells a failure as "发现错误：" +
 // reason, titled "错误". Each returns the job, running and owned by `owner`, or nothing when
 // the operator cancelled the dialog.
+// On a PC without a printer, print offers to save a PDF named like `pdfName` instead.
 OutputJob *print(QWidget *owner, std::unique_ptr<PageSource> pages,
-                 QPageLayout::Orientation orientation = QPageLayout::Portrait);
+                 QPageLayout::Orientation orientation = QPageLayout::Portrait,
+                 const QString &pdfName = QStringLiteral("报表.pdf"));
+// Readies `printer` for a print command: the print dialog, or, with no printer at all,
+// "没有可用的打印机，是否另存为PDF文件？" and a file name for a PDF. False when the operator
+// gave up.
+bool choosePrinter(QWidget *owner, QPrinter &printer, const QString &pdfName);
 OutputJob *savePdf(QWidget *owner, std::unique_ptr<PageSource> pages, const QString &suggestedName,
                    QPageLayout::Orientation orientation = QPageLayout::Portrait);
 // "导出CSV" and "导出Excel".

@@ -131,8 +131,9 @@ int StyledParagraphs::percent() const
     return m_total > 0 ? int(m_done * 100 / m_total) : 100;
 }
 
-TablePages::TablePages(MachineTimeReport report, const QDate &today, const QString &anchor)
-    : m_report(std::move(report)), m_summary(m_report.summary(today)), m_anchor(anchor)
+TablePages::TablePages(MachineTimeReport report, const QDate &today, const QString &anchor,
+                       const QStringList &foot)
+    : m_report(std::move(report)), m_summary(m_report.summary(today)), m_anchor(anchor), m_foot(foot)
 {
 }
 
@@ -158,9 +159,9 @@ void TablePages::begin(QPainter &painter, const QRectF &page)
     for (int twips : kTwips)
         m_columnX.append(m_columnX.last() + page.width() * twips / total);
 
-    // Heading row and foot on every page; title, summary and a gap on the first; the anchor
-    // line is kept free on every page, as any may be the last.
-    const qreal free = page.height() - 4 * m_rowHeight;
+    // Heading row and foot on every page; title, summary and a gap on the first; the foot
+    // lines and the anchor line are kept free on every page, as any may be the last.
+    const qreal free = page.height() - (4 + m_foot.size()) * m_rowHeight;
     m_pageRows = std::max(1, int(free / m_rowHeight));
     m_firstPageRows = std::max(1, m_pageRows - 3);
     const qsizetype rows = m_report.rows().size();
@@ -216,9 +217,18 @@ bool TablePages::paintPage(QPainter &painter)
         painter.drawLine(QPointF(x, top), QPointF(x, y));
     const bool last = m_next >= rows.size();
     painter.setFont(m_body);
+    if (last) {
+        y += m_rowHeight / 2;
+        painter.setFont(m_bold);
+        for (const QString &line : std::as_const(m_foot)) {
+            painter.drawText(QRectF(left, y, width, m_rowHeight), Qt::AlignLeft | Qt::AlignVCenter, line);
+            y += m_rowHeight;
+        }
+        painter.setFont(m_body);
+    }
     if (last && !m_anchor.isEmpty())
-        painter.drawText(QRectF(left, y + m_rowHeight / 2, width, m_rowHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("校验码：") + m_anchor);
+        painter.drawText(QRectF(left, y, width, m_rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                         QStringLiteral("校验码：") + m_anchor);
     painter.drawText(QRectF(left, m_page.bottom() - m_rowHeight, width, m_rowHeight), Qt::AlignCenter,
                      QStringLiteral("第%1页，共%2页").arg(m_pageNumber).arg(m_pages));
     return !last;

@@ -67,11 +67,13 @@ public:
 };
 
 // The machine-time report as a table: title and summary on the first page, the heading row
-// on every page, the trail's anchor under the last row, page numbers at the foot.
+// on every page, the foot lines and the trail's anchor under the last row, page numbers at the
+// foot.
 class TablePages final : public PageSource
 {
 public:
-    TablePages(MachineTimeReport report, const QDate &today, const QString &anchor);
+    TablePages(MachineTimeReport report, const QDate &today, const QString &anchor,
+               const QStringList &foot = {});
     void begin(QPainter &painter, const QRectF &page) override;
     bool paintPage(QPainter &painter) override;
     int percent() const override;
@@ -82,6 +84,7 @@ private:
     MachineTimeReport m_report;
     QString m_summary;
     QString m_anchor;
+    QStringList m_foot;
     QRectF m_page;
     QFont m_body, m_bold, m_title;
     QList<qreal> m_columnX; // left edge of each column, then the right edge of the last

@@ -3,6 +3,7 @@
 #include "messages.h"
 #include "reportoutput.h"
 #include "reportpages.h"
+#include "windowfit.h"
 
 #include <QAbstractTableModel>
 #include <QBarCategoryAxis>
@@ -69,8 +70,8 @@ private:
 } // namespace
 
 ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const QString &anchor,
-                           QWidget *parent)
-    : QWidget(parent, Qt::Window), m_report(std::move(report)), m_anchor(anchor),
+                           QWidget *parent, const QStringList &foot)
+    : QWidget(parent, Qt::Window), m_report(std::move(report)), m_anchor(anchor), m_foot(foot),
       m_summary(m_report.summary(today)), m_today(today), m_summaryLabel(new QLabel(m_summary, this)),
       m_list(new QTableView(this)), m_chart(nullptr)
 {
@@ -107,8 +108,10 @@ ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const Q
     close->setObjectName(QStringLiteral("cmdClose"));
     m_outputButtons = {print, pdf, csv, xlsx};
 
-    connect(print, &QPushButton::clicked, this,
-            [this] { runOutput(ReportOutput::print(this, pages(), QPageLayout::Landscape)); });
+    connect(print, &QPushButton::clicked, this, [this] {
+        runOutput(
+            ReportOutput::print(this, pages(), QPageLayout::Landscape, QStringLiteral("机时收费表.pdf")));
+    });
     connect(detail, &QPushButton::clicked, this, &ReportWindow::showDetail);
     connect(m_list, &QTableView::doubleClicked, this, &ReportWindow::showDetail);
     connect(pdf, &QPushButton::clicked, this, [this] {
@@ -138,8 +141,15 @@ ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const Q
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_summaryLabel);
     layout->addWidget(splitter, 1);
+    if (!m_foot.isEmpty()) {
+        auto *foot = new QLabel(m_foot.join(u'\n'), this);
+        foot->setObjectName(QStringLiteral("lblFoot"));
+        foot->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+        layout->addWidget(foot);
+    }
     layout->addLayout(buttons);
-    resize(900, 720);
+    resize(900, 600);
+    WindowFit::fit(this);
     m_list->setFocus();
 }
 
@@ -213,7 +223,7 @@ void ReportWindow::showDetail()
 
 std::unique_ptr<PageSource> ReportWindow::pages() const
 {
-    return std::make_unique<TablePages>(m_report, m_today, m_anchor);
+    return std::make_unique<TablePages>(m_report, m_today, m_anchor, m_foot);
 }
 
 void ReportWindow::runOutput(OutputJob *job)

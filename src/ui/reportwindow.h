@@ -19,9 +19,9 @@ class ReportWindow final : public QWidget
     Q_OBJECT
 
 public:
-    // `anchor` is printed under the report.
+    // `anchor` is printed under the report, after the `foot` lines (shown under the list too).
     ReportWindow(MachineTimeReport report, const QDate &today, const QString &anchor = {},
-                 QWidget *parent = nullptr);
+                 QWidget *parent = nullptr, const QStringList &foot = {});
     ~ReportWindow() override;
 
     QTableView *list() const { return m_list; }
@@ -40,6 +40,7 @@ private:
 
     MachineTimeReport m_report;
     QString m_anchor;
+    QStringList m_foot;
     QString m_summary;
     QDate m_today;
     QList<QPushButton *> m_outputButtons;

@@ -1,6 +1,7 @@
 #include "timedmessagebox.h"
 
 #include "sound.h"
+#include "windowfit.h"
 
 #include <QApplication>
 #include <QDir>
@@ -85,6 +86,7 @@ TimedMessageBox::TimedMessageBox(const Question &question, QWidget *parent)
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowTitle(question.title.isEmpty() ? QApplication::applicationDisplayName() : question.title);
+    setMinimumWidth(WindowFit::titleWidth(windowTitle()));
     setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
 
     const ButtonSet set = buttonsFor(question);

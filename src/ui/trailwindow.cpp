@@ -6,6 +6,7 @@
 #include "common/numbers.h"
 #include "messages.h"
 #include "reportoutput.h"
+#include "windowfit.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -24,6 +25,7 @@ TrailWindow::TrailWindow(Database &db, QWidget *parent) : QWidget(parent, Qt::Wi
     setWindowTitle(QStringLiteral("操作记录"));
     setAttribute(Qt::WA_DeleteOnClose);
     resize(860, 520);
+    WindowFit::fit(this);
 
     const QDateTime now = Clock::now();
     m_from = new QDateTimeEdit(QDateTime(now.date(), QTime(0, 0)), this);
@@ -41,6 +43,7 @@ TrailWindow::TrailWindow(Database &db, QWidget *parent) : QWidget(parent, Qt::Wi
     m_kind = new QComboBox(this);
     m_kind->setObjectName(QStringLiteral("cboKind"));
     m_kind->setEditable(true);
+    m_kind->setMinimumContentsLength(10); // the longest kinds ("系统时间被改动") whole
     m_kind->addItem(QString());
 
     auto *filters = new QHBoxLayout;
@@ -53,7 +56,7 @@ TrailWindow::TrailWindow(Database &db, QWidget *parent) : QWidget(parent, Qt::Wi
     auto *what = new QFormLayout;
     what->addRow(QStringLiteral("操作："), m_kind);
     filters->addLayout(period);
-    filters->addLayout(who);
+    filters->addLayout(who, 1);
     filters->addLayout(what);
 
     m_list = new QTreeWidget(this);

@@ -1,4 +1,5 @@
 #include "common/clock.h"
+#include "goods/orders.h"
 #include "store/goodstables.h"
 #include "support/testcommands.h"
 #include "support/teststore.h"
@@ -61,6 +62,8 @@ private slots:
     void addSavesUnderTheNextNumber();
     void deleteAsksFirstAndRefusesSoldArticles();
     void counterSaleReloadsTheStock();
+    void stockTypedWhileAnOrderMovedItIsSavedRelativeAndSaid_data();
+    void stockTypedWhileAnOrderMovedItIsSavedRelativeAndSaid();
 };
 
 void GoodsDialogTest::cashierMayOnlyLookAndSell()
@@ -132,6 +135,36 @@ void GoodsDialogTest::deleteAsksFirstAndRefusesSoldArticles()
     f.click("cmdDelete");
     QCOMPARE(f.list()->topLevelItemCount(), 1);
     QCOMPARE(ArticleTable(f.store.db()).all().size(), 1);
+}
+
+void GoodsDialogTest::stockTypedWhileAnOrderMovedItIsSavedRelativeAndSaid_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("orderedMeanwhile");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<QStringList>("told");
+    // Article 00000001 shows a stock of 10 when the edit begins.
+    QTest::newRow("raised, order meanwhile")
+        << u"50"_qs << 2.0 << 48.0 << QStringList{u"库存数量已被其他操作改动，已按改动后的数量保存：48"_qs};
+    QTest::newRow("raised, no order") << u"50"_qs << 0.0 << 50.0 << QStringList();
+    // The stock left as shown is no figure of the operator's: the order simply stays taken.
+    QTest::newRow("untouched, order meanwhile") << u"10"_qs << 3.0 << 7.0 << QStringList();
+}
+
+void GoodsDialogTest::stockTypedWhileAnOrderMovedItIsSavedRelativeAndSaid()
+{
+    QFETCH(QString, typed);
+    QFETCH(double, orderedMeanwhile);
+    QFETCH(double, stored);
+    QFETCH(QStringList, told);
+    Fixture f;
+    f.click("cmdModify");
+    if (orderedMeanwhile > 0)
+        QVERIFY(recordOrders(f.store.db(), 1, {{u"00000001"_qs, orderedMeanwhile}}, Clock::now()));
+    retype(*f.dialog, "txtStock", typed);
+    f.click("cmdSave");
+    QCOMPARE(Messages::takeShownTexts(), told);
+    QCOMPARE(ArticleTable(f.store.db()).byNumber(u"00000001"_qs)->stock, stored);
 }
 
 void GoodsDialogTest::counterSaleReloadsTheStock()

@@ -1,3 +1,4 @@
+#include "audit/trail.h"
 #include "reports/reportjob.h"
 #include "reports/support/sampletrade.h"
 #include "store/settingstable.h"
@@ -11,6 +12,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -114,6 +117,41 @@ private slots:
             QVERIFY2(text.contains(expected), qPrintable(text));
         }
         QVERIFY(QTest::qWaitFor([&] { return dialog.isNull(); })); // closed and deleted
+    }
+
+    // A clock set back during the day is printed under that day's report, whatever its kind.
+    void clockChangeOfTheDayIsOnTheFoot_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("machine time") << int(ReportKind::MachineTime);
+        QTest::newRow("income") << int(ReportKind::Income);
+    }
+    void clockChangeOfTheDayIsOnTheFoot()
+    {
+        QFETCH(int, kind);
+        Fixture f;
+        Database &db = f.store.db();
+        QVERIFY(audit::attach(db, QDir(f.store.dir()).filePath(u"audit.db"_qs)));
+        const QString moved = u"从2024-05-01 11:00:00 到2024-05-01 10:00:00"_qs;
+        QVERIFY(audit::append(db, {0, sample::kNow, u"admin"_qs, 0, u"系统时间被改动"_qs, moved, {}}));
+        QVERIFY(audit::append(db, {0,
+                                   sample::kNow,
+                                   u"admin"_qs,
+                                   0,
+                                   u"系统时间被改动"_qs,
+                                   u"从2024-04-20 11:00:00 到2024-04-20 10:00:00"_qs,
+                                   {}}));
+        QPointer<ReportDialog> dialog = openReportDialog(db, ReportKind(kind), ReportPreset::Daily, &f.main);
+        QSignalSpy shown(dialog.data(), &ReportDialog::reportShown);
+        QTest::mouseClick(child<QPushButton>(*dialog, "cmdGenerate"), Qt::LeftButton);
+        QVERIFY(shown.wait(5000));
+        auto *window = shown.first().first().value<QWidget *>();
+        const QString line = u"系统时间被改动："_qs + moved;
+        const QString foot =
+            ReportKind(kind) == ReportKind::MachineTime
+                ? child<QLabel>(*window, "lblFoot")->text()
+                : qobject_cast<PrintWindow *>(window)->textArea()->toPlainText().section(u'\n', -1);
+        QCOMPARE(foot, line);
     }
 };
 
