@@ -3,7 +3,6 @@
 #include "common/numbers.h"
 #include "store/database.h"
 #include "store/goodstables.h"
-#include "store/retry.h"
 
 #include <QLoggingCategory>
 
@@ -40,18 +39,16 @@ QString nextArticleNumber(Database &db)
 
 Result<Article> add(Database &db, const ArticleInput &input)
 {
-    return store::retryOnce(db, [&]() -> Result<Article> {
-        Transaction t(db);
-        ArticleTable table(db);
-        // Another counter adding an article at the same moment would take the same number.
-        if (!table.lockAll())
-            return storeFailure(db, "add");
-        Article a = articleFrom(input);
-        a.number = nextFreeNumber(table.numbers());
-        if (!table.add(a) || !t.commit())
-            return storeFailure(db, "add");
-        return table.byNumber(a.number).value_or(a);
-    });
+    Transaction t(db);
+    ArticleTable table(db);
+    // Another counter adding an article at the same moment would take the same number.
+    if (!table.lockAll())
+        return storeFailure(db, "add");
+    Article a = articleFrom(input);
+    a.number = nextFreeNumber(table.numbers());
+    if (!table.add(a) || !t.commit())
+        return storeFailure(db, "add");
+    return table.byNumber(a.number).value_or(a);
 }
 
 Result<Article> modify(Database &db, qint64 rowid, const ArticleInput &input, double shownStock)
@@ -86,21 +83,19 @@ Result<> checkRemovable(Database &db, const Article &article)
 
 Result<> remove(Database &db, qint64 rowid)
 {
-    return store::retryOnce(db, [&]() -> Result<> {
-        Transaction t(db);
-        ArticleTable table(db);
-        // An order of the article at another counter finishes first and is then seen here.
-        if (!table.lockAll())
-            return storeFailure(db, "remove");
-        const std::optional<Article> a = table.byRowid(rowid);
-        if (!a)
-            return failure(kGone);
-        if (Result<> ok = checkRemovable(db, *a); !ok)
-            return ok;
-        if (!table.remove(rowid) || !t.commit())
-            return storeFailure(db, "remove");
-        return {};
-    });
+    Transaction t(db);
+    ArticleTable table(db);
+    // An order of the article at another counter finishes first and is then seen here.
+    if (!table.lockAll())
+        return storeFailure(db, "remove");
+    const std::optional<Article> a = table.byRowid(rowid);
+    if (!a)
+        return failure(kGone);
+    if (Result<> ok = checkRemovable(db, *a); !ok)
+        return ok;
+    if (!table.remove(rowid) || !t.commit())
+        return storeFailure(db, "remove");
+    return {};
 }
 
 QString removeQuestion(const Article &article)

@@ -2,7 +2,6 @@
 
 #include "store/database.h"
 #include "store/goodstables.h"
-#include "store/retry.h"
 
 #include <QLoggingCategory>
 
@@ -23,24 +22,22 @@ Result<GoodsSale> sell(Database &db, Effects &effects, const QString &article, i
 {
     if (quantity < 1)
         return failure(QStringLiteral("请输入商品数量！"));
-    return store::retryOnce(db, [&]() -> Result<GoodsSale> {
-        Transaction t(db);
-        const std::optional<Article> sold = ArticleTable(db).byNumber(article);
-        if (!sold)
-            return failure(QStringLiteral("当前商品已经不存在了！"));
-        GoodsSale sale;
-        sale.machine = -1;
-        sale.article = article;
-        sale.quantity = quantity;
-        sale.time = when;
-        // The stock moves by the quantity from whatever another counter left in it.
-        if (!SalesTable(db).add(sale) || !ArticleTable(db).takeFromStock(article, quantity) || !t.commit()) {
-            qCWarning(lcCounterSale) << "sale failed:" << db.lastError();
-            return failure(QStringLiteral("零售没有记录成功：") + db.lastError());
-        }
-        effects.takings.counterSales = quantity * sold->price;
-        return sale;
-    });
+    Transaction t(db);
+    const std::optional<Article> sold = ArticleTable(db).byNumber(article);
+    if (!sold)
+        return failure(QStringLiteral("当前商品已经不存在了！"));
+    GoodsSale sale;
+    sale.machine = -1;
+    sale.article = article;
+    sale.quantity = quantity;
+    sale.time = when;
+    // The stock moves by the quantity from whatever another counter left in it.
+    if (!SalesTable(db).add(sale) || !ArticleTable(db).takeFromStock(article, quantity) || !t.commit()) {
+        qCWarning(lcCounterSale) << "sale failed:" << db.lastError();
+        return failure(QStringLiteral("零售没有记录成功：") + db.lastError());
+    }
+    effects.takings.counterSales = quantity * sold->price;
+    return sale;
 }
 
 } // namespace CounterSale

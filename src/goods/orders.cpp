@@ -3,7 +3,6 @@
 #include "store/database.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
-#include "store/retry.h"
 
 #include <algorithm>
 
@@ -40,5 +39,5 @@ bool recordOrders(Database &db, int machine, const QList<OrderItem> &items, cons
     QList<OrderItem> sorted = items;
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const OrderItem &a, const OrderItem &b) { return a.article < b.article; });
-    return store::retryOnce(db, [&] { return book(db, machine, sorted, when); });
+    return book(db, machine, sorted, when);
 }

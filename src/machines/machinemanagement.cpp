@@ -4,7 +4,6 @@
 #include "store/database.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
-#include "store/retry.h"
 
 #include <QLoggingCategory>
 #include <algorithm>
@@ -76,37 +75,33 @@ Proposal proposeNew(Database &db)
 
 Result<Machine> add(Database &db, const MachineInput &input)
 {
-    return store::retryOnce(db, [&]() -> Result<Machine> {
-        Transaction t(db);
-        MachineTable table(db);
-        // The number is the row count: another counter adding at the same moment waits.
-        if (!table.lockAll())
-            return storeFailure(db, "add");
-        Machine m;
-        m.number = table.count() + 1;
-        m.name = input.name;
-        m.ip = input.ip;
-        m.rate = numberValue(input.rate);
-        m.status = MachineStatus::Off;
-        if (!table.add(m) || !t.commit())
-            return storeFailure(db, "add");
-        return table.at(m.number).value_or(m);
-    });
+    Transaction t(db);
+    MachineTable table(db);
+    // The number is the row count: another counter adding at the same moment waits.
+    if (!table.lockAll())
+        return storeFailure(db, "add");
+    Machine m;
+    m.number = table.count() + 1;
+    m.name = input.name;
+    m.ip = input.ip;
+    m.rate = numberValue(input.rate);
+    m.status = MachineStatus::Off;
+    if (!table.add(m) || !t.commit())
+        return storeFailure(db, "add");
+    return table.at(m.number).value_or(m);
 }
 
 Result<Machine> modify(Database &db, qint64 rowid, const MachineInput &input)
 {
-    return store::retryOnce(db, [&]() -> Result<Machine> {
-        Transaction t(db);
-        MachineTable table(db);
-        if (!table.lockRows({rowid}))
-            return storeFailure(db, "modify");
-        if (!table.byRowid(rowid))
-            return failure(kGone);
-        if (!table.editDetails(rowid, input.name, input.ip, numberValue(input.rate)) || !t.commit())
-            return storeFailure(db, "modify");
-        return *table.byRowid(rowid);
-    });
+    Transaction t(db);
+    MachineTable table(db);
+    if (!table.lockRows({rowid}))
+        return storeFailure(db, "modify");
+    if (!table.byRowid(rowid))
+        return failure(kGone);
+    if (!table.editDetails(rowid, input.name, input.ip, numberValue(input.rate)) || !t.commit())
+        return storeFailure(db, "modify");
+    return *table.byRowid(rowid);
 }
 
 Result<> checkRemovable(Database &db, qint64 rowid)
@@ -120,44 +115,42 @@ Result<> checkRemovable(Database &db, qint64 rowid)
 
 Result<Removal> remove(Database &db, qint64 rowid)
 {
-    return store::retryOnce(db, [&]() -> Result<Removal> {
-        Transaction t(db);
-        MachineTable table(db);
-        // Numbers are positions: the whole table waits for the renumbering, and the plan is made
-        // from what other counters committed before.
-        if (!table.lockAll())
-            return storeFailure(db, "remove");
-        const std::optional<Machine> removed = table.byRowid(rowid);
-        if (!removed)
-            return failure(kGone);
-        const QList<Renumbering> plan = planWithout(table.all(), rowid);
-        if (Result<> ok = checkPlan(db, *removed, plan); !ok)
-            return std::unexpected(ok.error());
+    Transaction t(db);
+    MachineTable table(db);
+    // Numbers are positions: the whole table waits for the renumbering, and the plan is made
+    // from what other counters committed before.
+    if (!table.lockAll())
+        return storeFailure(db, "remove");
+    const std::optional<Machine> removed = table.byRowid(rowid);
+    if (!removed)
+        return failure(kGone);
+    const QList<Renumbering> plan = planWithout(table.all(), rowid);
+    if (Result<> ok = checkPlan(db, *removed, plan); !ok)
+        return std::unexpected(ok.error());
 
-        Removal result;
-        result.removed = *removed;
-        bool kept = false; // another machine goes on answering to the deleted one's number
-        for (const Renumbering &r : plan) {
-            if (r.number != r.machine.number)
-                result.renumbered.insert(r.machine.number, r.number);
-            else
-                kept = kept || r.number == removed->number;
-        }
-        if (!kept && !result.renumbered.contains(removed->number))
-            result.renumbered.insert(removed->number, 0);
+    Removal result;
+    result.removed = *removed;
+    bool kept = false; // another machine goes on answering to the deleted one's number
+    for (const Renumbering &r : plan) {
+        if (r.number != r.machine.number)
+            result.renumbered.insert(r.machine.number, r.number);
+        else
+            kept = kept || r.number == removed->number;
+    }
+    if (!kept && !result.renumbered.contains(removed->number))
+        result.renumbered.insert(removed->number, 0);
 
-        if (!table.remove(rowid))
-            return storeFailure(db, "remove");
-        for (const Renumbering &r : plan) {
-            if (r.changes() && !table.setNumberAndName(r.machine.rowid, r.number, r.name))
-                return storeFailure(db, "renumber");
-        }
-        QHash<int, int> lines = result.renumbered;
-        lines.remove(removed->number);
-        if (!OrderTable(db).renumber(lines) || !t.commit())
+    if (!table.remove(rowid))
+        return storeFailure(db, "remove");
+    for (const Renumbering &r : plan) {
+        if (r.changes() && !table.setNumberAndName(r.machine.rowid, r.number, r.name))
             return storeFailure(db, "renumber");
-        return result;
-    });
+    }
+    QHash<int, int> lines = result.renumbered;
+    lines.remove(removed->number);
+    if (!OrderTable(db).renumber(lines) || !t.commit())
+        return storeFailure(db, "renumber");
+    return result;
 }
 
 QString removeQuestion(const Machine &machine)
@@ -177,16 +170,14 @@ Result<int> setAllRates(Database &db, double rate)
 {
     if (!(rate > 0))
         return failure(QStringLiteral("记费标准必须大于0！"));
-    return store::retryOnce(db, [&]() -> Result<int> {
-        Transaction t(db);
-        MachineTable table(db);
-        if (!table.lockAll())
-            return storeFailure(db, "set rates");
-        const int n = table.count();
-        if (!table.setAllRates(rate) || !t.commit())
-            return storeFailure(db, "set rates");
-        return n;
-    });
+    Transaction t(db);
+    MachineTable table(db);
+    if (!table.lockAll())
+        return storeFailure(db, "set rates");
+    const int n = table.count();
+    if (!table.setAllRates(rate) || !t.commit())
+        return storeFailure(db, "set rates");
+    return n;
 }
 
 QString allRatesQuestion(double rate)
