@@ -70,24 +70,35 @@ Checkout::Checkout(const BillingScope &scope, const QString &cashier) : m_scope(
 
 bool Checkout::open(int position)
 {
-    const std::optional<Machine> m = MachineTable(m_scope.db).at(position);
-    if (!m)
+    if (position < 1)
         return false;
-    m_rowid = m->rowid;
-    m_position = m->position;
-    m_name = m->name;
-    m_due = plainNumber(CountJF(m_scope.db, *m));
-    m_prepaid = plainNumber(m->prepaid);
+    // One read: every machine (for the others to offer), the tariff and the selected
+    // machine's goods.
+    const FeeInputs in = MachineTable(m_scope.db).allWithLinesOf(position);
+    if (position > in.machines.size())
+        return false;
+    const FeeInputs::Entry &selected = in.machines.at(position - 1);
+    const Machine &m = selected.machine;
+    const Tariff tariff = Tariff::from(in.tariff);
+    const QDateTime now = Clock::now();
+    m_rowid = m.rowid;
+    m_position = m.position;
+    m_name = m.name;
+    m_number = m.number;
+    m_start = m.start;
+    m_due = plainNumber(CountJF(m, tariff, pricedTotal(selected.lines), now));
+    m_prepaid = plainNumber(m.prepaid);
     m_discount.clear();
-    m_received = plainNumber(receivedByDiscount(0, numberValue(m_due), m->prepaid));
+    m_received = plainNumber(receivedByDiscount(0, numberValue(m_due), m.prepaid));
     m_others.clear();
     m_selectedOthers.clear();
-    for (const Machine &other : MachineTable(m_scope.db).all()) {
+    for (const FeeInputs::Entry &e : in.machines) {
+        const Machine &other = e.machine;
         if (other.rowid != m_rowid && other.inSession())
-            m_others.append({other.rowid, other.name});
+            m_others.append({other.rowid, other.name, other.number, other.start});
     }
     m_bill.clear();
-    m_bill.appendMachine(machineBill(*m), payment());
+    m_bill.appendMachine(billtext::machineLines(m, tariff, selected.lines, now), payment());
     return true;
 }
 
@@ -95,13 +106,6 @@ QString Checkout::caption() const
 {
     const MachineList::Entry *e = m_scope.list.at(m_position);
     return (e ? e->text : QString()) + QStringLiteral("->要结帐？");
-}
-
-QString Checkout::machineBill(const Machine &machine)
-{
-    Database &db = m_scope.db;
-    return billtext::machineLines(machine, Tariff::read(db), OrderTable(db).pricedLinesOf(machine.number),
-                                  Clock::now());
 }
 
 void Checkout::setDiscountText(const QString &text)
@@ -131,22 +135,21 @@ void Checkout::setSelectedOthers(const QList<int> &indexes)
     std::sort(chosen.begin(), chosen.end());
     m_selectedOthers = chosen;
 
-    Database &db = m_scope.db;
-    MachineTable machines(db);
+    QList<qint64> rowids{m_rowid};
+    for (int i : chosen)
+        rowids.append(m_others.at(i).rowid);
+    const FeeInputs in = MachineTable(m_scope.db).withLines(rowids);
+    const Tariff tariff = Tariff::from(in.tariff);
+    const QDateTime now = Clock::now();
     const billtext::Payment shown = payment();
     double total = 0;
     double prepaid = 0;
     m_bill.clear();
-    if (const auto m = machines.byRowid(m_rowid)) {
-        m_bill.appendMachine(machineBill(*m), shown);
-        total = CountJF(db, *m);
-        prepaid = m->prepaid;
-    }
-    for (int i : chosen) {
-        if (const auto o = machines.byRowid(m_others.at(i).rowid)) {
-            total += CountJF(db, *o);
-            prepaid += o->prepaid;
-            m_bill.appendMachine(machineBill(*o), shown);
+    for (qint64 rowid : std::as_const(rowids)) {
+        if (const FeeInputs::Entry *e = in.find(rowid)) {
+            total += CountJF(e->machine, tariff, pricedTotal(e->lines), now);
+            prepaid += e->machine.prepaid;
+            m_bill.appendMachine(billtext::machineLines(e->machine, tariff, e->lines, now), shown);
         }
     }
     m_due = plainNumber(combinedDue(total));
@@ -202,7 +205,9 @@ std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QString
     // under the card's lock.
     if (!db.lockRows(QStringLiteral("cjkgl"), {card->rowid}))
         return Refusal{Refusal::Kind::StoreFailed, QString()};
-    card = cards.byRowid(card->rowid);
+    // Whether its owner is one of the sessions' customers is read along with it.
+    bool ownerIsSessionCustomer = false;
+    card = cards.byRowidOwnerNamed(card->rowid, sessionCustomers, &ownerIsSessionCustomer);
     if (!card)
         return Refusal{Refusal::Kind::CardWrong, QStringLiteral("储金卡卡号或密码错误,请确认后再次结帐！")};
     // Without a price the card would pay for any amount with nothing.
@@ -224,27 +229,18 @@ std::optional<Checkout::Refusal> Checkout::chargeCard(double rate, const QString
 
     // A card given to no customer must not credit every customer without a number; an owner
     // who is also a session's customer is credited once, by that session.
-    bool ownerIsSessionCustomer = false;
-    if (!card->customer.isEmpty()) {
-        for (const Customer &c : CustomerTable(db).all())
-            if (c.number == card->customer && !c.name.isEmpty() && sessionCustomers.contains(c.name))
-                ownerIsSessionCustomer = true;
-    }
     if (!card->customer.isEmpty() && !ownerIsSessionCustomer &&
         !CustomerTable(db).addVisitByNumber(card->customer, *charge, Clock::now()))
         return Refusal{Refusal::Kind::StoreFailed, QString()};
     return std::nullopt;
 }
 
-bool Checkout::ClearJF(const Machine &m, double machineDue, double share, double discount,
-                       QList<Settled> *settled)
+bool Checkout::ClearJF(const Machine &m, double machineDue, double share, double discount, bool hasGoods,
+                       const QDateTime &now, QList<Settled> *settled)
 {
     Database &db = m_scope.db;
-    const QDateTime now = Clock::now();
-
     JournalTable journal(db);
     JournalEntry entry;
-    entry.id = journal.nextId();
     entry.machine = m.number;
     entry.start = m.start;
     entry.end = now;
@@ -256,20 +252,10 @@ bool Checkout::ClearJF(const Machine &m, double machineDue, double share, double
     entry.customer = m.customer;
     entry.idKind = m.idKind;
     entry.idNumber = m.idNumber;
-    if (!journal.add(entry))
+    if (!journal.addNumbered(entry))
         return false;
-
-    // A walk-in session has no customer; crediting it to every nameless customer would
-    // corrupt their totals.
-    if (!m.customer.isEmpty() && !CustomerTable(db).addVisitByName(m.customer, share, now))
+    if (hasGoods && !OrderTable(db).copyLinesToSales(m.number, db.lastInsertId()))
         return false;
-
-    if (!MachineTable(db).resetSession(m.rowid))
-        return false;
-
-    if (!OrderTable(db).settleLinesOf(m.number, entry.id))
-        return false;
-
     settled->append({m.position, m.ip, {m.number, machineDue, share}});
     return true;
 }
@@ -284,25 +270,58 @@ Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
     // money for a bill that no longer holds.
     Database &db = m_scope.db;
     MachineTable machines(db);
-    QList<std::pair<qint64, QString>> rows{{m_rowid, m_name}};
-    for (int i : std::as_const(m_selectedOthers))
-        rows.append({m_others.at(i).rowid, m_others.at(i).name});
-    QList<Machine> settling;
+    struct Chosen
+    {
+        qint64 rowid;
+        QString name;
+        int number;
+        QDateTime start;
+    };
+    QList<Chosen> chosen{{m_rowid, m_name, m_number, m_start}};
+    for (int i : std::as_const(m_selectedOthers)) {
+        const OtherMachine &o = m_others.at(i);
+        chosen.append({o.rowid, o.name, o.number, o.start});
+    }
+    QList<qint64> rowids;
+    for (const Chosen &c : std::as_const(chosen))
+        rowids.append(c.rowid);
+    auto storeFailed = [&db] {
+        qCWarning(lcCheckout) << "checkout not written:" << db.lastError();
+        return std::unexpected<Refusal>(
+            Refusal(QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError()));
+    };
+
+    // Another counter may be settling, starting or moving the same machines: under their
+    // locks the rows, their goods and the tariff are read once, as they are now. The journal
+    // is locked last, only to number the rows, so checkouts at other counters wait for it
+    // for a few statements only.
+    if (!machines.lockRows(rowids))
+        return storeFailed();
+    const QDateTime now = Clock::now();
+    const FeeInputs in = machines.withLines(rowids);
+    const Tariff tariff = Tariff::from(in.tariff);
+    QList<const FeeInputs::Entry *> settling;
     QList<double> dues;
     double prepaid = 0;
     QStringList customers;
-    for (const auto &[rowid, name] : std::as_const(rows)) {
-        const std::optional<Machine> m = machines.byRowid(rowid);
-        if (!m || !m->inSession()) {
-            qCWarning(lcCheckout) << "machine row" << rowid << "is gone or idle; nothing settled";
-            return std::unexpected(
-                Refusal{Refusal::Kind::MachineGone, name + QStringLiteral("已经不在记费中，不能结帐！")});
+    for (const Chosen &c : std::as_const(chosen)) {
+        const FeeInputs::Entry *e = in.find(c.rowid);
+        if (!e || !e->machine.inSession()) {
+            // Settled at another counter while this one waited, or gone otherwise.
+            const bool settledElsewhere = e && JournalTable(db).hasSession(c.number, c.start);
+            qCWarning(lcCheckout) << "machine row" << c.rowid
+                                  << (settledElsewhere ? "was settled meanwhile" : "is gone or idle")
+                                  << "; nothing settled";
+            return std::unexpected(Refusal{Refusal::Kind::MachineGone,
+                                           settledElsewhere
+                                               ? QStringLiteral("该计算机已经结帐！")
+                                               : c.name + QStringLiteral("已经不在记费中，不能结帐！")});
         }
-        settling.append(*m);
-        dues.append(CountJF(db, *m));
-        prepaid += m->prepaid;
-        if (!m->customer.isEmpty())
-            customers.append(m->customer);
+        settling.append(e);
+        dues.append(CountJF(e->machine, tariff, pricedTotal(e->lines), now));
+        prepaid += e->machine.prepaid;
+        if (!e->machine.customer.isEmpty())
+            customers.append(e->machine.customer);
     }
 
     // All the money the café keeps for these sessions: what was prepaid and what is taken now
@@ -314,39 +333,37 @@ Checkout::Outcome Checkout::settle(Effects &effects, bool shutdown)
     const QList<double> shares = sharesOf(taken, dues);
     const double discount = discountGranted(taken, numberValue(m_due));
 
-    // Another counter may be settling the same machines. The journal's lock puts checkouts
-    // one after the other (and keeps its numbers gapless); under the machines' locks each must
-    // still hold the session this checkout was made for.
-    QList<qint64> rowids;
-    for (const Machine &m : std::as_const(settling))
-        rowids.append(m.rowid);
-    auto storeFailed = [&db] {
-        qCWarning(lcCheckout) << "checkout not written:" << db.lastError();
-        return std::unexpected<Refusal>(
-            Refusal(QStringLiteral("结帐失败，数据没有任何改动！\r\n") + db.lastError()));
-    };
-    if (!db.lockTable(QStringLiteral("sjlszb")) || !db.lockRows(QStringLiteral("yxsjb"), rowids))
-        return storeFailed();
-    for (qsizetype i = 0; i < settling.size(); ++i) {
-        const std::optional<Machine> now = machines.byRowid(settling.at(i).rowid);
-        if (!now || !now->inSession() || now->start != settling.at(i).start) {
-            qCWarning(lcCheckout) << "machine row" << settling.at(i).rowid << "was settled meanwhile";
-            return std::unexpected<Refusal>(
-                Refusal{Refusal::Kind::MachineGone, QStringLiteral("该计算机已经结帐！")});
-        }
-    }
     double cardCharge = 0;
     double cardBalance = 0;
     if (m_useCard) {
         if (const std::optional<Refusal> refusal =
-                chargeCard(settling.constFirst().rate, customers, &cardCharge, &cardBalance))
+                chargeCard(settling.constFirst()->machine.rate, customers, &cardCharge, &cardBalance))
             return refusal->kind == Refusal::Kind::StoreFailed ? storeFailed()
                                                                : std::unexpected<Refusal>(*refusal);
     }
-    QList<Settled> settled;
-    for (qsizetype i = 0; i < settling.size(); ++i)
-        if (!ClearJF(settling.at(i), dues.at(i), shares.at(i), discount, &settled))
+    // The machines stand by again and their customers are credited; a walk-in session has no
+    // customer, and crediting it to every nameless customer would corrupt their totals.
+    if (!machines.resetSessions(rowids))
+        return storeFailed();
+    for (qsizetype i = 0; i < settling.size(); ++i) {
+        const Machine &m = settling.at(i)->machine;
+        if (!m.customer.isEmpty() && !CustomerTable(db).addVisitByName(m.customer, shares.at(i), now))
             return storeFailed();
+    }
+    // The journal rows in order, the selected machine's first, each taking the goods sold.
+    QList<Settled> settled;
+    QList<int> withGoods;
+    if (!JournalTable(db).lockForNumbering())
+        return storeFailed();
+    for (qsizetype i = 0; i < settling.size(); ++i) {
+        const FeeInputs::Entry &e = *settling.at(i);
+        if (!ClearJF(e.machine, dues.at(i), shares.at(i), discount, !e.lines.isEmpty(), now, &settled))
+            return storeFailed();
+        if (!e.lines.isEmpty())
+            withGoods.append(e.machine.number);
+    }
+    if (!OrderTable(db).removeLinesOf(withGoods))
+        return storeFailed();
 
     // The drawer gets what was handed over less the change, or from a card only what goes back.
     const double cash = numberValue(m_received) - change;

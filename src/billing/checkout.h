@@ -41,6 +41,8 @@ public:
     {
         qint64 rowid = 0;
         QString name;
+        int number = 0;
+        QDateTime start; // of the session shown
     };
 
     // What a settlement did: the machines settled, in order (list positions).
@@ -130,21 +132,23 @@ private:
         Share share;
     };
 
-    QString machineBill(const Machine &machine);
     void recomputeReceived();
     // Takes the card's charge (into `charged`) unless the card refuses. The sessions'
     // customers are credited by the journal rows; the card's owner only when none of them.
     std::optional<Refusal> chargeCard(double rate, const QStringList &sessionCustomers, double *charged,
                                       double *left);
-    // Settles one machine due `machineDue`, its share of the money `share`.
-    bool ClearJF(const Machine &machine, double machineDue, double share, double discount,
-                 QList<Settled> *settled);
+    // Writes the journal row of one machine due `machineDue`, its share of the money `share`,
+    // and moves its goods (`hasGoods`) under that row. The journal is locked for numbering.
+    bool ClearJF(const Machine &machine, double machineDue, double share, double discount, bool hasGoods,
+                 const QDateTime &now, QList<Settled> *settled);
 
     BillingScope m_scope;
     QString m_cashier;
     qint64 m_rowid = 0;
     int m_position = 0;
     QString m_name;
+    int m_number = 0;
+    QDateTime m_start;
     QString m_due;
     QString m_received;
     QString m_discount;

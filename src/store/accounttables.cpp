@@ -112,6 +112,31 @@ std::optional<Card> CardTable::byRowid(qint64 rowid)
     return readCard(*s);
 }
 
+std::optional<Card> CardTable::byRowidOwnerNamed(qint64 rowid, const QStringList &names, bool *ownerNamed)
+{
+    *ownerNamed = false;
+    QString among = QStringLiteral("1 = 0"); // no names: nobody is among them
+    if (!names.isEmpty()) {
+        QString marks;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            marks += i ? QStringLiteral(",?") : QStringLiteral("?");
+        among = QStringLiteral(R"(k."客户姓名" <> '' AND k."客户姓名" IN (%1))").arg(marks);
+    }
+    auto s =
+        m_db.cached(QStringLiteral("SELECT ") + kCardColumns +
+                    QStringLiteral(R"(, EXISTS (SELECT 1 FROM khglb k WHERE k."编号" = c."客户编号" AND %1)
+                                            FROM cjkgl c WHERE c.rowid = ?)")
+                        .arg(among));
+    int index = 0;
+    for (const QString &name : names)
+        s->bind(++index, name);
+    s->bind(++index, rowid);
+    if (!s->next())
+        return std::nullopt;
+    *ownerNamed = s->integer(9) != 0;
+    return readCard(*s);
+}
+
 QList<Card> CardTable::numbered(const QString &number)
 {
     QList<Card> result;

@@ -23,6 +23,9 @@ public:
     bool remove(qint64 rowid);
 
     std::optional<Card> byRowid(qint64 rowid);
+    // The same, telling in `ownerNamed` whether a customer numbered as the card's owner bears
+    // one of `names` (empty names never count): one read, no walk of the customers.
+    std::optional<Card> byRowidOwnerNamed(qint64 rowid, const QStringList &names, bool *ownerNamed);
     // Every card with exactly this number, in table order.
     QList<Card> numbered(const QString &number);
     QStringList numbers();

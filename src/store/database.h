@@ -63,8 +63,8 @@ public:
     ChangeStamp changeStamp();
 
     // Locks for several writers, taken inside a transaction and held until it ends; on the
-    // file, the only writer, they do nothing. Take them in one fixed order: sjlszb, yxsjb,
-    // cjkgl, spkcb, splsjlb, khglb.
+    // file, the only writer, they do nothing. Take them in one fixed order: yxsjb, cjkgl,
+    // spkcb, khglb, sjlszb (held the shortest, to number journal rows), splsjlb.
     // The whole table against other writers; readers go on.
     bool lockTable(const QString &table);
     // The rows `rowids` of `table` against other writers, in row order. A read after it sees

@@ -80,6 +80,14 @@ bool ArticleTable::takeFromStock(const QString &number, double quantity)
     return s->bindAll({quantity, number}).run();
 }
 
+double pricedTotal(const QList<PricedLine> &lines)
+{
+    double total = 0;
+    for (const PricedLine &l : lines)
+        total += l.line.quantity * l.price; // a line missing from the catalogue reads price 0
+    return total;
+}
+
 QList<OrderLine> OrderTable::linesOf(int machine)
 {
     QList<OrderLine> result;
@@ -163,6 +171,28 @@ bool OrderTable::settleLinesOf(int machine, qint64 journalId)
         R"(INSERT INTO khspb ("ID", "机号", "商品编号", "数量", "时间")
            SELECT ?1, "机号", "商品编号", "数量", "时间" FROM splsjlb WHERE "机号" = ?2 ORDER BY rowid)"));
     return moved->bindAll({journalId, machine}).run() && removeLinesOf(machine);
+}
+
+bool OrderTable::copyLinesToSales(int machine, qint64 journalRow)
+{
+    auto s = m_db.cached(QStringLiteral(
+        R"(INSERT INTO khspb ("ID", "机号", "商品编号", "数量", "时间")
+           SELECT j."ID", l."机号", l."商品编号", l."数量", l."时间" FROM splsjlb l, sjlszb j
+           WHERE j.rowid = ?1 AND l."机号" = ?2 ORDER BY l.rowid)"));
+    return s->bindAll({journalRow, machine}).run();
+}
+
+bool OrderTable::removeLinesOf(const QList<int> &machines)
+{
+    if (machines.isEmpty())
+        return true;
+    QString marks;
+    for (qsizetype i = 0; i < machines.size(); ++i)
+        marks += i ? QStringLiteral(",?") : QStringLiteral("?");
+    auto s = m_db.cached(QStringLiteral(R"(DELETE FROM splsjlb WHERE "机号" IN (%1))").arg(marks));
+    for (qsizetype i = 0; i < machines.size(); ++i)
+        s->bind(int(i + 1), machines.at(i));
+    return s->run();
 }
 
 bool OrderTable::moveLines(int fromMachine, int toMachine)

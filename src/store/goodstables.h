@@ -47,6 +47,10 @@ struct PricedLine
     double price = 0;
 };
 
+// Sum of quantity × retail price over the lines, in their order; lines missing from the
+// catalogue add nothing.
+double pricedTotal(const QList<PricedLine> &lines);
+
 // splsjlb: goods ordered for running sessions.
 class OrderTable final
 {
@@ -68,6 +72,10 @@ public:
     // The machine's lines become goods paid for (khspb) under the journal row `journalId`,
     // in table order, as they stand.
     bool settleLinesOf(int machine, qint64 journalId);
+    // The same in two steps: the lines become goods paid for under the ID of the journal row
+    // whose order key is `journalRow`, and later the lines of all the machines settled go.
+    bool copyLinesToSales(int machine, qint64 journalRow);
+    bool removeLinesOf(const QList<int> &machines);
     // Whether any line names the article / any of the machines.
     bool mentionsArticle(const QString &article);
     bool hasLinesOf(const QList<int> &machines);

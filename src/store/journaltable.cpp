@@ -4,13 +4,49 @@
 
 #include "common/formats.h"
 
+namespace {
+
+// The number of rows. Rows are never deleted, so in the file the highest rowid is the row
+// count, without a scan. A server's row keys skip the numbers of rolled-back inserts: count there.
+QString rowCount(Database &db)
+{
+    return db.isServer() ? QStringLiteral("SELECT count(*) FROM sjlszb")
+                         : QStringLiteral("SELECT ifnull(max(rowid), 0) FROM sjlszb");
+}
+
+} // namespace
+
 qint64 JournalTable::nextId()
 {
-    // Rows are never deleted, so in the file the highest rowid is the row count, without a
-    // scan. A server's row keys skip the numbers of rolled-back inserts: count there.
-    auto s = m_db.cached(m_db.isServer() ? QStringLiteral("SELECT count(*) FROM sjlszb")
-                                         : QStringLiteral("SELECT ifnull(max(rowid), 0) FROM sjlszb"));
+    auto s = m_db.cached(rowCount(m_db));
     return s->next() ? s->integer(0) + 1 : 1;
+}
+
+bool JournalTable::lockForNumbering()
+{
+    return m_db.lockTable(QStringLiteral("sjlszb"));
+}
+
+bool JournalTable::addNumbered(const JournalEntry &e)
+{
+    auto s = m_db.cached(
+        QStringLiteral(
+            R"(INSERT INTO sjlszb ("ID", "机号", "开始时间", "结束时间", "上机方式", "应收款", "实收款",
+           "优惠", "结帐人", "客户姓名", "客户证件", "证件号码") VALUES ((%1) + 1,?,?,?,?,?,?,?,?,?,?,?))")
+            .arg(rowCount(m_db)));
+    return s
+        ->bindAll({e.machine, e.start, e.end, e.mode, e.due, e.received, e.discount, e.cashier, e.customer,
+                   e.idKind, e.idNumber})
+        .run();
+}
+
+bool JournalTable::hasSession(int machine, const QDateTime &start)
+{
+    // Its end lies after its start: the index on 结束时间 narrows the search.
+    auto s = m_db.cached(QStringLiteral(
+        R"(SELECT 1 FROM sjlszb WHERE "结束时间" >= ?1 AND "开始时间" = ?1 AND "机号" = ?2 LIMIT 1)"));
+    s->bindAll({start, machine});
+    return s->next();
 }
 
 bool JournalTable::add(const JournalEntry &e)

@@ -41,6 +41,15 @@ public:
     // The journal number of the next row: the number of rows plus 1.
     qint64 nextId();
     bool add(const JournalEntry &entry);
+    // Other counters' journal rows wait until this transaction ends: IDs stay gapless and in
+    // order. Taken last and only to number rows, so it is held for a few statements.
+    bool lockForNumbering();
+    // Adds the row under the next journal number (entry.id is not used), allocated by the
+    // insert itself; the row's order key is then the store's lastInsertId(). Under
+    // lockForNumbering().
+    bool addNumbered(const JournalEntry &entry);
+    // Whether the session of machine `machine` that began at `start` has its row.
+    bool hasSession(int machine, const QDateTime &start);
     // Rows whose 结束时间 lies between `from` and `to`, both included, in table order.
     QList<JournalEntry> endedBetween(const QDateTime &from, const QDateTime &to);
 

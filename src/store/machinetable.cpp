@@ -29,6 +29,58 @@ Machine read(const Statement &s)
     return m;
 }
 
+// The machine's columns as kColumns (m), then its position, the tariff (t) and one priced goods
+// line (l, a): a machine without lines comes once with the line's columns NULL.
+const QString kFeeInputs = QStringLiteral(
+    R"(SELECT m.rowid, m."机号", m."名称", m."IP", m."单位费用", m."状态", m."开始时间", m."到点时间",
+              m."暂停开始", m."暂停时间", m."已收款", m."上机方式", m."客户姓名", m."客户证件", m."证件号码",
+              (SELECT count(*) FROM yxsjb p WHERE p.rowid <= m.rowid),
+              t.r, t."通宵金额", t."最低消费额", t."取整金额",
+              l.rowid, l."机号", l."商品编号", l."数量", l."时间", a.rowid, a."商品名称", a."零售价格"
+       FROM yxsjb m
+       LEFT JOIN (SELECT rowid AS r, "通宵金额", "最低消费额", "取整金额" FROM xtsz ORDER BY rowid LIMIT 1) t
+           ON 1 = 1
+       LEFT JOIN splsjlb l ON l."机号" = m."机号" AND %1
+       LEFT JOIN spkcb a ON a.rowid =
+           (SELECT rowid FROM spkcb WHERE "商品编号" = l."商品编号" ORDER BY rowid LIMIT 1)
+       %2 ORDER BY m.rowid, l.rowid)");
+
+FeeInputs readFeeInputs(Statement &s)
+{
+    FeeInputs in;
+    while (s.next()) {
+        if (in.machines.isEmpty() || in.machines.constLast().machine.rowid != s.integer(0)) {
+            Machine m = read(s);
+            m.position = int(s.integer(15));
+            in.machines.append({m, {}});
+        }
+        if (!in.tariff && !s.isNull(16)) {
+            Settings t;
+            t.overnightPrice = s.real(17);
+            if (!s.isNull(18))
+                t.minimumCharge = s.real(18);
+            t.roundingUnit = s.real(19);
+            in.tariff = t;
+        }
+        if (!s.isNull(20))
+            in.machines.last().lines.append(
+                {{s.integer(20), int(s.integer(21)), s.text(22), s.real(23), s.dateTime(24)},
+                 !s.isNull(25),
+                 s.text(26),
+                 s.real(27)});
+    }
+    return in;
+}
+
+// "?,?,…" for `n` values.
+QString placeholders(qsizetype n)
+{
+    QString out;
+    for (qsizetype i = 0; i < n; ++i)
+        out += i ? QStringLiteral(",?") : QStringLiteral("?");
+    return out;
+}
+
 QVariantList values(const Machine &m)
 {
     return {m.number,     m.name,         m.ip,      m.rate, letterOf(m.status), m.start,  m.due,
@@ -83,6 +135,33 @@ std::optional<Machine> MachineTable::byIp(const QString &ip)
     if (ip.isEmpty())
         return std::nullopt;
     return first(QStringLiteral(R"("IP" = ?)"), ip);
+}
+
+const FeeInputs::Entry *FeeInputs::find(qint64 rowid) const
+{
+    for (const Entry &e : machines)
+        if (e.machine.rowid == rowid)
+            return &e;
+    return nullptr;
+}
+
+FeeInputs MachineTable::allWithLinesOf(int position)
+{
+    auto s = m_db.cached(kFeeInputs.arg(
+        QStringLiteral("m.rowid = (SELECT rowid FROM yxsjb ORDER BY rowid LIMIT 1 OFFSET ?)"), QString()));
+    s->bind(1, position - 1);
+    return readFeeInputs(*s);
+}
+
+FeeInputs MachineTable::withLines(const QList<qint64> &rowids)
+{
+    if (rowids.isEmpty())
+        return {};
+    auto s = m_db.cached(kFeeInputs.arg(
+        QStringLiteral("1 = 1"), QStringLiteral("WHERE m.rowid IN (%1)").arg(placeholders(rowids.size()))));
+    for (qsizetype i = 0; i < rowids.size(); ++i)
+        s->bind(int(i + 1), rowids.at(i));
+    return readFeeInputs(*s);
 }
 
 std::optional<Machine> MachineTable::first(const QString &where, const QVariant &value)
@@ -196,6 +275,20 @@ bool MachineTable::resetSession(qint64 rowid)
         R"(UPDATE yxsjb SET "开始时间"=NULL, "到点时间"=NULL, "暂停开始"=NULL, "暂停时间"=0, "已收款"=0,
            "状态"='S', "上机方式"='', "客户姓名"='', "客户证件"='', "证件号码"='' WHERE rowid=?)"));
     return s->bind(1, rowid).run();
+}
+
+bool MachineTable::resetSessions(const QList<qint64> &rowids)
+{
+    if (rowids.isEmpty())
+        return true;
+    auto s = m_db.cached(
+        QStringLiteral(
+            R"(UPDATE yxsjb SET "开始时间"=NULL, "到点时间"=NULL, "暂停开始"=NULL, "暂停时间"=0, "已收款"=0,
+           "状态"='S', "上机方式"='', "客户姓名"='', "客户证件"='', "证件号码"='' WHERE rowid IN (%1))")
+            .arg(placeholders(rowids.size())));
+    for (qsizetype i = 0; i < rowids.size(); ++i)
+        s->bind(int(i + 1), rowids.at(i));
+    return s->run();
 }
 
 bool MachineTable::clearDue(qint64 rowid)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "goodstables.h"
 #include "rows.h"
 
 #include <QDateTime>
@@ -7,6 +8,22 @@
 #include <optional>
 
 class Database;
+
+// Machines with everything their fees and bills need, read in one statement: each machine's
+// open goods lines priced from the catalogue, and the settings' tariff fields (the other
+// settings fields stay empty; none without a settings row).
+struct FeeInputs
+{
+    struct Entry
+    {
+        Machine machine;
+        QList<PricedLine> lines; // in table order
+    };
+    QList<Entry> machines; // in table order
+    std::optional<Settings> tariff;
+
+    const Entry *find(qint64 rowid) const;
+};
 
 // yxsjb in table order. Positions are 1-based.
 class MachineTable final
@@ -21,6 +38,11 @@ public:
     std::optional<Machine> byNumber(int number);
     // The first machine whose IP is `ip`; never matches an empty address.
     std::optional<Machine> byIp(const QString &ip);
+
+    // Every machine, with the goods lines of the one at `position` only.
+    FeeInputs allWithLinesOf(int position);
+    // The rows `rowids` (those that exist), each with its goods lines.
+    FeeInputs withLines(const QList<qint64> &rowids);
 
     // Writes every field of the row `machine.rowid`, from values read earlier: only for
     // setting up rows. Operations on a running café use the narrow writes below, so a field
@@ -63,6 +85,8 @@ public:
     bool takeSession(qint64 rowid, const Machine &from);
     // The session is over: its fields go back to their idle values and the machine stands by.
     bool resetSession(qint64 rowid);
+    // The same for several machines at once.
+    bool resetSessions(const QList<qint64> &rowids);
     // The session runs on without a due time.
     bool clearDue(qint64 rowid);
 

@@ -94,7 +94,7 @@ struct CardSettlement
 // card's figures; or a machine of the checkout that vanished before the settlement.
 struct Refused
 {
-    enum class Vanish { None, Selected, Other, OtherSettled };
+    enum class Vanish { None, Selected, Other, OtherSettled, OtherSettledElsewhere };
     double rate;
     QString password;
     double balance, totalHours, total;
@@ -375,6 +375,33 @@ private slots:
         QCOMPARE(f.count(u"sjlszb"_s), 2);
     }
 
+    void machinesSettledTogetherEachTakeTheirGoods()
+    {
+        Fixture f({{3, 60}, {3, 60}, {3, 60}});
+        f.store.addArticle(u"01"_s, u"可乐"_s, 2.5);
+        f.store.addArticle(u"01"_s, u"可乐（旧）"_s, 9); // only the first of a number prices
+        OrderTable orders(f.db());
+        orders.add({0, 2, u"01"_s, 1, kNow.addSecs(-500)});
+        orders.add({0, 3, u"01"_s, 3, kNow.addSecs(-450)});
+        orders.add({0, 1, u"01"_s, 2, kNow.addSecs(-400)});
+
+        Checkout c = f.checkout();
+        QCOMPARE(c.dueText(), u"8"_s);  // 3 + 2 × 2.5
+        c.setSelectedOthers({1});       // machine 3
+        QCOMPARE(c.dueText(), u"18"_s); // 8 + (3 + 7.5 to the even yuan)
+        QVERIFY(c.bill().text().contains(u"    可乐：2.50元*3=7.50元"_s));
+        QVERIFY(f.desk.settle(c, false));
+
+        // The selected machine's row first, each row with its own goods; machine 2 keeps its line.
+        QCOMPARE(f.dump(u"sjlszb"_s).split(u'\n').size(), 2);
+        QCOMPARE(JournalTable(f.db()).endedBetween(kNow, kNow).at(1).machine, 3);
+        QCOMPARE(f.dump(u"khspb"_s), QStringLiteral("1|1|01|2.0|2024-05-01 11:53:20\n"
+                                                    "2|3|01|3.0|2024-05-01 11:52:30"));
+        QCOMPARE(orders.linesOf(1).size(), 0);
+        QCOMPARE(orders.linesOf(2).size(), 1);
+        QCOMPARE(orders.linesOf(3).size(), 0);
+    }
+
     void customersAreCredited()
     {
         Fixture f({{3, 60}, {3, 60}});
@@ -475,6 +502,8 @@ private slots:
             << Refused{3, u"pw"_s, 20, 50, 100, V::Other, u"2号机"_s + gone};
         QTest::newRow("machine paid together settled meanwhile")
             << Refused{3, u"pw"_s, 20, 50, 100, V::OtherSettled, u"2号机"_s + gone};
+        QTest::newRow("machine paid together settled at another checkout")
+            << Refused{3, u"pw"_s, 20, 50, 100, V::OtherSettledElsewhere, u"该计算机已经结帐！"_s};
     }
     void refusedSettlementChangesNothing()
     {
@@ -493,7 +522,12 @@ private slots:
             c.setSelectedOthers({0});
         c.setUseCard(true);
         c.setCard(u"C1"_s, r.password);
-        if (r.vanish != Refused::Vanish::None) {
+        if (r.vanish == Refused::Vanish::OtherSettledElsewhere) {
+            Checkout elsewhere(f.desk.billing(), u"小李"_s);
+            QVERIFY(elsewhere.open(2));
+            QVERIFY(f.desk.settle(elsewhere, false));
+            f.link.sent.clear();
+        } else if (r.vanish != Refused::Vanish::None) {
             const Machine gone = f.machine(r.vanish == Refused::Vanish::Selected ? 1 : 2);
             if (r.vanish == Refused::Vanish::OtherSettled)
                 QVERIFY(f.db().exec(uR"(UPDATE yxsjb SET "状态"='S', "开始时间"=NULL WHERE rowid=)"_s +
