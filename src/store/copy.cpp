@@ -22,8 +22,8 @@ struct Column
 // The tables in the order every writer locks them; the ones no writer locks follow.
 QStringList lockOrder()
 {
-    QStringList order{QStringLiteral("sjlszb"), QStringLiteral("yxsjb"),   QStringLiteral("cjkgl"),
-                      QStringLiteral("spkcb"),  QStringLiteral("splsjlb"), QStringLiteral("khglb")};
+    QStringList order{QStringLiteral("yxsjb"), QStringLiteral("cjkgl"),  QStringLiteral("spkcb"),
+                      QStringLiteral("khglb"), QStringLiteral("sjlszb"), QStringLiteral("splsjlb")};
     for (const QString &table : schema::tableNames())
         if (!order.contains(table))
             order << table;

@@ -118,6 +118,8 @@ MainWindow::MainWindow(FrontDesk &desk, QWidget *parent) : QMainWindow(parent), 
         m_panels[i]->setMinimumWidth(160);
         statusBar()->addWidget(m_panels[i], i == 0 ? 2 : 1);
     }
+    // The clock shows whole, weekday included.
+    m_panels[2]->setMinimumWidth(m_panels[2]->fontMetrics().horizontalAdvance(QStringLiteral("2026年12月08日00:00:00 星期三")) + 12);
     connect(&desk, &FrontDesk::clockChanged, m_panels[2], &QLabel::setText);
     // The clock's tick is when a machine comes near its time.
     connect(&desk, &FrontDesk::clockChanged, m_model, &MachineListModel::refreshDueMarks);
