@@ -46,14 +46,19 @@ public:
     QVariant data(const QModelIndex &index, int role) const override
     {
         const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
-        if (role != Qt::DisplayRole || !files || (index.column() != 1 && index.column() != 3))
+        if (role != Qt::DisplayRole || !files || index.column() == 0)
             return QIdentityProxyModel::data(index, role);
         const QModelIndex source = mapToSource(index);
-        if (index.column() == 3)
+        switch (index.column()) {
+        case 1:
+            return files->isDir(source)
+                       ? QString()
+                       : QLocale(QLocale::Chinese, QLocale::China).formattedDataSize(files->size(source));
+        case 2: // Qt's translation lacks the folder's type
+            return files->isDir(source) ? QStringLiteral("文件夹") : QIdentityProxyModel::data(index, role);
+        default:
             return files->lastModified(source).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-        if (files->isDir(source))
-            return QString();
-        return QLocale(QLocale::Chinese, QLocale::China).formattedDataSize(files->size(source));
+        }
     }
 };
 

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QFontInfo>
@@ -102,17 +103,21 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(32 * 1024, 'x'));
         file.close();
+        QVERIFY(QDir(dir.path()).mkdir(u"backup"_qs));
         Messages::setScripted(false);
         QStringList seen;
+        QString folderType;
         QTimer::singleShot(0, this, [&] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             QVERIFY(QTest::qWaitFor([&] {
                 auto *view = dialog->findChild<QTreeView *>(u"treeView"_qs);
-                return view && view->model()->rowCount(view->rootIndex()) == 1;
+                return view && view->model()->rowCount(view->rootIndex()) == 2;
             }));
             auto *view = dialog->findChild<QTreeView *>(u"treeView"_qs);
-            const QModelIndex row = view->model()->index(0, 0, view->rootIndex());
+            // Folders first.
+            folderType = view->model()->index(0, 2, view->rootIndex()).data().toString();
+            const QModelIndex row = view->model()->index(1, 0, view->rootIndex());
             for (int c = 0; c < 4; ++c)
                 seen << row.siblingAtColumn(c).data().toString();
             seen << dialog->findChild<QLabel *>(u"fileNameLabel"_qs)->text();
@@ -130,6 +135,7 @@ private slots:
         QCOMPARE(seen.at(3), QFileInfo(file).lastModified().toString(u"yyyy-MM-dd HH:mm"_qs));
         QVERIFY2(seen.at(2).contains(u"文件"_qs), qPrintable(seen.at(2)));
         QVERIFY2(seen.at(4).contains(u"文件名"_qs), qPrintable(seen.at(4)));
+        QCOMPARE(folderType, u"文件夹"_qs);
     }
 
     void printWithoutAPrinterOffersAPdf_data()
