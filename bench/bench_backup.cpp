@@ -56,11 +56,13 @@ bool fillStore(Database &db)
     return true;
 }
 
-bool report(const char *what, double ms, const ReplyFigures &f, bool judged)
+// A PC asking every 100 ms meets a long turn of the event loop by chance; the longest turn
+// (`stall`) is what a PC asking at its start would wait, so it is held to the p99 aim too.
+bool report(const char *what, double ms, const ReplyFigures &f, double stall, bool judged)
 {
-    const bool ok = ms >= 0 && f.p99 <= kAimP99 && f.max <= kAimMax;
-    std::printf("%-44s %8.0f ms  replies %4zu  p99 %7.1f ms  max %7.1f ms  %s\n", what, ms, f.samples, f.p99,
-                f.max,
+    const bool ok = ms >= 0 && f.p99 <= kAimP99 && f.max <= kAimMax && stall <= kAimP99;
+    std::printf("%-44s %8.0f ms  replies %4zu  p99 %7.1f ms  max %7.1f ms  longest turn %7.1f ms  %s\n", what,
+                ms, f.samples, f.p99, f.max, stall,
                 !judged ? "(reference)"
                 : ok    ? "ok"
                         : "ABOVE THE AIM");
@@ -124,17 +126,23 @@ int main(int argc, char *argv[])
         return 1;
     }
     pc.take();
+    StallProbe stall;
     runFor(3000);
-    bool ok = report("idle desk", 3000, figuresOf(pc.take()), true);
+    bool ok = report("idle desk", 3000, figuresOf(pc.take()), stall.take(), true);
 
     const QString saved = dir.filePath(QStringLiteral("20240501.bak"));
     double ms = runAside([&](auto done) { return desk.startBackup(saved, std::move(done)); });
-    ok = report("backup of the store, beside the desk's work", ms, figuresOf(pc.take()), true) && ok;
+    ok =
+        report("backup of the store, beside the desk's work", ms, figuresOf(pc.take()), stall.take(), true) &&
+        ok;
     ms = runAside([&](auto done) { return desk.startRestore(saved, std::move(done)); });
-    ok = report("restore of that backup, beside the desk's work", ms, figuresOf(pc.take()), true) && ok;
+    ok = report("restore of that backup, beside the desk's work", ms, figuresOf(pc.take()), stall.take(),
+                true) &&
+         ok;
 
     runFor(500);
     pc.take();
+    stall.take();
     {
         // The same in one turn of the event loop, as before the copies ran aside.
         QElapsedTimer clock;
@@ -143,11 +151,11 @@ int main(int argc, char *argv[])
         const bool copied = bool(backup::backUp(desk.db(), live, again));
         ms = copied ? double(clock.elapsed()) : -1;
         runFor(300); // the reply held up by the copy arrives
-        report("the same backup in one turn (before)", ms, figuresOf(pc.take()), false);
+        report("the same backup in one turn (before)", ms, figuresOf(pc.take()), stall.take(), false);
         clock.restart();
         ms = desk.restoreFrom(again) ? double(clock.elapsed()) : -1;
         runFor(300);
-        report("the same restore in one turn (before)", ms, figuresOf(pc.take()), false);
+        report("the same restore in one turn (before)", ms, figuresOf(pc.take()), stall.take(), false);
     }
     return ok ? 0 : 1;
 }

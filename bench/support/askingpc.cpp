@@ -85,6 +85,26 @@ ReplyFigures figuresOf(std::vector<double> samples)
     return {samples[at], samples.back(), samples.size()};
 }
 
+StallProbe::StallProbe()
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(kInterval);
+    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+        const qint64 now = m_clock.nsecsElapsed();
+        if (m_last >= 0)
+            m_longest = std::max(m_longest, double(now - m_last) / 1e6 - kInterval);
+        m_last = now;
+    });
+    m_clock.start();
+    m_timer.start();
+}
+
+double StallProbe::take()
+{
+    m_last = m_clock.nsecsElapsed();
+    return std::exchange(m_longest, 0.0);
+}
+
 void runFor(int ms)
 {
     QEventLoop loop;

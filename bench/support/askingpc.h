@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QtGlobal>
 #include <atomic>
 #include <mutex>
@@ -37,6 +39,23 @@ struct ReplyFigures
 };
 
 ReplyFigures figuresOf(std::vector<double> samples);
+
+// The longest turn of the event loop it runs on: a timer every few ms notes how late it fires.
+// Whatever asks at the start of such a turn waits that long, however seldom a PC asks.
+class StallProbe
+{
+public:
+    StallProbe();
+    // The longest delay beyond the interval since the last call, in ms.
+    double take();
+
+private:
+    static constexpr int kInterval = 2; // ms
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = -1;
+    double m_longest = 0;
+};
 
 // Lets the event loop run for `ms`.
 void runFor(int ms);

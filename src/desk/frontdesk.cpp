@@ -81,6 +81,14 @@ Result<> FrontDesk::open(const QString &path)
 
 Result<> FrontDesk::reopen(const QString &path)
 {
+    if (Result<> opened = openStore(path); !opened)
+        return opened;
+    openTrail(path);
+    return {};
+}
+
+Result<> FrontDesk::openStore(const QString &path)
+{
     QString error;
     if (!m_store.open(path, &error))
         return failure(error);
@@ -93,23 +101,30 @@ Result<> FrontDesk::reopen(const QString &path)
         m_counterName = *claimed;
     }
     m_runner.setCounter(m_counterName);
+    m_watch.start();
+    // The café's takings are nobody else's to read.
+    if (!m_store.isServer() && QFile::exists(path) &&
+        !QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner))
+        qCWarning(lcDesk) << "cannot make" << path << "private";
+    noteStoreFile();
+    return {};
+}
+
+void FrontDesk::openTrail(const QString &path)
+{
     // The trail lives beside the store file, or in a schema of its own on a server, so a
     // restore of the store never rewinds it.
     const QString trail = QFileInfo(path).dir().filePath(QStringLiteral("audit.db"));
-    m_watch.start();
     const Result<> attached = audit::attach(db(), trail);
     m_trail.setOn(bool(attached));
-    if (!m_store.isServer()) {
-        // The café's takings and the operators' hashes are nobody else's to read.
-        for (const QString &file : {path, trail})
-            if (QFile::exists(file) && !QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner))
-                qCWarning(lcDesk) << "cannot make" << file << "private";
-    }
-    noteStoreFile();
+    // Nor the operators' hashes.
+    if (!m_store.isServer() && QFile::exists(trail) &&
+        !QFile::setPermissions(trail, QFile::ReadOwner | QFile::WriteOwner))
+        qCWarning(lcDesk) << "cannot make" << trail << "private";
     if (!attached)
-        qCWarning(lcDesk) << "the operator trail" << (m_store.isServer() ? QStringLiteral("on the server") : trail)
+        qCWarning(lcDesk) << "the operator trail"
+                          << (m_store.isServer() ? QStringLiteral("on the server") : trail)
                           << "cannot be opened:" << attached.error();
-    return {};
 }
 
 void FrontDesk::startDailyBackups()
@@ -138,15 +153,17 @@ void FrontDesk::dailyBackup()
     }
     const QString live = m_store.path();
     const QString file = *target;
-    const bool started = m_job.start(
-        backupWaitText(), this,
-        [live, file]() -> Result<QString> {
-            if (const Result<> done = backup::backUpFile(live, file); !done)
-                return failure(done.error());
-            return file;
-        },
-        [this, folder](const Result<QString> &written) { dailyBackupDone(folder, written); });
-    // The operator's own copy is running: the day's is taken after it, a minute on.
+    const bool started =
+        !m_restoring &&
+        m_job.start(
+            backupWaitText(), this,
+            [live, file]() -> Result<QString> {
+                if (const Result<> done = backup::backUpFile(live, file); !done)
+                    return failure(done.error());
+                return file;
+            },
+            [this, folder](const Result<QString> &written) { dailyBackupDone(folder, written); });
+    // The operator's own copy or a restore is running: the day's is taken after it, a minute on.
     if (!started)
         m_backupTimer.start(60 * 1000);
 }
@@ -175,6 +192,8 @@ bool FrontDesk::startBackup(const QString &target, std::function<void(const Resu
         finish(backup::backUp(db(), m_store.path(), target));
         return true;
     }
+    if (m_restoring)
+        return false;
     const QString live = m_store.path();
     return m_job.start(
         backupWaitText(), this,
@@ -198,18 +217,23 @@ void FrontDesk::beginRestore(const QString &chosen)
 
 Result<> FrontDesk::restoreFrom(const QString &chosen)
 {
-    if (m_job.running())
-        return failure(m_job.waitText());
+    if (copying())
+        return failure(m_job.running() ? m_job.waitText() : restoreWaitText());
     beginRestore(chosen);
-    if (m_store.isServer())
-        return endRestore(restoreOnServer(chosen));
+    if (m_store.isServer()) {
+        const Result<QString> kept = restoreOnServer(chosen);
+        followReplacedStore();
+        return endRestore(kept);
+    }
     const Result<QString> incoming = backup::fetch(m_store.path(), chosen);
-    return endRestore(incoming ? swapFile(*incoming) : Result<QString>(failure(incoming.error())));
+    const Result<QString> kept = incoming ? swapFile(*incoming) : Result<QString>(failure(incoming.error()));
+    followReplacedStore();
+    return endRestore(kept);
 }
 
 bool FrontDesk::startRestore(const QString &chosen, std::function<void(const Result<> &)> done)
 {
-    if (m_job.running())
+    if (copying())
         return false;
     if (m_store.isServer()) {
         done(restoreFrom(chosen));
@@ -217,18 +241,46 @@ bool FrontDesk::startRestore(const QString &chosen, std::function<void(const Res
     }
     beginRestore(chosen);
     const QString live = m_store.path();
-    return m_job.start(
+    m_restoring = m_job.start(
         restoreWaitText(), this, [live, chosen] { return backup::fetch(live, chosen); },
-        [this, done](const Result<QString> &incoming) {
-            done(endRestore(incoming ? swapFile(*incoming) : Result<QString>(failure(incoming.error()))));
-        });
+        [this, done](const Result<QString> &incoming) { finishRestore(incoming, done); });
+    return m_restoring;
 }
 
-Result<> FrontDesk::endRestore(const Result<QString> &kept)
+void FrontDesk::finishRestore(const Result<QString> &incoming,
+                              const std::function<void(const Result<> &)> &done)
+{
+    if (!incoming) {
+        m_restoring = false;
+        followReplacedStore();
+        done(endRestore(failure(incoming.error())));
+        return;
+    }
+    // Each key derivation of a reopening takes a while on its own: the store in this turn, the
+    // trail in the next, the PCs told in the one after. Actions stay refused until then; the
+    // PCs' questions read the restored store from this turn on. Timers, not posted calls: a
+    // call posted from a posted call runs in the same pass, before the sockets are looked at.
+    const Result<QString> kept = swapStore(*incoming);
+    followReplacedStore();
+    QTimer::singleShot(1, this, [this, kept, done] {
+        if (db().isOpen())
+            openTrail(m_store.path());
+        QTimer::singleShot(1, this, [this, kept, done] {
+            m_restoring = false;
+            done(endRestore(kept));
+        });
+    });
+}
+
+void FrontDesk::followReplacedStore()
 {
     if (m_server)
         m_server->storeReplaced();
     rebuildList();
+}
+
+Result<> FrontDesk::endRestore(const Result<QString> &kept)
+{
     refresh();
     if (!kept)
         return failure(kept.error());
@@ -263,14 +315,24 @@ Result<> FrontDesk::alignPcs(const QString &kept)
 
 Result<QString> FrontDesk::swapFile(const QString &incoming)
 {
+    const Result<QString> kept = swapStore(incoming);
+    if (db().isOpen())
+        openTrail(m_store.path());
+    return kept;
+}
+
+Result<QString> FrontDesk::swapStore(const QString &incoming)
+{
     const QString path = m_store.path();
+    // Nothing is written to the trail until it is attached to the new connection.
+    m_trail.setOn(false);
     m_store.close();
     const Result<QString> kept = backup::swapIn(path, incoming, Clock::now());
-    Result<> reopened = reopen(path);
+    Result<> reopened = openStore(path);
     if (!reopened && kept && !kept->isEmpty()) {
         qCWarning(lcDesk) << "the restored store does not open:" << reopened.error() << "; putting back" << *kept;
         backup::putBack(path, *kept);
-        reopened = reopen(path);
+        reopened = openStore(path);
     }
     if (kept && !reopened)
         return failure(reopened.error());
@@ -328,6 +390,8 @@ QString FrontDesk::refusal()
 {
     if (m_job.running())
         return m_job.waitText();
+    if (m_restoring)
+        return restoreWaitText();
     if (!storeFileIntact())
         return storeFileGoneText(m_store.path());
     return QString();

@@ -139,15 +139,16 @@ public:
     // place, the list is rebuilt, the PCs still connected are matched again and each is told
     // what the restored store says of its machine (stop, start or pause; in the trail too).
     Result<> restoreFrom(const QString &chosen);
-    // The same, with the copy and check of `chosen` beside the desk's work; `done` gets the
-    // outcome. False (nothing done) while another copy runs.
+    // The same, with the copy and check of `chosen` beside the desk's work, and the store and
+    // the trail opened again in turns of their own; `done` gets the outcome. Actions are
+    // refused until then. False (nothing done) while another copy runs.
     bool startRestore(const QString &chosen, std::function<void(const Result<> &)> done);
     // "数据备份" to `target` beside the desk's work (on a server the tables are written out at
     // once); `done` gets the outcome, recorded in the trail. False while another copy runs.
     bool startBackup(const QString &target, std::function<void(const Result<> &)> done);
     // Whether a backup or a restore is being copied: actions that write are refused meanwhile,
     // with backupWaitText() or its restore's counterpart.
-    bool copying() const { return m_job.running(); }
+    bool copying() const { return m_job.running() || m_restoring; }
     static QString backupWaitText() { return QStringLiteral("正在备份数据，请稍候…"); }
     static QString restoreWaitText() { return QStringLiteral("正在还原数据，请稍候…"); }
     // The automatic backup of the day into backup/ beside the store, and again each midnight.
@@ -178,12 +179,21 @@ signals:
 
 private:
     Result<> reopen(const QString &path);
+    // The two halves of reopen(), each with a key derivation: the store, then its trail.
+    Result<> openStore(const QString &path);
+    void openTrail(const QString &path);
     // The steps of a restore: what comes before the copy, the swap of the fetched copy (both
-    // give the name of the copy kept of what was replaced), and what follows.
+    // give the name of the copy kept of what was replaced; swapStore() leaves the trail
+    // detached), the link and the list following the new store, and what follows.
     void beginRestore(const QString &chosen);
     Result<QString> swapFile(const QString &incoming);
+    Result<QString> swapStore(const QString &incoming);
+    void followReplacedStore();
     Result<QString> restoreOnServer(const QString &chosen);
     Result<> endRestore(const Result<QString> &kept);
+    // After the copy beside the desk's work: the swap and each reopening in a turn of the
+    // event loop of its own, so the PCs are answered in between.
+    void finishRestore(const Result<QString> &incoming, const std::function<void(const Result<> &)> &done);
     // Tells each connected PC what the restored store says of its machine.
     Result<> alignPcs(const QString &kept);
     void dailyBackup();
@@ -222,6 +232,8 @@ private:
     bool m_locked = false;
     QTimer m_backupTimer;
     BackupJob m_job;
+    // From the start of a restore beside the desk's work until its last step is done.
+    bool m_restoring = false;
     // The store file as opened: device and inode; whether it was last found gone.
     quint64 m_fileDevice = 0;
     quint64 m_fileInode = 0;

@@ -5,6 +5,7 @@
 #include "support/testdesk.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -186,6 +187,40 @@ private slots:
         // The desk watches the restored file now, not the one it replaced.
         QVERIFY(t.desk.storeFileIntact());
         QVERIFY(t.desk.startTiming(1, SessionInput{}, false));
+    }
+
+    // The store and the trail are opened again in turns of their own: between them the PCs'
+    // questions already read the restored store, and yet no action may slip in.
+    void actionsWaitUntilTheRestoresLastStepIsDone()
+    {
+        TestDesk t;
+        t.store.addMachine(1, 3, MachineStatus::Standby, u"10.0.0.1"_s);
+        t.open();
+        const QString saved = QDir(t.store.dir()).filePath(u"saved.bak"_s);
+        QVERIFY(backup::backUp(t.db(), t.desk.store().path(), saved));
+        QVERIFY(t.desk.startTiming(1, SessionInput{}, false));
+        std::optional<Result<>> outcome;
+        QVERIFY(t.desk.startRestore(saved, [&](const Result<> &r) { outcome = r; }));
+        bool sawRestored = false;
+        for (int turn = 0; !outcome && turn < 100000; ++turn) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+            if (outcome)
+                break;
+            QVERIFY(t.desk.copying());
+            sawRestored = sawRestored || !t.machine(1).inSession();
+            const Result<> refused = t.desk.startTiming(1, SessionInput{}, false);
+            QVERIFY(!refused);
+            QCOMPARE(refused.error(), FrontDesk::restoreWaitText());
+        }
+        QVERIFY(outcome.has_value());
+        QVERIFY2(*outcome, qPrintable(outcome->error()));
+        QVERIFY(sawRestored);
+        QVERIFY(!t.desk.copying());
+        // Nothing written meanwhile: the restore is the newest entry, and the desk acts again.
+        QCOMPARE(audit::entries(t.db(), {}, {}, {}, 0, {}).last().kind, u"数据还原"_s);
+        QVERIFY(!t.machine(1).inSession());
+        QVERIFY(t.desk.startTiming(1, SessionInput{}, false));
+        QCOMPARE(audit::entries(t.db(), {}, {}, {}, 0, {}).last().kind, u"开始记费"_s);
     }
 
     void theDailyBackupOnAFullDiskSaysSoAndWhere()
