@@ -119,13 +119,10 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot listen\n");
         return 1;
     }
-    AskingPc pc(server.port());
-    runFor(2000);
-    if (!pc.connected()) {
-        std::fprintf(stderr, "the PC did not connect\n");
+    const std::unique_ptr<AskingPc> asking = connectAskingPc(server.port());
+    if (!asking)
         return 1;
-    }
-    pc.take();
+    AskingPc &pc = *asking;
     StallProbe stall;
     runFor(3000);
     bool ok = report("idle desk", 3000, figuresOf(pc.take()), stall.take(), true);

@@ -142,13 +142,10 @@ int main(int argc, char *argv[])
     const StyledText goodsText = goods.text(kNow.date());
     const ReportSheet sheet = month.sheet();
 
-    AskingPc pc(server.port());
-    runFor(2000);
-    if (!pc.connected()) {
-        std::fprintf(stderr, "the PC did not connect\n");
+    const std::unique_ptr<AskingPc> asking = connectAskingPc(server.port());
+    if (!asking)
         return 1;
-    }
-    pc.take();
+    AskingPc &pc = *asking;
     runFor(3000);
     bool ok = report("idle desk", 3000, figuresOf(pc.take()), true);
 

@@ -1,5 +1,7 @@
 #include "askingpc.h"
 
+#include <cstdio>
+
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
@@ -110,4 +112,16 @@ void runFor(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+std::unique_ptr<AskingPc> connectAskingPc(quint16 port)
+{
+    auto pc = std::make_unique<AskingPc>(port);
+    runFor(2000);
+    if (!pc->connected()) {
+        std::fprintf(stderr, "the PC did not connect\n");
+        return nullptr;
+    }
+    pc->take();
+    return pc;
 }

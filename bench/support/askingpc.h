@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QtGlobal>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -59,3 +60,7 @@ private:
 
 // Lets the event loop run for `ms`.
 void runFor(int ms);
+
+// A PC asking the desk listening on `port`, connected and its first samples dropped; none
+// (said on stderr) when it does not connect within two seconds.
+std::unique_ptr<AskingPc> connectAskingPc(quint16 port);

@@ -17,6 +17,7 @@
 #include "machines/machinemanagement.h"
 #include "serverwatch.h"
 #include "shiftservice.h"
+#include "trailservice.h"
 #include "store/backupjob.h"
 #include "store/rows.h"
 #include "store/store.h"
@@ -84,6 +85,8 @@ public:
     WebListService webLists() { return {db(), m_runner, m_server}; }
     // This counter's shifts, for the operator logged in.
     ShiftService shifts() { return {db(), m_runner, m_counterName, m_operatorName}; }
+    // What the trail window reads.
+    TrailService trailView() { return TrailService(db()); }
 
     // Rebuilds the machine list from the machine table.
     void rebuildList();

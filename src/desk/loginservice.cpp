@@ -29,6 +29,15 @@ QString LoginService::lastLoggedIn() const
     return logins.isEmpty() ? QString() : logins.last().operatorName;
 }
 
+Result<> LoginService::unlock(const QString &lockedBy, const QString &name, const QString &password)
+{
+    static const QString source = QStringLiteral("desktop lock");
+    if (mayUnlock(m_db, m_throttle, source, lockedBy, name, password))
+        return {};
+    const qint64 wait = m_throttle.secondsLeft(GuessThrottle::operatorSubject(name), source);
+    return failure(wait > 0 ? GuessThrottle::deskMessage(wait) : QString());
+}
+
 Result<Operator> LoginService::logIn(const QString &name, const QString &password)
 {
     const auto op = verifyOperator(m_db, m_throttle, kSource, name, password);

@@ -23,6 +23,9 @@ public:
     // throttled attempt is not checked and says how long to wait; a wrong one is recorded
     // in the trail under the name tried.
     Result<Operator> logIn(const QString &name, const QString &password);
+    // The desktop lock's release by `name`: the operator who locked (`lockedBy`) or any "D"
+    // operator. Refused, it tells the seconds to wait when the name is throttled (0 otherwise).
+    Result<> unlock(const QString &lockedBy, const QString &name, const QString &password);
 
 private:
     Database &m_db;

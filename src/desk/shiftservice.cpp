@@ -1,5 +1,6 @@
 #include "shiftservice.h"
 
+#include "audit/trail.h"
 #include "common/clock.h"
 #include "common/commandpath.h"
 #include "common/formats.h"
@@ -82,6 +83,11 @@ Result<Shift> ShiftService::handOver(const QString &countedText, const QString &
 QList<Shift> ShiftService::past()
 {
     return ShiftTable(m_db).closed();
+}
+
+QString ShiftService::anchor()
+{
+    return audit::anchor(m_db);
 }
 
 QString shiftReport(const Shift &s)

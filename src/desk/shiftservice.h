@@ -27,6 +27,8 @@ public:
     Result<Shift> handOver(const QString &counted, const QString &left);
     // The shifts handed over, the latest first.
     QList<Shift> past();
+    // The trail's newest hash, printed under a shift's report.
+    QString anchor();
 
 private:
     Database &m_db;

@@ -1,8 +1,5 @@
 #include "lockwindow.h"
 
-#include "accounts/guessthrottle.h"
-#include "accounts/operators.h"
-
 #include <QCloseEvent>
 #include <QFormLayout>
 #include <QFrame>
@@ -32,10 +29,10 @@ constexpr int kPanelRaise = 53;
 
 } // namespace
 
-LockWindow::LockWindow(Database &db, GuessThrottle &throttle, const QString &lockedBy,
-                       std::function<void(bool)> setLocked, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_db(db),
-      m_throttle(throttle), m_lockedBy(lockedBy), m_setLocked(std::move(setLocked))
+LockWindow::LockWindow(LoginService logins, const QString &lockedBy, std::function<void(bool)> setLocked,
+                       QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_logins(logins),
+      m_lockedBy(lockedBy), m_setLocked(std::move(setLocked))
 {
     setObjectName(QStringLiteral("frmScreen"));
     setWindowTitle(QStringLiteral("锁定桌面"));
@@ -48,9 +45,10 @@ LockWindow::LockWindow(Database &db, GuessThrottle &throttle, const QString &loc
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Raised);
     panel->setAutoFillBackground(true);
-    auto *text = new QLabel(QStringLiteral("该计算机已经被 ") + lockedBy + QStringLiteral(" 锁定，只有超级管理员和") +
-                                lockedBy + QStringLiteral("才能解除锁定"),
-                            panel);
+    auto *text =
+        new QLabel(QStringLiteral("该计算机已经被 ") + lockedBy + QStringLiteral(" 锁定，只有超级管理员和") +
+                       lockedBy + QStringLiteral("才能解除锁定"),
+                   panel);
     text->setObjectName(QStringLiteral("lblText"));
     text->setWordWrap(true);
     m_name = new QLineEdit(panel);
@@ -123,11 +121,10 @@ void LockWindow::lock()
 
 void LockWindow::tryUnlock()
 {
-    if (!mayUnlock(m_db, m_throttle, QStringLiteral("desktop lock"), m_lockedBy, m_name->text(), m_password->text())) {
-        const qint64 wait = m_throttle.secondsLeft(GuessThrottle::operatorSubject(m_name->text()),
-                                                   QStringLiteral("desktop lock"));
-        m_notice->setText(wait > 0 ? GuessThrottle::deskMessage(wait) : QString());
-        m_notice->setVisible(wait > 0);
+    if (const Result<> released = m_logins.unlock(m_lockedBy, m_name->text(), m_password->text());
+        !released) {
+        m_notice->setText(released.error());
+        m_notice->setVisible(!released.error().isEmpty());
         m_password->clear();
         m_password->setFocus();
         return;
@@ -160,7 +157,8 @@ void LockWindow::closeEvent(QCloseEvent *event)
 
 void LockWindow::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape || (event->modifiers() & Qt::AltModifier && event->key() == Qt::Key_F4))
+    if (event->key() == Qt::Key_Escape ||
+        (event->modifiers() & Qt::AltModifier && event->key() == Qt::Key_F4))
         return;
     QWidget::keyPressEvent(event);
 }

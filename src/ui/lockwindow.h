@@ -1,11 +1,11 @@
 #pragma once
 
+#include "desk/loginservice.h"
+
 #include <QPixmap>
 #include <QWidget>
 #include <functional>
 
-class Database;
-class GuessThrottle;
 class QLabel;
 class QLineEdit;
 
@@ -18,7 +18,7 @@ class LockWindow final : public QWidget
     Q_OBJECT
 
 public:
-    LockWindow(Database &db, GuessThrottle &throttle, const QString &lockedBy, std::function<void(bool)> setLocked,
+    LockWindow(LoginService logins, const QString &lockedBy, std::function<void(bool)> setLocked,
                QWidget *parent = nullptr);
     ~LockWindow() override;
 
@@ -36,8 +36,7 @@ protected:
 private:
     void tryUnlock();
 
-    Database &m_db;
-    GuessThrottle &m_throttle;
+    LoginService m_logins;
     QString m_lockedBy;
     std::function<void(bool)> m_setLocked;
     QPixmap m_snapshot;

@@ -180,7 +180,7 @@ void MainWindow::connectMenus()
     connect(m.lock, &QAction::triggered, this, &MainWindow::lockDesk);
     connect(m.handOver, &QAction::triggered, this, &MainWindow::handOver);
     connect(m.shiftRecords, &QAction::triggered, this,
-            [this] { (new ShiftsWindow(m_desk.shifts().past(), m_desk.db(), this))->show(); });
+            [this] { (new ShiftsWindow(m_desk.shifts(), this))->show(); });
     connect(m.exit, &QAction::triggered, this, &QWidget::close);
 
     connect(m.start, &QAction::triggered, this, [this] { openSessionStart(false); });
@@ -292,7 +292,7 @@ void MainWindow::handOver()
     ShiftDialog dialog(shifts, *open, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    showShiftReport(dialog.handedOver(), m_desk.db(), this);
+    showShiftReport(dialog.handedOver(), shifts.anchor(), this);
     // The next cashier's shift begins with their login.
     logInAgain();
 }
@@ -652,7 +652,7 @@ void MainWindow::lockDesk()
     m_desk.record(QStringLiteral("锁定桌面"), 0, QString());
     QTimer::singleShot(200, this, [this] {
         // A top-level window of its own: it covers the screen and blocks this one while shown.
-        auto *lock = new LockWindow(m_desk.db(), m_desk.throttle(), m_desk.operatorName(),
+        auto *lock = new LockWindow(m_desk.logins(), m_desk.operatorName(),
                                     [desk = &m_desk](bool on) { desk->setLocked(on); });
         // Named after whoever typed the password, which may be a super administrator.
         connect(lock, &LockWindow::released, &m_desk, [desk = &m_desk](const QString &by) {
@@ -697,7 +697,7 @@ void MainWindow::openCards()
 
 void MainWindow::openTrail()
 {
-    showSingle(m_trail, [this] { return new TrailWindow(m_desk.db(), this); });
+    showSingle(m_trail, [this] { return new TrailWindow(m_desk.trailView(), this); });
 }
 
 void MainWindow::restoreData()

@@ -1,9 +1,7 @@
 #include "shiftwindows.h"
 
-#include "audit/trail.h"
 #include "common/formats.h"
 #include "common/numbers.h"
-#include "desk/shiftservice.h"
 #include "messages.h"
 #include "numberedit.h"
 #include "printwindow.h"
@@ -50,10 +48,12 @@ ShiftDialog::ShiftDialog(ShiftService &shifts, const Shift &open, QWidget *paren
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("上班时间："), figure(formatLongDateTime(open.start), "lblStart", this));
     form->addRow(QStringLiteral("操作员："), figure(open.operatorName, "lblOperator", this));
-    form->addRow(QStringLiteral("现金结帐："), figure(yuan(open.takings.sessionCash), "lblSessionCash", this));
+    form->addRow(QStringLiteral("现金结帐："),
+                 figure(yuan(open.takings.sessionCash), "lblSessionCash", this));
     form->addRow(QStringLiteral("储金卡结帐："), figure(yuan(open.takings.cardPaid), "lblCardPaid", this));
     form->addRow(QStringLiteral("售卡及充值："), figure(yuan(open.takings.cardSales), "lblCardSales", this));
-    form->addRow(QStringLiteral("柜台零售："), figure(yuan(open.takings.counterSales), "lblCounterSales", this));
+    form->addRow(QStringLiteral("柜台零售："),
+                 figure(yuan(open.takings.counterSales), "lblCounterSales", this));
     form->addRow(QStringLiteral("上班备用金："), figure(yuan(open.openingFloat), "lblFloat", this));
     QLabel *expected = figure(yuan(open.expected()), "lblExpected", this);
     expected->setFont(bold);
@@ -110,8 +110,8 @@ void ShiftDialog::handOver()
     accept();
 }
 
-ShiftsWindow::ShiftsWindow(const QList<Shift> &shifts, Database &db, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_shifts(shifts), m_db(db)
+ShiftsWindow::ShiftsWindow(ShiftService shifts, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_service(shifts), m_shifts(m_service.past())
 {
     setObjectName(QStringLiteral("frmShifts"));
     setWindowTitle(QStringLiteral("交班记录"));
@@ -120,17 +120,18 @@ ShiftsWindow::ShiftsWindow(const QList<Shift> &shifts, Database &db, QWidget *pa
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("lstShifts"));
     m_list->setRootIsDecorated(false);
-    m_list->setHeaderLabels({QStringLiteral("上班时间"), QStringLiteral("交班时间"), QStringLiteral("操作员"),
-                             QStringLiteral("现金结帐"), QStringLiteral("储金卡结帐"), QStringLiteral("售卡及充值"),
-                             QStringLiteral("柜台零售"), QStringLiteral("上班备用金"), QStringLiteral("应有现金"),
-                             QStringLiteral("实点现金"), QStringLiteral("差额"), QStringLiteral("留存备用金")});
+    m_list->setHeaderLabels(
+        {QStringLiteral("上班时间"), QStringLiteral("交班时间"), QStringLiteral("操作员"),
+         QStringLiteral("现金结帐"), QStringLiteral("储金卡结帐"), QStringLiteral("售卡及充值"),
+         QStringLiteral("柜台零售"), QStringLiteral("上班备用金"), QStringLiteral("应有现金"),
+         QStringLiteral("实点现金"), QStringLiteral("差额"), QStringLiteral("留存备用金")});
     for (const Shift &s : std::as_const(m_shifts)) {
         auto *item = new QTreeWidgetItem(
             m_list, {formatLongDateTime(s.start), formatLongDateTime(s.end), s.operatorName,
                      plainNumber(s.takings.sessionCash), plainNumber(s.takings.cardPaid),
                      plainNumber(s.takings.cardSales), plainNumber(s.takings.counterSales),
-                     plainNumber(s.openingFloat), plainNumber(roundEven(s.expected(), 2)), plainNumber(s.counted),
-                     plainNumber(roundEven(s.difference(), 2)), plainNumber(s.left)});
+                     plainNumber(s.openingFloat), plainNumber(roundEven(s.expected(), 2)),
+                     plainNumber(s.counted), plainNumber(roundEven(s.difference(), 2)), plainNumber(s.left)});
         if (roundEven(s.difference(), 2) != 0)
             item->setForeground(10, Qt::red);
     }
@@ -161,13 +162,14 @@ void ShiftsWindow::printChosen()
 {
     const int row = m_list->indexOfTopLevelItem(m_list->currentItem());
     if (row >= 0 && row < m_shifts.size())
-        showShiftReport(m_shifts.at(row), m_db, this);
+        showShiftReport(m_shifts.at(row), m_service.anchor(), this);
 }
 
-QWidget *showShiftReport(const Shift &shift, Database &db, QWidget *parent)
+QWidget *showShiftReport(const Shift &shift, const QString &anchor, QWidget *parent)
 {
-    auto *window = new PrintWindow({TextRun{shiftReport(shift).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), 12}},
-                                   {}, QStringLiteral("交班报表"), audit::anchor(db), parent);
+    auto *window = new PrintWindow(
+        {TextRun{shiftReport(shift).replace(QStringLiteral("\r\n"), QStringLiteral("\n")), 12}}, {},
+        QStringLiteral("交班报表"), anchor, parent);
     window->show();
     return window;
 }

@@ -1,17 +1,15 @@
 #pragma once
 
-#include "store/shifttable.h"
+#include "desk/shiftservice.h"
 
 #include <QDialog>
 #include <QList>
 #include <QWidget>
 
-class Database;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
-class ShiftService;
 
 // "交班": the open shift's figures; the cashier types the cash counted and the float left for
 // the next shift, and hands over. Accepted once the hand-over is stored; handedOver() then
@@ -42,15 +40,15 @@ class ShiftsWindow final : public QWidget
     Q_OBJECT
 
 public:
-    ShiftsWindow(const QList<Shift> &shifts, Database &db, QWidget *parent = nullptr);
+    ShiftsWindow(ShiftService shifts, QWidget *parent = nullptr);
 
 private:
     void printChosen();
 
+    ShiftService m_service;
     QList<Shift> m_shifts;
-    Database &m_db;
     QTreeWidget *m_list;
 };
 
-// The shift's report in a print window, with the trail's anchor under it.
-QWidget *showShiftReport(const Shift &shift, Database &db, QWidget *parent);
+// The shift's report in a print window, with the trail's `anchor` under it.
+QWidget *showShiftReport(const Shift &shift, const QString &anchor, QWidget *parent);

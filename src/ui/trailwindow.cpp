@@ -19,7 +19,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-TrailWindow::TrailWindow(Database &db, QWidget *parent) : QWidget(parent, Qt::Window), m_db(db)
+TrailWindow::TrailWindow(TrailService trail, QWidget *parent) : QWidget(parent, Qt::Window), m_trail(trail)
 {
     setObjectName(QStringLiteral("frmTrail"));
     setWindowTitle(QStringLiteral("操作记录"));
@@ -66,7 +66,7 @@ TrailWindow::TrailWindow(Database &db, QWidget *parent) : QWidget(parent, Qt::Wi
     // Several counters write one trail on a server: there each entry says which one.
     QStringList headers{QStringLiteral("序号"), QStringLiteral("时间"), QStringLiteral("操作员"),
                         QStringLiteral("机号"), QStringLiteral("操作"), QStringLiteral("内容")};
-    if (m_db.isServer())
+    if (m_trail.namesCounters())
         headers.insert(2, QStringLiteral("柜台"));
     m_list->setHeaderLabels(headers);
     m_list->header()->setStretchLastSection(true);
@@ -117,7 +117,7 @@ void TrailWindow::refresh()
 {
     const int machine = int(numberValue(m_machine->text()));
     const QList<audit::Entry> found =
-        audit::entries(m_db, m_from->dateTime(), m_to->dateTime(), m_operator->text().trimmed(), machine,
+        m_trail.entries(m_from->dateTime(), m_to->dateTime(), m_operator->text().trimmed(), machine,
                        m_kind->currentText().trimmed());
     m_list->clear();
     QStringList kinds;
@@ -128,7 +128,7 @@ void TrailWindow::refresh()
                         e.machine > 0 ? QString::number(e.machine) : QString(),
                         e.kind,
                         e.details};
-        if (m_db.isServer())
+        if (m_trail.namesCounters())
             row.insert(2, e.counter);
         m_list->addTopLevelItem(new QTreeWidgetItem(row));
         if (!kinds.contains(e.kind))
@@ -140,13 +140,13 @@ void TrailWindow::refresh()
     // Number, time, operator, machine and kind as wide as they are; the figures take the rest.
     for (int c = 0; c < m_list->columnCount() - 1; ++c)
         m_list->resizeColumnToContents(c);
-    const QString anchor = audit::anchor(m_db);
+    const QString anchor = m_trail.anchor();
     m_anchor->setText(anchor.isEmpty() ? QString() : QStringLiteral("最新校验码：") + anchor);
 }
 
 void TrailWindow::check()
 {
-    const Result<qint64> verified = audit::verify(m_db);
+    const Result<qint64> verified = m_trail.verify();
     Messages::tell(this, QStringLiteral("校验"), audit::verificationText(verified),
                    verified ? QMessageBox::Information : QMessageBox::Critical);
 }

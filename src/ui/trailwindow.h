@@ -1,8 +1,9 @@
 #pragma once
 
+#include "desk/trailservice.h"
+
 #include <QWidget>
 
-class Database;
 class QComboBox;
 class QDateTimeEdit;
 class QLabel;
@@ -17,7 +18,7 @@ class TrailWindow final : public QWidget
     Q_OBJECT
 
 public:
-    explicit TrailWindow(Database &db, QWidget *parent = nullptr);
+    explicit TrailWindow(TrailService trail, QWidget *parent = nullptr);
 
     // Lists the entries that match the filters.
     void refresh();
@@ -25,7 +26,7 @@ public:
     void check();
 
 private:
-    Database &m_db;
+    TrailService m_trail;
     QDateTimeEdit *m_from;
     QDateTimeEdit *m_to;
     QLineEdit *m_operator;

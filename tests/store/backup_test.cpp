@@ -12,22 +12,12 @@
 #include <QTest>
 #include <QTimer>
 #include <sqlcipher/sqlite3.h>
-#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const QDateTime kNow(QDate(2002, 3, 15), QTime(9, 30, 5));
-
-// The file's permission bits, as `ls -l` shows them in octal.
-int modeOf(const QString &path)
-{
-    struct stat st
-    {
-    };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
-}
 
 QByteArray checksum(const QString &path)
 {
@@ -77,7 +67,7 @@ private slots:
         QVERIFY(backup::verify(target));
         QVERIFY(!QFile::exists(target + QStringLiteral(".part")));
         // Only the café's own account reads a copy of its takings.
-        QCOMPARE(modeOf(target), 0600);
+        QCOMPARE(fileMode(target), 0600);
         // The store stays usable afterwards, and a second backup replaces the first.
         t.addMachine(2);
         QVERIFY(backup::backUp(t.db(), t.path(), target));
@@ -173,7 +163,7 @@ private slots:
         // The old store's journal went with the kept copy, not into the restored one.
         QVERIFY(!QFile::exists(live + QStringLiteral("-journal")));
         QVERIFY(QFile::exists(*kept + QStringLiteral("-journal")));
-        QCOMPARE(modeOf(live), 0600);
+        QCOMPARE(fileMode(live), 0600);
         {
             Store reopened;
             QString error;

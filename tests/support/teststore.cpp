@@ -7,6 +7,7 @@
 #include "store/settingstable.h"
 
 #include <QFile>
+#include <sys/stat.h>
 
 TestStore::TestStore(const QString &serverConnection)
 {
@@ -82,6 +83,14 @@ void TestStore::addCustomer(const QString &number, const QString &name, const QS
     c.idKind = idKind;
     c.idNumber = idNumber;
     CustomerTable(db()).add(c);
+}
+
+int fileMode(const QString &path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 QStringList tableRows(Database &db, const QString &table)

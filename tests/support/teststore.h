@@ -36,6 +36,9 @@ private:
     Store m_store;
 };
 
+// The file's permission bits, as `ls -l` shows them in octal; -1 when it is missing.
+int fileMode(const QString &path);
+
 // The rows of `table` in table order, each as its values joined by "|" (NULL as "<null>").
 QStringList tableRows(Database &db, const QString &table);
 // Every row of every table, each led by its table's name: for before/after comparisons.

@@ -1,5 +1,6 @@
 #include "accounts/guessthrottle.h"
 #include "store/accounttables.h"
+#include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
 #include "ui/lockwindow.h"
@@ -28,7 +29,7 @@ struct Fixture
         store.addOperator(u"boss"_s, u"pw"_s, u"D"_s);
         store.addOperator(u"clerk"_s, u"c1"_s, u"A"_s);
         store.addOperator(u"mgr"_s, u"m1"_s, u"C"_s);
-        window = new LockWindow(store.db(), throttle, u"clerk"_s, [this](bool on) { locked = on; });
+        window = new LockWindow({store.db(), commands.runner, throttle}, u"clerk"_s, [this](bool on) { locked = on; });
         window->lock();
     }
     ~Fixture() { delete window.data(); }
@@ -40,6 +41,7 @@ struct Fixture
     }
 
     TestStore store;
+    TestCommands commands{store.db()};
     GuessThrottle throttle;
     bool locked = false;
     QPointer<LockWindow> window;

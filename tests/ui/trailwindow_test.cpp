@@ -59,7 +59,7 @@ private slots:
             e.kind = QStringLiteral("结帐");
             QVERIFY(audit::append(db, e));
         }
-        auto *window = new TrailWindow(db);
+        auto *window = new TrailWindow(TrailService(db));
         QCOMPARE(window->windowTitle(), QStringLiteral("操作记录"));
         auto *list = child<QTreeWidget>(*window, "lstTrail");
         QCOMPARE(list->topLevelItemCount(), 3);

@@ -125,7 +125,7 @@ private slots:
                 text.append({u"可乐            2.50元     3     7.50元\n"_qs, 9});
             return new PrintWindow(text, {}, u"商品销售统计表"_qs);
         });
-        row("trail", [](Fixture &f) { return new TrailWindow(f.t.db()); });
+        row("trail", [](Fixture &f) { return new TrailWindow(TrailService(f.t.db())); });
         row("about", [](Fixture &) { return new AboutDialog; });
         row("font", [](Fixture &) { return new FontColorDialog(QFont(u"宋体"_qs, 9), Qt::black); });
     }
