@@ -115,9 +115,10 @@ private slots:
                 return view && view->model()->rowCount(view->rootIndex()) == 2;
             }));
             auto *view = dialog->findChild<QTreeView *>(u"treeView"_qs);
-            // Folders first.
-            folderType = view->model()->index(0, 2, view->rootIndex()).data().toString();
-            const QModelIndex row = view->model()->index(1, 0, view->rootIndex());
+            // The folder and the file, in whatever order the view sorts them.
+            const int folderRow = view->model()->index(0, 0, view->rootIndex()).data().toString() == u"backup"_qs ? 0 : 1;
+            folderType = view->model()->index(folderRow, 2, view->rootIndex()).data().toString();
+            const QModelIndex row = view->model()->index(1 - folderRow, 0, view->rootIndex());
             for (int c = 0; c < 4; ++c)
                 seen << row.siblingAtColumn(c).data().toString();
             seen << dialog->findChild<QLabel *>(u"fileNameLabel"_qs)->text();
