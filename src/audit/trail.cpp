@@ -115,6 +115,11 @@ QHash<const Database *, Recorder *> &recorders()
 
 } // namespace
 
+void detach(const Database &db)
+{
+    places().remove(&db);
+}
+
 QString counterName(Database &db)
 {
     return db.isServer() ? CounterTable(db).ownName() : QSysInfo::machineHostName();

@@ -35,6 +35,8 @@ struct Entry
 // each café on the server keeps its own: "audit" for the store in the schema public, else
 // "<store schema>_audit".
 Result<> attach(Database &db, const QString &path, const QString &serverSchema = QString());
+// Forgets what attach() noted of a connection that is about to close.
+void detach(const Database &db);
 
 // The name of this counter on a server: the application_name of the connection string, else
 // the PC's host name.

@@ -214,6 +214,30 @@ bool announcementsComplete(Database &db)
     return s.next() && s.integer(0) == qint64(std::size(kAnnounceTriggers)) * schema::tableNames().size();
 }
 
+// A branch names its chain on its journal table, so that the branches of one chain can be told
+// from the other cafés and chains on the same server.
+const QString kChainMark = QStringLiteral(
+    "'Corvana chain ' || (current_schemas(false))[array_length(current_schemas(false), 1)]");
+
+bool markBranch(Database &db, const Layout &layout)
+{
+    if (!layout.chained())
+        return true;
+    return db.exec(QStringLiteral("DO $$ DECLARE mark text := %1; BEGIN "
+                                  "IF obj_description(format('%I.sjlszb', current_schema())::regclass, 'pg_class') "
+                                  "IS DISTINCT FROM mark THEN "
+                                  "EXECUTE format('COMMENT ON TABLE %I.sjlszb IS %L', current_schema(), mark); "
+                                  "END IF; END $$")
+                       .arg(kChainMark));
+}
+
+// Names that go into a search path as they stand.
+bool plainName(const QString &name)
+{
+    static const QRegularExpression plain(QStringLiteral("^[a-z_][a-z0-9_]{0,62}$"));
+    return plain.match(name).hasMatch();
+}
+
 const QString kOwnSchema = QStringLiteral("(SELECT oid FROM pg_namespace WHERE nspname = current_schema())");
 
 // A new branch joining a chain: its own schema holds none of the tables yet, the chain's
@@ -281,7 +305,7 @@ bool create(Database &db)
     if (db.isServer() && !db.exec(QStringLiteral(R"(CREATE UNIQUE INDEX sjlszb_id ON %1 ("ID"))")
                                       .arg(layout->place(QStringLiteral("sjlszb")))))
         return false;
-    if (db.isServer() && !createAnnouncements(db, *layout))
+    if (db.isServer() && (!createAnnouncements(db, *layout) || !markBranch(db, *layout)))
         return false;
     Settings defaults;
     defaults.overnightPrice = 10;
@@ -356,7 +380,37 @@ bool upgrade(Database &db, QString *error)
             return false;
         }
     }
+    // Branches made before they named their chain name it now.
+    if (const std::optional<Layout> layout = layoutOf(db); !layout || !markBranch(db, *layout)) {
+        *error = QStringLiteral("无法升级数据库（%1）").arg(db.lastError());
+        return false;
+    }
     return true;
+}
+
+Chain chain(Database &db)
+{
+    Chain found;
+    const std::optional<Layout> layout = layoutOf(db);
+    if (!layout || !layout->chained() || !plainName(layout->own) || !plainName(layout->shared))
+        return found;
+    found.own = layout->own;
+    found.shared = layout->shared;
+    Statement s = db.prepare(QStringLiteral("SELECT n.nspname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                                            "WHERE c.relname = 'sjlszb' AND obj_description(c.oid, 'pg_class') = %1 "
+                                            "ORDER BY n.nspname")
+                                 .arg(kChainMark));
+    while (s.next())
+        if (plainName(s.text(0)))
+            found.branches << s.text(0);
+    return found;
+}
+
+QString branchConnection(const QString &connection, const Chain &chain, const QString &branch)
+{
+    // A later "options" replaces one the connection string has; the branch is only read.
+    return connection + QStringLiteral(" options='-c search_path=%1,%2 -c default_transaction_read_only=on'")
+                            .arg(branch, chain.shared);
 }
 
 } // namespace schema

@@ -27,6 +27,20 @@ bool fresh(Database &db);
 // other than the first of the search path. None on the file or a single café's server.
 QStringList sharedTables(Database &db);
 
+// The branches of the chain this store belongs to: the schemas (its own among them) whose
+// journal names the chain's schema as theirs. None on the file or a single café's server;
+// only branches whose schema names need no quoting are listed.
+struct Chain
+{
+    QString own;
+    QString shared;
+    QStringList branches;
+};
+Chain chain(Database &db);
+
+// `connection` (this branch's connection string) turned to reading `branch` of `chain`.
+QString branchConnection(const QString &connection, const Chain &chain, const QString &branch);
+
 // Whether an open file is a store of this program: not newer than it, with all the tables of
 // its version.
 Result<> check(Database &db);

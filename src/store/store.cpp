@@ -17,6 +17,7 @@ bool Store::open(const QString &path, QString *error)
     if (!error)
         error = &ignored;
     m_path = path;
+    m_connection.clear();
     m_created = false;
     const QString settings = QFileInfo(path).dir().filePath(serverFileName());
     if (QFile::exists(settings))
@@ -66,7 +67,8 @@ bool Store::openServer(const QString &settings, QString *error)
         if (!line.trimmed().startsWith(u'#'))
             parts << line.trimmed();
     }
-    if (!m_db.openServer(parts.join(u' '), key())) {
+    m_connection = parts.join(u' ');
+    if (!m_db.openServer(m_connection, key())) {
         *error = m_db.lastError();
         return false;
     }

@@ -23,6 +23,8 @@ public:
 
     Database &db() { return m_db; }
     QString path() const { return m_path; }
+    // The server's connection string as dbase.pg gives it; empty on the file.
+    QString connection() const { return m_connection; }
     // Whether the last open() found no file and created a new, empty one.
     bool created() const { return m_created; }
 
@@ -34,5 +36,6 @@ private:
 
     Database m_db;
     QString m_path;
+    QString m_connection;
     bool m_created = false;
 };

@@ -5,6 +5,8 @@
 #include "accounts/guessthrottle.h"
 #include "accounts/passwords.h"
 #include "audit/trail.h"
+#include "billing/fee.h"
+#include "billing/machinelist.h"
 #include "billing/supervision.h"
 #include "common/clock.h"
 #include "common/formats.h"
@@ -13,7 +15,9 @@
 #include "reports/reporttext.h"
 #include "store/accounttables.h"
 #include "store/countertable.h"
+#include "store/goodstables.h"
 #include "store/machinetable.h"
+#include "store/schema.h"
 #include "webpages.h"
 
 #include <QFile>
@@ -33,6 +37,8 @@ const QString kLogoutKind = QStringLiteral("网页退出");
 constexpr int kMaxNameChars = 64;
 constexpr int kMaxPasswordChars = 128;
 constexpr int kMaxFilterChars = 64;
+// A branch's connection left unused this long is closed.
+constexpr qint64 kBranchIdleSeconds = 10 * 60;
 
 QByteArray newNonce()
 {
@@ -172,12 +178,14 @@ struct WebConsole::Answer
     WebReply reply;
     QByteArray nonce;
     QString operatorName;
+    QStringList branches;
+    QString branch;
 
     WebResponse html(const QString &title, const QString &tab, const QString &body, int status = 200) const
     {
         WebResponse r;
         r.status = status;
-        r.body = webpages::page({title, tab, operatorName, QString::fromLatin1(nonce)}, body);
+        r.body = webpages::page({title, tab, operatorName, QString::fromLatin1(nonce), branches, branch}, body);
         return r;
     }
 };
@@ -189,6 +197,8 @@ struct WebConsole::Context
     Answer out;
     QString token;
     const WebSessions::Session *session = nullptr;
+    Database *db = nullptr; // the store the pages show
+    bool trailKept = true;  // whether it keeps a trail the pages can read
 
     void reply(WebResponse r) const { out.reply(std::move(r)); }
     WebResponse html(const QString &title, const QString &tab, const QString &body, int status = 200) const
@@ -203,7 +213,7 @@ WebConsole::~WebConsole() = default;
 
 void WebConsole::handle(const WebRequest &request, const WebReply &reply)
 {
-    Context c{request, {{}, newNonce(), {}}, {}, nullptr};
+    Context c{request, {{}, newNonce(), {}, {}, {}}, {}, nullptr};
     const QString token = sessionToken(request.cookie);
     if (WebSessions::wellFormed(token)) {
         c.session = m_sessions.touch(token);
@@ -245,14 +255,15 @@ void WebConsole::route(Context &c)
         QStringLiteral("/"),         QStringLiteral("/login"),        QStringLiteral("/logout"),
         QStringLiteral("/machines"), QStringLiteral("/api/machines"), QStringLiteral("/today"),
         QStringLiteral("/reports"),  QStringLiteral("/reports.csv"),  QStringLiteral("/reports.xlsx"),
-        QStringLiteral("/trail")};
+        QStringLiteral("/trail"),    QStringLiteral("/branch")};
     if (!pages.contains(path)) {
         c.reply(c.html(QStringLiteral("找不到"), c.session ? QStringLiteral("-") : QString(),
                        webpages::messageBody(QStringLiteral("没有这个页面。")), 404));
         return;
     }
-    const bool wantsPost =
-        path == QStringLiteral("/login") ? (get || post) : path == QStringLiteral("/logout");
+    const bool wantsPost = path == QStringLiteral("/login")
+                               ? (get || post)
+                               : path == QStringLiteral("/logout") || path == QStringLiteral("/branch");
     if (!(wantsPost ? (post || (get && path == QStringLiteral("/login"))) : get)) {
         WebResponse res = plain(405, QStringLiteral("不支持这种请求"));
         res.addHeader("Allow", path == QStringLiteral("/login") ? "GET, POST" : wantsPost ? "POST" : "GET");
@@ -288,6 +299,18 @@ void WebConsole::route(Context &c)
     if (m_desk.serverLost()) {
         c.reply(c.html(QStringLiteral("暂时无法查看"), QStringLiteral("-"),
                        webpages::messageBody(QStringLiteral("与数据库服务器的连接中断了，请稍后再试。")),
+                       503));
+        return;
+    }
+    if (path == QStringLiteral("/branch")) {
+        chooseBranch(c);
+        return;
+    }
+    c.db = storeShown(c);
+    if (!c.db) {
+        c.reply(c.html(QStringLiteral("暂时无法查看"), QStringLiteral("-"),
+                       webpages::messageBody(QStringLiteral("无法连接分店“%1”的数据，请稍后再试。")
+                                                 .arg(c.out.branch)),
                        503));
         return;
     }
@@ -381,19 +404,93 @@ void WebConsole::logout(Context &c)
     c.reply(std::move(res));
 }
 
+WebConsole::BranchStore::~BranchStore()
+{
+    close();
+}
+
+void WebConsole::BranchStore::close()
+{
+    if (db)
+        audit::detach(*db);
+    db.reset();
+}
+
+void WebConsole::chooseBranch(Context &c)
+{
+    const WebRequest &r = c.request;
+    const auto fields = parameters(QUrlQuery(QString::fromUtf8(r.body)), {QStringLiteral("branch"), QStringLiteral("back")});
+    const schema::Chain chain = schema::chain(m_desk.db());
+    const QString branch = fields ? fields->value(QStringLiteral("branch")) : QString();
+    if (!r.contentType.startsWith("application/x-www-form-urlencoded") || r.body.size() > kMaxBodyBytes ||
+        !chain.branches.contains(branch)) {
+        c.reply(plain(400, QStringLiteral("请求无效")));
+        return;
+    }
+    m_sessions.chooseBranch(c.token, branch == chain.own ? QString() : branch);
+    static const QStringList tabs{QStringLiteral("/machines"), QStringLiteral("/today"), QStringLiteral("/reports"),
+                                  QStringLiteral("/trail")};
+    const QString back = fields->value(QStringLiteral("back"));
+    c.reply(redirect(tabs.contains(back) ? back : tabs.first()));
+}
+
+Database *WebConsole::storeShown(Context &c)
+{
+    Database &own = m_desk.db();
+    const schema::Chain chain = schema::chain(own);
+    c.out.branches = chain.branches;
+    c.out.branch = chain.own;
+    const QString chosen = c.session->branch;
+    const QDateTime now = Clock::now();
+    // Reports being read hold their branch's connection: none is closed meanwhile.
+    for (auto it = m_branches.begin(); m_batches == 0 && it != m_branches.end();)
+        it = it->second.lastUsed.secsTo(now) > kBranchIdleSeconds || it->second.lastUsed > now
+                 ? m_branches.erase(it)
+                 : std::next(it);
+    // A branch no longer in the chain shows the desk's own again.
+    if (chosen.isEmpty() || !chain.branches.contains(chosen))
+        return &own;
+    c.out.branch = chosen;
+    BranchStore &b = m_branches[chosen];
+    b.lastUsed = now;
+    if (!b.db || (b.db->connectionLost() && m_batches == 0)) {
+        b.close();
+        b.db = std::make_unique<Database>();
+        if (!b.db->openServer(schema::branchConnection(m_desk.store().connection(), chain, chosen), Store::key())) {
+            qCWarning(lcWeb) << "branch" << chosen << "not reached:" << b.db->lastError();
+            m_branches.erase(chosen);
+            return nullptr;
+        }
+        // The branch's own trail; a branch that never kept one shows none.
+        const Result<> trail = audit::attach(*b.db, QString());
+        b.trailKept = trail.has_value();
+        if (!trail)
+            qCInfo(lcWeb) << "branch" << chosen << "has no trail:" << trail.error();
+    }
+    c.trailKept = b.trailKept;
+    // Its changes are announced to it as to any counter; nothing here waits for them.
+    (void)b.db->takeNotifications();
+    (void)b.db->takeMessages();
+    return b.db.get();
+}
+
 void WebConsole::machines(Context &c, bool asJson)
 {
     if (!parameters(c.request.query, {})) {
         c.reply(plain(400, QStringLiteral("请求无效")));
         return;
     }
-    Database &db = m_desk.db();
+    Database &db = *c.db;
+    // The desk's own machines as its list shows them; another branch's from its store.
+    const bool own = &db == &m_desk.db();
     const QDateTime now = Clock::now();
     webpages::MachinesView view;
     view.updated = now.toString(QStringLiteral("HH:mm:ss"));
     view.counters = db.isServer();
     CounterTable counters(db);
     const MachineList &list = m_desk.machineList();
+    const std::optional<Tariff> tariff = own ? std::nullopt : std::optional(Tariff::read(db));
+    OrderTable orders(db);
     int billing = 0;
     int paused = 0;
     for (const Machine &m : MachineTable(db).all()) {
@@ -403,18 +500,28 @@ void WebConsole::machines(Context &c, bool asJson)
         row.status = statusWord(m.status);
         billing += m.status == MachineStatus::Billing;
         paused += m.status == MachineStatus::Paused;
-        // The figures are the desk's own list texts, as the operator sees them.
-        const MachineList::Entry *e = list.at(m.position);
+        QStringList columns;
+        bool clientGone = false;
+        const MachineList::Entry *e = own ? list.at(m.position) : nullptr;
         if (m.inSession() && e) {
-            row.start = e->columns.value(1);
-            row.due = e->columns.value(2);
-            row.used = e->columns.value(3);
-            row.rate = e->columns.value(4);
-            row.amount = e->columns.value(5);
-            row.goods = e->columns.value(6);
-            row.total = e->columns.value(7);
-            row.customer = e->columns.value(8);
-            if (e->clientGone)
+            // The figures are the desk's own list texts, as the operator sees them.
+            columns = e->columns;
+            clientGone = e->clientGone;
+        } else if (m.inSession() && tariff) {
+            if (const auto shown = FlashListView(m, *tariff, orders.goodsTotal(m.number), now))
+                for (const std::optional<QString> &text : *shown)
+                    columns << text.value_or(QString());
+        }
+        if (!columns.isEmpty()) {
+            row.start = columns.value(1);
+            row.due = columns.value(2);
+            row.used = columns.value(3);
+            row.rate = columns.value(4);
+            row.amount = columns.value(5);
+            row.goods = columns.value(6);
+            row.total = columns.value(7);
+            row.customer = columns.value(8);
+            if (clientGone)
                 row.mark = QStringLiteral("客户端已断开");
             else if (m.due.isValid() && m.due <= now)
                 row.mark = QStringLiteral("已到点");
@@ -445,8 +552,10 @@ void WebConsole::today(Context &c)
     for (const ReportKind k : {ReportKind::MachineTime, ReportKind::GoodsSales, ReportKind::Income})
         requests.append({k, day.from, day.to, 0});
     const Answer out = c.out;
-    const std::optional<Shift> shift = m_desk.shifts().current();
-    const bool started = runReports(requests, [out, date, shift](const QList<const ReportJob *> &jobs) {
+    // A shift is the desk's own; another branch's counters keep theirs.
+    const std::optional<Shift> shift =
+        c.db == &m_desk.db() ? m_desk.shifts().current() : std::optional<Shift>();
+    const bool started = runReports(*c.db, requests, [out, date, shift](const QList<const ReportJob *> &jobs) {
         out.reply(out.html(QStringLiteral("今日"), QStringLiteral("today"),
                            webpages::todayBody(date, jobs.at(0)->machineTime(), jobs.at(1)->goodsSales(),
                                                jobs.at(2)->income(), shift)));
@@ -465,7 +574,7 @@ void WebConsole::reports(Context &c, const QString &format)
         c.reply(plain(400, QStringLiteral("请求无效")));
         return;
     }
-    Database &db = m_desk.db();
+    Database &db = *c.db;
     const QDate today = Clock::now().date();
     ReportRequest request;
     request.kind = ReportKind::Income;
@@ -526,7 +635,7 @@ void WebConsole::reports(Context &c, const QString &format)
 
     const Answer out = c.out;
     const bool started =
-        runReports({request}, [out, form, query, format, today](const QList<const ReportJob *> &jobs) {
+        runReports(db, {request}, [out, form, query, format, today](const QList<const ReportJob *> &jobs) {
             const ReportJob &job = *jobs.first();
             const ReportKind kind = job.request().kind;
             if (format.isEmpty()) {
@@ -596,13 +705,19 @@ void WebConsole::trail(Context &c)
         c.reply(plain(400, QStringLiteral("请求无效")));
         return;
     }
-    Database &db = m_desk.db();
+    Database &db = *c.db;
+    if (!c.trailKept) {
+        c.reply(c.html(QStringLiteral("操作记录"), QStringLiteral("trail"),
+                       webpages::trailBody(f, {}, kMaxTrailRows, QStringLiteral("该分店没有操作记录"), true,
+                                           QString(), db.isServer())));
+        return;
+    }
     const QString anchor = audit::anchor(db);
-    if (!m_checked || anchor != m_checkedAnchor) {
+    if (!m_checked || c.out.branch + anchor != m_checkedAnchor) {
         const Result<qint64> verified = audit::verify(db);
         m_checkText = audit::verificationText(verified);
         m_checkIntact = verified.has_value();
-        m_checkedAnchor = anchor;
+        m_checkedAnchor = c.out.branch + anchor;
         m_checked = true;
     }
     const QList<audit::Entry> entries =
@@ -613,7 +728,7 @@ void WebConsole::trail(Context &c)
         webpages::trailBody(f, entries, kMaxTrailRows, m_checkText, m_checkIntact, anchor, db.isServer())));
 }
 
-bool WebConsole::runReports(const QList<ReportRequest> &requests,
+bool WebConsole::runReports(Database &db, const QList<ReportRequest> &requests,
                             std::function<void(const QList<const ReportJob *> &)> done)
 {
     if (m_batches >= kMaxReportBatches)
@@ -624,7 +739,7 @@ bool WebConsole::runReports(const QList<ReportRequest> &requests,
     auto jobs = std::make_shared<QList<ReportJob *>>();
     auto left = std::make_shared<qsizetype>(requests.size());
     for (const ReportRequest &request : requests) {
-        auto *job = new ReportJob(m_desk.db(), request, holder);
+        auto *job = new ReportJob(db, request, holder);
         jobs->append(job);
         connect(job, &ReportJob::finished, holder, [this, holder, jobs, left, done] {
             if (--*left > 0)

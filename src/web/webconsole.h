@@ -9,7 +9,10 @@
 #include <QString>
 #include <QUrlQuery>
 #include <functional>
+#include <map>
+#include <memory>
 
+class Database;
 class FrontDesk;
 class ReportJob;
 
@@ -70,6 +73,10 @@ private:
     void route(Context &c);
     void login(Context &c);
     void logout(Context &c);
+    void chooseBranch(Context &c);
+    // The store the pages show: the desk's own, or the chosen branch of its chain read over a
+    // connection of its own; null when that branch cannot be reached.
+    Database *storeShown(Context &c);
     void machines(Context &c, bool json);
     void today(Context &c);
     void reports(Context &c, const QString &format);
@@ -77,13 +84,26 @@ private:
 
     // Reads the reports of `requests` with report jobs, then calls `done` with them; false
     // (nothing started) when too many are being read already.
-    bool runReports(const QList<ReportRequest> &requests,
+    bool runReports(Database &db, const QList<ReportRequest> &requests,
                     std::function<void(const QList<const ReportJob *> &)> done);
 
     FrontDesk &m_desk;
     WebSessions m_sessions;
+    struct BranchStore
+    {
+        BranchStore() = default;
+        BranchStore(const BranchStore &) = delete;
+        BranchStore &operator=(const BranchStore &) = delete;
+        ~BranchStore();
+        void close();
+        std::unique_ptr<Database> db;
+        bool trailKept = false;
+        QDateTime lastUsed;
+    };
+    std::map<QString, BranchStore> m_branches;
     int m_batches = 0;
-    // The last chain check, kept until the newest hash changes (the walk reads every entry).
+    // The last chain check, kept until the newest hash (or the branch) changes: the walk reads
+    // every entry.
     QString m_checkedAnchor;
     QString m_checkText;
     bool m_checkIntact = false;

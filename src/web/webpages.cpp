@@ -21,6 +21,7 @@ nav a{color:#dbe6f2;text-decoration:none;padding:4px 10px;border-radius:4px}
 nav a.on{background:#fff;color:#24415f;font-weight:bold}
 header .who{margin-left:auto;display:flex;align-items:center;gap:8px;font-size:14px}
 header form{margin:0}
+header .branch{display:flex;align-items:center;gap:6px;font-size:14px}
 button,input,select{font:inherit}
 button{padding:5px 14px;border:1px solid #24415f;border-radius:4px;background:#24415f;color:#fff;cursor:pointer}
 header button{background:transparent;border-color:#dbe6f2;padding:2px 10px}
@@ -174,9 +175,20 @@ QByteArray page(const Frame &frame, const QString &body)
         for (const auto &[path, label] : tabs)
             nav += QStringLiteral("<a href=\"/%1\"%2>%3</a>")
                        .arg(path, path == frame.tab ? QStringLiteral(" class=\"on\"") : QString(), label);
+        nav += QStringLiteral("</nav>");
+        if (frame.branches.size() > 1) {
+            QString options;
+            for (const QString &b : frame.branches)
+                options += QStringLiteral("<option%1>%2</option>")
+                               .arg(b == frame.branch ? QStringLiteral(" selected") : QString(), escaped(b));
+            nav += QStringLiteral("<form class=\"branch\" method=\"post\" action=\"/branch\">"
+                                  "<label for=\"branch\">分店</label><select id=\"branch\" name=\"branch\">%1</select>"
+                                  "<input type=\"hidden\" name=\"back\" value=\"/%2\"><button id=\"showBranch\">查看</button></form>")
+                       .arg(options, frame.tab);
+        }
         nav +=
             QStringLiteral(
-                "</nav><div class=\"who\"><span>%1</span>"
+                "<div class=\"who\"><span>%1</span>"
                 "<form method=\"post\" action=\"/logout\"><button id=\"logout\">退出</button></form></div>")
                 .arg(escaped(frame.operatorName));
     }

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The web console's pages: plain HTML with its style inline, readable on a phone and on a
 // desktop. Every text that comes from the store is escaped here.
@@ -25,6 +26,9 @@ struct Frame
     QString tab; // "machines", "today", "reports", "trail"; empty on the login page
     QString operatorName;
     QString nonce;
+    // A chain's branches, one of which the pages show; no choice with fewer than two.
+    QStringList branches{};
+    QString branch{};
 };
 QByteArray page(const Frame &frame, const QString &body);
 

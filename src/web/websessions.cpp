@@ -19,7 +19,7 @@ QString WebSessions::open(const QString &operatorName, const QString &right)
     QRandomGenerator::system()->fillRange(words);
     const QString token =
         QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex());
-    m_sessions.insert(token, {operatorName, right, now});
+    m_sessions.insert(token, {operatorName, right, now, {}});
     return token;
 }
 
@@ -53,4 +53,10 @@ void WebSessions::forgetExpired(const QDateTime &now)
 {
     for (auto it = m_sessions.begin(); it != m_sessions.end();)
         it = it->lastSeen.secsTo(now) >= kIdleMinutes * 60 ? m_sessions.erase(it) : std::next(it);
+}
+
+void WebSessions::chooseBranch(const QString &token, const QString &branch)
+{
+    if (const auto it = m_sessions.find(token); it != m_sessions.end())
+        it->branch = branch;
 }

@@ -18,6 +18,7 @@ public:
         QString operatorName;
         QString right;
         QDateTime lastSeen;
+        QString branch; // the chain's branch looked at; empty: the desk's own
     };
 
     // A new session; its token is 32 random bytes in hex.
@@ -26,6 +27,7 @@ public:
     // expired (it is then forgotten).
     const Session *touch(const QString &token);
     void close(const QString &token);
+    void chooseBranch(const QString &token, const QString &branch);
     int count() const { return int(m_sessions.size()); }
 
     // Whether `token` has the form open() gives, before it is looked up.

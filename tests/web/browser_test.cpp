@@ -182,7 +182,12 @@ void WebBrowserTest::ownerVisit()
 
     // A start made at the desk shows within 6 s, without reloading the page.
     text(QStringLiteral("window.notReloaded = true; 1"));
-    QVERIFY(f.t.desk.startTiming(2, SessionInput{}, false));
+    f.t.desk.setOperator(QStringLiteral("收银"), QStringLiteral("A"));
+    QVERIFY(f.t.desk.shifts().open());
+    SessionInput prepaid;
+    prepaid.hours = QStringLiteral("1");
+    prepaid.prepaid = QStringLiteral("5");
+    QVERIFY(f.t.desk.startTiming(2, prepaid, false));
     const QString started =
         QStringLiteral("window.notReloaded && [...document.querySelectorAll('#machines tr')].some(tr => "
                        "tr.textContent.includes('2号机') && tr.textContent.includes('记费中')) && "
@@ -199,6 +204,8 @@ void WebBrowserTest::ownerVisit()
     QVERIFY(go(QStringLiteral("/today")).value(QStringLiteral("ok")).toBool());
     QVERIFY(waitFor(QStringLiteral("!!document.getElementById('total')")));
     QCOMPARE(text(QStringLiteral("document.getElementById('total').textContent")), total);
+    // The open shift's drawer holds the money prepaid at the start.
+    QCOMPARE(text(QStringLiteral("document.getElementById('drawer').textContent")), centsOneDecimal(500));
     shoot(QStringLiteral("today"));
 
     QVERIFY(go(QStringLiteral("/reports?kind=2&from=2024-05-01&to=2024-05-01"))

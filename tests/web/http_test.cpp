@@ -2,6 +2,10 @@
 #include "common/clock.h"
 #include "reports/reportjob.h"
 #include "reports/reporttext.h"
+#include "billing/fee.h"
+#include "billing/machinelist.h"
+#include "store/machinetable.h"
+#include "support/testserver.h"
 #include "support/teststore.h"
 #include "support/webfixture.h"
 #include "web/certificate.h"
@@ -32,6 +36,7 @@ private slots:
     void plainHttpIsRefused();
     void slowClientsAreCutOffAndOthersServed();
     void certificateIsMadeOnceWithAPrivateKey();
+    void chainBranchesAreChosen();
 };
 
 void WebHttpTest::requests_data()
@@ -84,6 +89,7 @@ void WebHttpTest::requests_data()
                              << "";
     QTest::newRow("wrong method") << QByteArray("PUT") << "/machines" << live << 405 << QByteArray() << "";
     QTest::newRow("logout by GET") << QByteArray("GET") << "/logout" << live << 405 << QByteArray() << "";
+    QTest::newRow("branch by GET") << QByteArray("GET") << "/branch" << live << 405 << QByteArray() << "";
     // Malformed input.
     QTest::newRow("report kind") << QByteArray("GET") << "/reports?kind=7" << live << 400 << QByteArray()
                                  << "";
@@ -366,6 +372,61 @@ void WebHttpTest::certificateIsMadeOnceWithAPrivateKey()
     const Result<quint16> refused = f.server.start(f.folder.path(), 0, QHostAddress::LocalHost);
     QVERIFY(!refused);
     QVERIFY(refused.error().contains(QStringLiteral("web.key")));
+}
+
+// A branch of a chain on a server shows any branch of its own chain, chosen on the page, read
+// from that branch's tables; never another chain's, never a name the chain does not have.
+void WebHttpTest::chainBranchesAreChosen()
+{
+    SKIP_WITHOUT_SERVER(true);
+    ServerSchema chain, own, other, strangerChain, stranger;
+    const auto branch = [](const ServerSchema &b, const ServerSchema &c) {
+        return testserver::connection() + QStringLiteral(" options='-csearch_path=%1,%2'").arg(b.name(), c.name());
+    };
+    TestStore otherStore(branch(other, chain));
+    const Machine seventh = otherStore.addMachine(7, 6, MachineStatus::Standby, QStringLiteral("10.0.1.7"));
+    otherStore.startSession(7, sample::kNow.addSecs(-7200));
+    QVERIFY(audit::attach(otherStore.db(), QString()));
+    audit::Entry entry;
+    entry.time = sample::kNow;
+    entry.kind = QStringLiteral("开始记费");
+    entry.details = QStringLiteral("另一分店的记录");
+    QVERIFY(audit::append(otherStore.db(), entry));
+    TestStore strangerStore(branch(stranger, strangerChain));
+    WebFixture f({}, branch(own, chain));
+    const QString token = f.login(QStringLiteral("老板"), QStringLiteral("pw-老板"));
+    QVERIFY(!token.isEmpty());
+    const auto choose = [&](const QString &name, const QByteArray &back) {
+        return f.request("POST", QStringLiteral("/branch"),
+                         {{"Cookie", WebFixture::cookie(token)},
+                          {"Content-Type", "application/x-www-form-urlencoded"}},
+                         "branch=" + name.toUtf8() + "&back=" + back);
+    };
+
+    const QByteArray ownPage = f.get(QStringLiteral("/machines"), token).body;
+    QVERIFY(ownPage.contains("<option selected>" + own.name().toUtf8() + "</option>"));
+    QVERIFY(ownPage.contains("<option>" + other.name().toUtf8() + "</option>"));
+    QVERIFY(!ownPage.contains(stranger.name().toUtf8()));
+    QCOMPARE(choose(stranger.name(), "/machines").status, 400);
+    QCOMPARE(choose(QStringLiteral("x' OR 1=1"), "/machines").status, 400);
+
+    const HttpsReply chosen = choose(other.name(), "/today");
+    QCOMPARE(chosen.status, 303);
+    QCOMPARE(chosen.header("location"), QByteArray("/today"));
+    QCOMPARE(f.get(QStringLiteral("/today"), token).status, 200);
+    const QByteArray data = f.get(QStringLiteral("/api/machines"), token).body;
+    // The other branch's machine, billed as its own counter would show it.
+    const EntryColumns shown = *FlashListView(*MachineTable(otherStore.db()).byRowid(seventh.rowid),
+                                              Tariff::read(otherStore.db()), 0, sample::kNow);
+    QVERIFY2(data.contains("7号机") && data.contains("记费中") && data.contains(shown[5]->toUtf8()), data.constData());
+    QVERIFY(!data.contains("1号机"));
+    QVERIFY(f.get(QStringLiteral("/machines"), token).body.contains("<option selected>" + other.name().toUtf8()));
+    QVERIFY(f.get(QStringLiteral("/trail"), token).body.contains("另一分店的记录"));
+
+    QCOMPARE(choose(own.name(), "/elsewhere").header("location"), QByteArray("/machines"));
+    const QByteArray ownAgain = f.get(QStringLiteral("/api/machines"), token).body;
+    QVERIFY(ownAgain.contains("1号机") && !ownAgain.contains("7号机"));
+    QVERIFY(!f.get(QStringLiteral("/trail"), token).body.contains("另一分店的记录"));
 }
 
 QTEST_GUILESS_MAIN(WebHttpTest)

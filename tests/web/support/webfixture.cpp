@@ -7,7 +7,7 @@
 #include <QTest>
 #include <QUrlQuery>
 
-WebFixture::WebFixture(const WebServer::Limits &limits)
+WebFixture::WebFixture(const WebServer::Limits &limits, const QString &serverConnection) : t(serverConnection)
 {
     Clock::fix(sample::kNow);
     sample::addDay(t.store.db());

@@ -25,7 +25,8 @@ using Headers = QList<std::pair<QByteArray, QByteArray>>;
 class WebFixture
 {
 public:
-    explicit WebFixture(const WebServer::Limits &limits = {});
+    // With `serverConnection` the desk's store is in that schema of a database server.
+    explicit WebFixture(const WebServer::Limits &limits = {}, const QString &serverConnection = QString());
     ~WebFixture();
 
     TestDesk t;
