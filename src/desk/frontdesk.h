@@ -1,6 +1,7 @@
 #pragma once
 
 #include "accounts/guessthrottle.h"
+#include "accountservice.h"
 #include "audit/trail.h"
 #include "billing/checkout.h"
 #include "billing/machinelist.h"
@@ -12,15 +13,19 @@
 #include "common/questions.h"
 #include "common/result.h"
 #include "counterlink.h"
+#include "goodsservice.h"
 #include "link/deskaccess.h"
 #include "loginservice.h"
 #include "machines/machinemanagement.h"
+#include "machineservice.h"
+#include "reportservice.h"
 #include "serverwatch.h"
+#include "settingsservice.h"
 #include "shiftservice.h"
-#include "trailservice.h"
 #include "store/backupjob.h"
 #include "store/rows.h"
 #include "store/store.h"
+#include "trailservice.h"
 #include "weblistservice.h"
 
 #include <QObject>
@@ -87,6 +92,17 @@ public:
     ShiftService shifts() { return {db(), m_runner, m_counterName, m_operatorName}; }
     // What the trail window reads.
     TrailService trailView() { return TrailService(db()); }
+    // The management windows' services; each asks the right of whoever is logged in at the
+    // moment of a call.
+    AccountService accounts() { return {db(), m_runner, m_throttle, atDesk()}; }
+    GoodsService goods() { return {db(), m_runner, atDesk()}; }
+    MachineService machines() { return {db(), m_runner, atDesk()}; }
+    SettingsService settings() { return {db(), m_runner, atDesk()}; }
+    ReportService reports() { return {db(), atDesk()}; }
+    ServiceOperator atDesk()
+    {
+        return {[this] { return m_operatorName; }, [this] { return m_operatorRight; }};
+    }
 
     // Rebuilds the machine list from the machine table.
     void rebuildList();

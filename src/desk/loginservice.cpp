@@ -15,6 +15,11 @@ LoginService::LoginService(Database &db, CommandPath &commands, GuessThrottle &t
 {
 }
 
+LoginNeed LoginService::need() const
+{
+    return loginNeed(m_db);
+}
+
 QStringList LoginService::operatorNames() const
 {
     QStringList names;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "accounts/operators.h"
 #include "common/result.h"
 #include "store/rows.h"
 
@@ -15,6 +16,8 @@ class LoginService final
 public:
     LoginService(Database &db, CommandPath &commands, GuessThrottle &throttle);
 
+    // Whether a login is asked for: none when there are no operators or they cannot be read.
+    LoginNeed need() const;
     // Every operator's name, in table order.
     QStringList operatorNames() const;
     // Who logged in last, as the trail has it; empty when nobody has.

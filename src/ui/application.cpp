@@ -174,7 +174,7 @@ bool loadChineseTranslations(QCoreApplication &app)
 
 bool logInAtStart(FrontDesk &desk)
 {
-    switch (loginNeed(desk.db())) {
+    switch (desk.logins().need()) {
     case LoginNeed::Unreadable:
         return true;
     case LoginNeed::NoOperators:

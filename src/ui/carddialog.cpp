@@ -1,12 +1,9 @@
 #include "carddialog.h"
 
-#include "audit/describe.h"
-#include "common/commandpath.h"
 #include "common/numbers.h"
 #include "messages.h"
 #include "numberedit.h"
 #include "recordlayout.h"
-#include "store/accounttables.h"
 #include "windowfit.h"
 
 #include <QComboBox>
@@ -24,8 +21,8 @@ const QString kMasked = QStringLiteral("********");
 
 } // namespace
 
-CardDialog::CardDialog(Database &db, CommandPath &commands, QWidget *parent, cards::Draw draw)
-    : QDialog(parent), m_db(db), m_commands(commands), m_draw(std::move(draw))
+CardDialog::CardDialog(AccountService accounts, QWidget *parent, cards::Draw draw)
+    : QDialog(parent), m_accounts(std::move(accounts)), m_draw(std::move(draw))
 {
     setObjectName(QStringLiteral("frmCJKGL"));
     setWindowTitle(QStringLiteral("储金卡管理"));
@@ -100,14 +97,17 @@ CardDialog::CardDialog(Database &db, CommandPath &commands, QWidget *parent, car
 
 void CardDialog::rebuild()
 {
-    m_cards = CardTable(m_db).all();
+    const Result<QList<Card>> cards = m_accounts.cards();
+    if (!cards)
+        Messages::tell(this, QStringLiteral("错误"), cards.error(), QMessageBox::Critical);
+    m_cards = cards.value_or(QList<Card>());
     m_list->clear();
     for (const Card &c : m_cards)
         new QTreeWidgetItem(m_list,
                             {c.number, plainNumber(c.total), plainNumber(c.totalHours), kMasked, c.customer,
                              plainNumber(c.usedHours), QString::number(c.sessions), plainNumber(c.balance)});
     m_customer->clear();
-    for (const Customer &c : CustomerTable(m_db).all())
+    for (const Customer &c : m_accounts.cardOwners().value_or(QList<Customer>()))
         m_customer->addItem(c.name, c.number);
     m_customer->setCurrentIndex(-1);
     select(m_cards.isEmpty() ? -1 : 0);
@@ -185,7 +185,7 @@ void CardDialog::toggleModify()
 
 void CardDialog::generate()
 {
-    const Result<QString> number = cards::generateNumber(m_db, m_draw);
+    const Result<QString> number = m_accounts.generateCardNumber(m_draw);
     if (!number) {
         Messages::tell(this, QStringLiteral("错误"), number.error(), QMessageBox::Critical);
         return;
@@ -210,13 +210,7 @@ void CardDialog::save()
     if (!adding && !(m_mode == Mode::Modifying && m_selected >= 0))
         return;
     const qint64 rowid = adding ? 0 : m_cards[m_selected].rowid;
-    const std::optional<Card> before = adding ? std::nullopt : CardTable(m_db).byRowid(rowid);
-    const Result<Card> saved = m_commands.run(
-        {adding ? QStringLiteral("添加储金卡") : QStringLiteral("修改储金卡"), 0},
-        [&](Effects &effects) {
-            return adding ? cards::add(m_db, effects, input) : cards::saveTerms(m_db, effects, rowid, input);
-        },
-        [&](const Card &after) { return audit::describe(before, after, !input.password.isEmpty()); });
+    const Result<Card> saved = m_accounts.saveCard(rowid, input);
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
         return;
@@ -233,10 +227,7 @@ void CardDialog::remove()
     if (Messages::ask(this, QStringLiteral("问题"), QStringLiteral("确定要删除当前卡吗？\n卡号") + c.number,
                       QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
         return;
-    if (const Result<> done = m_commands.run(
-            {QStringLiteral("删除储金卡"), 0}, [&] { return cards::remove(m_db, c.rowid); },
-            [&] { return audit::describe(c, std::nullopt, false); });
-        !done)
+    if (const Result<> done = m_accounts.removeCard(c); !done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
     rebuild();
 }
@@ -252,13 +243,7 @@ void CardDialog::topUp()
                         QStringLiteral("卡号%1充值金额（元）：").arg(before.number), false, &ok);
     if (!ok)
         return;
-    const Result<Card> done = m_commands.run(
-        {QStringLiteral("储金卡充值"), 0},
-        [&](Effects &effects) { return cards::topUp(m_db, effects, before.rowid, amount); },
-        [&](const Card &after) {
-            return QStringLiteral("充值%1元；").arg(plainNumber(after.total - before.total)) +
-                   audit::describe(before, after, false);
-        });
+    const Result<Card> done = m_accounts.topUp(before, amount);
     if (!done) {
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
         return;

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "accounts/cards.h"
+#include "desk/accountservice.h"
 #include "store/rows.h"
 
 #include <QDialog>
 #include <QList>
 
-class CommandPath;
-class Database;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
@@ -20,8 +19,7 @@ class CardDialog final : public QDialog
     Q_OBJECT
 
 public:
-    CardDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr,
-               cards::Draw draw = cards::systemDraw());
+    CardDialog(AccountService accounts, QWidget *parent = nullptr, cards::Draw draw = cards::systemDraw());
 
     static constexpr int kFields = 8;
 
@@ -40,8 +38,7 @@ private:
     // "充值": asks the amount and adds it to the selected card.
     void topUp();
 
-    Database &m_db;
-    CommandPath &m_commands;
+    AccountService m_accounts;
     cards::Draw m_draw;
     Mode m_mode = Mode::Browse;
     QList<Card> m_cards;

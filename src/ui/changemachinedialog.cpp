@@ -1,6 +1,5 @@
 #include "ui/changemachinedialog.h"
 
-#include "billing/changemachine.h"
 #include "desk/frontdesk.h"
 #include "ui/messages.h"
 
@@ -22,7 +21,7 @@ struct ChangeMachineDialog::Private
     void fill()
     {
         candidates->clear();
-        for (const Machine &m : ChangeMachine::candidates(desk.db())) {
+        for (const Machine &m : desk.machines().changeCandidates()) {
             auto *item = new QListWidgetItem(m.name, candidates);
             item->setData(Qt::UserRole, m.position);
         }

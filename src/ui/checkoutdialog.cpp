@@ -1,6 +1,5 @@
 #include "checkoutdialog.h"
 
-#include "audit/trail.h"
 #include "billing/checkout.h"
 #include "common/numbers.h"
 #include "desk/frontdesk.h"
@@ -339,7 +338,7 @@ void CheckoutDialog::settle(bool shutdown)
 
 Result<> CheckoutDialog::printBill(QPrinter &printer) const
 {
-    return ReportOutput::printDocument(*m_bill->document(), printer, 0, audit::anchor(m_desk.db()));
+    return ReportOutput::printDocument(*m_bill->document(), printer, 0, m_desk.trailView().anchor());
 }
 
 void CheckoutDialog::print()

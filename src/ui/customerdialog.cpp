@@ -1,12 +1,8 @@
 #include "customerdialog.h"
 
-#include "accounts/customers.h"
-#include "audit/describe.h"
-#include "common/commandpath.h"
 #include "common/numbers.h"
 #include "messages.h"
 #include "recordlayout.h"
-#include "store/accounttables.h"
 #include "windowfit.h"
 
 #include <QFormLayout>
@@ -39,8 +35,8 @@ QStringList texts(const Customer &c)
 
 } // namespace
 
-CustomerDialog::CustomerDialog(Database &db, CommandPath &commands, QWidget *parent)
-    : QDialog(parent), m_db(db), m_commands(commands)
+CustomerDialog::CustomerDialog(AccountService accounts, QWidget *parent)
+    : QDialog(parent), m_accounts(std::move(accounts))
 {
     setObjectName(QStringLiteral("frmKeHuGL"));
     setWindowTitle(QStringLiteral("客户管理"));
@@ -98,7 +94,10 @@ CustomerDialog::CustomerDialog(Database &db, CommandPath &commands, QWidget *par
 
 void CustomerDialog::rebuild()
 {
-    m_customers = CustomerTable(m_db).all();
+    const Result<QList<Customer>> customers = m_accounts.customers();
+    if (!customers)
+        Messages::tell(this, QStringLiteral("错误"), customers.error(), QMessageBox::Critical);
+    m_customers = customers.value_or(QList<Customer>());
     m_list->clear();
     for (const Customer &c : m_customers)
         new QTreeWidgetItem(m_list, texts(c));
@@ -130,9 +129,14 @@ void CustomerDialog::toggleAdd()
         select(m_selected);
         return;
     }
+    const Result<QString> number = m_accounts.nextCustomerNumber();
+    if (!number) {
+        Messages::tell(this, QStringLiteral("错误"), number.error(), QMessageBox::Critical);
+        return;
+    }
     for (QLineEdit *e : m_fields)
         e->clear();
-    m_fields[0]->setText(customers::nextNumber(m_db));
+    m_fields[0]->setText(*number);
     setMode(Mode::Adding);
     m_fields[1]->setFocus();
 }
@@ -170,17 +174,11 @@ void CustomerDialog::save()
     Customer c = fromFields();
     Result<> saved;
     if (m_mode == Mode::Adding) {
-        const Result<Customer> added = m_commands.run(
-            {QStringLiteral("添加客户"), 0}, [&] { return customers::add(m_db, c); },
-            [](const Customer &after) { return audit::describe(std::nullopt, after); });
-        if (!added)
+        if (const Result<Customer> added = m_accounts.addCustomer(c); !added)
             saved = failure(added.error());
     } else if (m_mode == Mode::Modifying && m_selected >= 0) {
         c.rowid = m_customers[m_selected].rowid;
-        const std::optional<Customer> before = CustomerTable(m_db).byRowid(c.rowid);
-        saved = m_commands.run(
-            {QStringLiteral("修改客户"), 0}, [&] { return customers::saveDetails(m_db, c); },
-            [&] { return audit::describe(before, CustomerTable(m_db).byRowid(c.rowid)); });
+        saved = m_accounts.saveCustomer(c);
     }
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
@@ -195,17 +193,14 @@ void CustomerDialog::remove()
     if (m_selected < 0)
         return;
     const Customer c = m_customers[m_selected];
-    if (const Result<> ok = customers::checkDeletable(m_db, c.number); !ok) {
+    if (const Result<> ok = m_accounts.checkCustomerDeletable(c.number); !ok) {
         Messages::tell(this, QStringLiteral("错误"), ok.error(), QMessageBox::Critical);
         return;
     }
     if (Messages::ask(this, QStringLiteral("问题"), QStringLiteral("确定要删除客户：") + c.number,
                       QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
         return;
-    if (const Result<> done = m_commands.run(
-            {QStringLiteral("删除客户"), 0}, [&] { return customers::remove(m_db, c.rowid); },
-            [&] { return audit::describe(c, std::nullopt); });
-        !done)
+    if (const Result<> done = m_accounts.removeCustomer(c); !done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
     rebuild();
 }

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "desk/accountservice.h"
 #include "store/rows.h"
 
 #include <QDialog>
 #include <QList>
 
-class CommandPath;
-class Database;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -18,7 +17,7 @@ class CustomerDialog final : public QDialog
     Q_OBJECT
 
 public:
-    explicit CustomerDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr);
+    explicit CustomerDialog(AccountService accounts, QWidget *parent = nullptr);
 
     static constexpr int kFields = 11;
 
@@ -34,8 +33,7 @@ private:
     void remove();
     Customer fromFields() const;
 
-    Database &m_db;
-    CommandPath &m_commands;
+    AccountService m_accounts;
     Mode m_mode = Mode::Browse;
     QList<Customer> m_customers;
     int m_selected = -1;

@@ -1,11 +1,7 @@
 #include "ui/goodsdialog.h"
 
-#include "accounts/rights.h"
-#include "audit/describe.h"
-#include "common/commandpath.h"
 #include "common/numbers.h"
 #include "goods/catalogue.h"
-#include "store/goodstables.h"
 #include "ui/messages.h"
 #include "ui/numberedit.h"
 #include "ui/recordlayout.h"
@@ -21,10 +17,9 @@
 
 struct GoodsDialog::Private
 {
-    Private(Database &db, CommandPath &commands) : db(db), commands(commands) {}
+    explicit Private(GoodsService goods) : goods(std::move(goods)) {}
 
-    Database &db;
-    CommandPath &commands;
+    GoodsService goods;
     bool restricted = false;
     Mode mode = Mode::Browsing;
     QList<Article> articles;
@@ -59,12 +54,12 @@ struct GoodsDialog::Private
     }
 };
 
-GoodsDialog::GoodsDialog(Database &db, CommandPath &commands, const QString &right, QWidget *parent)
-    : QDialog(parent), d(new Private(db, commands))
+GoodsDialog::GoodsDialog(GoodsService goods, QWidget *parent)
+    : QDialog(parent), d(new Private(std::move(goods)))
 {
     setObjectName(QStringLiteral("frmGood"));
     setWindowTitle(QStringLiteral("商品管理"));
-    d->restricted = !rights::may(right, Command::GoodsEdit);
+    d->restricted = !d->goods.mayEdit();
 
     d->list = RecordLayout::list(this, QStringLiteral("lstGoods"),
                                  {QStringLiteral("商品编号"), QStringLiteral("商品名称"),
@@ -127,7 +122,7 @@ GoodsDialog::~GoodsDialog()
 
 void GoodsDialog::reload()
 {
-    d->articles = ArticleTable(d->db).all();
+    d->articles = d->goods.articles();
     d->list->clear();
     for (const Article &a : std::as_const(d->articles)) {
         auto *item = new QTreeWidgetItem(
@@ -180,7 +175,12 @@ void GoodsDialog::modifyOrAbandon()
 
 void GoodsDialog::startAdding()
 {
-    d->number->setText(Catalogue::nextArticleNumber(d->db));
+    const Result<QString> number = d->goods.nextArticleNumber();
+    if (!number) {
+        Messages::tell(this, QStringLiteral("错误"), number.error(), QMessageBox::Critical);
+        return;
+    }
+    d->number->setText(*number);
     for (QLineEdit *e : {d->name, d->cost, d->price, d->stock})
         e->clear();
     setMode(Mode::Adding);
@@ -191,14 +191,7 @@ void GoodsDialog::save()
 {
     const bool adding = d->mode == Mode::Adding;
     const Catalogue::ArticleInput typed = d->input();
-    const std::optional<Article> before = adding ? std::nullopt : ArticleTable(d->db).byRowid(d->editRowid);
-    const Result<Article> saved = d->commands.run(
-        {adding ? QStringLiteral("添加商品") : QStringLiteral("修改商品"), 0},
-        [&] {
-            return adding ? Catalogue::add(d->db, typed)
-                          : Catalogue::modify(d->db, d->editRowid, typed, d->shownStock);
-        },
-        [&](const Article &after) { return audit::describe(before, after); });
+    const Result<Article> saved = d->goods.saveArticle(adding ? 0 : d->editRowid, typed, d->shownStock);
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
         return;
@@ -217,17 +210,14 @@ void GoodsDialog::removeCurrent()
     const std::optional<Article> a = d->current();
     if (!a)
         return;
-    if (Result<> ok = Catalogue::checkRemovable(d->db, *a); !ok) {
+    if (Result<> ok = d->goods.checkRemovable(*a); !ok) {
         Messages::tell(this, QStringLiteral("错误"), ok.error(), QMessageBox::Critical);
         return;
     }
     if (Messages::ask(this, QStringLiteral("问题"), Catalogue::removeQuestion(*a),
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (Result<> ok = d->commands.run(
-            {QStringLiteral("删除商品"), 0}, [&] { return Catalogue::remove(d->db, a->rowid); },
-            [&] { return audit::describe(a, std::nullopt); });
-        !ok)
+    if (Result<> ok = d->goods.removeArticle(*a); !ok)
         Messages::tell(this, QStringLiteral("错误"), ok.error(), QMessageBox::Critical);
     reload();
     emit catalogueChanged();
@@ -238,7 +228,7 @@ void GoodsDialog::sellCurrent()
     const std::optional<Article> a = d->current();
     if (!a)
         return;
-    SellDialog sell(d->db, d->commands, *a, this);
+    SellDialog sell(d->goods, *a, this);
     const bool sold = sell.exec() == QDialog::Accepted;
     reload();
     if (sold)

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QDialog>
+#include "desk/goodsservice.h"
 
-class CommandPath;
-class Database;
+#include <QDialog>
 
 // "商品管理": the goods catalogue with its stock. Not modal. An operator below "B" may only
 // look and sell over the counter.
@@ -12,7 +11,7 @@ class GoodsDialog final : public QDialog
     Q_OBJECT
 
 public:
-    GoodsDialog(Database &db, CommandPath &commands, const QString &right, QWidget *parent = nullptr);
+    explicit GoodsDialog(GoodsService goods, QWidget *parent = nullptr);
     ~GoodsDialog() override;
 
 signals:

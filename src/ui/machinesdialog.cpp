@@ -1,9 +1,6 @@
 #include "ui/machinesdialog.h"
 
-#include "audit/describe.h"
-#include "common/commandpath.h"
 #include "common/numbers.h"
-#include "store/machinetable.h"
 #include "ui/messages.h"
 #include "ui/numberedit.h"
 #include "ui/recordlayout.h"
@@ -20,10 +17,9 @@ using namespace MachineManagement;
 
 struct MachinesDialog::Private
 {
-    Private(Database &db, CommandPath &commands) : db(db), commands(commands) {}
+    explicit Private(MachineService service) : service(std::move(service)) {}
 
-    Database &db;
-    CommandPath &commands;
+    MachineService service;
     Mode mode = Mode::Browsing;
     QList<Machine> machines;
     qint64 editRowid = 0;
@@ -51,8 +47,8 @@ struct MachinesDialog::Private
     MachineInput input() const { return {name->text(), ip->text(), rate->text()}; }
 };
 
-MachinesDialog::MachinesDialog(Database &db, CommandPath &commands, QWidget *parent)
-    : QDialog(parent), d(new Private(db, commands))
+MachinesDialog::MachinesDialog(MachineService machines, QWidget *parent)
+    : QDialog(parent), d(new Private(std::move(machines)))
 {
     setObjectName(QStringLiteral("frmComputer"));
     setWindowTitle(QStringLiteral("计算机设置"));
@@ -111,7 +107,10 @@ MachinesDialog::~MachinesDialog()
 
 void MachinesDialog::reload(int selectRow)
 {
-    d->machines = MachineTable(d->db).all();
+    const Result<QList<Machine>> machines = d->service.machines();
+    if (!machines)
+        Messages::tell(this, QStringLiteral("错误"), machines.error(), QMessageBox::Critical);
+    d->machines = machines.value_or(QList<Machine>());
     d->list->clear();
     for (const Machine &m : std::as_const(d->machines)) {
         auto *item =
@@ -161,7 +160,12 @@ void MachinesDialog::modifyOrAbandon()
 
 void MachinesDialog::startAdding()
 {
-    const Proposal p = proposeNew(d->db);
+    const Result<Proposal> proposed = d->service.proposeNew();
+    if (!proposed) {
+        Messages::tell(this, QStringLiteral("错误"), proposed.error(), QMessageBox::Critical);
+        return;
+    }
+    const Proposal &p = *proposed;
     d->number->setText(QString::number(p.number));
     d->name->setText(p.name);
     d->ip->clear();
@@ -174,11 +178,7 @@ void MachinesDialog::startAdding()
 void MachinesDialog::save()
 {
     const bool adding = d->mode == Mode::Adding;
-    const std::optional<Machine> before = adding ? std::nullopt : MachineTable(d->db).byRowid(d->editRowid);
-    const Result<Machine> saved = d->commands.run(
-        {adding ? QStringLiteral("添加计算机") : QStringLiteral("修改计算机"), before ? before->number : 0},
-        [&] { return adding ? add(d->db, d->input()) : modify(d->db, d->editRowid, d->input()); },
-        [&](const Machine &after) { return audit::describe(before, after); });
+    const Result<Machine> saved = d->service.saveMachine(adding ? 0 : d->editRowid, d->input());
     if (!saved) {
         Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
         return;
@@ -194,16 +194,14 @@ void MachinesDialog::removeCurrent()
     const std::optional<Machine> m = d->current();
     if (!m)
         return;
-    if (Result<> ok = checkRemovable(d->db, m->rowid); !ok) {
+    if (Result<> ok = d->service.checkRemovable(*m); !ok) {
         Messages::tell(this, QStringLiteral("提示"), ok.error(), QMessageBox::Critical);
         return;
     }
     if (Messages::ask(this, QStringLiteral("提示"), removeQuestion(*m), QMessageBox::Yes | QMessageBox::No,
                       QMessageBox::No) != QMessageBox::Yes)
         return;
-    const Result<Removal> removed = d->commands.run(
-        {QStringLiteral("删除计算机"), m->number}, [&] { return remove(d->db, m->rowid); },
-        [&](const Removal &) { return audit::describe(m, std::nullopt); });
+    const Result<Removal> removed = d->service.removeMachine(*m);
     if (!removed) {
         Messages::tell(this, QStringLiteral("提示"), removed.error(), QMessageBox::Critical);
         return;
@@ -223,18 +221,7 @@ void MachinesDialog::setAllRates()
     if (Messages::ask(this, QStringLiteral("提示"), allRatesQuestion(rate),
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (const Result<int> set = d->commands.run(
-            {QStringLiteral("统一费率"), 0}, [&] { return MachineManagement::setAllRates(d->db, rate); },
-            [&, before = MachineTable(d->db).all()](int count) {
-                QStringList rates;
-                for (const Machine &m : before)
-                    if (!rates.contains(plainNumber(m.rate)))
-                        rates << plainNumber(m.rate);
-                return QStringLiteral("%1台计算机的费率 %2→%3")
-                    .arg(count)
-                    .arg(rates.join(u','), plainNumber(rate));
-            });
-        !set) {
+    if (const Result<int> set = d->service.setAllRates(rate); !set) {
         Messages::tell(this, QStringLiteral("错误"), set.error(), QMessageBox::Critical);
         return;
     }

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "machines/machinemanagement.h"
+#include "desk/machineservice.h"
 
 #include <QDialog>
-
-class CommandPath;
-class Database;
 
 // "计算机设置": adds, changes and deletes the café's machines and sets one rate for all.
 // Modal.
@@ -14,7 +11,7 @@ class MachinesDialog final : public QDialog
     Q_OBJECT
 
 public:
-    MachinesDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr);
+    explicit MachinesDialog(MachineService machines, QWidget *parent = nullptr);
     ~MachinesDialog() override;
 
 signals:

@@ -10,7 +10,6 @@
 #include "audit/trail.h"
 #include "backupcommands.h"
 #include "carddialog.h"
-#include "shiftwindows.h"
 #include "changemachinedialog.h"
 #include "checkoutdialog.h"
 #include "clientwindows.h"
@@ -27,12 +26,15 @@
 #include "machinesdialog.h"
 #include "messages.h"
 #include "operatordialog.h"
+#include "printwindow.h"
 #include "purchasedialog.h"
 #include "reportdialog.h"
 #include "reports/reportjob.h"
 #include "sessionstartdialog.h"
 #include "settingsdialog.h"
+#include "shiftwindows.h"
 #include "trailwindow.h"
+#include "weblistdialogs.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -216,7 +218,7 @@ void MainWindow::connectMenus()
 
     for (const MainMenus::ReportEntry &e : m.reportEntries)
         connect(e.action, &QAction::triggered, this, [this, kind = e.kind, preset = e.preset] {
-            openReportDialog(m_desk.db(), kind, preset, this);
+            openReportDialog(m_desk.reports(), kind, preset, this);
         });
 
     connect(m.helpContents, &QAction::triggered, this, [this] { openHelp(this); });
@@ -258,16 +260,33 @@ void MainWindow::applyRights()
     m_menus.applyRights(m_desk.operatorRight(), ReportActivity::instance().running());
 }
 
+namespace {
+
+// Guarded: closing one window may delete another (a report printed from a shift list).
+template <typename... Windows> QList<QPointer<QWidget>> windowsOf(const QWidget &parent)
+{
+    QList<QPointer<QWidget>> found;
+    const auto take = [&found](const auto &windows) {
+        for (QWidget *w : windows)
+            found << w;
+    };
+    (take(parent.findChildren<Windows *>()), ...);
+    return found;
+}
+
+} // namespace
+
 void MainWindow::closeOperatorWindows()
 {
     // What one operator opened must not stay usable under the next one's right: the
     // management windows and the reports close, and are opened again under the new right.
-    const QList<QWidget *> open{m_goods, m_customers, m_cards, m_trail};
-    for (QWidget *w : open)
+    // Modal ones too, should a login come while one is open.
+    QList<QPointer<QWidget>> open{m_goods.data(), m_customers.data(), m_cards.data(), m_trail.data()};
+    open << windowsOf<OperatorDialog, MachinesDialog, SettingsDialog, QuickAddressDialog, ShiftsWindow,
+                      ReportDialog, ReportWindow, PrintWindow>(*this);
+    for (const QPointer<QWidget> &w : open)
         if (w)
             w->close();
-    for (ReportWindow *w : findChildren<ReportWindow *>())
-        w->close();
 }
 
 void MainWindow::applyLogin()
@@ -299,7 +318,7 @@ void MainWindow::handOver()
 
 void MainWindow::logInAgain()
 {
-    switch (loginNeed(m_desk.db())) {
+    switch (m_desk.logins().need()) {
     case LoginNeed::Unreadable:
         return;
     case LoginNeed::NoOperators:
@@ -324,12 +343,12 @@ void MainWindow::logInAgain()
 
 void MainWindow::applyDisplaySettings(bool restoreDefaults)
 {
-    const std::optional<DisplaySettings> stored = display::load(m_desk.db(), m_desk.operatorName());
+    const std::optional<DisplaySettings> stored = m_desk.settings().display();
     if (!stored)
         return;
     DisplaySettings shown;
     if (restoreDefaults) {
-        if (const Result<> written = display::restoreDefaults(m_desk.db(), m_desk.operatorName()); !written)
+        if (const Result<> written = m_desk.settings().restoreDisplayDefaults(); !written)
             qCWarning(lcMainWindow) << "default display settings not stored:" << written.error();
     } else {
         shown = *stored;
@@ -351,7 +370,7 @@ void MainWindow::setListFont(const QFont &font, const QColor &color)
          {static_cast<QAbstractItemView *>(m_iconView), static_cast<QAbstractItemView *>(m_detailsView)})
         listdisplay::apply(v, m_display);
     // A missing operator row only skips the saving.
-    if (const Result<> stored = display::storeFont(m_desk.db(), m_desk.operatorName(), m_display); !stored)
+    if (const Result<> stored = m_desk.settings().storeFont(m_display); !stored)
         qCInfo(lcMainWindow) << "font not stored:" << stored.error();
 }
 
@@ -369,7 +388,7 @@ bool MainWindow::setListPicture(const QString &path)
     }
     m_display = next;
     listdisplay::apply(m_iconView, m_display);
-    if (const Result<> stored = display::storeBackground(m_desk.db(), m_desk.operatorName(), path); !stored)
+    if (const Result<> stored = m_desk.settings().storeBackground(path); !stored)
         qCInfo(lcMainWindow) << "background picture not stored:" << stored.error();
     return true;
 }
@@ -380,9 +399,7 @@ void MainWindow::setListBackgroundColor(const QColor &color)
     for (QAbstractItemView *v :
          {static_cast<QAbstractItemView *>(m_iconView), static_cast<QAbstractItemView *>(m_detailsView)})
         listdisplay::apply(v, m_display);
-    if (const Result<> stored =
-            display::storeBackgroundColor(m_desk.db(), m_desk.operatorName(), m_display.backgroundColor);
-        !stored)
+    if (const Result<> stored = m_desk.settings().storeBackgroundColor(m_display.backgroundColor); !stored)
         qCInfo(lcMainWindow) << "background colour not stored:" << stored.error();
 }
 
@@ -617,7 +634,7 @@ void MainWindow::showSelection(int position, const QString &tooltip)
 
 void MainWindow::openSettings()
 {
-    SettingsDialog dialog(m_desk.db(), m_desk.commands(), this);
+    SettingsDialog dialog(m_desk.settings(), this);
     dialog.adjustSize();
     QRect placed = dialog.frameGeometry();
     const QScreen *screen = this->screen() ? this->screen() : QApplication::primaryScreen();
@@ -628,7 +645,7 @@ void MainWindow::openSettings()
 
 void MainWindow::openMachines()
 {
-    MachinesDialog dialog(m_desk.db(), m_desk.commands(), this);
+    MachinesDialog dialog(m_desk.machines(), this);
     connect(&dialog, &MachinesDialog::machinesChanged, &m_desk, &FrontDesk::machinesChanged);
     connect(&dialog, &MachinesDialog::machineRemoved, &m_desk, &FrontDesk::machineRemoved);
     dialog.exec();
@@ -636,7 +653,7 @@ void MainWindow::openMachines()
 
 void MainWindow::openOperators()
 {
-    OperatorDialog dialog(m_desk.db(), m_desk.commands(), m_desk.throttle(), m_desk.operatorName(), this);
+    OperatorDialog dialog(m_desk.accounts(), m_desk.operatorName(), this);
     connect(&dialog, &OperatorDialog::currentRenamed, this, [this](const QString &name) {
         m_desk.setOperator(name, m_desk.operatorRight());
         setWindowTitle(rights::caption(name));
@@ -680,19 +697,17 @@ template <typename Dialog, typename Make> void showSingle(QPointer<Dialog> &wind
 
 void MainWindow::openGoods()
 {
-    showSingle(m_goods, [this] {
-        return new GoodsDialog(m_desk.db(), m_desk.commands(), m_desk.operatorRight(), this);
-    });
+    showSingle(m_goods, [this] { return new GoodsDialog(m_desk.goods(), this); });
 }
 
 void MainWindow::openCustomers()
 {
-    showSingle(m_customers, [this] { return new CustomerDialog(m_desk.db(), m_desk.commands(), this); });
+    showSingle(m_customers, [this] { return new CustomerDialog(m_desk.accounts(), this); });
 }
 
 void MainWindow::openCards()
 {
-    showSingle(m_cards, [this] { return new CardDialog(m_desk.db(), m_desk.commands(), this); });
+    showSingle(m_cards, [this] { return new CardDialog(m_desk.accounts(), this); });
 }
 
 void MainWindow::openTrail()

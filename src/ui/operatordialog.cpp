@@ -2,11 +2,8 @@
 
 #include "accounts/operators.h"
 #include "accounts/rights.h"
-#include "audit/describe.h"
-#include "common/commandpath.h"
 #include "messages.h"
 #include "recordlayout.h"
-#include "store/accounttables.h"
 #include "windowfit.h"
 
 #include <QComboBox>
@@ -19,14 +16,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-namespace {
-const QString kSource = QStringLiteral("operator dialog");
-}
-
-OperatorDialog::OperatorDialog(Database &db, CommandPath &commands, GuessThrottle &throttle,
-                               const QString &currentOperator, QWidget *parent)
-    : QDialog(parent), m_db(db), m_commands(commands), m_throttle(throttle),
-      m_currentOperator(currentOperator)
+OperatorDialog::OperatorDialog(AccountService accounts, const QString &currentOperator, QWidget *parent)
+    : QDialog(parent), m_accounts(std::move(accounts)), m_currentOperator(currentOperator)
 {
     setObjectName(QStringLiteral("frmAdmin"));
     setWindowTitle(QStringLiteral("管理员设置"));
@@ -95,7 +86,10 @@ OperatorDialog::OperatorDialog(Database &db, CommandPath &commands, GuessThrottl
 
 void OperatorDialog::rebuild()
 {
-    m_operators = OperatorTable(m_db).all();
+    const Result<QList<Operator>> operators = m_accounts.operators();
+    if (!operators)
+        Messages::tell(this, QStringLiteral("错误"), operators.error(), QMessageBox::Critical);
+    m_operators = operators.value_or(QList<Operator>());
     m_list->clear();
     for (const Operator &o : m_operators)
         new QTreeWidgetItem(m_list, {o.name, QStringLiteral("********"), rights::label(o.right)});
@@ -167,16 +161,7 @@ void OperatorDialog::save()
 
     // The logged-in operator renaming itself is still the one that cannot be deleted.
     const bool renamingSelf = m_mode == Mode::Modifying && current()->name == m_currentOperator;
-    OperatorTable operators(m_db);
-    const std::optional<Operator> before = edit.rowid ? operators.byRowid(*edit.rowid) : std::nullopt;
-    const auto saved = m_commands.run(
-        {before ? QStringLiteral("修改管理员") : QStringLiteral("添加管理员"), 0},
-        [&] { return saveOperator(m_db, m_throttle, kSource, edit); },
-        [&] {
-            return audit::describe(before,
-                                   before ? operators.byRowid(before->rowid) : operators.byName(edit.name),
-                                   !edit.newPassword.isEmpty());
-        });
+    const auto saved = m_accounts.saveOperator(edit);
     if (saved && renamingSelf && edit.name != m_currentOperator) {
         m_currentOperator = edit.name;
         emit currentRenamed(edit.name);
@@ -230,10 +215,7 @@ void OperatorDialog::remove()
         if (!ok)
             return;
     }
-    const Result<> done = m_commands.run(
-        {QStringLiteral("删除管理员"), 0},
-        [&] { return deleteOperator(m_db, m_throttle, kSource, victim.rowid, password, m_currentOperator); },
-        [&] { return audit::describe(victim, std::nullopt, false); });
+    const Result<> done = m_accounts.deleteOperator(victim, password, m_currentOperator);
     if (!done)
         Messages::tell(this, QStringLiteral("错误"), done.error(), QMessageBox::Critical);
     rebuild();

@@ -1,13 +1,11 @@
 #pragma once
 
+#include "desk/accountservice.h"
 #include "store/rows.h"
 
 #include <QDialog>
 #include <QList>
 
-class CommandPath;
-class Database;
-class GuessThrottle;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
@@ -21,8 +19,7 @@ class OperatorDialog final : public QDialog
 
 public:
     // `currentOperator` is the logged-in operator, who cannot delete itself.
-    OperatorDialog(Database &db, CommandPath &commands, GuessThrottle &throttle, const QString &currentOperator,
-                   QWidget *parent = nullptr);
+    OperatorDialog(AccountService accounts, const QString &currentOperator, QWidget *parent = nullptr);
 
 signals:
     // The logged-in operator saved under a new name: the desk goes on under that name at once.
@@ -39,9 +36,7 @@ private:
     void remove();
     const Operator *current() const;
 
-    Database &m_db;
-    CommandPath &m_commands;
-    GuessThrottle &m_throttle;
+    AccountService m_accounts;
     QString m_currentOperator;
     Mode m_mode = Mode::Browse;
     QList<Operator> m_operators;

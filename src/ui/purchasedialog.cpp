@@ -3,7 +3,6 @@
 #include "common/formats.h"
 #include "desk/frontdesk.h"
 #include "goods/purchase.h"
-#include "store/goodstables.h"
 #include "ui/messages.h"
 #include "windowfit.h"
 
@@ -85,7 +84,7 @@ PurchaseDialog::PurchaseDialog(FrontDesk &desk, QWidget *parent) : QDialog(paren
     d->splitter->addWidget(d->goods);
     d->splitter->addWidget(d->list);
 
-    d->catalogue = ArticleTable(desk.db()).all();
+    d->catalogue = desk.goods().articles();
     for (const Article &a : std::as_const(d->catalogue)) {
         auto *item = new QTreeWidgetItem(d->goods, {a.number, a.name, formatMoney(a.price)});
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);

@@ -1,6 +1,5 @@
 #include "reportdialog.h"
 
-#include "audit/trail.h"
 #include "common/clock.h"
 #include "messages.h"
 #include "printwindow.h"
@@ -8,7 +7,6 @@
 #include "reports/reportfoot.h"
 #include "reports/reportjob.h"
 #include "reportwindow.h"
-#include "store/machinetable.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,23 +16,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
-
-// Every clock change the trail holds: few, and one moved back may lie before the period.
-QList<ClockChange> clockChanges(Database &db)
-{
-    QList<ClockChange> changes;
-    for (const audit::Entry &e : audit::entries(db, {}, {}, {}, 0, QStringLiteral("系统时间被改动")))
-        if (const std::optional<ClockChange> c = clockChangeFrom(e.details))
-            changes << *c;
-    return changes;
-}
-
-} // namespace
-
-ReportDialog::ReportDialog(Database &db, ReportKind kind, ReportPreset preset, QWidget *parent)
-    : QDialog(parent), m_db(db), m_type(new QComboBox(this)), m_from(new QDateEdit(this)),
-      m_to(new QDateEdit(this)), m_machine(new QComboBox(this)),
+ReportDialog::ReportDialog(ReportService reports, ReportKind kind, ReportPreset preset, QWidget *parent)
+    : QDialog(parent), m_reports(std::move(reports)), m_type(new QComboBox(this)),
+      m_from(new QDateEdit(this)), m_to(new QDateEdit(this)), m_machine(new QComboBox(this)),
       m_generate(new QPushButton(QStringLiteral("生成报表"), this))
 {
     setObjectName(QStringLiteral("frmReportDialog"));
@@ -51,7 +35,7 @@ ReportDialog::ReportDialog(Database &db, ReportKind kind, ReportPreset preset, Q
         picker->setCalendarPopup(true);
         picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     }
-    const ReportPeriod period = presetPeriod(db, preset, Clock::now().date());
+    const ReportPeriod period = m_reports.presetPeriod(preset, Clock::now().date());
     m_from->setDate(period.from.date());
     m_to->setDate(period.to.date());
     m_fromTime = period.from.time();
@@ -59,7 +43,7 @@ ReportDialog::ReportDialog(Database &db, ReportKind kind, ReportPreset preset, Q
 
     m_machine->setObjectName(QStringLiteral("cboMachine"));
     m_machine->addItem(QStringLiteral("全部计算机"), 0);
-    for (const Machine &m : MachineTable(db).all())
+    for (const Machine &m : m_reports.machines().value_or(QList<Machine>()))
         m_machine->addItem(m.name, m.number);
     m_machine->setCurrentIndex(0);
 
@@ -115,11 +99,16 @@ void ReportDialog::generate()
         Messages::tell(this, QStringLiteral("提示"), ok.error(), QMessageBox::Warning);
         return;
     }
+    const Result<ReportJob *> job = m_reports.job(r, this);
+    if (!job) {
+        Messages::tell(this, QStringLiteral("错误"), job.error(), QMessageBox::Critical);
+        return;
+    }
     hide();
     m_progress = new ReportProgress(parentWidget());
     m_progress->show();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_job = new ReportJob(m_db, r, this);
+    m_job = *job;
     connect(m_job, &ReportJob::progressChanged, m_progress, &ReportProgress::setValue);
     connect(m_job, &ReportJob::finished, this, &ReportDialog::showReport);
     m_job->start();
@@ -137,9 +126,9 @@ void ReportDialog::endBusy()
 void ReportDialog::showReport()
 {
     const QDate today = Clock::now().date();
-    const QString anchor = audit::anchor(m_db);
+    const QString anchor = m_reports.anchor();
     const ReportPeriod period{m_job->request().from, m_job->request().to};
-    const QStringList foot = clockChangeFoot(clockChanges(m_db), period);
+    const QStringList foot = clockChangeFoot(m_reports.clockChanges(), period);
     QWidget *window = nullptr;
     switch (m_job->request().kind) {
     case ReportKind::MachineTime:
@@ -161,9 +150,9 @@ void ReportDialog::showReport()
     accept();
 }
 
-ReportDialog *openReportDialog(Database &db, ReportKind kind, ReportPreset preset, QWidget *parent)
+ReportDialog *openReportDialog(ReportService reports, ReportKind kind, ReportPreset preset, QWidget *parent)
 {
-    auto *dialog = new ReportDialog(db, kind, preset, parent);
+    auto *dialog = new ReportDialog(std::move(reports), kind, preset, parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
     return dialog;

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "desk/reportservice.h"
 #include "reports/reportrequest.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QTime>
 
-class Database;
 class QComboBox;
 class QDateEdit;
 class QPushButton;
@@ -21,7 +21,7 @@ class ReportDialog final : public QDialog
     Q_OBJECT
 
 public:
-    ReportDialog(Database &db, ReportKind kind, ReportPreset preset, QWidget *parent = nullptr);
+    ReportDialog(ReportService reports, ReportKind kind, ReportPreset preset, QWidget *parent = nullptr);
     ~ReportDialog() override;
 
     // The request as the fields now say.
@@ -39,7 +39,7 @@ private:
     void showReport();
     void endBusy();
 
-    Database &m_db;
+    ReportService m_reports;
     QTime m_fromTime;
     QTime m_toTime;
     QComboBox *m_type;
@@ -53,4 +53,4 @@ private:
 
 // What each of the six 统计 menu entries runs: opens the dialog (it deletes itself when it
 // closes) above `parent`, the main window. Report windows are children of `parent`.
-ReportDialog *openReportDialog(Database &db, ReportKind kind, ReportPreset preset, QWidget *parent);
+ReportDialog *openReportDialog(ReportService reports, ReportKind kind, ReportPreset preset, QWidget *parent);

@@ -1,7 +1,5 @@
 #include "ui/selldialog.h"
 
-#include "common/commandpath.h"
-#include "common/clock.h"
 #include "common/numbers.h"
 #include "goods/countersale.h"
 #include "ui/messages.h"
@@ -12,8 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-SellDialog::SellDialog(Database &db, CommandPath &commands, const Article &article, QWidget *parent)
-    : QDialog(parent), m_db(db), m_commands(commands), m_article(article)
+SellDialog::SellDialog(GoodsService goods, const Article &article, QWidget *parent)
+    : QDialog(parent), m_goods(std::move(goods)), m_article(article)
 {
     setObjectName(QStringLiteral("frmSell"));
     setWindowTitle(QStringLiteral("零售商品"));
@@ -65,14 +63,7 @@ void SellDialog::sell()
     const std::optional<int> quantity = CounterSale::quantityOf(m_quantity->text());
     if (!quantity)
         return;
-    const Result<GoodsSale> sold = m_commands.run(
-        {QStringLiteral("零售"), 0},
-        [&](Effects &effects) { return CounterSale::sell(m_db, effects, m_article.number, *quantity, Clock::now()); },
-        [&](const GoodsSale &sale) {
-            return QStringLiteral("%1 %2×%3 共%4")
-                .arg(sale.article, m_article.name, plainNumber(sale.quantity),
-                     plainNumber(sale.quantity * m_article.price));
-        });
+    const Result<GoodsSale> sold = m_goods.sell(m_article, *quantity);
     if (!sold) {
         Messages::tell(this, QStringLiteral("错误"), sold.error(), QMessageBox::Critical);
         return;

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "desk/goodsservice.h"
 #include "store/rows.h"
 
 #include <QDialog>
 
-class CommandPath;
-class Database;
 class QLineEdit;
 class QPushButton;
 
@@ -15,13 +14,12 @@ class SellDialog final : public QDialog
     Q_OBJECT
 
 public:
-    SellDialog(Database &db, CommandPath &commands, const Article &article, QWidget *parent = nullptr);
+    SellDialog(GoodsService goods, const Article &article, QWidget *parent = nullptr);
 
 private:
     void sell();
 
-    Database &m_db;
-    CommandPath &m_commands;
+    GoodsService m_goods;
     Article m_article;
     QLineEdit *m_quantity;
     QPushButton *m_ok;

@@ -3,7 +3,6 @@
 #include "billing/sessionstart.h"
 #include "common/numbers.h"
 #include "desk/frontdesk.h"
-#include "store/accounttables.h"
 #include "ui/messages.h"
 #include "ui/numberedit.h"
 
@@ -42,7 +41,7 @@ struct SessionStartDialog::Private
     void fillCustomers()
     {
         name->clear();
-        for (const Customer &c : CustomerTable(desk.db()).all())
+        for (const Customer &c : desk.accounts().registeredCustomers())
             name->addItem(c.name, QVariantList{c.idKind, c.idNumber});
         name->setCurrentIndex(-1);
     }
@@ -205,14 +204,14 @@ void SessionStartDialog::start(bool overnight)
     FrontDesk &desk = d->desk;
     // The window is checked before the customer question: a refused start asks nothing.
     if (overnight) {
-        if (const std::optional<QString> refusal = SessionStart::overnightRefusal(desk.db())) {
+        if (const std::optional<QString> refusal = desk.settings().overnightRefusal()) {
             Messages::tell(this, QStringLiteral("错误"), *refusal, QMessageBox::Critical);
             return;
         }
     }
     const SessionInput input = d->input();
     bool registerCustomer = false;
-    if (SessionStart::isNewCustomer(desk.db(), input.name)) {
+    if (desk.accounts().isNewCustomer(input.name)) {
         registerCustomer =
             Messages::ask(this, QString(), QStringLiteral("这个一个新用户，是否添加到用户表中？"),
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;

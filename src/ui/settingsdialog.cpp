@@ -1,12 +1,8 @@
 #include "settingsdialog.h"
 
-#include "audit/describe.h"
-#include "common/commandpath.h"
 #include "common/numbers.h"
 #include "messages.h"
 #include "numberedit.h"
-#include "store/database.h"
-#include "store/settingstable.h"
 #include "web/websettings.h"
 
 #include <QCheckBox>
@@ -21,8 +17,8 @@
 #include <QSpinBox>
 #include <QTimeEdit>
 
-SettingsDialog::SettingsDialog(Database &db, CommandPath &commands, QWidget *parent, const QString &webFolder)
-    : QDialog(parent), m_db(db), m_commands(commands),
+SettingsDialog::SettingsDialog(SettingsService settings, QWidget *parent, const QString &webFolder)
+    : QDialog(parent), m_settings(std::move(settings)),
       m_webFolder(webFolder.isEmpty() ? QCoreApplication::applicationDirPath() : webFolder)
 {
     setObjectName(QStringLiteral("frmOption"));
@@ -135,7 +131,10 @@ void SettingsDialog::load()
     m_webPort->setValue(web.port);
     showWebStatus(WebSettingsHub::instance().status());
 
-    const std::optional<Settings> s = SettingsTable(m_db).read();
+    const Result<std::optional<Settings>> stored = m_settings.settings();
+    if (!stored)
+        Messages::tell(this, QStringLiteral("错误"), stored.error(), QMessageBox::Critical);
+    const std::optional<Settings> s = stored.value_or(std::nullopt);
     if (!s) {
         // No row yet: empty fields, and the month choices that a day of 0 stands for.
         m_startMonth->setCurrentIndex(1);
@@ -181,6 +180,11 @@ bool SettingsDialog::applyWeb()
     const WebSettings before = WebSettings::load(m_webFolder);
     if (wanted == before)
         return true;
+    // The file is not the store: the right is asked before it is written.
+    if (const Result<> allowed = m_settings.mayChange(); !allowed) {
+        Messages::tell(this, QStringLiteral("错误"), allowed.error(), QMessageBox::Critical);
+        return false;
+    }
     if (const Result<> saved = wanted.save(m_webFolder); !saved) {
         Messages::tell(this, QStringLiteral("错误"), QStringLiteral("无法保存设置（%1）").arg(saved.error()),
                        QMessageBox::Critical);
@@ -192,7 +196,7 @@ bool SettingsDialog::applyWeb()
             .arg(w.port);
     };
     const QString details = text(before) + QStringLiteral(" → ") + text(wanted);
-    (void)m_commands.run({QStringLiteral("网页查看设置"), 0, [details] { return details; }}, [] { return Result<>(); });
+    (void)m_settings.recordWebSettings(details);
     return true;
 }
 
@@ -221,14 +225,7 @@ bool SettingsDialog::apply()
     // 上月 is the first choice of the start, 下月 the second of the end.
     s.monthStart = storedMonthDay(startDay, m_startMonth->currentIndex() == 0);
     s.monthEnd = storedMonthDay(endDay, m_endMonth->currentIndex() == 1);
-    SettingsTable settings(m_db);
-    const std::optional<Settings> before = settings.read();
-    const Result<> saved = m_commands.run({QStringLiteral("系统设置"), 0}, [&]() -> Result<> {
-            if (!settings.save(s))
-                return failure(m_db.lastError());
-            return {};
-        },
-        [&] { return audit::describe(before, s); });
+    const Result<> saved = m_settings.saveSettings(s);
     if (!saved) {
         m_settingsChanged = true;
         m_applyButton->setEnabled(true);

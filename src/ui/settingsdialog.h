@@ -1,9 +1,9 @@
 #pragma once
 
+#include "desk/settingsservice.h"
+
 #include <QDialog>
 
-class CommandPath;
-class Database;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -19,8 +19,7 @@ class SettingsDialog final : public QDialog
 
 public:
     // The web console's settings are kept in `webFolder` (the program's folder when empty).
-    SettingsDialog(Database &db, CommandPath &commands, QWidget *parent = nullptr,
-                   const QString &webFolder = QString());
+    SettingsDialog(SettingsService settings, QWidget *parent = nullptr, const QString &webFolder = QString());
 
     // Saves the fields; false (after telling the operator) when the row could not be written.
     bool apply();
@@ -32,8 +31,7 @@ private:
     bool applyWeb();
     void showWebStatus(const QString &status);
 
-    Database &m_db;
-    CommandPath &m_commands;
+    SettingsService m_settings;
     QTimeEdit *m_overnightStart;
     QTimeEdit *m_overnightEnd;
     QLineEdit *m_overnightPrice;

@@ -29,8 +29,10 @@ struct Fixture
         store.addCustomer(u"00000001"_s, u"甲"_s);
         store.addCustomer(u"00000002"_s, u"乙"_s);
         CardTable(store.db()).add({0, u"000123"_s, 100, 50, u"pw"_s, u"00000001"_s, 35, 4, 30});
-        dialog = std::make_unique<CardDialog>(store.db(), commands.runner, nullptr,
-                                              [this] { return draws.isEmpty() ? 1 : draws.takeFirst(); });
+        dialog = std::make_unique<CardDialog>(
+            AccountService(store.db(), commands.runner, throttle,
+                           ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))),
+            nullptr, [this] { return draws.isEmpty() ? 1 : draws.takeFirst(); });
         dialog->show();
     }
     QLineEdit *field(int i) { return dialog->findChild<QLineEdit *>(u"txtField%1"_s.arg(i)); }
@@ -45,6 +47,7 @@ struct Fixture
 
     TestStore store;
     TestCommands commands{store.db()};
+    GuessThrottle throttle;
     QList<qint64> draws{123, 777};
     std::unique_ptr<CardDialog> dialog;
 };

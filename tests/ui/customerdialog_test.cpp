@@ -1,3 +1,4 @@
+#include "accounts/guessthrottle.h"
 #include "store/accounttables.h"
 #include "support/testcommands.h"
 #include "support/teststore.h"
@@ -29,7 +30,9 @@ struct Fixture
         store.addCustomer(u"00000003"_s, u"丙"_s);
         CustomerTable(store.db()).addVisitByNumber(u"00000001"_s, 12.5, QDateTime(QDate(2026, 2, 3), QTime(8, 5)));
         CardTable(store.db()).add({0, u"9"_s, 10, 5, u"p"_s, u"00000001"_s, 0, 0, 10});
-        dialog = std::make_unique<CustomerDialog>(store.db(), commands.runner);
+        dialog = std::make_unique<CustomerDialog>(
+            AccountService(store.db(), commands.runner, throttle,
+                           ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
         dialog->show();
     }
     QLineEdit *field(int i) { return dialog->findChild<QLineEdit *>(u"txtField%1"_s.arg(i)); }
@@ -38,6 +41,7 @@ struct Fixture
 
     TestStore store;
     TestCommands commands{store.db()};
+    GuessThrottle throttle;
     std::unique_ptr<CustomerDialog> dialog;
 };
 

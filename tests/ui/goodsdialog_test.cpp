@@ -27,7 +27,8 @@ struct Fixture
     {
         store.addArticle(u"00000001"_qs, u"可乐"_qs, 3, 10);
         store.addArticle(u"00000002"_qs, u"雪碧"_qs, 2.5, 20);
-        dialog = std::make_unique<GoodsDialog>(store.db(), commands.runner, right);
+        dialog = std::make_unique<GoodsDialog>(GoodsService(
+            store.db(), commands.runner, ServiceOperator::fixed(QStringLiteral("clerk"), right)));
         dialog->show();
     }
     QPushButton *button(const char *name) { return child<QPushButton>(*dialog, name); }

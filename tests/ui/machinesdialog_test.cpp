@@ -22,7 +22,9 @@ struct Fixture
     {
         for (int n = 1; n <= 4; ++n)
             store.addMachine(n);
-        dialog = std::make_unique<MachinesDialog>(store.db(), commands.runner);
+        dialog = std::make_unique<MachinesDialog>(
+            MachineService(store.db(), commands.runner,
+                           ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
         dialog->show();
     }
     QPushButton *button(const char *name) { return child<QPushButton>(*dialog, name); }

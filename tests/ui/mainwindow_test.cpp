@@ -8,6 +8,7 @@
 #include "ui/carddialog.h"
 #include "ui/changemachinedialog.h"
 #include "ui/checkoutdialog.h"
+#include "ui/clientwindows.h"
 #include "ui/goodsdialog.h"
 #include "ui/listdisplay.h"
 #include "ui/machinelistmodel.h"
@@ -17,7 +18,9 @@
 #include "ui/reportdialog.h"
 #include "ui/sessionstartdialog.h"
 #include "ui/settingsdialog.h"
+#include "ui/shiftwindows.h"
 #include "ui/timedmessagebox.h"
+#include "ui/weblistdialogs.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -228,6 +231,13 @@ private slots:
         f.action(u"mnuCards"_s)->trigger();
         const QPointer<CardDialog> cards = f.window->findChild<CardDialog *>();
         QCOMPARE(bool(cards), rights::may(from, Command::Cards));
+        // The other management windows open meanwhile go with it.
+        QList<QPointer<QWidget>> others{
+            new ShiftsWindow(f.desk.shifts(), f.window.get()),
+            openReportDialog(f.desk.reports(), ReportKind::Income, ReportPreset::Daily, f.window.get())};
+        others.first()->show();
+        openQuickAddresses(f.desk, f.window.get());
+        others << f.window->findChild<QuickAddressDialog *>();
         // The rights were changed behind the window's back; the login puts them right.
         f.action(u"mnuCustomers"_s)->setEnabled(true);
         f.action(u"mnuMachines"_s)->setEnabled(false);
@@ -254,6 +264,8 @@ private slots:
         QCOMPARE(f.window->windowTitle(), u"Corvana——用户："_s + name);
         if (cards)
             QCOMPARE(cards->isVisible(), cancel);
+        for (const QPointer<QWidget> &w : others)
+            QCOMPARE(w && w->isVisible(), cancel);
     }
 
     void displaySettingsAreAppliedAndRestored()

@@ -28,7 +28,10 @@ struct Fixture
     {
         store.addOperator(u"boss"_s, u"pw"_s, u"D"_s);
         store.addOperator(u"clerk"_s, u"c1"_s, u"A"_s);
-        owned = std::make_unique<OperatorDialog>(store.db(), commands.runner, throttle, u"boss"_s);
+        owned = std::make_unique<OperatorDialog>(
+            AccountService(store.db(), commands.runner, throttle,
+                           ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))),
+            u"boss"_s);
         owned->show();
     }
     QPushButton *button(const char *name) { return child<QPushButton>(*owned, name); }

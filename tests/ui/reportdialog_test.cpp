@@ -53,7 +53,9 @@ private slots:
         s.monthStart = -26;
         s.monthEnd = 25;
         SettingsTable(f.store.db()).save(s);
-        ReportDialog dialog(f.store.db(), ReportKind::GoodsSales, ReportPreset::Monthly, &f.main);
+        ReportDialog dialog(
+            ReportService(f.store.db(), ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))),
+            ReportKind::GoodsSales, ReportPreset::Monthly, &f.main);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("生成报表"));
         QCOMPARE(child<QComboBox>(dialog, "cboType")->currentText(), QStringLiteral("商品销售统计表"));
         QCOMPARE(child<QDateEdit>(dialog, "dtpFrom")->date(), QDate(2024, 4, 26));
@@ -74,7 +76,9 @@ private slots:
     void refusesAPeriodEndingBeforeItStarts()
     {
         Fixture f;
-        ReportDialog dialog(f.store.db(), ReportKind::MachineTime, ReportPreset::Daily, &f.main);
+        ReportDialog dialog(
+            ReportService(f.store.db(), ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))),
+            ReportKind::MachineTime, ReportPreset::Daily, &f.main);
         dialog.show();
         child<QDateEdit>(dialog, "dtpFrom")->setDate(QDate(2024, 5, 2));
         QTest::mouseClick(child<QPushButton>(dialog, "cmdGenerate"), Qt::LeftButton);
@@ -96,8 +100,9 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, expected);
         Fixture f;
-        QPointer<ReportDialog> dialog =
-            openReportDialog(f.store.db(), ReportKind(kind), ReportPreset::Daily, &f.main);
+        QPointer<ReportDialog> dialog = openReportDialog(
+            ReportService(f.store.db(), ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))),
+            ReportKind(kind), ReportPreset::Daily, &f.main);
         QSignalSpy shown(dialog.data(), &ReportDialog::reportShown);
         QSignalSpy activity(&ReportActivity::instance(), &ReportActivity::runningChanged);
         QTest::mouseClick(child<QPushButton>(*dialog, "cmdGenerate"), Qt::LeftButton);
@@ -141,7 +146,9 @@ private slots:
                                    u"系统时间被改动"_qs,
                                    u"从2024-04-20 11:00:00 到2024-04-20 10:00:00"_qs,
                                    {}}));
-        QPointer<ReportDialog> dialog = openReportDialog(db, ReportKind(kind), ReportPreset::Daily, &f.main);
+        QPointer<ReportDialog> dialog = openReportDialog(
+            ReportService(db, ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))),
+            ReportKind(kind), ReportPreset::Daily, &f.main);
         QSignalSpy shown(dialog.data(), &ReportDialog::reportShown);
         QTest::mouseClick(child<QPushButton>(*dialog, "cmdGenerate"), Qt::LeftButton);
         QVERIFY(shown.wait(5000));

@@ -45,7 +45,9 @@ void SellDialogTest::sellsOnlyAWholeQuantityAboveZero()
     TestStore store;
     store.addArticle(u"00000001"_qs, u"可乐"_qs, 3.5, 20);
     TestCommands commands(store.db());
-    SellDialog dialog(store.db(), commands.runner, *ArticleTable(store.db()).byNumber(u"00000001"_qs));
+    SellDialog dialog(GoodsService(store.db(), commands.runner,
+                                   ServiceOperator::fixed(QStringLiteral("clerk"), QStringLiteral("A"))),
+                      *ArticleTable(store.db()).byNumber(u"00000001"_qs));
     dialog.show();
     QCOMPARE(dialog.objectName(), u"frmSell"_qs);
     QCOMPARE(dialog.windowTitle(), u"零售商品"_qs);

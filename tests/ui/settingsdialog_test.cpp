@@ -75,7 +75,8 @@ void SettingsDialogTest::okWithoutChangeSavesNothing()
     const int changes = sqlite3_total_changes(t.db().handle());
 
     TestCommands commands(t.db());
-    SettingsDialog dialog(t.db(), commands.runner);
+    SettingsDialog dialog(SettingsService(
+        t.db(), commands.runner, ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
     dialog.show();
     QVERIFY(!child<QPushButton>(dialog, "cmdApply")->isEnabled());
     click(dialog, "cmdOK");
@@ -99,7 +100,8 @@ void SettingsDialogTest::fieldsShowTheRow()
     QVERIFY(SettingsTable(t.db()).save(s));
 
     TestCommands commands(t.db());
-    SettingsDialog dialog(t.db(), commands.runner);
+    SettingsDialog dialog(SettingsService(
+        t.db(), commands.runner, ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
     QCOMPARE(dialog.objectName(), u"frmOption"_s);
     QCOMPARE(dialog.windowTitle(), u"选项"_s);
     QCOMPARE(child<QLineEdit>(dialog, "txtOvernightPrice")->text(), u"15"_s);
@@ -141,7 +143,8 @@ void SettingsDialogTest::monthChoices()
     TestStore t;
     {
         TestCommands commands(t.db());
-    SettingsDialog dialog(t.db(), commands.runner);
+        SettingsDialog dialog(SettingsService(
+            t.db(), commands.runner, ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
         dialog.show();
         choose(dialog, "cboStartMonth", startMonth);
         retype(dialog, "txtStartDay", startDay);
@@ -158,7 +161,8 @@ void SettingsDialogTest::monthChoices()
     QCOMPARE(s.overnightStart, QTime(22, 0));
 
     TestCommands commandsAgain(t.db());
-    SettingsDialog again(t.db(), commandsAgain.runner);
+    SettingsDialog again(SettingsService(
+        t.db(), commandsAgain.runner, ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
     QCOMPARE(child<QComboBox>(again, "cboStartMonth")->currentText(), startMonth);
     QCOMPARE(child<QComboBox>(again, "cboEndMonth")->currentText(), endMonth);
     QCOMPARE(child<QLineEdit>(again, "txtStartDay")->text(), QString::number(std::abs(monthStart)));
@@ -171,7 +175,8 @@ void SettingsDialogTest::applyThenCancel()
 {
     TestStore t;
     TestCommands commands(t.db());
-    SettingsDialog dialog(t.db(), commands.runner);
+    SettingsDialog dialog(SettingsService(
+        t.db(), commands.runner, ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
     dialog.show();
     QPushButton *apply = child<QPushButton>(dialog, "cmdApply");
     QVERIFY(!apply->isEnabled());
@@ -205,7 +210,8 @@ void SettingsDialogTest::emptyTableFirstApplyCreatesRow()
     TestStore t;
     QVERIFY(t.db().exec(u"DELETE FROM xtsz"_s));
     TestCommands commands(t.db());
-    SettingsDialog dialog(t.db(), commands.runner);
+    SettingsDialog dialog(SettingsService(
+        t.db(), commands.runner, ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
     dialog.show();
     for (const char *name :
          {"txtOvernightPrice", "txtMinimumCharge", "txtRoundingUnit", "txtStartDay", "txtEndDay"})
@@ -230,7 +236,8 @@ void SettingsDialogTest::numberFieldsTakeDigitsOnly()
 {
     TestStore t;
     TestCommands commands(t.db());
-    SettingsDialog dialog(t.db(), commands.runner);
+    SettingsDialog dialog(SettingsService(
+        t.db(), commands.runner, ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
     dialog.show();
     for (const char *name :
          {"txtOvernightPrice", "txtMinimumCharge", "txtRoundingUnit", "txtStartDay", "txtEndDay"}) {
@@ -257,7 +264,8 @@ void SettingsDialogTest::failedSaveIsReported()
     TestStore t;
     const QStringList before = rawRow(t.db());
     TestCommands commands(t.db());
-    SettingsDialog dialog(t.db(), commands.runner);
+    SettingsDialog dialog(SettingsService(
+        t.db(), commands.runner, ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
     dialog.show();
     retype(dialog, "txtOvernightPrice", u"15"_s);
     t.db().failWritesAfter(0);
@@ -281,7 +289,10 @@ void SettingsDialogTest::webGroupIsKeptBesideTheProgram()
     QSignalSpy saved(&WebSettingsHub::instance(), &WebSettingsHub::saved);
     {
         TestCommands commands(t.db());
-        SettingsDialog dialog(t.db(), commands.runner, nullptr, t.dir());
+        SettingsDialog dialog(
+            SettingsService(t.db(), commands.runner,
+                            ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))),
+            nullptr, t.dir());
         dialog.show();
         // Off on 14915 until switched on.
         QVERIFY(!child<QCheckBox>(dialog, "chkWeb")->isChecked());
@@ -300,7 +311,9 @@ void SettingsDialogTest::webGroupIsKeptBesideTheProgram()
     QCOMPARE(sqlite3_total_changes(t.db().handle()), changes);
 
     TestCommands commandsAgain(t.db());
-    SettingsDialog again(t.db(), commandsAgain.runner, nullptr, t.dir());
+    SettingsDialog again(SettingsService(t.db(), commandsAgain.runner,
+                                         ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))),
+                         nullptr, t.dir());
     again.show();
     QVERIFY(child<QCheckBox>(again, "chkWeb")->isChecked());
     QCOMPARE(child<QSpinBox>(again, "txtWebPort")->value(), 15080);

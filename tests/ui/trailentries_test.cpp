@@ -69,7 +69,8 @@ private slots:
     void goodsAndCounterSale()
     {
         Fixture f;
-        GoodsDialog goods(f.store.db(), f.commands.runner, u"D"_s);
+        GoodsDialog goods(GoodsService(f.store.db(), f.commands.runner,
+                                       ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
         goods.show();
         click(goods, "cmdAdd");
         retype(goods, "txtName", u"可乐"_s);
@@ -90,7 +91,9 @@ private slots:
         f.store.db().failWritesAfter(-1);
         QCOMPARE(Messages::takeShownTexts().size(), 1);
 
-        SellDialog sell(f.store.db(), f.commands.runner, *ArticleTable(f.store.db()).byNumber(u"00000001"_s));
+        SellDialog sell(GoodsService(f.store.db(), f.commands.runner,
+                                     ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))),
+                        *ArticleTable(f.store.db()).byNumber(u"00000001"_s));
         sell.show();
         QTest::keyClicks(child<QLineEdit>(sell, "txtQuantity"), u"2"_s);
         click(sell, "cmdOK");
@@ -110,7 +113,9 @@ private slots:
         CardTable(f.store.db()).add({0, u"000123"_s, 100, 50, u"pw"_s, {}, 35, 4, 30});
         f.store.addOperator(u"boss"_s, u"b"_s, u"D"_s);
 
-        MachinesDialog machines(f.store.db(), f.commands.runner);
+        MachinesDialog machines(
+            MachineService(f.store.db(), f.commands.runner,
+                           ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
         machines.show();
         pick(machines, "lstMachines", 0);
         click(machines, "cmdModify");
@@ -120,7 +125,9 @@ private slots:
         Messages::setNextAnswers({QMessageBox::Yes});
         click(machines, "cmdRate");
 
-        CardDialog cards(f.store.db(), f.commands.runner);
+        GuessThrottle cardThrottle;
+        CardDialog cards(AccountService(f.store.db(), f.commands.runner, cardThrottle,
+                                        ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
         cards.show();
         pick(cards, "lvwCard", 0);
         click(cards, "cmdModify");
@@ -128,7 +135,10 @@ private slots:
         click(cards, "cmdSave");
 
         GuessThrottle throttle;
-        OperatorDialog operators(f.store.db(), f.commands.runner, throttle, u"boss"_s);
+        OperatorDialog operators(
+            AccountService(f.store.db(), f.commands.runner, throttle,
+                           ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))),
+            u"boss"_s);
         operators.show();
         click(operators, "cmdAdd");
         retype(operators, "txtUserName", u"anna"_s);
@@ -136,7 +146,9 @@ private slots:
         retype(operators, "txtConfirmPassword", u"secret"_s);
         click(operators, "cmdSave");
 
-        SettingsDialog settings(f.store.db(), f.commands.runner);
+        SettingsDialog settings(
+            SettingsService(f.store.db(), f.commands.runner,
+                            ServiceOperator::fixed(QStringLiteral("boss"), QStringLiteral("D"))));
         settings.show();
         retype(settings, "txtOvernightPrice", u"12"_s);
         click(settings, "cmdApply");

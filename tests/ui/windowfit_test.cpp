@@ -52,6 +52,7 @@ struct Fixture
         t.store.addCustomer(u"00000001"_qs, u"甲"_qs);
         t.store.addOperator(u"admin"_qs, u"1"_qs, u"D"_qs);
         t.open();
+        t.desk.setOperator(u"admin"_qs, u"D"_qs);
     }
     TestDesk t;
 };
@@ -87,14 +88,12 @@ private slots:
         QTest::addColumn<Factory>("open");
         auto row = [](const char *name, Factory f) { QTest::newRow(name) << f; };
         row("main window", [](Fixture &f) { return new MainWindow(f.t.desk); });
-        row("goods", [](Fixture &f) { return new GoodsDialog(f.t.db(), f.t.desk.commands(), u"D"_qs); });
-        row("customers", [](Fixture &f) { return new CustomerDialog(f.t.db(), f.t.desk.commands()); });
-        row("cards", [](Fixture &f) { return new CardDialog(f.t.db(), f.t.desk.commands()); });
-        row("machines", [](Fixture &f) { return new MachinesDialog(f.t.db(), f.t.desk.commands()); });
-        row("operators", [](Fixture &f) {
-            return new OperatorDialog(f.t.db(), f.t.desk.commands(), f.t.desk.throttle(), u"admin"_qs);
-        });
-        row("settings", [](Fixture &f) { return new SettingsDialog(f.t.db(), f.t.desk.commands()); });
+        row("goods", [](Fixture &f) { return new GoodsDialog(f.t.desk.goods()); });
+        row("customers", [](Fixture &f) { return new CustomerDialog(f.t.desk.accounts()); });
+        row("cards", [](Fixture &f) { return new CardDialog(f.t.desk.accounts()); });
+        row("machines", [](Fixture &f) { return new MachinesDialog(f.t.desk.machines()); });
+        row("operators", [](Fixture &f) { return new OperatorDialog(f.t.desk.accounts(), u"admin"_qs); });
+        row("settings", [](Fixture &f) { return new SettingsDialog(f.t.desk.settings()); });
         row("session start",
             [](Fixture &f) { return new SessionStartDialog(f.t.desk, SessionStartDialog::Mode::Start); });
         row("change machine", [](Fixture &f) { return new ChangeMachineDialog(f.t.desk); });
@@ -102,8 +101,9 @@ private slots:
         row("login", [](Fixture &f) { return new LoginDialog(f.t.desk.logins()); });
         row("quick addresses", [](Fixture &f) { return new QuickAddressDialog(f.t.desk.webLists()); });
         row("restricted sites", [](Fixture &f) { return new RestrictedSitesDialog(f.t.desk.webLists()); });
-        row("report dialog",
-            [](Fixture &f) { return new ReportDialog(f.t.db(), ReportKind::Income, ReportPreset::Daily); });
+        row("report dialog", [](Fixture &f) {
+            return new ReportDialog(f.t.desk.reports(), ReportKind::Income, ReportPreset::Daily);
+        });
         row("report", [](Fixture &) {
             MachineTimeReport report;
             for (int i = 1; i <= 60; ++i) {
@@ -197,9 +197,9 @@ private slots:
         Fixture f;
         std::unique_ptr<QDialog> dialog;
         if (cards)
-            dialog = std::make_unique<CardDialog>(f.t.db(), f.t.desk.commands());
+            dialog = std::make_unique<CardDialog>(f.t.desk.accounts());
         else
-            dialog = std::make_unique<CustomerDialog>(f.t.db(), f.t.desk.commands());
+            dialog = std::make_unique<CustomerDialog>(f.t.desk.accounts());
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
         const QSize before = dialog->size();
