@@ -8,6 +8,7 @@
 #include "store/shifttable.h"
 
 #include <QLoggingCategory>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcCommands, "corvana.desk.commands")
 
@@ -63,6 +64,17 @@ Result<> CommandRunner::execute(const Action &action, const std::function<bool(E
         }
         if (!done)
             return failure(QString()); // the rule's own refusal
+        if (m_db.commitInDoubt()) {
+            qCWarning(lcCommands) << "connection lost at the commit of" << action.kind;
+            // Named as the trail would have named it.
+            const QString name = !action.kind.isEmpty()      ? action.kind
+                                 : !effects.entries.isEmpty() ? effects.entries.first().kind
+                                                              : action.failure;
+            m_inDoubt = InDoubt{name, effects};
+            return failure(action.failure +
+                           QStringLiteral("：与数据库服务器的连接在保存时断开，还不知道是否已经保存。"
+                                          "重新连接后会告诉您结果。"));
+        }
         qCWarning(lcCommands) << "action" << action.kind << "not stored:" << reason;
         return failure(failureText(action, reason));
     }
@@ -70,18 +82,46 @@ Result<> CommandRunner::execute(const Action &action, const std::function<bool(E
     return {};
 }
 
+void CommandRunner::tellPcs(const Effects &effects)
+{
+    if (!m_link)
+        return;
+    for (const Effects::ToPc &p : effects.toPcs) {
+        if (p.kind == Effects::ToPc::Kind::MessageBox)
+            m_link->sendMessageBox(p.ip, p.text);
+        else
+            m_link->SendCommand(p.ip, p.text, p.reach);
+    }
+}
+
 void CommandRunner::carryOut(const Effects &effects)
 {
-    if (m_link) {
-        for (const Effects::ToPc &p : effects.toPcs) {
-            if (p.kind == Effects::ToPc::Kind::MessageBox)
-                m_link->sendMessageBox(p.ip, p.text);
-            else
-                m_link->SendCommand(p.ip, p.text, p.reach);
-        }
-    }
+    tellPcs(effects);
     for (const std::function<void()> &change : effects.afterwards)
         change();
     if (effects.select > 0 && m_select)
         m_select(effects.select);
+}
+
+QString CommandRunner::settleInDoubt()
+{
+    if (!m_inDoubt)
+        return {};
+    const CommitFate fate = m_db.commitFate();
+    if (fate == CommitFate::NotYetKnown)
+        return {};
+    const InDoubt doubt = *std::exchange(m_inDoubt, std::nullopt);
+    switch (fate) {
+    case CommitFate::Committed:
+        // What was to follow the commit on screen refers to windows long closed: only the PCs
+        // are told, the list reads the store again.
+        tellPcs(doubt.effects);
+        return QStringLiteral("连接断开时的“%1”已经保存。").arg(doubt.name);
+    case CommitFate::RolledBack:
+        return QStringLiteral("连接断开时的“%1”没有保存，数据没有任何改动。").arg(doubt.name);
+    case CommitFate::NotYetKnown:
+    case CommitFate::Unknowable:
+        break;
+    }
+    return QStringLiteral("无法确认连接断开时的“%1”是否已经保存，请核对。").arg(doubt.name);
 }

@@ -3,6 +3,7 @@
 #include "common/commandpath.h"
 
 #include <functional>
+#include <optional>
 
 class ClientLink;
 class Database;
@@ -33,11 +34,18 @@ public:
     // changed, and the store's reason.
     static QString failureText(const Action &action, const QString &reason);
 
+    // Once the server is back: what became of the action whose commit the lost connection left
+    // in doubt, in the operator's words (empty when none is, or the server cannot tell yet). A
+    // commit that went through is followed by its messages for the PCs; the screen follows the
+    // store by itself.
+    QString settleInDoubt();
+
 protected:
     Result<> execute(const Action &action, const std::function<bool(Effects &)> &rule) override;
 
 private:
     void carryOut(const Effects &effects);
+    void tellPcs(const Effects &effects);
 
     Database &m_db;
     const ServerWatch &m_watch;
@@ -46,4 +54,10 @@ private:
     std::function<void(int)> m_select;
     std::function<QString()> m_refusal;
     QString m_counter;
+    struct InDoubt
+    {
+        QString name; // the action as the operator knows it
+        Effects effects;
+    };
+    std::optional<InDoubt> m_inDoubt;
 };

@@ -567,8 +567,17 @@ void FrontDesk::refresh()
 {
     // Each pass looks whether the store file is still there to be written.
     storeFileIntact();
-    if (!m_watch.lost())
-        m_supervisor.pass();
+    if (m_watch.lost())
+        return;
+    // An action whose commit the lost connection left in doubt is settled first.
+    if (const QString fate = m_runner.settleInDoubt(); !fate.isEmpty()) {
+        Question told;
+        told.text = fate;
+        told.buttons = Question::Buttons::OkOnly;
+        told.seconds = 0;
+        m_questions.ask(told, [](Answer) {});
+    }
+    m_supervisor.pass();
 }
 
 void FrontDesk::followMachines()

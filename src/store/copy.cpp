@@ -4,6 +4,7 @@
 #include "schema.h"
 
 #include <QLoggingCategory>
+#include <QScopeGuard>
 
 Q_LOGGING_CATEGORY(lcCopy, "corvana.store.copy")
 
@@ -174,11 +175,16 @@ Result<qint64> copyTables(Database &from, Database &to)
     if (const int a = from.schemaVersion(), b = to.schemaVersion(); a != b)
         return failure(QStringLiteral("两个数据库的版本不同（%1 与 %2）").arg(a).arg(b));
 
-    // One snapshot of every table, so no other counter's commit lands half in the copy.
-    Transaction reading(from);
+    // One snapshot of every table, so no other counter's commit lands half in the copy. Set for
+    // the session, as a transaction on a server begins with a query of its own.
     if (from.isServer() &&
-        !from.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY")))
+        !from.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY")))
         return failure(from.lastError());
+    const auto readWriteAgain = qScopeGuard([&from] {
+        if (from.isServer())
+            from.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL READ COMMITTED, READ WRITE"));
+    });
+    Transaction reading(from);
 
     // A branch's copy never reaches into the chain: the other branches' cards stay as they are.
     const QStringList shared = schema::sharedTables(to);

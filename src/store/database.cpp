@@ -198,6 +198,22 @@ ReconnectStep Database::continueReconnect()
     return step;
 }
 
+bool Database::commitInDoubt() const
+{
+    return m_engine && m_engine->commitInDoubt();
+}
+
+CommitFate Database::commitFate()
+{
+    return m_engine ? m_engine->commitFate() : CommitFate::NotYetKnown;
+}
+
+void Database::loseConnectionAtCommit(bool afterSending)
+{
+    if (m_engine)
+        m_engine->loseConnectionAtCommit(afterSending);
+}
+
 int Database::schemaVersion()
 {
     return m_engine ? m_engine->schemaVersion() : -1;

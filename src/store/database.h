@@ -98,6 +98,11 @@ public:
     // asks, continueReconnect() goes on, until Done or Failed.
     ReconnectStep startReconnect();
     ReconnectStep continueReconnect();
+    // Whether the connection was lost during the last commit, which may have taken effect or
+    // not; commitFate() tells which once connected again (NotYetKnown while the server's
+    // session of that transaction has not ended yet). Never on the file.
+    bool commitInDoubt() const;
+    CommitFate commitFate();
 
     // The schema's version (0 when none was set) and the tables present.
     int schemaVersion();
@@ -112,6 +117,9 @@ public:
     // then rolled back whole, as when the disk refuses it). -1 disables.
     void failWritesAfter(int statements) { m_failAfter = statements; }
     void failCommitsAfter(int commits) { m_failCommitsAfter = commits; }
+    // On a server: the next outermost commit loses the connection before the COMMIT is sent,
+    // or right after it was sent (the server commits; its answer is lost).
+    void loseConnectionAtCommit(bool afterSending);
 
     // Whether a transaction is open on this connection.
     bool inTransaction() const { return m_depth > 0; }

@@ -15,6 +15,9 @@
 // or working again.
 enum class ReconnectStep { Failed, WaitRead, WaitWrite, Done };
 
+// What became of a commit whose answer never came: asked of the server once connected again.
+enum class CommitFate { Committed, RolledBack, NotYetKnown, Unknowable };
+
 class EngineStatement
 {
 public:
@@ -101,6 +104,14 @@ public:
     // continueReconnect() goes on each time the socket is ready the way the last step asked.
     virtual ReconnectStep startReconnect() { return ReconnectStep::Done; }
     virtual ReconnectStep continueReconnect() { return ReconnectStep::Done; }
+    // Whether the connection was lost while the last outermost commit was under way, so that
+    // it may or may not have taken effect; commitFate() asks the server which, once connected
+    // again. The file always knows.
+    virtual bool commitInDoubt() const { return false; }
+    virtual CommitFate commitFate() { return CommitFate::RolledBack; }
+    // Test hook: the next outermost commit loses the connection, before the COMMIT is sent or
+    // right after (the server then commits and its answer is lost).
+    virtual void loseConnectionAtCommit(bool afterSending) { Q_UNUSED(afterSending); }
 
     // The file engine's sqlite3 connection, for test hooks; null on other engines.
     virtual void *nativeHandle() const { return nullptr; }

@@ -5,6 +5,7 @@
 #include "common/numbers.h"
 
 #include <QElapsedTimer>
+#include <utility>
 #include <QHash>
 #include <QHostAddress>
 #include <QLocale>
@@ -531,9 +532,21 @@ std::unique_ptr<EngineStatement> ServerEngine::prepare(const QString &sql, bool 
 // The outermost transaction is BEGIN … COMMIT; inner ones are savepoints.
 bool ServerEngine::begin(const QString &name)
 {
-    const bool ok = exec(m_depth == 0 ? QStringLiteral("BEGIN") : QStringLiteral("SAVEPOINT ") + name);
+    if (m_depth > 0) {
+        const bool ok = exec(QStringLiteral("SAVEPOINT ") + name);
+        if (ok)
+            ++m_depth;
+        return ok;
+    }
+    // The transaction's number comes in the same round trip.
+    PGresult *r = roundTrip(PQsendQuery(m_conn, "BEGIN; SELECT txid_current()"));
+    const bool ok = succeeded(r, false) && PQntuples(r) == 1;
+    m_xid = ok ? QByteArray(PQgetvalue(r, 0, 0)) : QByteArray();
+    PQclear(r);
     if (ok)
         ++m_depth;
+    else
+        qCWarning(lcStore) << "BEGIN failed:" << m_error;
     return ok;
 }
 
@@ -547,8 +560,26 @@ bool ServerEngine::commit(const QString &name)
     }
     // A COMMIT of a transaction that met an error rolls back and still reports success.
     m_depth = 0;
-    PGresult *r = roundTrip(PQsendQuery(m_conn, "COMMIT"));
+    const int lose = std::exchange(m_loseAtCommit, 0);
+    if (lose == 1)
+        abandon(0);
+    const int sent = PQsendQuery(m_conn, "COMMIT");
+    if (lose == 2 && PQflush(m_conn) == 0) {
+        // The server's answer arrives and is lost on the way.
+        const int fd = PQsocket(m_conn);
+        pollfd answered{fd, POLLIN, 0};
+        if (poll(&answered, 1, 5000) == 1) {
+            char dropped[4096];
+            while (::recv(fd, dropped, sizeof dropped, MSG_DONTWAIT) > 0) {
+            }
+        }
+    }
+    if (lose == 2)
+        abandon(0);
+    PGresult *r = roundTrip(sent);
     bool ok = succeeded(r, false);
+    // Lost on the way: the server may have committed or not; commitFate() asks later.
+    m_inDoubt = !ok && connectionLost() && !m_xid.isEmpty();
     if (ok && qstrcmp(PQcmdStatus(r), "ROLLBACK") == 0) {
         m_error = QStringLiteral("事务中有语句失败，全部已撤销");
         ok = false;
@@ -568,6 +599,22 @@ void ServerEngine::rollback(const QString &name)
         exec(QStringLiteral("ROLLBACK"));
     }
     --m_depth;
+}
+
+CommitFate ServerEngine::commitFate()
+{
+    if (!m_inDoubt)
+        return CommitFate::RolledBack;
+    if (connectionLost())
+        return CommitFate::NotYetKnown;
+    // Digits only, as txid_current() gave them.
+    const QString status = single(QStringLiteral("SELECT txid_status(%1)").arg(QString::fromLatin1(m_xid)));
+    if (connectionLost() || status == u"in progress")
+        return CommitFate::NotYetKnown; // the old session has not ended yet
+    m_inDoubt = false;
+    if (status == u"committed")
+        return CommitFate::Committed;
+    return status == u"aborted" ? CommitFate::RolledBack : CommitFate::Unknowable;
 }
 
 QString ServerEngine::single(const QString &sql)

@@ -59,6 +59,9 @@ public:
     qint64 roundTrips() const override { return m_roundTrips; }
     ReconnectStep startReconnect() override;
     ReconnectStep continueReconnect() override;
+    bool commitInDoubt() const override { return m_inDoubt; }
+    CommitFate commitFate() override;
+    void loseConnectionAtCommit(bool afterSending) override { m_loseAtCommit = afterSending ? 2 : 1; }
 
     pg_conn *connection() const { return m_conn; }
     // The answer to a command sent (`sent` is what the PQsend… call returned); null when it was
@@ -104,6 +107,11 @@ private:
     QString m_error;
     bool m_retryable = false;
     int m_depth = 0;
+    // The outermost transaction's number on the server, to ask what became of it when the
+    // connection is lost at its commit.
+    QByteArray m_xid;
+    bool m_inDoubt = false;
+    int m_loseAtCommit = 0; // test hook: 1 before the COMMIT is sent, 2 after
     int m_serial = 0;
     qint64 m_lastId = 0;
     qint64 m_changes = 0;

@@ -6,6 +6,7 @@
 #include "store/accounttables.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
+#include "support/fakepresenter.h"
 #include "support/testdesk.h"
 #include "support/testserver.h"
 
@@ -143,6 +144,58 @@ private slots:
         QString error;
         QVERIFY2(again.open(t.store.path(), &error), qPrintable(error));
         QCOMPARE(tableDump(again.db()), after);
+    }
+
+    // The connection to the server lost at the commit: the desk cannot know whether the
+    // action was stored, says so, sends nothing, and once connected again asks the server and
+    // tells the operator; only a stored action then reaches the PC.
+    void aCommitCutOffIsSettledOnceTheServerIsBack_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("afterSending");
+        QTest::addColumn<QString>("told");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<int>("machine");
+        QTest::addColumn<bool>("inSession"); // the machine's session once it is settled
+        for (const bool after : {false, true}) {
+            const QString fate = after ? u"已经保存。"_s : u"没有保存，数据没有任何改动。"_s;
+            QTest::addRow("start, cut %s the commit", after ? "after" : "before")
+                << u"start"_s << after << u"连接断开时的“开始记费”"_s + fate
+                << (after ? QStringList{u"10.0.0.1 start"_s} : QStringList()) << 1 << after;
+            QTest::addRow("checkout, cut %s the commit", after ? "after" : "before")
+                << u"checkout in cash"_s << after << u"连接断开时的“结帐”"_s + fate
+                << (after ? QStringList{u"10.0.0.2 stop"_s} : QStringList()) << 2 << !after;
+        }
+    }
+
+    void aCommitCutOffIsSettledOnceTheServerIsBack()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, afterSending);
+        QFETCH(QString, told);
+        QFETCH(QStringList, sent);
+        QFETCH(int, machine);
+        QFETCH(bool, inSession);
+        SKIP_WITHOUT_SERVER(true);
+        Clock::release(); // the desk's reconnecting runs on timers
+        ServerSchema schema;
+        TestDesk t(schema.connection());
+        furnish(t);
+        FakePresenter operatorAtDesk;
+        operatorAtDesk.autoAnswer = Answer::Ok;
+        t.desk.questions().setPresenter(&operatorAtDesk);
+        const auto run = std::find_if(commands().begin(), commands().end(),
+                                      [&](const auto &c) { return command == QLatin1StringView(c.first); })
+                             ->second;
+        t.db().loseConnectionAtCommit(afterSending);
+        QVERIFY(!run(t));
+        QVERIFY(t.db().commitInDoubt());
+        QCOMPARE(t.link.sent, QStringList());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!operatorAtDesk.asked.isEmpty(), 30000);
+        QCOMPARE(operatorAtDesk.asked.first().text, told);
+        QCOMPARE(t.link.sent, sent);
+        QCOMPARE(MachineTable(t.db()).byNumber(machine)->inSession(), inSession);
     }
 
     // Another program reading the file for a moment does not fail the cashier's checkout;
