@@ -2,7 +2,7 @@
 // café PCs simulated by corvana-client processes:
 //   (a) 1,000 PCs connect and announce themselves at once: time until each has both lists;
 //   (b) goods-list queries (200 articles) from 50 busy clients, against a bare echo server;
-//   (c) one chat message relayed to 500 clients;
+//   (c) chat messages relayed to 501 clients, against a bare relay of plain send() calls;
 //   (d) a supervision pass over 1,000 machines and 10,000 order lines, against 100 and 1,000.
 
 #include "common/clock.h"
@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <time.h>
 
 namespace {
@@ -271,24 +272,66 @@ struct RelayFigures
 
 // kMessages chat messages from one more PC to kClients PCs, at once or each `paceMs` after the
 // one before.
-RelayFigures relay(int kClients, int kMessages, int paceMs)
+// The floor of a relay: each message that arrives is sent as it is to every connection with
+// plain send() calls, the sender's included; no roster, no spacing, no Qt write path.
+class BareRelay final : public QObject
+{
+public:
+    BareRelay()
+    {
+        m_server.setListenBacklogSize(1024);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = m_server.nextPendingConnection()) {
+                s->setParent(this);
+                s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+                m_sockets.push_back(s);
+                connect(s, &QTcpSocket::readyRead, this, [this, s] {
+                    m_pending += s->readAll();
+                    for (qsizetype end; (end = m_pending.indexOf(kEndMark)) >= 0;) {
+                        const QByteArray message = m_pending.left(end + kEndMark.size());
+                        m_pending.remove(0, end + kEndMark.size());
+                        for (QTcpSocket *to : m_sockets)
+                            ::send(int(to->socketDescriptor()), message.constData(), size_t(message.size()),
+                                   MSG_NOSIGNAL | MSG_DONTWAIT);
+                    }
+                });
+            }
+        });
+        m_server.listen(QHostAddress::Any, 0);
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    int connectionCount() const { return int(m_sockets.size()); }
+
+private:
+    QTcpServer m_server;
+    std::vector<QTcpSocket *> m_sockets;
+    QByteArray m_pending;
+};
+
+// The same through the desk or through BareRelay.
+RelayFigures relay(int kClients, int kMessages, int paceMs, bool bare = false)
 {
     RelayFigures f;
     Desk d;
-    if (!d.open())
+    std::unique_ptr<BareRelay> floor;
+    if (bare)
+        floor = std::make_unique<BareRelay>();
+    else if (!d.open())
         return f;
+    const quint16 port = bare ? floor->port() : d.server->port();
+    const auto connected = [&] { return bare ? floor->connectionCount() : d.server->connectionCount(); };
     ClientRun run;
-    run.start({QStringLiteral("--port"), QString::number(d.server->port()), QStringLiteral("--pcs"),
+    run.start({QStringLiteral("--port"), QString::number(port), QStringLiteral("--pcs"),
                QString::number(kClients), QStringLiteral("--no-announce"), QStringLiteral("--quiet"),
                QStringLiteral("--expect"), QString::number(kClients * kMessages), QStringLiteral("--timeout"),
                QStringLiteral("60")});
-    if (!runUntil([&] { return d.server->connectionCount() == kClients; }, 30000)) {
-        std::printf("chat: only %d of %d clients connected\n", d.server->connectionCount(), kClients);
+    if (!runUntil([&] { return connected() == kClients; }, 30000)) {
+        std::printf("chat: only %d of %d clients connected\n", connected(), kClients);
         return f;
     }
     QTcpSocket sender;
-    sender.connectToHost(QHostAddress::LocalHost, d.server->port());
-    runUntil([&] { return d.server->connectionCount() == kClients + 1; }, 5000);
+    sender.connectToHost(QHostAddress::LocalHost, port);
+    runUntil([&] { return connected() == kClients + 1; }, 5000);
     const QByteArray message =
         QByteArrayLiteral("_talk\0talk\0bench\0") + QByteArray("hello everybody") + kEndMark;
     // Waited for without polling, which would count in the processor time.
@@ -341,6 +384,12 @@ void chatRelay()
         "chat: one message every %d ms%s: desk processor time %.2f ms per relay (%.1f us per recipient)\n",
         pace, paced.ok ? "" : " [FAILED]", paced.cpuMs / kMessages,
         paced.cpuMs * 1000.0 / kMessages / recipients);
+    const RelayFigures bare = relay(kClients, kMessages, pace, true);
+    std::printf(
+        "chat: one message every %d ms through a bare relay (plain send() to each)%s: %.2f ms per relay; "
+        "desk / bare = %.2f\n",
+        pace, bare.ok ? "" : " [FAILED]", bare.cpuMs / kMessages,
+        bare.cpuMs > 0 ? paced.cpuMs / bare.cpuMs : 0.0);
 }
 
 // (d)

@@ -49,6 +49,10 @@ ConnectionSlots::ConnectionSlots(QObject *parent) : QObject(parent)
     m_slots.resize(1);
     m_free.insert(0);
     m_clock.start();
+    m_pacer.setSingleShot(true);
+    // A coarse timer may fire early; the spacing is a lower bound.
+    m_pacer.setTimerType(Qt::PreciseTimer);
+    connect(&m_pacer, &QTimer::timeout, this, &ConnectionSlots::sendDue);
 }
 
 ConnectionSlots::~ConnectionSlots()
@@ -104,9 +108,10 @@ int ConnectionSlots::adopt(QTcpSocket *socket)
     s.outbox.clear();
     s.outboxBytes = 0;
     s.lastSent = -1;
-    // Their callbacks name the connection they were made for.
+    // A turn of the last connection on this slot names it, and is passed over.
+    s.paced = false;
+    // Its callback names the connection it was made for.
     letGo(s.holdTimer);
-    letGo(s.sendTimer);
     ++m_connected;
 
     QList<int> &same = m_byAddress[s.address];
@@ -195,17 +200,49 @@ bool ConnectionSlots::send(int slot, const QByteArray &message)
         return write(slot, message);
     s.outbox.push_back(message);
     s.outboxBytes += message.size();
-    if (!s.sendTimer) {
-        s.sendTimer = std::make_unique<QTimer>();
-        s.sendTimer->setSingleShot(true);
-        // A coarse timer may fire early; the spacing is a lower bound.
-        s.sendTimer->setTimerType(Qt::PreciseTimer);
-        connect(s.sendTimer.get(), &QTimer::timeout, this,
-                [this, slot, serial = s.serial] { sendNext(slot, serial); });
-    }
-    if (!s.sendTimer->isActive())
-        s.sendTimer->start(int(qMax<qint64>(0, s.lastSent + kSpacing - now)));
+    if (!s.paced)
+        pace(slot, s.lastSent + kSpacing);
     return true;
+}
+
+void ConnectionSlots::pace(int slot, qint64 at)
+{
+    Slot &s = m_slots[size_t(slot)];
+    s.paced = true;
+    m_turns.push({at, slot, s.serial});
+    if (m_pacer.isActive() && m_pacerAt <= at)
+        return;
+    m_pacerAt = at;
+    m_pacer.start(int(qMax<qint64>(0, at - m_clock.elapsed())));
+}
+
+void ConnectionSlots::sendDue()
+{
+    const qint64 now = m_clock.elapsed();
+    while (!m_turns.empty() && m_turns.top().at <= now) {
+        const Turn turn = m_turns.top();
+        m_turns.pop();
+        // The connection has gone (another may hold the slot now).
+        if (!isSame(turn.slot, turn.serial))
+            continue;
+        Slot &s = m_slots[size_t(turn.slot)];
+        s.paced = false;
+        if (s.outbox.empty())
+            continue;
+        const QByteArray message = std::move(s.outbox.front());
+        s.outbox.pop_front();
+        s.outboxBytes -= message.size();
+        write(turn.slot, message);
+        // A failed write may have closed the connection.
+        if (isSame(turn.slot, turn.serial) && !s.outbox.empty()) {
+            s.paced = true;
+            m_turns.push({s.lastSent + kSpacing, turn.slot, turn.serial});
+        }
+    }
+    if (!m_turns.empty()) {
+        m_pacerAt = m_turns.top().at;
+        m_pacer.start(int(qMax<qint64>(0, m_pacerAt - m_clock.elapsed())));
+    }
 }
 
 bool ConnectionSlots::write(int slot, const QByteArray &message)
@@ -213,7 +250,20 @@ bool ConnectionSlots::write(int slot, const QByteArray &message)
     Slot &s = m_slots[size_t(slot)];
     QTcpSocket *socket = s.socket;
     s.lastSent = m_clock.elapsed();
-    if (socket->write(message) != message.size()) {
+    // Straight to the kernel while Qt holds nothing for this connection: Qt's own write turns
+    // the socket's write notifier on and off for every message, which with a thousand
+    // connections in the event loop costs more than the send. What the kernel does not take,
+    // and a connection that has broken, go Qt's way, which keeps the order and reports errors.
+    qsizetype taken = 0;
+    if (socket->bytesToWrite() == 0 && socket->state() == QAbstractSocket::ConnectedState) {
+        const ssize_t n = ::send(int(socket->socketDescriptor()), message.constData(), size_t(message.size()),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        taken = n > 0 ? qsizetype(n) : 0;
+    }
+    if (taken == message.size())
+        return true;
+    const QByteArray rest = taken == 0 ? message : message.mid(taken);
+    if (socket->write(rest) != rest.size()) {
         if (const auto note = pcLine("send-failed", s.address))
             qCWarning(lcLink).noquote()
                 << "send on slot" << slot << "to" << s.address << "failed:" << socket->errorString() << *note;
@@ -221,27 +271,6 @@ bool ConnectionSlots::write(int slot, const QByteArray &message)
     }
     socket->flush();
     return true;
-}
-
-void ConnectionSlots::sendNext(int slot, quint64 serial)
-{
-    if (!isSame(slot, serial))
-        return;
-    Slot &s = m_slots[size_t(slot)];
-    if (s.outbox.empty())
-        return;
-    const qint64 wait = s.lastSent + kSpacing - m_clock.elapsed();
-    if (wait > 0) {
-        s.sendTimer->start(int(wait));
-        return;
-    }
-    const QByteArray message = std::move(s.outbox.front());
-    s.outbox.pop_front();
-    s.outboxBytes -= message.size();
-    write(slot, message);
-    // A failed write may have closed the connection.
-    if (isSame(slot, serial) && !s.outbox.empty())
-        s.sendTimer->start(kSpacing);
 }
 
 qint64 ConnectionSlots::pendingOutput(int slot) const
@@ -378,8 +407,8 @@ void ConnectionSlots::closed(int slot, quint64 serial)
     s.heldSince = -1;
     s.outbox.clear();
     s.outboxBytes = 0;
+    s.paced = false;
     letGo(s.holdTimer);
-    letGo(s.sendTimer);
     emit slotClosed(slot, s.address, serial);
 }
 

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <deque>
 #include <memory>
+#include <queue>
 #include <set>
 #include <vector>
 
@@ -21,7 +22,8 @@ class QTcpSocket;
 // number the client announced. A new connection takes the lowest slot that is not connected;
 // slots are never removed. Every lookup of a machine's connection considers connected slots
 // only. Messages to one connection leave at least kSpacing apart: a client that takes each
-// arrival as one message would otherwise get two of them glued and lose the second. What a
+// arrival as one message would otherwise get two of them glued and lose the second; one
+// pacing timer serves every connection that has messages waiting. What a
 // client sends is held until its end mark arrives (see wire::Framer), and what it may send is
 // limited per connection (see MessageRate).
 class ConnectionSlots final : public QObject
@@ -120,9 +122,18 @@ private:
         std::deque<QByteArray> outbox; // waiting for kSpacing to pass
         qint64 outboxBytes = 0;
         qint64 lastSent = -1;
-        // Created with the slot's first use of them.
+        bool paced = false; // the connection has its turn in m_turns
+        // Created with the slot's first use of it.
         std::unique_ptr<QTimer> holdTimer;
-        std::unique_ptr<QTimer> sendTimer;
+    };
+
+    // When a connection's next waiting message may leave.
+    struct Turn
+    {
+        qint64 at;
+        int slot;
+        quint64 serial;
+        bool operator>(const Turn &o) const { return at != o.at ? at > o.at : slot > o.slot; }
     };
 
     void readFrom(int slot, quint64 serial);
@@ -131,13 +142,19 @@ private:
     void deliver(int slot, quint64 serial, const QList<QByteArray> &messages);
     void armHold(int slot, quint64 serial);
     bool write(int slot, const QByteArray &message);
-    void sendNext(int slot, quint64 serial);
+    void pace(int slot, qint64 at);
+    void sendDue();
     void closed(int slot, quint64 serial);
 
     std::vector<Slot> m_slots;
     std::set<int> m_free;                   // slots that are not connected, lowest first
     QHash<QString, QList<int>> m_byAddress; // connected slots by peer address, ascending
     KeepAlive m_keepAlive;
+    // Earliest first. A timer per connection would make a chat relay to a thousand PCs a
+    // thousand timer events each kSpacing.
+    std::priority_queue<Turn, std::vector<Turn>, std::greater<>> m_turns;
+    QTimer m_pacer;
+    qint64 m_pacerAt = -1; // when m_pacer, while active, fires
     QElapsedTimer m_clock; // steady: spacing, holds and rates
     quint64 m_nextSerial = 1;
     int m_connected = 0;

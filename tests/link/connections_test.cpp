@@ -1,3 +1,4 @@
+#include "link/connections.h"
 #include "link/message.h"
 #include "store/machinetable.h"
 #include "store/webtables.h"
@@ -21,6 +22,7 @@ private slots:
     void closeLeavesMachinesOfAnotherLiveConnection();
     void announceAndCloseAtOnce();
     void sendsToAMachinesConnection();
+    void waitingMessagesKeepToTheirConnection();
     void framingOverTheWire();
     void listsPushedToEverySlot();
     void supervisionKeepsConnectedMachinesStandby();
@@ -96,7 +98,8 @@ void ConnectionsTest::closeLeavesMachinesOfAnotherLiveConnection()
     QTest::qWait(20);
     QCOMPARE(MachineTable(f->store.db()).byNumber(1)->status, MachineStatus::Standby);
     b->close();
-    QVERIFY(QTest::qWaitFor([&] { return MachineTable(f->store.db()).byNumber(1)->status == MachineStatus::Off; }));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return MachineTable(f->store.db()).byNumber(1)->status == MachineStatus::Off; }));
 }
 
 void ConnectionsTest::announceAndCloseAtOnce()
@@ -152,6 +155,37 @@ void ConnectionsTest::sendsToAMachinesConnection()
     QVERIFY(!f->server->sendToSlot(7, wire::command(u"stop"_s)));
     QTest::qWait(20);
     QVERIFY(a->messages.isEmpty() && b->messages.isEmpty() && c->messages.isEmpty());
+}
+
+// Messages waiting for their spacing leave in order, each to the connection it was sent to: not
+// to a newcomer on the slot of a connection that closed meanwhile.
+void ConnectionsTest::waitingMessagesKeepToTheirConnection()
+{
+    const auto numbered = [](const char *who, int n) {
+        return wire::command(QString::fromLatin1(who) + QString::number(n));
+    };
+    auto a = f->connect(u"127.0.0.2"_s);
+    auto b = f->connect(u"127.0.0.3"_s);
+    const int slotA = f->server->slotOf(u"127.0.0.2"_s);
+    const int slotB = f->server->slotOf(u"127.0.0.3"_s);
+    for (int n = 1; n <= 4; ++n) {
+        QVERIFY(f->server->sendToSlot(slotA, numbered("a", n)));
+        QVERIFY(f->server->sendToSlot(slotB, numbered("b", n)));
+    }
+    QVERIFY(a->waitFor(1));
+    a->close();
+    QVERIFY(QTest::qWaitFor([&] { return !f->server->isConnected(slotA); }));
+    auto c = f->connect(u"127.0.0.4"_s);
+    QCOMPARE(f->server->slotOf(u"127.0.0.4"_s), slotA);
+    QVERIFY(f->server->sendToSlot(slotA, numbered("c", 1)));
+    QVERIFY(f->server->sendToSlot(slotA, numbered("c", 2)));
+
+    QVERIFY(b->waitFor(4));
+    QVERIFY(c->waitFor(2));
+    QTest::qWait(3 * ConnectionSlots::kSpacing); // whatever was still waiting has had its turn
+    QCOMPARE(b->messages,
+             (QList<QByteArray>{numbered("b", 1), numbered("b", 2), numbered("b", 3), numbered("b", 4)}));
+    QCOMPARE(c->messages, (QList<QByteArray>{numbered("c", 1), numbered("c", 2)}));
 }
 
 void ConnectionsTest::framingOverTheWire()
