@@ -17,70 +17,45 @@
 
 struct GoodsDialog::Private
 {
-    explicit Private(GoodsService goods) : goods(std::move(goods)) {}
-
     GoodsService goods;
-    bool restricted = false;
-    Mode mode = Mode::Browsing;
     QList<Article> articles;
-    // The article being modified and the stock the frame showed when the edit began.
-    qint64 editRowid = 0;
+    // The stock the frame showed when the edit began.
     double shownStock = 0;
 
-    QTreeWidget *list = nullptr;
-    QGroupBox *frame = nullptr;
     QLineEdit *number = nullptr;
     QLineEdit *name = nullptr;
     QLineEdit *cost = nullptr;
     QLineEdit *price = nullptr;
     QLineEdit *stock = nullptr;
-    QPushButton *modify = nullptr;
-    QPushButton *add = nullptr;
-    QPushButton *remove = nullptr;
-    QPushButton *saveButton = nullptr;
     QPushButton *sell = nullptr;
-
-    std::optional<Article> current() const
-    {
-        const int row = list->indexOfTopLevelItem(list->currentItem());
-        if (row < 0 || row >= int(articles.size()))
-            return std::nullopt;
-        return articles.at(row);
-    }
-
-    Catalogue::ArticleInput input() const
-    {
-        return {name->text(), cost->text(), price->text(), stock->text()};
-    }
 };
 
 GoodsDialog::GoodsDialog(GoodsService goods, QWidget *parent)
-    : QDialog(parent), d(new Private(std::move(goods)))
+    : RecordDialog(parent), d(std::make_unique<Private>(std::move(goods)))
 {
     setObjectName(QStringLiteral("frmGood"));
     setWindowTitle(QStringLiteral("商品管理"));
-    d->restricted = !d->goods.mayEdit();
 
-    d->list = RecordLayout::list(this, QStringLiteral("lstGoods"),
-                                 {QStringLiteral("商品编号"), QStringLiteral("商品名称"),
-                                  QStringLiteral("进货价格"), QStringLiteral("零售价格"),
-                                  QStringLiteral("库存数量")});
-    d->list->header()->setSectionResizeMode(QHeaderView::Stretch);
+    QTreeWidget *list = RecordLayout::list(this, QStringLiteral("lstGoods"),
+                                           {QStringLiteral("商品编号"), QStringLiteral("商品名称"),
+                                            QStringLiteral("进货价格"), QStringLiteral("零售价格"),
+                                            QStringLiteral("库存数量")});
+    list->header()->setSectionResizeMode(QHeaderView::Stretch);
 
-    d->frame = new QGroupBox(QStringLiteral("修改商品资料："), this);
-    d->frame->setObjectName(QStringLiteral("fraEdit"));
-    d->number = new QLineEdit(d->frame);
+    auto *frame = new QGroupBox(QStringLiteral("修改商品资料："), this);
+    frame->setObjectName(QStringLiteral("fraEdit"));
+    d->number = new QLineEdit(frame);
     d->number->setObjectName(QStringLiteral("txtNumber"));
     d->number->setReadOnly(true);
-    d->name = RecordLayout::textField(d->frame, QStringLiteral("txtName"));
-    d->cost = numberEdit(d->frame, QStringLiteral("txtCost"), true);
-    d->price = numberEdit(d->frame, QStringLiteral("txtPrice"), true);
+    d->name = RecordLayout::textField(frame, QStringLiteral("txtName"));
+    d->cost = numberEdit(frame, QStringLiteral("txtCost"), true);
+    d->price = numberEdit(frame, QStringLiteral("txtPrice"), true);
     // Orders from the PCs may drive the stock below 0; such a stock must still be editable.
-    d->stock = new QLineEdit(d->frame);
+    d->stock = new QLineEdit(frame);
     d->stock->setObjectName(QStringLiteral("txtStock"));
     d->stock->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9.]*")), d->stock));
-    auto *form = new QFormLayout(d->frame);
+    auto *form = new QFormLayout(frame);
     form->addRow(QStringLiteral("商品编号："), d->number);
     form->addRow(QStringLiteral("商品名称："), d->name);
     form->addRow(QStringLiteral("进货价格："), d->cost);
@@ -88,147 +63,116 @@ GoodsDialog::GoodsDialog(GoodsService goods, QWidget *parent)
     form->addRow(QStringLiteral("库存数量："), d->stock);
 
     using RecordLayout::command;
-    d->modify = command(this, QStringLiteral("修改"), "cmdModify");
-    d->add = command(this, QStringLiteral("添加"), "cmdAdd");
-    d->remove = command(this, QStringLiteral("删除"), "cmdDelete");
-    d->saveButton = command(this, QStringLiteral("保存"), "cmdSave");
+    QPushButton *modify = command(this, QStringLiteral("修改"), "cmdModify");
+    QPushButton *add = command(this, QStringLiteral("添加"), "cmdAdd");
+    QPushButton *remove = command(this, QStringLiteral("删除"), "cmdDelete");
+    QPushButton *save = command(this, QStringLiteral("保存"), "cmdSave");
     d->sell = command(this, QStringLiteral("零售"), "cmdSell");
     QPushButton *close = command(this, QStringLiteral("关闭"), "cmdClose");
-    RecordLayout::arrange(this, d->list, d->frame,
-                          {d->modify, d->add, d->remove, d->saveButton, d->sell, close}, true);
+    RecordLayout::arrange(this, list, frame, {modify, add, remove, save, d->sell, close}, true);
     resize(620, 400);
     WindowFit::fit(this);
 
     setTabOrder(d->name, d->cost);
     setTabOrder(d->cost, d->price);
     setTabOrder(d->price, d->stock);
-    setTabOrder(d->stock, d->saveButton);
+    setTabOrder(d->stock, save);
 
-    connect(d->modify, &QPushButton::clicked, this, [this] { modifyOrAbandon(); });
-    connect(d->add, &QPushButton::clicked, this, [this] { startAdding(); });
-    connect(d->remove, &QPushButton::clicked, this, [this] { removeCurrent(); });
-    connect(d->saveButton, &QPushButton::clicked, this, [this] { save(); });
-    connect(d->sell, &QPushButton::clicked, this, [this] { sellCurrent(); });
+    attach(list, frame, add, modify, remove, save, Abandon::ModifyButton, SaveFrom::EditStart);
+    setReadOnly(!d->goods.mayEdit());
+    setRightAligned({2, 3, 4});
+    connect(d->sell, &QPushButton::clicked, this, &GoodsDialog::sellCurrent);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-
     reload();
-    setMode(Mode::Browsing);
 }
 
-GoodsDialog::~GoodsDialog()
-{
-    delete d;
-}
+GoodsDialog::~GoodsDialog() = default;
 
-void GoodsDialog::reload()
+QList<QStringList> GoodsDialog::loadRows()
 {
     d->articles = d->goods.articles();
-    d->list->clear();
-    for (const Article &a : std::as_const(d->articles)) {
-        auto *item = new QTreeWidgetItem(
-            d->list, {a.number, a.name, plainNumber(a.cost), plainNumber(a.price), plainNumber(a.stock)});
-        for (int c = 2; c < 5; ++c)
-            item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-    }
-    if (d->list->topLevelItemCount() > 0)
-        d->list->setCurrentItem(d->list->topLevelItem(0));
-    setMode(d->mode);
+    QList<QStringList> rows;
+    for (const Article &a : std::as_const(d->articles))
+        rows << QStringList{a.number, a.name, plainNumber(a.cost), plainNumber(a.price),
+                            plainNumber(a.stock)};
+    return rows;
 }
 
-void GoodsDialog::setMode(Mode mode)
+void GoodsDialog::showRow(int row)
 {
-    d->mode = mode;
-    const bool editing = mode != Mode::Browsing;
-    const bool any = !d->articles.isEmpty();
-    if (editing)
-        RecordLayout::showInstead(d->frame, d->list);
-    else
-        RecordLayout::showInstead(d->list, d->frame);
-    d->modify->setText(editing ? QStringLiteral("放弃") : QStringLiteral("修改"));
-    d->modify->setEnabled(!d->restricted && (editing || any));
-    d->add->setEnabled(!d->restricted && !editing);
-    // The row being edited must not vanish under the save, nor its stock change by a sale here.
-    d->remove->setEnabled(!d->restricted && !editing && any);
-    d->saveButton->setEnabled(!d->restricted && editing);
-    d->sell->setEnabled(!editing && any);
+    const Article a = row >= 0 ? d->articles.at(row) : Article();
+    const auto figure = [row](double v) { return row >= 0 ? plainNumber(v) : QString(); };
+    d->shownStock = numberValue(plainNumber(a.stock));
+    d->number->setText(a.number);
+    d->name->setText(a.name);
+    d->cost->setText(figure(a.cost));
+    d->price->setText(figure(a.price));
+    d->stock->setText(figure(a.stock));
 }
 
-void GoodsDialog::modifyOrAbandon()
+void GoodsDialog::modeChanged(Mode mode)
 {
-    if (d->mode != Mode::Browsing) {
-        setMode(Mode::Browsing);
-        return;
-    }
-    const std::optional<Article> a = d->current();
-    if (!a)
-        return;
-    d->editRowid = a->rowid;
-    d->shownStock = numberValue(plainNumber(a->stock));
-    d->number->setText(a->number);
-    d->name->setText(a->name);
-    d->cost->setText(plainNumber(a->cost));
-    d->price->setText(plainNumber(a->price));
-    d->stock->setText(plainNumber(a->stock));
-    setMode(Mode::Modifying);
-    d->name->setFocus();
+    // Not while editing: the stock being edited must not change by a sale here.
+    d->sell->setEnabled(mode == Mode::Browsing && !d->articles.isEmpty());
 }
 
-void GoodsDialog::startAdding()
+bool GoodsDialog::prepareAdding()
 {
     const Result<QString> number = d->goods.nextArticleNumber();
     if (!number) {
-        Messages::tell(this, QStringLiteral("错误"), number.error(), QMessageBox::Critical);
-        return;
+        fail(number.error());
+        return false;
     }
     d->number->setText(*number);
     for (QLineEdit *e : {d->name, d->cost, d->price, d->stock})
         e->clear();
-    setMode(Mode::Adding);
-    d->name->setFocus();
+    return true;
 }
 
-void GoodsDialog::save()
+QWidget *GoodsDialog::firstField() const
 {
-    const bool adding = d->mode == Mode::Adding;
-    const Catalogue::ArticleInput typed = d->input();
-    const Result<Article> saved = d->goods.saveArticle(adding ? 0 : d->editRowid, typed, d->shownStock);
+    return d->name;
+}
+
+void GoodsDialog::saveRecord(bool adding, int row)
+{
+    const Catalogue::ArticleInput typed{d->name->text(), d->cost->text(), d->price->text(), d->stock->text()};
+    const Result<Article> saved =
+        d->goods.saveArticle(adding ? 0 : d->articles.at(row).rowid, typed, d->shownStock);
     if (!saved) {
-        Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
+        fail(saved.error());
         return;
     }
-    d->mode = Mode::Browsing;
-    reload();
+    const double shownStock = d->shownStock;
+    leaveEditing(0);
     emit catalogueChanged();
     if (!adding)
-        if (const QString notice = Catalogue::stockMovedNotice(typed, d->shownStock, *saved);
-            !notice.isEmpty())
+        if (const QString notice = Catalogue::stockMovedNotice(typed, shownStock, *saved); !notice.isEmpty())
             Messages::tell(this, QStringLiteral("提示"), notice);
 }
 
-void GoodsDialog::removeCurrent()
+void GoodsDialog::removeRecord(int row)
 {
-    const std::optional<Article> a = d->current();
-    if (!a)
-        return;
-    if (Result<> ok = d->goods.checkRemovable(*a); !ok) {
-        Messages::tell(this, QStringLiteral("错误"), ok.error(), QMessageBox::Critical);
+    const Article a = d->articles.at(row);
+    if (Result<> ok = d->goods.checkRemovable(a); !ok) {
+        fail(ok.error());
         return;
     }
-    if (Messages::ask(this, QStringLiteral("问题"), Catalogue::removeQuestion(*a),
+    if (Messages::ask(this, QStringLiteral("问题"), Catalogue::removeQuestion(a),
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (Result<> ok = d->goods.removeArticle(*a); !ok)
-        Messages::tell(this, QStringLiteral("错误"), ok.error(), QMessageBox::Critical);
+    if (Result<> ok = d->goods.removeArticle(a); !ok)
+        fail(ok.error());
     reload();
     emit catalogueChanged();
 }
 
 void GoodsDialog::sellCurrent()
 {
-    const std::optional<Article> a = d->current();
-    if (!a)
+    const int row = currentRow();
+    if (row < 0)
         return;
-    SellDialog sell(d->goods, *a, this);
+    SellDialog sell(d->goods, d->articles.at(row), this);
     const bool sold = sell.exec() == QDialog::Accepted;
     reload();
     if (sold)

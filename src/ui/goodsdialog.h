@@ -1,12 +1,13 @@
 #pragma once
 
 #include "desk/goodsservice.h"
+#include "recorddialog.h"
 
-#include <QDialog>
+#include <memory>
 
 // "商品管理": the goods catalogue with its stock. Not modal. An operator below "B" may only
 // look and sell over the counter.
-class GoodsDialog final : public QDialog
+class GoodsDialog final : public RecordDialog
 {
     Q_OBJECT
 
@@ -19,16 +20,15 @@ signals:
     void catalogueChanged();
 
 private:
-    enum class Mode { Browsing, Adding, Modifying };
-
-    void reload();
-    void setMode(Mode mode);
-    void modifyOrAbandon();
-    void startAdding();
-    void save();
-    void removeCurrent();
+    QList<QStringList> loadRows() override;
+    void showRow(int row) override;
+    bool prepareAdding() override;
+    QWidget *firstField() const override;
+    void saveRecord(bool adding, int row) override;
+    void removeRecord(int row) override;
+    void modeChanged(Mode mode) override;
     void sellCurrent();
 
     struct Private;
-    Private *d;
+    std::unique_ptr<Private> d;
 };

@@ -11,197 +11,137 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <algorithm>
 
 using namespace MachineManagement;
 
 struct MachinesDialog::Private
 {
-    explicit Private(MachineService service) : service(std::move(service)) {}
-
     MachineService service;
-    Mode mode = Mode::Browsing;
     QList<Machine> machines;
-    qint64 editRowid = 0;
 
-    QTreeWidget *list = nullptr;
-    QGroupBox *panel = nullptr;
     QLineEdit *number = nullptr;
     QLineEdit *name = nullptr;
     QLineEdit *ip = nullptr;
     QLineEdit *rate = nullptr;
-    QPushButton *modify = nullptr;
-    QPushButton *add = nullptr;
-    QPushButton *remove = nullptr;
-    QPushButton *saveButton = nullptr;
     QPushButton *rates = nullptr;
-
-    int currentRow() const { return list->indexOfTopLevelItem(list->currentItem()); }
-    std::optional<Machine> current() const
-    {
-        const int row = currentRow();
-        if (row < 0 || row >= int(machines.size()))
-            return std::nullopt;
-        return machines.at(row);
-    }
-    MachineInput input() const { return {name->text(), ip->text(), rate->text()}; }
 };
 
 MachinesDialog::MachinesDialog(MachineService machines, QWidget *parent)
-    : QDialog(parent), d(new Private(std::move(machines)))
+    : RecordDialog(parent), d(std::make_unique<Private>(std::move(machines)))
 {
     setObjectName(QStringLiteral("frmComputer"));
     setWindowTitle(QStringLiteral("计算机设置"));
 
-    d->list = RecordLayout::list(this, QStringLiteral("lstMachines"),
-                                 {QStringLiteral("机号"), QStringLiteral("名称"), QStringLiteral("IP地址"),
-                                  QStringLiteral("上机费用")});
-    d->list->header()->setSectionResizeMode(QHeaderView::Stretch);
+    QTreeWidget *list = RecordLayout::list(this, QStringLiteral("lstMachines"),
+                                           {QStringLiteral("机号"), QStringLiteral("名称"),
+                                            QStringLiteral("IP地址"), QStringLiteral("上机费用")});
+    list->header()->setSectionResizeMode(QHeaderView::Stretch);
 
-    d->panel = new QGroupBox(QStringLiteral("设置计计算机"), this);
-    d->panel->setObjectName(QStringLiteral("fraEdit"));
-    d->number = new QLineEdit(d->panel);
+    auto *panel = new QGroupBox(QStringLiteral("设置计计算机"), this);
+    panel->setObjectName(QStringLiteral("fraEdit"));
+    d->number = new QLineEdit(panel);
     d->number->setObjectName(QStringLiteral("txtNumber"));
     d->number->setReadOnly(true); // machine numbers are positions: only add and delete set them
     d->number->setFocusPolicy(Qt::ClickFocus);
-    d->name = RecordLayout::textField(d->panel, QStringLiteral("txtName"));
-    d->ip = RecordLayout::textField(d->panel, QStringLiteral("txtIP"));
-    d->rate = numberEdit(d->panel, QStringLiteral("txtRate"), true);
-    auto *form = new QFormLayout(d->panel);
+    d->name = RecordLayout::textField(panel, QStringLiteral("txtName"));
+    d->ip = RecordLayout::textField(panel, QStringLiteral("txtIP"));
+    d->rate = numberEdit(panel, QStringLiteral("txtRate"), true);
+    auto *form = new QFormLayout(panel);
     form->addRow(QStringLiteral("机号："), d->number);
     form->addRow(QStringLiteral("名称："), d->name);
     form->addRow(QStringLiteral("IP地址："), d->ip);
     form->addRow(QStringLiteral("收费标准："), d->rate);
 
     using RecordLayout::command;
-    d->modify = command(this, QStringLiteral("修改"), "cmdModify");
-    d->add = command(this, QStringLiteral("添加"), "cmdAdd");
-    d->remove = command(this, QStringLiteral("删除"), "cmdDelete");
-    d->saveButton = command(this, QStringLiteral("保存"), "cmdSave");
+    QPushButton *modify = command(this, QStringLiteral("修改"), "cmdModify");
+    QPushButton *add = command(this, QStringLiteral("添加"), "cmdAdd");
+    QPushButton *remove = command(this, QStringLiteral("删除"), "cmdDelete");
+    QPushButton *save = command(this, QStringLiteral("保存"), "cmdSave");
     d->rates = command(this, QStringLiteral("记费标准"), "cmdRate");
     QPushButton *close = command(this, QStringLiteral("关闭"), "cmdClose");
-    RecordLayout::arrange(this, d->list, d->panel,
-                          {d->modify, d->add, d->remove, d->saveButton, d->rates, close}, true);
+    RecordLayout::arrange(this, list, panel, {modify, add, remove, save, d->rates, close}, true);
     resize(560, 380);
     WindowFit::fit(this);
 
     setTabOrder(d->name, d->ip);
     setTabOrder(d->ip, d->rate);
-    setTabOrder(d->rate, d->saveButton);
+    setTabOrder(d->rate, save);
 
-    connect(d->modify, &QPushButton::clicked, this, [this] { modifyOrAbandon(); });
-    connect(d->add, &QPushButton::clicked, this, [this] { startAdding(); });
-    connect(d->remove, &QPushButton::clicked, this, [this] { removeCurrent(); });
-    connect(d->saveButton, &QPushButton::clicked, this, [this] { save(); });
-    connect(d->rates, &QPushButton::clicked, this, [this] { setAllRates(); });
+    attach(list, panel, add, modify, remove, save, Abandon::ModifyButton, SaveFrom::EditStart);
+    setRightAligned({3});
+    connect(d->rates, &QPushButton::clicked, this, &MachinesDialog::setAllRates);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-
-    reload(0);
-    setMode(Mode::Browsing);
+    reload();
 }
 
-MachinesDialog::~MachinesDialog()
+MachinesDialog::~MachinesDialog() = default;
+
+QList<QStringList> MachinesDialog::loadRows()
 {
-    delete d;
+    d->machines = valueOrSay(d->service.machines());
+    QList<QStringList> rows;
+    for (const Machine &m : std::as_const(d->machines))
+        rows << QStringList{QString::number(m.number), m.name, m.ip, plainNumber(m.rate)};
+    return rows;
 }
 
-void MachinesDialog::reload(int selectRow)
+void MachinesDialog::showRow(int row)
 {
-    const Result<QList<Machine>> machines = d->service.machines();
-    if (!machines)
-        Messages::tell(this, QStringLiteral("错误"), machines.error(), QMessageBox::Critical);
-    d->machines = machines.value_or(QList<Machine>());
-    d->list->clear();
-    for (const Machine &m : std::as_const(d->machines)) {
-        auto *item =
-            new QTreeWidgetItem(d->list, {QString::number(m.number), m.name, m.ip, plainNumber(m.rate)});
-        item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-    }
-    const int count = d->list->topLevelItemCount();
-    if (count > 0)
-        d->list->setCurrentItem(d->list->topLevelItem(std::clamp(selectRow, 0, count - 1)));
-    setMode(d->mode);
+    const Machine m = row >= 0 ? d->machines.at(row) : Machine();
+    d->number->setText(row >= 0 ? QString::number(m.number) : QString());
+    d->name->setText(m.name);
+    d->ip->setText(m.ip);
+    d->rate->setText(row >= 0 ? plainNumber(m.rate) : QString());
 }
 
-void MachinesDialog::setMode(Mode mode)
+void MachinesDialog::modeChanged(Mode mode)
 {
-    d->mode = mode;
-    const bool editing = mode != Mode::Browsing;
-    const bool any = !d->machines.isEmpty();
-    if (editing)
-        RecordLayout::showInstead(d->panel, d->list);
-    else
-        RecordLayout::showInstead(d->list, d->panel);
-    d->modify->setText(editing ? QStringLiteral("放弃") : QStringLiteral("修改"));
-    d->modify->setEnabled(editing || any);
-    d->add->setEnabled(!editing);
-    d->remove->setEnabled(!editing && any);
-    d->saveButton->setEnabled(editing);
-    d->rates->setEnabled(!editing && any);
+    d->rates->setEnabled(mode == Mode::Browsing && !d->machines.isEmpty());
 }
 
-void MachinesDialog::modifyOrAbandon()
-{
-    if (d->mode != Mode::Browsing) {
-        setMode(Mode::Browsing);
-        return;
-    }
-    const std::optional<Machine> m = d->current();
-    if (!m)
-        return;
-    d->editRowid = m->rowid;
-    d->number->setText(QString::number(m->number));
-    d->name->setText(m->name);
-    d->ip->setText(m->ip);
-    d->rate->setText(plainNumber(m->rate));
-    setMode(Mode::Modifying);
-    d->name->setFocus();
-}
-
-void MachinesDialog::startAdding()
+bool MachinesDialog::prepareAdding()
 {
     const Result<Proposal> proposed = d->service.proposeNew();
     if (!proposed) {
-        Messages::tell(this, QStringLiteral("错误"), proposed.error(), QMessageBox::Critical);
-        return;
+        fail(proposed.error());
+        return false;
     }
-    const Proposal &p = *proposed;
-    d->number->setText(QString::number(p.number));
-    d->name->setText(p.name);
+    d->number->setText(QString::number(proposed->number));
+    d->name->setText(proposed->name);
+    d->name->selectAll();
     d->ip->clear();
     d->rate->clear();
-    setMode(Mode::Adding);
-    d->name->setFocus();
-    d->name->selectAll();
+    return true;
 }
 
-void MachinesDialog::save()
+QWidget *MachinesDialog::firstField() const
 {
-    const bool adding = d->mode == Mode::Adding;
-    const Result<Machine> saved = d->service.saveMachine(adding ? 0 : d->editRowid, d->input());
+    return d->name;
+}
+
+void MachinesDialog::saveRecord(bool adding, int row)
+{
+    const MachineInput input{d->name->text(), d->ip->text(), d->rate->text()};
+    const Result<Machine> saved = d->service.saveMachine(adding ? 0 : d->machines.at(row).rowid, input);
     if (!saved) {
-        Messages::tell(this, QStringLiteral("错误"), saved.error(), QMessageBox::Critical);
+        fail(saved.error());
         return;
     }
-    d->mode = Mode::Browsing;
-    reload(saved->position - 1);
+    leaveEditing(saved->position - 1);
     emit machinesChanged();
 }
 
-void MachinesDialog::removeCurrent()
+void MachinesDialog::removeRecord(int row)
 {
-    const int row = d->currentRow();
-    const std::optional<Machine> m = d->current();
-    if (!m)
-        return;
-    if (Result<> ok = d->service.checkRemovable(*m); !ok) {
+    const Machine m = d->machines.at(row);
+    if (Result<> ok = d->service.checkRemovable(m); !ok) {
         Messages::tell(this, QStringLiteral("提示"), ok.error(), QMessageBox::Critical);
         return;
     }
-    if (Messages::ask(this, QStringLiteral("提示"), removeQuestion(*m), QMessageBox::Yes | QMessageBox::No,
+    if (Messages::ask(this, QStringLiteral("提示"), removeQuestion(m), QMessageBox::Yes | QMessageBox::No,
                       QMessageBox::No) != QMessageBox::Yes)
         return;
-    const Result<Removal> removed = d->service.removeMachine(*m);
+    const Result<Removal> removed = d->service.removeMachine(m);
     if (!removed) {
         Messages::tell(this, QStringLiteral("提示"), removed.error(), QMessageBox::Critical);
         return;
@@ -222,9 +162,9 @@ void MachinesDialog::setAllRates()
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     if (const Result<int> set = d->service.setAllRates(rate); !set) {
-        Messages::tell(this, QStringLiteral("错误"), set.error(), QMessageBox::Critical);
+        fail(set.error());
         return;
     }
-    reload(d->currentRow());
+    reload(currentRow());
     emit machinesChanged();
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "desk/machineservice.h"
+#include "recorddialog.h"
 
-#include <QDialog>
+#include <memory>
 
 // "计算机设置": adds, changes and deletes the café's machines and sets one rate for all.
 // Modal.
-class MachinesDialog final : public QDialog
+class MachinesDialog final : public RecordDialog
 {
     Q_OBJECT
 
@@ -22,16 +23,15 @@ signals:
     void machineRemoved(const MachineManagement::Removal &removal);
 
 private:
-    enum class Mode { Browsing, Adding, Modifying };
-
-    void reload(int selectRow);
-    void setMode(Mode mode);
-    void modifyOrAbandon();
-    void startAdding();
-    void save();
-    void removeCurrent();
+    QList<QStringList> loadRows() override;
+    void showRow(int row) override;
+    bool prepareAdding() override;
+    QWidget *firstField() const override;
+    void saveRecord(bool adding, int row) override;
+    void removeRecord(int row) override;
+    void modeChanged(Mode mode) override;
     void setAllRates();
 
     struct Private;
-    Private *d;
+    std::unique_ptr<Private> d;
 };

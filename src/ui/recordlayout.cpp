@@ -64,17 +64,4 @@ void showInstead(QWidget *shown, QWidget *hidden)
     shown->show();
 }
 
-void showEditing(bool adding, bool modifying, QWidget *list, QWidget *frame, QPushButton *add,
-                 const QString &addCaption, QPushButton *modify, const QString &modifyCaption,
-                 QPushButton *remove)
-{
-    const bool browsing = !adding && !modifying;
-    showInstead(browsing ? list : frame, browsing ? frame : list);
-    add->setText(adding ? QStringLiteral("放弃添加") : addCaption);
-    modify->setText(modifying ? QStringLiteral("放弃修改") : modifyCaption);
-    add->setEnabled(!modifying);
-    modify->setEnabled(!adding);
-    remove->setEnabled(browsing);
-}
-
 } // namespace RecordLayout

@@ -31,10 +31,4 @@ void arrange(QDialog *dialog, QWidget *list, QWidget *frame, const QList<QPushBu
 // Shows `shown` in the place of `hidden` without the dialog growing.
 void showInstead(QWidget *shown, QWidget *hidden);
 
-// Browsing shows the list; adding or modifying shows the frame in its place, turns the button
-// in use into "放弃添加" or "放弃修改" and disables the other one and delete.
-void showEditing(bool adding, bool modifying, QWidget *list, QWidget *frame, QPushButton *add,
-                 const QString &addCaption, QPushButton *modify, const QString &modifyCaption,
-                 QPushButton *remove);
-
 } // namespace RecordLayout
