@@ -1,8 +1,8 @@
 #include "desk/frontdesk.h"
 #include "link/linkserver.h"
-#include "ui/application.h"
-#include "ui/mainwindow.h"
-#include "ui/timedmessagebox.h"
+#include "ui/shell/application.h"
+#include "ui/shell/mainwindow.h"
+#include "ui/widgets/timedmessagebox.h"
 #include "web/webserver.h"
 
 #include <QApplication>

@@ -18,8 +18,8 @@
 #include "store/goodstables.h"
 #include "support/askingpc.h"
 #include "support/history.h"
-#include "ui/reportoutput.h"
-#include "ui/reportpages.h"
+#include "ui/reports/reportoutput.h"
+#include "ui/reports/reportpages.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

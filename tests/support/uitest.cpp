@@ -1,7 +1,7 @@
 #include "uitest.h"
 
 #include "common/clock.h"
-#include "ui/messages.h"
+#include "ui/widgets/messages.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>

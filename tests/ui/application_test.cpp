@@ -1,9 +1,9 @@
 #include "desk/frontdesk.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/application.h"
-#include "ui/helpabout.h"
-#include "ui/messages.h"
+#include "ui/shell/application.h"
+#include "ui/shell/helpabout.h"
+#include "ui/widgets/messages.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

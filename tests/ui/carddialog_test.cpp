@@ -5,8 +5,8 @@
 #include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/carddialog.h"
-#include "ui/messages.h"
+#include "ui/manage/carddialog.h"
+#include "ui/widgets/messages.h"
 
 #include <QComboBox>
 #include <QDir>

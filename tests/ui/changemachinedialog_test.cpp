@@ -1,8 +1,8 @@
 #include "store/machinetable.h"
 #include "support/testdesk.h"
 #include "support/uitest.h"
-#include "ui/changemachinedialog.h"
-#include "ui/messages.h"
+#include "ui/billing/changemachinedialog.h"
+#include "ui/widgets/messages.h"
 
 #include <QListWidget>
 #include <QPushButton>

@@ -4,8 +4,8 @@
 #include "store/machinetable.h"
 #include "support/testdesk.h"
 #include "support/uitest.h"
-#include "ui/checkoutdialog.h"
-#include "ui/messages.h"
+#include "ui/billing/checkoutdialog.h"
+#include "ui/widgets/messages.h"
 
 #include <QApplication>
 #include <QCheckBox>

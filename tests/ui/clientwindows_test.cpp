@@ -8,10 +8,10 @@
 #include "support/fakepresenter.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/clientcontroldialog.h"
-#include "ui/messages.h"
-#include "ui/programlistdialog.h"
-#include "ui/weblistdialogs.h"
+#include "ui/link/clientcontroldialog.h"
+#include "ui/widgets/messages.h"
+#include "ui/link/programlistdialog.h"
+#include "ui/manage/weblistdialogs.h"
 
 #include <QComboBox>
 #include <QLineEdit>

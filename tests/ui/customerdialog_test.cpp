@@ -3,8 +3,8 @@
 #include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/customerdialog.h"
-#include "ui/messages.h"
+#include "ui/manage/customerdialog.h"
+#include "ui/widgets/messages.h"
 
 #include <QGroupBox>
 #include <QLineEdit>

@@ -1,11 +1,11 @@
 #include "support/uitest.h"
-#include "ui/application.h"
-#include "ui/fontcolordialog.h"
-#include "ui/listdisplay.h"
-#include "ui/logindialog.h"
-#include "ui/messages.h"
-#include "ui/printwindow.h"
-#include "ui/reportoutput.h"
+#include "ui/shell/application.h"
+#include "ui/widgets/fontcolordialog.h"
+#include "ui/widgets/listdisplay.h"
+#include "ui/shell/logindialog.h"
+#include "ui/widgets/messages.h"
+#include "ui/reports/printwindow.h"
+#include "ui/reports/reportoutput.h"
 
 #include <QApplication>
 #include <QFile>

@@ -4,9 +4,9 @@
 #include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/goodsdialog.h"
-#include "ui/messages.h"
-#include "ui/selldialog.h"
+#include "ui/manage/goodsdialog.h"
+#include "ui/widgets/messages.h"
+#include "ui/manage/selldialog.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -3,8 +3,8 @@
 #include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/lockwindow.h"
-#include "ui/messages.h"
+#include "ui/shell/lockwindow.h"
+#include "ui/widgets/messages.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -5,8 +5,8 @@
 #include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/logindialog.h"
-#include "ui/messages.h"
+#include "ui/shell/logindialog.h"
+#include "ui/widgets/messages.h"
 
 #include <QComboBox>
 #include <QLineEdit>

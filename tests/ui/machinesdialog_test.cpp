@@ -2,8 +2,8 @@
 #include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/machinesdialog.h"
-#include "ui/messages.h"
+#include "ui/manage/machinesdialog.h"
+#include "ui/widgets/messages.h"
 
 #include <QGroupBox>
 #include <QLineEdit>

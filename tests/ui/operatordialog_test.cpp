@@ -4,8 +4,8 @@
 #include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/messages.h"
-#include "ui/operatordialog.h"
+#include "ui/widgets/messages.h"
+#include "ui/manage/operatordialog.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -3,9 +3,9 @@
 #include "reports/support/sampletrade.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/messages.h"
-#include "ui/printwindow.h"
-#include "ui/reportoutput.h"
+#include "ui/widgets/messages.h"
+#include "ui/reports/printwindow.h"
+#include "ui/reports/reportoutput.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "store/goodstables.h"
 #include "support/testdesk.h"
 #include "support/uitest.h"
-#include "ui/messages.h"
-#include "ui/purchasedialog.h"
+#include "ui/widgets/messages.h"
+#include "ui/billing/purchasedialog.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #include "support/uitest.h"
-#include "ui/recorddialog.h"
-#include "ui/recordlayout.h"
+#include "ui/widgets/recorddialog.h"
+#include "ui/widgets/recordlayout.h"
 
 #include <QGroupBox>
 #include <QLineEdit>

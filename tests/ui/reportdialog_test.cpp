@@ -4,10 +4,10 @@
 #include "store/settingstable.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/messages.h"
-#include "ui/printwindow.h"
-#include "ui/reportdialog.h"
-#include "ui/reportwindow.h"
+#include "ui/widgets/messages.h"
+#include "ui/reports/printwindow.h"
+#include "ui/reports/reportdialog.h"
+#include "ui/reports/reportwindow.h"
 
 #include <QApplication>
 #include <QComboBox>

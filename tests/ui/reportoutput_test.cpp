@@ -1,9 +1,9 @@
 #include "support/uitest.h"
-#include "ui/messages.h"
-#include "ui/reportoutput.h"
-#include "ui/reportpages.h"
-#include "ui/reportprogress.h"
-#include "ui/reportwindow.h"
+#include "ui/widgets/messages.h"
+#include "ui/reports/reportoutput.h"
+#include "ui/reports/reportpages.h"
+#include "ui/reports/reportprogress.h"
+#include "ui/reports/reportwindow.h"
 
 #include <QDir>
 #include <QFile>

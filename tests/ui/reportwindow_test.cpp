@@ -2,9 +2,9 @@
 #include "reports/support/sampletrade.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/messages.h"
-#include "ui/reportoutput.h"
-#include "ui/reportwindow.h"
+#include "ui/widgets/messages.h"
+#include "ui/reports/reportoutput.h"
+#include "ui/reports/reportwindow.h"
 
 #include <QBarCategoryAxis>
 #include <QChart>

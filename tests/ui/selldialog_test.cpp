@@ -3,7 +3,7 @@
 #include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/selldialog.h"
+#include "ui/manage/selldialog.h"
 
 #include <QLineEdit>
 #include <QPushButton>

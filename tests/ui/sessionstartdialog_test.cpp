@@ -3,8 +3,8 @@
 #include "store/machinetable.h"
 #include "support/testdesk.h"
 #include "support/uitest.h"
-#include "ui/messages.h"
-#include "ui/sessionstartdialog.h"
+#include "ui/widgets/messages.h"
+#include "ui/billing/sessionstartdialog.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -2,8 +2,8 @@
 #include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/messages.h"
-#include "ui/settingsdialog.h"
+#include "ui/widgets/messages.h"
+#include "ui/manage/settingsdialog.h"
 #include "web/websettings.h"
 
 #include <QApplication>

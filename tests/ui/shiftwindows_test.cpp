@@ -4,7 +4,7 @@
 #include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/shiftwindows.h"
+#include "ui/reports/shiftwindows.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,5 +1,5 @@
-#include "ui/sound.h"
-#include "ui/timedmessagebox.h"
+#include "ui/widgets/sound.h"
+#include "ui/widgets/timedmessagebox.h"
 
 #include <QLabel>
 #include <QProgressBar>

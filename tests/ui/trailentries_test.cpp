@@ -5,13 +5,13 @@
 #include "support/testcommands.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/carddialog.h"
-#include "ui/goodsdialog.h"
-#include "ui/machinesdialog.h"
-#include "ui/messages.h"
-#include "ui/operatordialog.h"
-#include "ui/selldialog.h"
-#include "ui/settingsdialog.h"
+#include "ui/manage/carddialog.h"
+#include "ui/manage/goodsdialog.h"
+#include "ui/manage/machinesdialog.h"
+#include "ui/widgets/messages.h"
+#include "ui/manage/operatordialog.h"
+#include "ui/manage/selldialog.h"
+#include "ui/manage/settingsdialog.h"
 
 #include <QDir>
 #include <QLineEdit>

@@ -4,8 +4,8 @@
 #include "support/testserver.h"
 #include "support/teststore.h"
 #include "support/uitest.h"
-#include "ui/messages.h"
-#include "ui/trailwindow.h"
+#include "ui/widgets/messages.h"
+#include "ui/reports/trailwindow.h"
 
 #include <QCoreApplication>
 #include <QDir>
