@@ -3,8 +3,8 @@
 #include "common/formats.h"
 #include "store/database.h"
 #include "store/goodstables.h"
+#include "store/machinerow.h"
 #include "store/machinetable.h"
-#include "store/rows.h"
 
 #include <QRandomGenerator>
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "common/effects.h"
 #include "common/result.h"
-#include "store/rows.h"
+#include "store/accountrows.h"
 
 #include <QString>
 #include <expected>

@@ -1,6 +1,9 @@
 #pragma once
 
-#include "store/rows.h"
+#include "store/accountrows.h"
+#include "store/goodsrows.h"
+#include "store/machinerow.h"
+#include "store/settingsrow.h"
 
 #include <QString>
 #include <optional>

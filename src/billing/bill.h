@@ -2,7 +2,7 @@
 
 #include "billing/fee.h"
 #include "store/goodstables.h"
-#include "store/rows.h"
+#include "store/machinerow.h"
 
 #include <QDateTime>
 #include <QList>

@@ -3,7 +3,7 @@
 #include "common/effects.h"
 #include "common/result.h"
 #include "scope.h"
-#include "store/rows.h"
+#include "store/machinerow.h"
 
 #include <QList>
 

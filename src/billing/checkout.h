@@ -3,7 +3,8 @@
 #include "billing/bill.h"
 #include "billing/scope.h"
 #include "common/effects.h"
-#include "store/rows.h"
+#include "store/accountrows.h"
+#include "store/machinerow.h"
 
 #include <expected>
 #include <optional>

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "store/rows.h"
+#include "store/machinerow.h"
+#include "store/settingsrow.h"
 
 #include <optional>
 

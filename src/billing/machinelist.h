@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fee.h"
-#include "store/rows.h"
+#include "store/machinerow.h"
 
 #include <QList>
 #include <QObject>

@@ -4,7 +4,7 @@
 #include "accounts/operators.h"
 #include "common/result.h"
 #include "serviceoperator.h"
-#include "store/rows.h"
+#include "store/accountrows.h"
 
 #include <QList>
 

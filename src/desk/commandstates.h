@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/rows.h"
+#include "store/machinerow.h"
 
 #include <optional>
 

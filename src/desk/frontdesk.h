@@ -23,7 +23,7 @@
 #include "settingsservice.h"
 #include "shiftservice.h"
 #include "store/backupjob.h"
-#include "store/rows.h"
+#include "store/machinerow.h"
 #include "store/store.h"
 #include "trailservice.h"
 #include "weblistservice.h"

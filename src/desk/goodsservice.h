@@ -3,7 +3,7 @@
 #include "common/result.h"
 #include "goods/catalogue.h"
 #include "serviceoperator.h"
-#include "store/rows.h"
+#include "store/goodsrows.h"
 
 #include <QList>
 

@@ -2,7 +2,7 @@
 
 #include "accounts/operators.h"
 #include "common/result.h"
-#include "store/rows.h"
+#include "store/accountrows.h"
 
 #include <QStringList>
 

@@ -3,7 +3,7 @@
 #include "common/result.h"
 #include "machines/machinemanagement.h"
 #include "serviceoperator.h"
-#include "store/rows.h"
+#include "store/machinerow.h"
 
 #include <QList>
 

@@ -4,7 +4,7 @@
 #include "reports/reportfoot.h"
 #include "reports/reportrequest.h"
 #include "serviceoperator.h"
-#include "store/rows.h"
+#include "store/machinerow.h"
 
 #include <QList>
 

@@ -3,7 +3,7 @@
 #include "accounts/displaysettings.h"
 #include "common/result.h"
 #include "serviceoperator.h"
-#include "store/rows.h"
+#include "store/settingsrow.h"
 
 #include <optional>
 

@@ -2,7 +2,7 @@
 
 #include "common/result.h"
 #include "link/weblists.h"
-#include "store/rows.h"
+#include "store/webrows.h"
 
 #include <QPointer>
 

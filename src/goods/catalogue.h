@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/result.h"
-#include "store/rows.h"
+#include "store/goodsrows.h"
 
 #include <QString>
 

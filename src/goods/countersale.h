@@ -2,7 +2,7 @@
 
 #include "common/effects.h"
 #include "common/result.h"
-#include "store/rows.h"
+#include "store/goodsrows.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "clientcontrol.h"
 
 #include "connections.h"
+#include "store/machinerow.h"
 #include "store/machinetable.h"
-#include "store/rows.h"
 
 using control::SlotRef;
 

@@ -3,7 +3,7 @@
 #include "common/numbers.h"
 #include "connections.h"
 #include "message.h"
-#include "store/rows.h"
+#include "store/machinerow.h"
 
 #include <cmath>
 

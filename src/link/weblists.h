@@ -2,7 +2,7 @@
 
 #include "cachedmessage.h"
 #include "common/result.h"
-#include "store/rows.h"
+#include "store/webrows.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rows.h"
+#include "accountrows.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rows.h"
+#include "goodsrows.h"
 
 #include <QHash>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rows.h"
+#include "journalrow.h"
 
 #include <QList>
 

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "goodstables.h"
-#include "rows.h"
+#include "machinerow.h"
+#include "settingsrow.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rows.h"
+#include "webrows.h"
 
 #include <QList>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/clientcontrol.h"
-#include "store/rows.h"
+#include "store/machinerow.h"
 
 #include <QDialog>
 #include <QPointer>

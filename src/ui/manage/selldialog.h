@@ -1,7 +1,7 @@
 #pragma once
 
 #include "desk/goodsservice.h"
-#include "store/rows.h"
+#include "store/goodsrows.h"
 
 #include <QDialog>
 

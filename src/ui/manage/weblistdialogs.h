@@ -1,7 +1,7 @@
 #pragma once
 
 #include "desk/weblistservice.h"
-#include "store/rows.h"
+#include "store/webrows.h"
 
 #include <QDialog>
 #include <QList>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "desk/loginservice.h"
-#include "store/rows.h"
+#include "store/accountrows.h"
 
 #include <QDialog>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "rows.h"
+#include "machinerow.h"
 
 MachineStatus machineStatusFromLetter(const QString &letter)
 {
