@@ -1,5 +1,6 @@
 // Checkouts per second on the file store and on a database server, over its Unix socket and
-// over TCP, and how long after a commit at counter 1 counter 2's machine list shows it.
+// over TCP; on the server, one, two and four counters settling at once; and how long after a
+// commit at counter 1 counter 2's machine list shows it.
 // CORVANA_BENCH_PG (or CORVANA_TEST_PG) names a file holding the server's connection string
 // over its socket, CORVANA_BENCH_PG_TCP one over TCP on 127.0.0.1, as scripts/test-postgres.sh
 // writes them; each server case without its file is skipped.
@@ -24,6 +25,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <crypt.h>
@@ -43,6 +46,18 @@ const QString kCardPassword = QStringLiteral("1234");
 const QString kCustomerNumber = QStringLiteral("000001");
 const QString kCustomerName = QStringLiteral("张三");
 constexpr double kCardBalance = 1000000;
+constexpr int kScalingCheckouts = 150;
+constexpr int kMostCounters = 4;
+
+// Counter `seat`'s own customer and card in the scaling case; seat 1's are the ones above.
+QString customerOf(int seat)
+{
+    return seat == 1 ? kCustomerName : kCustomerName + QString::number(seat);
+}
+QString cardOf(int seat)
+{
+    return QString::number(kCardNumber.toLongLong() + seat - 1);
+}
 
 QString connectionIn(std::initializer_list<const char *> variables, QString *folder = nullptr)
 {
@@ -161,22 +176,22 @@ bool prepareCafe(FrontDesk &desk)
     return true;
 }
 
-// Puts machine 1 into a two-hour session of the customer with its goods ordered.
-bool beginSession(Database &db)
+// Puts machine `number` into a two-hour session of its customer with its goods ordered.
+bool beginSession(Database &db, int number = 1)
 {
     Transaction t(db);
     MachineTable machines(db);
-    std::optional<Machine> m = machines.byNumber(1);
+    std::optional<Machine> m = machines.byNumber(number);
     if (!m)
         return false;
     m->status = MachineStatus::Billing;
     m->start = Clock::now().addSecs(-7200);
     m->mode = QStringLiteral("N");
-    m->customer = kCustomerName;
+    m->customer = customerOf(number);
     bool ok = machines.save(*m);
     OrderTable orders(db);
     for (int i = 0; ok && i < kGoodsLines; ++i)
-        ok = orders.add({0, 1, articleNumber(i), 2, Clock::now().addSecs(-60)});
+        ok = orders.add({0, number, articleNumber(i), 2, Clock::now().addSecs(-60)});
     return ok && t.commit();
 }
 
@@ -372,6 +387,126 @@ std::optional<Rates> serverRates(const QString &server, const QString &name, con
     return rates;
 }
 
+// One counter of the scaling case, a process of its own: opens the desk on `connection` under
+// a name of its own, says "ready", waits for a line, then begins and settles `count` sessions
+// of machine `seat` paid by the seat's card, and says "done" with the milliseconds it took.
+int runCounter(const QString &connection, int seat, int count)
+{
+    QTemporaryDir dir;
+    FrontDesk desk;
+    if (!openCounter(desk, dir, connection + QStringLiteral(" application_name=bench_counter%1").arg(seat)))
+        return 1;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    char go[8];
+    if (!std::fgets(go, sizeof go, stdin))
+        return 1;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < count; ++i) {
+        if (!beginSession(desk.db(), seat))
+            return 1;
+        const std::unique_ptr<Checkout> checkout = desk.openCheckout(seat);
+        if (!checkout)
+            return 1;
+        checkout->setUseCard(true);
+        checkout->setCard(cardOf(seat), kCardPassword);
+        if (const Checkout::Outcome outcome = desk.settle(*checkout, false); !outcome) {
+            std::fprintf(stderr, "counter %d: checkout failed: %s\n", seat, qPrintable(outcome.error().message));
+            return 1;
+        }
+    }
+    std::printf("done %.3f\n", double(timer.nsecsElapsed()) / 1e6);
+    desk.store().close();
+    return 0;
+}
+
+// Machines 1..kMostCounters with the goods, a customer and a card for each, on `connection`.
+bool prepareSeats(const QString &connection)
+{
+    QTemporaryDir dir;
+    FrontDesk desk;
+    if (!openCounter(desk, dir, connection + QStringLiteral(" application_name=bench_setup")))
+        return false;
+    Database &db = desk.db();
+    const QString password = cheaplyHashed(kCardPassword);
+    Transaction t(db);
+    bool ok = !password.isEmpty() && addStandbyMachineAndGoods(db, kGoodsLines);
+    for (int seat = 1; ok && seat <= kMostCounters; ++seat) {
+        if (seat > 1) {
+            Machine m;
+            m.number = seat;
+            m.name = QStringLiteral("%1号机").arg(seat);
+            m.rate = 3;
+            m.status = MachineStatus::Standby;
+            m.ip = QStringLiteral("127.0.0.%1").arg(seat + 1);
+            ok = MachineTable(db).add(m);
+        }
+        Customer customer;
+        customer.number = QStringLiteral("%1").arg(seat, 6, 10, QLatin1Char('0'));
+        customer.name = customerOf(seat);
+        Card card;
+        card.number = cardOf(seat);
+        card.password = password;
+        card.customer = customer.number;
+        card.total = 3000;
+        card.totalHours = 1000;
+        card.balance = kCardBalance;
+        ok = ok && CustomerTable(db).add(customer) && CardTable(db).add(card);
+    }
+    ok = ok && t.commit();
+    if (!ok)
+        std::fprintf(stderr, "cannot prepare the counters' café: %s\n", qPrintable(db.lastError()));
+    desk.store().close();
+    return ok;
+}
+
+// Checkouts per second of 1, 2 and kMostCounters counters settling at once, each a process
+// with its own connection, machine, customer and card (the trail on, as at a café): the
+// aggregate from the moment all are told to go until the last is done. None on a failure or
+// when the journal does not hold every checkout.
+std::optional<std::vector<double>> scalingRates(const QString &server)
+{
+    const Schema schema(server, QStringLiteral("bench_scaling_%1").arg(QCoreApplication::applicationPid()));
+    if (!schema.ok() || !prepareSeats(schema.connection()))
+        return std::nullopt;
+    std::vector<double> rates;
+    qint64 settled = 0;
+    for (const int n : {1, 2, kMostCounters}) {
+        std::vector<std::unique_ptr<QProcess>> counters;
+        for (int seat = 1; seat <= n; ++seat) {
+            auto counter = std::make_unique<QProcess>();
+            counter->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            counter->start(QCoreApplication::applicationFilePath(),
+                           {QStringLiteral("--counter"), schema.connection(), QString::number(seat),
+                            QString::number(kScalingCheckouts)});
+            counters.push_back(std::move(counter));
+        }
+        for (const auto &counter : counters)
+            if (!counter->waitForReadyRead(60000) || !counter->readLine().startsWith("ready")) {
+                std::fprintf(stderr, "a counter of the scaling case did not start\n");
+                return std::nullopt;
+            }
+        QElapsedTimer wall;
+        wall.start();
+        for (const auto &counter : counters)
+            counter->write("go\n");
+        for (const auto &counter : counters)
+            if (!counter->waitForFinished(600000) || counter->exitCode() != 0) {
+                std::fprintf(stderr, "a counter of the scaling case failed\n");
+                return std::nullopt;
+            }
+        rates.push_back(n * kScalingCheckouts / (double(wall.nsecsElapsed()) / 1e9));
+        settled += n * kScalingCheckouts;
+    }
+    Database check;
+    if (!check.openServer(schema.connection(), Store::key()) || JournalTable(check).nextId() - 1 != settled) {
+        std::fprintf(stderr, "the counters' checkouts did not all arrive\n");
+        return std::nullopt;
+    }
+    return rates;
+}
+
 // Milliseconds one card password check takes at the cost new passwords get.
 double passwordCheckMs()
 {
@@ -479,6 +614,8 @@ void printRates(const char *where, const std::optional<Rates> &rates)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc == 5 && qstrcmp(argv[1], "--counter") == 0)
+        return runCounter(QString::fromUtf8(argv[2]), atoi(argv[3]), atoi(argv[4]));
     QString folder;
     const QString socket = serverConnection(&folder);
     const QString tcp = connectionIn({"CORVANA_BENCH_PG_TCP"}, folder.isEmpty() ? &folder : nullptr);
@@ -531,8 +668,19 @@ int main(int argc, char **argv)
                 passwordCheckMs());
 
     if (socket.isEmpty()) {
-        std::printf("notification latency: no database server configured (CORVANA_BENCH_PG): skipped\n");
+        std::printf("several counters and notification latency: no database server configured "
+                    "(CORVANA_BENCH_PG): skipped\n");
         return 0;
     }
+    const std::optional<std::vector<double>> scaling = scalingRates(socket);
+    if (!scaling)
+        return 1;
+    const std::vector<double> &r = *scaling;
+    std::printf("several counters settling at once over the socket, each a process with its own machine,\n"
+                "customer and card, the trail on; %d sessions begun and settled by each:\n"
+                "  1 counter %.1f/s; 2 counters %.1f/s, %.2f× (aim 1.6: %s); %d counters %.1f/s, %.2f× "
+                "(aim 2.5: %s); on %d processors\n",
+                kScalingCheckouts, r[0], r[1], r[1] / r[0], r[1] / r[0] >= 1.6 ? "met" : "NOT met", kMostCounters,
+                r[2], r[2] / r[0], r[2] / r[0] >= 2.5 ? "met" : "NOT met", QThread::idealThreadCount());
     return notificationLatency(socket);
 }
