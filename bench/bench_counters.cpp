@@ -43,7 +43,6 @@ constexpr int kWarmUp = 10;
 constexpr int kGoodsLines = 5;
 const QString kCardNumber = QStringLiteral("80000001");
 const QString kCardPassword = QStringLiteral("1234");
-const QString kCustomerNumber = QStringLiteral("000001");
 const QString kCustomerName = QStringLiteral("张三");
 constexpr double kCardBalance = 1000000;
 constexpr int kScalingCheckouts = 150;
@@ -143,6 +142,23 @@ QString cheaplyHashed(const QString &clear)
     return out && out[0] != '*' ? QString::fromLatin1(out) : QString();
 }
 
+// Seat `seat`'s customer and the card paying for their sessions, hashed as `password`.
+bool addCustomerAndCard(Database &db, int seat, const QString &password)
+{
+    Customer customer;
+    customer.number = QStringLiteral("%1").arg(seat, 6, 10, QLatin1Char('0'));
+    customer.name = customerOf(seat);
+    Card card;
+    card.number = cardOf(seat);
+    card.password = password;
+    card.customer = customer.number;
+    // The card's hour costs what the machine's does: it is charged what is received.
+    card.total = 3000;
+    card.totalHours = 1000;
+    card.balance = kCardBalance;
+    return CustomerTable(db).add(customer) && CardTable(db).add(card);
+}
+
 // One machine, the goods its sessions order, a customer and the card paying for them.
 bool prepareCafe(FrontDesk &desk)
 {
@@ -154,20 +170,7 @@ bool prepareCafe(FrontDesk &desk)
     if (password.isEmpty())
         return false;
     Transaction t(db);
-    bool ok = addStandbyMachineAndGoods(db, kGoodsLines);
-    Customer customer;
-    customer.number = kCustomerNumber;
-    customer.name = kCustomerName;
-    ok = ok && CustomerTable(db).add(customer);
-    Card card;
-    card.number = kCardNumber;
-    card.password = password;
-    card.customer = kCustomerNumber;
-    // The card's hour costs what the machine's does: it is charged what is received.
-    card.total = 3000;
-    card.totalHours = 1000;
-    card.balance = kCardBalance;
-    ok = ok && CardTable(db).add(card) && t.commit();
+    const bool ok = addStandbyMachineAndGoods(db, kGoodsLines) && addCustomerAndCard(db, 1, password) && t.commit();
     if (!ok) {
         std::fprintf(stderr, "cannot prepare the café: %s\n", qPrintable(db.lastError()));
         return false;
@@ -442,17 +445,7 @@ bool prepareSeats(const QString &connection)
             m.ip = QStringLiteral("127.0.0.%1").arg(seat + 1);
             ok = MachineTable(db).add(m);
         }
-        Customer customer;
-        customer.number = QStringLiteral("%1").arg(seat, 6, 10, QLatin1Char('0'));
-        customer.name = customerOf(seat);
-        Card card;
-        card.number = cardOf(seat);
-        card.password = password;
-        card.customer = customer.number;
-        card.total = 3000;
-        card.totalHours = 1000;
-        card.balance = kCardBalance;
-        ok = ok && CustomerTable(db).add(customer) && CardTable(db).add(card);
+        ok = ok && addCustomerAndCard(db, seat, password);
     }
     ok = ok && t.commit();
     if (!ok)
