@@ -30,7 +30,7 @@ struct ChangeMachineDialog::Private
 };
 
 ChangeMachineDialog::ChangeMachineDialog(FrontDesk &desk, QWidget *parent)
-    : QDialog(parent), d(new Private(desk))
+    : QDialog(parent), d(std::make_unique<Private>(desk))
 {
     d->source = desk.selected();
     setWindowTitle(QStringLiteral("换机管理"));
@@ -62,10 +62,7 @@ ChangeMachineDialog::ChangeMachineDialog(FrontDesk &desk, QWidget *parent)
     d->candidates->setFocus();
 }
 
-ChangeMachineDialog::~ChangeMachineDialog()
-{
-    delete d;
-}
+ChangeMachineDialog::~ChangeMachineDialog() = default;
 
 void ChangeMachineDialog::confirm()
 {

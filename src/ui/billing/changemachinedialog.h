@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 
 class FrontDesk;
 
@@ -17,5 +18,5 @@ private:
     void confirm();
 
     struct Private;
-    Private *d;
+    std::unique_ptr<Private> d;
 };

@@ -5,16 +5,8 @@
 #include <QDialog>
 #include <memory>
 
-class Checkout;
 class FrontDesk;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
 class QPrinter;
-class QPushButton;
-class QTextEdit;
 
 // "结帐": checkout of the selected machine, with the machines paid together with it, the
 // discount, the stored-value card and the bill.
@@ -27,14 +19,14 @@ public:
     ~CheckoutDialog() override;
 
     // False when no machine was selected: there is nothing to check out.
-    bool isReady() const { return m_ready; }
+    bool isReady() const;
     // Pays from a stored-value card: ticks "使用储金卡" and fills in the card.
     void useCard(const QString &number, const QString &password);
     // Prints the bill, as shown, with the trail's anchor under it, on `printer`.
     Result<> printBill(QPrinter &printer) const;
     // After settling: the change to hand back ("找零：N元") or what is left on the card that
     // paid ("卡内余额：N元"); empty when there is nothing to tell.
-    QString outcomeNotice() const { return m_outcomeNotice; }
+    QString outcomeNotice() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -48,19 +40,6 @@ private:
     void settle(bool shutdown);
     void print();
 
-    FrontDesk &m_desk;
-    std::unique_ptr<Checkout> m_checkout;
-    bool m_ready = false;
-    QLineEdit *m_due;
-    QLineEdit *m_received;
-    QComboBox *m_discount;
-    QLineEdit *m_prepaid;
-    QListWidget *m_others;
-    QCheckBox *m_card;
-    QLineEdit *m_cardNumber;
-    QLineEdit *m_cardPassword;
-    QTextEdit *m_bill;
-    QPushButton *m_details;
-    QLabel *m_change;
-    QString m_outcomeNotice;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

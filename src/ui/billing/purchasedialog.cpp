@@ -66,7 +66,8 @@ QTreeWidget *table(QWidget *parent, const QString &objectName, const QStringList
 
 } // namespace
 
-PurchaseDialog::PurchaseDialog(FrontDesk &desk, QWidget *parent) : QDialog(parent), d(new Private(desk))
+PurchaseDialog::PurchaseDialog(FrontDesk &desk, QWidget *parent)
+    : QDialog(parent), d(std::make_unique<Private>(desk))
 {
     // The goods are booked to the machine list entry selected when the dialog opened.
     d->machine = desk.selected();
@@ -131,10 +132,7 @@ PurchaseDialog::PurchaseDialog(FrontDesk &desk, QWidget *parent) : QDialog(paren
     d->goods->setFocus();
 }
 
-PurchaseDialog::~PurchaseDialog()
-{
-    delete d;
-}
+PurchaseDialog::~PurchaseDialog() = default;
 
 void PurchaseDialog::addSelected()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 
 class FrontDesk;
 
@@ -25,5 +26,5 @@ private:
     void keepBarInRange();
 
     struct Private;
-    Private *d;
+    std::unique_ptr<Private> d;
 };

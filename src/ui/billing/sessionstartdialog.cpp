@@ -70,7 +70,7 @@ QLabel *buddyLabel(const QString &text, QWidget *buddy, QWidget *parent)
 } // namespace
 
 SessionStartDialog::SessionStartDialog(FrontDesk &desk, Mode mode, QWidget *parent)
-    : QDialog(parent), d(new Private(desk))
+    : QDialog(parent), d(std::make_unique<Private>(desk))
 {
     d->position = desk.selected();
     const std::optional<Machine> machine = desk.selectedMachine();
@@ -194,10 +194,7 @@ SessionStartDialog::SessionStartDialog(FrontDesk &desk, Mode mode, QWidget *pare
     d->name->setFocus();
 }
 
-SessionStartDialog::~SessionStartDialog()
-{
-    delete d;
-}
+SessionStartDialog::~SessionStartDialog() = default;
 
 void SessionStartDialog::start(bool overnight)
 {

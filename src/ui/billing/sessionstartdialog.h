@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 
 class FrontDesk;
 
@@ -21,5 +22,5 @@ private:
     void change();
 
     struct Private;
-    Private *d;
+    std::unique_ptr<Private> d;
 };

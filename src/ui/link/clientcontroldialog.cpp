@@ -1,7 +1,7 @@
 #include "clientcontroldialog.h"
 
-#include "ui/widgets/messages.h"
 #include "programlistdialog.h"
+#include "ui/widgets/messages.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -9,18 +9,29 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 using control::SlotRef;
 using control::Target;
 
-SendMessageDialog::SendMessageDialog(ClientControl &control, QWidget *parent)
-    : QDialog(parent), m_control(control), m_text(new QLineEdit(this))
+struct SendMessageDialog::Private
 {
+    ClientControl &control;
+    ClientControl::TextMode mode = ClientControl::TextMode::Message;
+    Target target = Target::Selected;
+    SlotRef slot;
+    QLineEdit *text = nullptr;
+};
+
+SendMessageDialog::SendMessageDialog(ClientControl &control, QWidget *parent)
+    : QDialog(parent), d(std::make_unique<Private>(control))
+{
+    d->text = new QLineEdit(this);
     setObjectName(QStringLiteral("sendMessageDialog"));
-    m_text->setObjectName(QStringLiteral("messageText"));
-    m_text->setMinimumWidth(360);
+    d->text->setObjectName(QStringLiteral("messageText"));
+    d->text->setMinimumWidth(360);
     auto *send = new QPushButton(QStringLiteral("发送(&S)"), this);
     send->setObjectName(QStringLiteral("send"));
     send->setDefault(true);
@@ -34,46 +45,68 @@ SendMessageDialog::SendMessageDialog(ClientControl &control, QWidget *parent)
     buttons->addWidget(send);
     buttons->addWidget(cancel);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_text);
+    layout->addWidget(d->text);
     layout->addLayout(buttons);
+}
+
+SendMessageDialog::~SendMessageDialog() = default;
+
+ClientControl::TextMode SendMessageDialog::mode() const
+{
+    return d->mode;
+}
+
+Target SendMessageDialog::target() const
+{
+    return d->target;
 }
 
 void SendMessageDialog::setup(ClientControl::TextMode mode, const QString &caption, Target target,
                               SlotRef slot)
 {
-    m_mode = mode;
-    m_target = target;
-    m_slot = slot;
+    d->mode = mode;
+    d->target = target;
+    d->slot = slot;
     setWindowTitle(caption);
 }
 
 void SendMessageDialog::send()
 {
     const QList<SlotRef> targets =
-        m_target == Target::Selected ? QList<SlotRef>{m_slot} : m_control.targets(m_target, std::nullopt);
-    const Result<int> sent = m_control.sendText(m_mode, m_text->text(), targets);
+        d->target == Target::Selected ? QList<SlotRef>{d->slot} : d->control.targets(d->target, std::nullopt);
+    const Result<int> sent = d->control.sendText(d->mode, d->text->text(), targets);
     if (!sent) {
         Messages::tell(this, QString(), sent.error(), QMessageBox::Question);
-        m_text->setFocus();
+        d->text->setFocus();
         return;
     }
     accept();
 }
 
+struct ClientControlDialog::Private
+{
+    ClientControl &control;
+    std::optional<Machine> selected;
+    QComboBox *targets = nullptr;
+    QListWidget *commands = nullptr;
+    QPointer<SendMessageDialog> messageDialog;
+};
+
 ClientControlDialog::ClientControlDialog(ClientControl &control, std::optional<Machine> selected,
                                          QWidget *parent)
-    : QDialog(parent), m_control(control), m_selected(std::move(selected)), m_targets(new QComboBox(this)),
-      m_commands(new QListWidget(this))
+    : QDialog(parent), d(std::make_unique<Private>(control, std::move(selected)))
 {
+    d->targets = new QComboBox(this);
+    d->commands = new QListWidget(this);
     setObjectName(QStringLiteral("clientControlDialog"));
     setWindowTitle(QStringLiteral("控制客记机"));
 
-    m_targets->setObjectName(QStringLiteral("targetChoice"));
-    m_targets->addItems(control::targetTexts());
-    m_commands->setObjectName(QStringLiteral("commandList"));
+    d->targets->setObjectName(QStringLiteral("targetChoice"));
+    d->targets->addItems(control::targetTexts());
+    d->commands->setObjectName(QStringLiteral("commandList"));
     for (const control::Command &c : control::commands())
-        m_commands->addItem(c.text);
-    m_commands->setMinimumSize(260, 420);
+        d->commands->addItem(c.text);
+    d->commands->setMinimumSize(260, 420);
 
     auto *carry = new QPushButton(QStringLiteral("立即执行所选命令"), this);
     carry->setObjectName(QStringLiteral("carryOut"));
@@ -81,33 +114,40 @@ ClientControlDialog::ClientControlDialog(ClientControl &control, std::optional<M
     programs->setObjectName(QStringLiteral("viewPrograms"));
     connect(carry, &QPushButton::clicked, this, &ClientControlDialog::carryOut);
     connect(programs, &QPushButton::clicked, this, &ClientControlDialog::viewPrograms);
-    connect(m_commands, &QListWidget::itemDoubleClicked, this, &ClientControlDialog::carryOut);
+    connect(d->commands, &QListWidget::itemDoubleClicked, this, &ClientControlDialog::carryOut);
 
     auto *targetLabel = new QLabel(QStringLiteral("选择计算机："), this);
-    targetLabel->setBuddy(m_targets);
+    targetLabel->setBuddy(d->targets);
     auto *commandLabel = new QLabel(QStringLiteral("进行下列操作："), this);
-    commandLabel->setBuddy(m_commands);
+    commandLabel->setBuddy(d->commands);
     auto *buttons = new QVBoxLayout;
     buttons->addWidget(carry);
     buttons->addWidget(programs);
     buttons->addStretch();
     auto *layout = new QGridLayout(this);
     layout->addWidget(targetLabel, 0, 0);
-    layout->addWidget(m_targets, 0, 1);
+    layout->addWidget(d->targets, 0, 1);
     layout->addWidget(commandLabel, 1, 0, 1, 2);
-    layout->addWidget(m_commands, 2, 0, 1, 2);
+    layout->addWidget(d->commands, 2, 0, 1, 2);
     layout->addLayout(buttons, 2, 2);
-    setTabOrder(m_targets, m_commands);
-    setTabOrder(m_commands, carry);
+    setTabOrder(d->targets, d->commands);
+    setTabOrder(d->commands, carry);
     setTabOrder(carry, programs);
+}
+
+ClientControlDialog::~ClientControlDialog() = default;
+
+SendMessageDialog *ClientControlDialog::messageDialog() const
+{
+    return d->messageDialog;
 }
 
 void ClientControlDialog::carryOut()
 {
-    const std::optional<Target> target = control::targetFromText(m_targets->currentText());
+    const std::optional<Target> target = control::targetFromText(d->targets->currentText());
     if (!target)
         return;
-    const QListWidgetItem *item = m_commands->currentItem();
+    const QListWidgetItem *item = d->commands->currentItem();
     const control::Command *command =
         item && item->isSelected() ? control::commandByText(item->text()) : nullptr;
     if (!command) {
@@ -120,10 +160,10 @@ void ClientControlDialog::carryOut()
             QMessageBox::Yes)
             return;
     }
-    const QList<SlotRef> targets = m_control.targets(*target, m_selected);
+    const QList<SlotRef> targets = d->control.targets(*target, d->selected);
     switch (command->kind) {
     case control::Kind::Messages:
-        m_control.carryOut(*command, targets);
+        d->control.carryOut(*command, targets);
         break;
     case control::Kind::StartPage:
         // Asked for each PC, so each may get its own page.
@@ -132,7 +172,7 @@ void ClientControlDialog::carryOut()
             const QString address =
                 Messages::input(this, QString(), QStringLiteral("请输入新的IE首页"), false, &ok);
             if (ok)
-                m_control.sendStartPage(t, address);
+                d->control.sendStartPage(t, address);
         }
         break;
     case control::Kind::SendMessage:
@@ -147,18 +187,18 @@ void ClientControlDialog::openMessageDialog(const control::Command &command, Tar
 {
     if (targets.isEmpty())
         return;
-    if (!m_messageDialog)
-        m_messageDialog = new SendMessageDialog(m_control, this);
+    if (!d->messageDialog)
+        d->messageDialog = new SendMessageDialog(d->control, this);
     const auto mode = command.kind == control::Kind::DesktopText ? ClientControl::TextMode::DesktopText
                                                                  : ClientControl::TextMode::Message;
-    m_messageDialog->setup(mode, command.text, target, targets.last());
-    m_messageDialog->show();
-    m_messageDialog->raise();
-    m_messageDialog->activateWindow();
+    d->messageDialog->setup(mode, command.text, target, targets.last());
+    d->messageDialog->show();
+    d->messageDialog->raise();
+    d->messageDialog->activateWindow();
 }
 
 void ClientControlDialog::viewPrograms()
 {
-    ProgramListDialog dialog(m_control, true, this);
+    ProgramListDialog dialog(d->control, true, this);
     dialog.exec();
 }

@@ -4,12 +4,8 @@
 #include "store/machinerow.h"
 
 #include <QDialog>
-#include <QPointer>
+#include <memory>
 #include <optional>
-
-class QComboBox;
-class QLineEdit;
-class QListWidget;
 
 // The message for the customers or the desktop prompt text, to the targets of a choice. One
 // dialog at a time: opening it again only changes what it sends and to whom.
@@ -19,21 +15,19 @@ class SendMessageDialog final : public QDialog
 
 public:
     explicit SendMessageDialog(ClientControl &control, QWidget *parent = nullptr);
+    ~SendMessageDialog() override;
 
     // `slot` is where "当前所选计算机" sends; the other choices are looked up when sending.
     void setup(ClientControl::TextMode mode, const QString &caption, control::Target target,
                control::SlotRef slot);
-    ClientControl::TextMode mode() const { return m_mode; }
-    control::Target target() const { return m_target; }
+    ClientControl::TextMode mode() const;
+    control::Target target() const;
 
 private:
     void send();
 
-    ClientControl &m_control;
-    ClientControl::TextMode m_mode = ClientControl::TextMode::Message;
-    control::Target m_target = control::Target::Selected;
-    control::SlotRef m_slot;
-    QLineEdit *m_text;
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 // "控制客记机": a command from the list to the PCs of a target choice. Modal.
@@ -44,9 +38,10 @@ class ClientControlDialog final : public QDialog
 public:
     // `selected` is the machine selected in the machine list.
     ClientControlDialog(ClientControl &control, std::optional<Machine> selected, QWidget *parent = nullptr);
+    ~ClientControlDialog() override;
 
     // The message dialog, once a command opened it.
-    SendMessageDialog *messageDialog() const { return m_messageDialog; }
+    SendMessageDialog *messageDialog() const;
 
 private:
     void carryOut();
@@ -54,9 +49,6 @@ private:
                            const QList<control::SlotRef> &targets);
     void viewPrograms();
 
-    ClientControl &m_control;
-    std::optional<Machine> m_selected;
-    QComboBox *m_targets;
-    QListWidget *m_commands;
-    QPointer<SendMessageDialog> m_messageDialog;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

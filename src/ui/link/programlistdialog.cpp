@@ -8,14 +8,21 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-ProgramListDialog::ProgramListDialog(ClientControl &control, bool request, QWidget *parent)
-    : QDialog(parent), m_control(control), m_list(new QListWidget(this))
+struct ProgramListDialog::Private
 {
+    ClientControl &control;
+    QListWidget *list = nullptr;
+};
+
+ProgramListDialog::ProgramListDialog(ClientControl &control, bool request, QWidget *parent)
+    : QDialog(parent), d(std::make_unique<Private>(control))
+{
+    d->list = new QListWidget(this);
     setObjectName(QStringLiteral("programListDialog"));
     setWindowTitle(QStringLiteral("计算机状态"));
-    m_list->setObjectName(QStringLiteral("programList"));
-    m_list->setMinimumSize(340, 220);
-    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    d->list->setObjectName(QStringLiteral("programList"));
+    d->list->setMinimumSize(340, 220);
+    d->list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     auto *end = new QPushButton(QStringLiteral("结束程序"), this);
     end->setObjectName(QStringLiteral("endProgram"));
@@ -24,12 +31,12 @@ ProgramListDialog::ProgramListDialog(ClientControl &control, bool request, QWidg
     auto *close = new QPushButton(QStringLiteral("关 闭"), this);
     close->setObjectName(QStringLiteral("closeList"));
     connect(end, &QPushButton::clicked, this, &ProgramListDialog::endProgram);
-    connect(refresh, &QPushButton::clicked, this, [this] { m_control.requestPrograms(); });
+    connect(refresh, &QPushButton::clicked, this, [this] { d->control.requestPrograms(); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    connect(&m_control, &ClientControl::programsChanged, this, &ProgramListDialog::FlashList1);
+    connect(&d->control, &ClientControl::programsChanged, this, &ProgramListDialog::FlashList1);
 
     auto *label = new QLabel(QStringLiteral("当前应用程序"), this);
-    label->setBuddy(m_list);
+    label->setBuddy(d->list);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(end);
     buttons->addWidget(refresh);
@@ -37,23 +44,25 @@ ProgramListDialog::ProgramListDialog(ClientControl &control, bool request, QWidg
     buttons->addWidget(close);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(label);
-    layout->addWidget(m_list);
+    layout->addWidget(d->list);
     layout->addLayout(buttons);
 
     FlashList1();
     if (request)
-        m_control.requestPrograms();
+        d->control.requestPrograms();
 }
+
+ProgramListDialog::~ProgramListDialog() = default;
 
 void ProgramListDialog::FlashList1()
 {
-    m_list->clear();
-    for (const control::Program &p : m_control.programs())
-        m_list->addItem(p.title);
+    d->list->clear();
+    for (const control::Program &p : d->control.programs())
+        d->list->addItem(p.title);
 }
 
 void ProgramListDialog::endProgram()
 {
-    const QListWidgetItem *item = m_list->currentItem();
-    m_control.endProgram(item && item->isSelected() ? m_list->row(item) : -1);
+    const QListWidgetItem *item = d->list->currentItem();
+    d->control.endProgram(item && item->isSelected() ? d->list->row(item) : -1);
 }

@@ -2,16 +2,26 @@
 
 #include "common/numbers.h"
 #include "goods/countersale.h"
+#include "store/goodsrows.h"
 #include "ui/widgets/messages.h"
 #include "ui/widgets/numberedit.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+struct SellDialog::Private
+{
+    GoodsService goods;
+    Article article;
+    QLineEdit *quantity = nullptr;
+    QPushButton *ok = nullptr;
+};
+
 SellDialog::SellDialog(GoodsService goods, const Article &article, QWidget *parent)
-    : QDialog(parent), m_goods(std::move(goods)), m_article(article)
+    : QDialog(parent), d(std::make_unique<Private>(std::move(goods), article))
 {
     setObjectName(QStringLiteral("frmSell"));
     setWindowTitle(QStringLiteral("零售商品"));
@@ -22,12 +32,12 @@ SellDialog::SellDialog(GoodsService goods, const Article &article, QWidget *pare
     auto *price = new QLineEdit(plainNumber(article.price), this);
     price->setObjectName(QStringLiteral("txtPrice"));
     price->setReadOnly(true);
-    m_quantity = numberEdit(this, QStringLiteral("txtQuantity"), false, 9);
+    d->quantity = numberEdit(this, QStringLiteral("txtQuantity"), false, 9);
 
-    m_ok = new QPushButton(QStringLiteral("确定"), this);
-    m_ok->setObjectName(QStringLiteral("cmdOK"));
-    m_ok->setDefault(true);
-    m_ok->setEnabled(false);
+    d->ok = new QPushButton(QStringLiteral("确定"), this);
+    d->ok->setObjectName(QStringLiteral("cmdOK"));
+    d->ok->setDefault(true);
+    d->ok->setEnabled(false);
     auto *cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
     cancel->setAutoDefault(false);
@@ -35,10 +45,10 @@ SellDialog::SellDialog(GoodsService goods, const Article &article, QWidget *pare
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("商品名称："), name);
     form->addRow(QStringLiteral("商品单价："), price);
-    form->addRow(QStringLiteral("商品数量："), m_quantity);
+    form->addRow(QStringLiteral("商品数量："), d->quantity);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(m_ok);
+    buttons->addWidget(d->ok);
     buttons->addWidget(cancel);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -47,23 +57,25 @@ SellDialog::SellDialog(GoodsService goods, const Article &article, QWidget *pare
 
     name->setFocusPolicy(Qt::ClickFocus);
     price->setFocusPolicy(Qt::ClickFocus);
-    setTabOrder(m_quantity, m_ok);
-    setTabOrder(m_ok, cancel);
-    m_quantity->setFocus();
+    setTabOrder(d->quantity, d->ok);
+    setTabOrder(d->ok, cancel);
+    d->quantity->setFocus();
 
     // Only a whole quantity above 0 sells anything.
-    connect(m_quantity, &QLineEdit::textChanged, this,
-            [this](const QString &text) { m_ok->setEnabled(CounterSale::quantityOf(text).has_value()); });
-    connect(m_ok, &QPushButton::clicked, this, [this] { sell(); });
+    connect(d->quantity, &QLineEdit::textChanged, this,
+            [this](const QString &text) { d->ok->setEnabled(CounterSale::quantityOf(text).has_value()); });
+    connect(d->ok, &QPushButton::clicked, this, [this] { sell(); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+SellDialog::~SellDialog() = default;
+
 void SellDialog::sell()
 {
-    const std::optional<int> quantity = CounterSale::quantityOf(m_quantity->text());
+    const std::optional<int> quantity = CounterSale::quantityOf(d->quantity->text());
     if (!quantity)
         return;
-    const Result<GoodsSale> sold = m_goods.sell(m_article, *quantity);
+    const Result<GoodsSale> sold = d->goods.sell(d->article, *quantity);
     if (!sold) {
         Messages::tell(this, QStringLiteral("错误"), sold.error(), QMessageBox::Critical);
         return;

@@ -1,12 +1,9 @@
 #pragma once
 
 #include "desk/goodsservice.h"
-#include "store/goodsrows.h"
 
 #include <QDialog>
-
-class QLineEdit;
-class QPushButton;
+#include <memory>
 
 // "零售商品": sells an article over the counter. Modal; accepted once the sale is recorded.
 class SellDialog final : public QDialog
@@ -15,12 +12,11 @@ class SellDialog final : public QDialog
 
 public:
     SellDialog(GoodsService goods, const Article &article, QWidget *parent = nullptr);
+    ~SellDialog() override;
 
 private:
     void sell();
 
-    GoodsService m_goods;
-    Article m_article;
-    QLineEdit *m_quantity;
-    QPushButton *m_ok;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

@@ -1,14 +1,9 @@
 #pragma once
 
 #include "desk/weblistservice.h"
-#include "store/webrows.h"
 
 #include <QDialog>
-#include <QList>
-
-class QLineEdit;
-class QListWidget;
-class QPushButton;
+#include <memory>
 
 // "设置快速网址": the quick web addresses. Not modal; when it closes, however it is closed,
 // every connected PC gets the list.
@@ -18,6 +13,7 @@ class QuickAddressDialog final : public QDialog
 
 public:
     explicit QuickAddressDialog(WebListService lists, QWidget *parent = nullptr);
+    ~QuickAddressDialog() override;
 
 private:
     void fill(qint64 selectRowid = 0);
@@ -29,14 +25,8 @@ private:
     // Shows a refusal; a wrong address puts the focus on the address.
     void refuse(const QString &reason);
 
-    WebListService m_lists;
-    QList<QuickAddress> m_rows;
-    QLineEdit *m_name;
-    QLineEdit *m_address;
-    QListWidget *m_list;
-    QPushButton *m_add;
-    QPushButton *m_remove;
-    QPushButton *m_change;
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 // "访问限制": fragments of addresses the customers may not visit. Not modal; pushed to every
@@ -47,16 +37,13 @@ class RestrictedSitesDialog final : public QDialog
 
 public:
     explicit RestrictedSitesDialog(WebListService lists, QWidget *parent = nullptr);
+    ~RestrictedSitesDialog() override;
 
 private:
     void fill();
     void add();
     void remove();
 
-    WebListService m_lists;
-    QList<RestrictedSite> m_rows;
-    QLineEdit *m_fragment;
-    QListWidget *m_list;
-    QPushButton *m_add;
-    QPushButton *m_remove;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

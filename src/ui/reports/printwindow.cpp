@@ -9,21 +9,31 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+struct PrintWindow::Private
+{
+    QTextEdit *text = nullptr;
+    StyledText styled;
+    ReportSheet sheet;
+    QString fileStem;
+    QString anchor;
+    QList<QPushButton *> outputButtons;
+};
+
 PrintWindow::PrintWindow(const StyledText &text, const ReportSheet &sheet, const QString &fileStem,
                          const QString &anchor, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_text(new QTextEdit(this)), m_styled(text), m_sheet(sheet),
-      m_fileStem(fileStem), m_anchor(anchor)
+    : QWidget(parent, Qt::Window), d(std::make_unique<Private>(nullptr, text, sheet, fileStem, anchor))
 {
+    d->text = new QTextEdit(this);
     setObjectName(QStringLiteral("frmPrint"));
     setWindowTitle(QStringLiteral("打印报表"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    m_text->setObjectName(QStringLiteral("rtbReport"));
-    m_text->setReadOnly(true);
-    m_text->setLineWrapMode(QTextEdit::FixedPixelWidth);
+    d->text->setObjectName(QStringLiteral("rtbReport"));
+    d->text->setReadOnly(true);
+    d->text->setLineWrapMode(QTextEdit::FixedPixelWidth);
     const int wrap = int(ReportOutput::reportWrapWidth());
-    m_text->setLineWrapColumnOrWidth(wrap);
-    ReportOutput::writeStyledText(*m_text->document(), text);
+    d->text->setLineWrapColumnOrWidth(wrap);
+    ReportOutput::writeStyledText(*d->text->document(), text);
 
     auto *print = new QPushButton(QStringLiteral("打印"), this);
     print->setObjectName(QStringLiteral("cmdPrint"));
@@ -37,27 +47,27 @@ PrintWindow::PrintWindow(const StyledText &text, const ReportSheet &sheet, const
     xlsx->setVisible(!sheet.headers.isEmpty());
     auto *close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
-    m_outputButtons = {print, pdf, csv, xlsx};
+    d->outputButtons = {print, pdf, csv, xlsx};
 
     // What is printed is what the area shows, wrapped where the area wraps it.
     auto pages = [this] {
-        return std::make_unique<TextPages>(m_styled, m_text->lineWrapColumnOrWidth(), m_anchor);
+        return std::make_unique<TextPages>(d->styled, d->text->lineWrapColumnOrWidth(), d->anchor);
     };
     connect(print, &QPushButton::clicked, this, [this, pages] {
         runOutput(
-            ReportOutput::print(this, pages(), QPageLayout::Portrait, m_fileStem + QStringLiteral(".pdf")));
+            ReportOutput::print(this, pages(), QPageLayout::Portrait, d->fileStem + QStringLiteral(".pdf")));
     });
     connect(pdf, &QPushButton::clicked, this, [this, pages] {
-        runOutput(
-            ReportOutput::savePdf(this, pages(), m_fileStem + QStringLiteral(".pdf"), QPageLayout::Portrait));
+        runOutput(ReportOutput::savePdf(this, pages(), d->fileStem + QStringLiteral(".pdf"),
+                                        QPageLayout::Portrait));
     });
     connect(csv, &QPushButton::clicked, this, [this] {
         runOutput(
-            ReportOutput::saveSheet(this, m_sheet, m_fileStem + QStringLiteral(".csv"), SheetFormat::Csv));
+            ReportOutput::saveSheet(this, d->sheet, d->fileStem + QStringLiteral(".csv"), SheetFormat::Csv));
     });
     connect(xlsx, &QPushButton::clicked, this, [this] {
-        runOutput(
-            ReportOutput::saveSheet(this, m_sheet, m_fileStem + QStringLiteral(".xlsx"), SheetFormat::Xlsx));
+        runOutput(ReportOutput::saveSheet(this, d->sheet, d->fileStem + QStringLiteral(".xlsx"),
+                                          SheetFormat::Xlsx));
     });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
@@ -66,15 +76,22 @@ PrintWindow::PrintWindow(const StyledText &text, const ReportSheet &sheet, const
     for (QPushButton *b : {print, pdf, csv, xlsx, close})
         buttons->addWidget(b);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_text);
+    layout->addWidget(d->text);
     layout->addLayout(buttons);
     resize(wrap + 60, 560);
     WindowFit::fit(this);
     print->setFocus();
 }
 
+PrintWindow::~PrintWindow() = default;
+
+QTextEdit *PrintWindow::textArea() const
+{
+    return d->text;
+}
+
 void PrintWindow::runOutput(OutputJob *job)
 {
     // The list stays usable meanwhile.
-    holdButtonsWhile(job, this, m_outputButtons, [this] { emit outputFinished(); });
+    holdButtonsWhile(job, this, d->outputButtons, [this] { emit outputFinished(); });
 }

@@ -3,11 +3,10 @@
 #include "reports/reporttext.h"
 #include "reports/sheet.h"
 
-#include <QList>
 #include <QWidget>
+#include <memory>
 
 class OutputJob;
-class QPushButton;
 class QTextEdit;
 
 // "打印报表": a text report ready to print, save as PDF and, where it has a sheet, export.
@@ -20,8 +19,9 @@ public:
     // shown. `anchor` is printed under the report.
     PrintWindow(const StyledText &text, const ReportSheet &sheet, const QString &fileStem,
                 const QString &anchor = {}, QWidget *parent = nullptr);
+    ~PrintWindow() override;
 
-    QTextEdit *textArea() const { return m_text; }
+    QTextEdit *textArea() const;
 
 signals:
     // A print, PDF or export has ended, whole, failed or cancelled.
@@ -30,10 +30,6 @@ signals:
 private:
     void runOutput(OutputJob *job);
 
-    QTextEdit *m_text;
-    StyledText m_styled;
-    ReportSheet m_sheet;
-    QString m_fileStem;
-    QString m_anchor;
-    QList<QPushButton *> m_outputButtons;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

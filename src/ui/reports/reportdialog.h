@@ -4,14 +4,7 @@
 #include "reports/reportrequest.h"
 
 #include <QDialog>
-#include <QPointer>
-#include <QTime>
-
-class QComboBox;
-class QDateEdit;
-class QPushButton;
-class ReportJob;
-class ReportProgress;
+#include <memory>
 
 // "生成报表": the type, period and machine of a report, filled in by the menu entry that
 // opened it. Not modal. Generating hides it, shows the progress window and the busy
@@ -26,7 +19,7 @@ public:
 
     // The request as the fields now say.
     ReportRequest request() const;
-    bool isGenerating() const { return m_job != nullptr; }
+    bool isGenerating() const;
 
     // Generates the report ("生成报表"). A period that ends before it starts is refused.
     void generate();
@@ -39,16 +32,8 @@ private:
     void showReport();
     void endBusy();
 
-    ReportService m_reports;
-    QTime m_fromTime;
-    QTime m_toTime;
-    QComboBox *m_type;
-    QDateEdit *m_from;
-    QDateEdit *m_to;
-    QComboBox *m_machine;
-    QPushButton *m_generate;
-    ReportJob *m_job = nullptr;
-    QPointer<ReportProgress> m_progress; // a child of the main window, which may go first
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 // What each of the six 统计 menu entries runs: opens the dialog (it deletes itself when it

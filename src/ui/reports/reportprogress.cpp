@@ -6,18 +6,24 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+struct ReportProgress::Private
+{
+    QProgressBar *bar = nullptr;
+};
+
 ReportProgress::ReportProgress(QWidget *parent)
     : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_bar(new QProgressBar(this))
+      d(std::make_unique<Private>())
 {
+    d->bar = new QProgressBar(this);
     setObjectName(QStringLiteral("frmProgress"));
-    m_bar->setObjectName(QStringLiteral("prgReport"));
-    m_bar->setRange(0, 100);
-    m_bar->setValue(0);
-    m_bar->setTextVisible(false);
+    d->bar->setObjectName(QStringLiteral("prgReport"));
+    d->bar->setRange(0, 100);
+    d->bar->setValue(0);
+    d->bar->setTextVisible(false);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
-    layout->addWidget(m_bar);
+    layout->addWidget(d->bar);
     setFixedSize(360, 48);
 }
 
@@ -26,7 +32,7 @@ ReportProgress::ReportProgress(const QString &text, QWidget *parent) : ReportPro
     setObjectName(QStringLiteral("frmOutputProgress"));
     setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(text);
-    m_bar->setTextVisible(true);
+    d->bar->setTextVisible(true);
     auto *cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
     connect(cancel, &QPushButton::clicked, this, [this, cancel] {
@@ -34,21 +40,23 @@ ReportProgress::ReportProgress(const QString &text, QWidget *parent) : ReportPro
         emit cancelRequested();
     });
     auto *row = new QHBoxLayout;
-    row->addWidget(m_bar, 1);
+    row->addWidget(d->bar, 1);
     row->addWidget(cancel);
     auto *layout = static_cast<QVBoxLayout *>(this->layout());
-    layout->removeWidget(m_bar);
+    layout->removeWidget(d->bar);
     layout->insertWidget(0, new QLabel(text, this));
     layout->addLayout(row);
     setFixedSize(420, 96);
 }
 
+ReportProgress::~ReportProgress() = default;
+
 void ReportProgress::setValue(int percent)
 {
-    m_bar->setValue(percent);
+    d->bar->setValue(percent);
 }
 
 int ReportProgress::value() const
 {
-    return m_bar->value();
+    return d->bar->value();
 }

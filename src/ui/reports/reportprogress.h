@@ -1,8 +1,7 @@
 #pragma once
 
 #include <QWidget>
-
-class QProgressBar;
+#include <memory>
 
 // The window that holds the progress bar while a report is produced (without text), or while
 // it is printed or saved (with what is being done and a "取消" button).
@@ -13,6 +12,7 @@ class ReportProgress final : public QWidget
 public:
     explicit ReportProgress(QWidget *parent = nullptr);
     ReportProgress(const QString &text, QWidget *parent);
+    ~ReportProgress() override;
     void setValue(int percent);
     int value() const;
 
@@ -20,5 +20,6 @@ signals:
     void cancelRequested();
 
 private:
-    QProgressBar *m_bar;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

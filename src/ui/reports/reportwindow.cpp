@@ -1,8 +1,8 @@
 #include "reportwindow.h"
 
-#include "ui/widgets/messages.h"
 #include "reportoutput.h"
 #include "reportpages.h"
+#include "ui/widgets/messages.h"
 #include "ui/widgets/windowfit.h"
 
 #include <QAbstractTableModel>
@@ -69,30 +69,45 @@ private:
 
 } // namespace
 
+struct ReportWindow::Private
+{
+    MachineTimeReport report;
+    QString anchor;
+    QStringList foot;
+    QString summary;
+    QDate today;
+    QList<QPushButton *> outputButtons;
+    QLabel *summaryLabel = nullptr;
+    QTableView *list = nullptr;
+    QChartView *chart = nullptr;
+};
+
 ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const QString &anchor,
                            QWidget *parent, const QStringList &foot)
-    : QWidget(parent, Qt::Window), m_report(std::move(report)), m_anchor(anchor), m_foot(foot),
-      m_summary(m_report.summary(today)), m_today(today), m_summaryLabel(new QLabel(m_summary, this)),
-      m_list(new QTableView(this)), m_chart(nullptr)
+    : QWidget(parent, Qt::Window), d(std::make_unique<Private>(std::move(report), anchor, foot))
 {
+    d->summary = d->report.summary(today);
+    d->today = today;
+    d->summaryLabel = new QLabel(d->summary, this);
+    d->list = new QTableView(this);
     setObjectName(QStringLiteral("frmReport"));
     setWindowTitle(QStringLiteral("报表"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    m_summaryLabel->setObjectName(QStringLiteral("lblSummary"));
-    m_list->setObjectName(QStringLiteral("lvwReport"));
-    m_list->setModel(new MachineTimeModel(m_report, m_list));
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->verticalHeader()->hide();
-    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
-    m_list->setShowGrid(false);
-    m_list->setWordWrap(false);
+    d->summaryLabel->setObjectName(QStringLiteral("lblSummary"));
+    d->list->setObjectName(QStringLiteral("lvwReport"));
+    d->list->setModel(new MachineTimeModel(d->report, d->list));
+    d->list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    d->list->setSelectionMode(QAbstractItemView::SingleSelection);
+    d->list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    d->list->verticalHeader()->hide();
+    d->list->verticalHeader()->setDefaultSectionSize(d->list->fontMetrics().height() + 6);
+    d->list->setShowGrid(false);
+    d->list->setWordWrap(false);
     for (int c = 0; c < MachineTimeReport::kColumns; ++c)
-        m_list->setColumnWidth(c, MachineTimeReport::columnTwips(c) / 15);
+        d->list->setColumnWidth(c, MachineTimeReport::columnTwips(c) / 15);
 
-    m_chart = makeChart();
+    d->chart = makeChart();
 
     auto *print = new QPushButton(QStringLiteral("打印报表"), this);
     print->setObjectName(QStringLiteral("cmdPrint"));
@@ -106,31 +121,31 @@ ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const Q
     xlsx->setObjectName(QStringLiteral("cmdXlsx"));
     auto *close = new QPushButton(QStringLiteral("关闭窗口"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
-    m_outputButtons = {print, pdf, csv, xlsx};
+    d->outputButtons = {print, pdf, csv, xlsx};
 
     connect(print, &QPushButton::clicked, this, [this] {
         runOutput(
             ReportOutput::print(this, pages(), QPageLayout::Landscape, QStringLiteral("机时收费表.pdf")));
     });
     connect(detail, &QPushButton::clicked, this, &ReportWindow::showDetail);
-    connect(m_list, &QTableView::doubleClicked, this, &ReportWindow::showDetail);
+    connect(d->list, &QTableView::doubleClicked, this, &ReportWindow::showDetail);
     connect(pdf, &QPushButton::clicked, this, [this] {
         runOutput(
             ReportOutput::savePdf(this, pages(), QStringLiteral("机时收费表.pdf"), QPageLayout::Landscape));
     });
     connect(csv, &QPushButton::clicked, this, [this] {
-        runOutput(ReportOutput::saveSheet(this, m_report.sheet(), QStringLiteral("机时收费表.csv"),
+        runOutput(ReportOutput::saveSheet(this, d->report.sheet(), QStringLiteral("机时收费表.csv"),
                                           SheetFormat::Csv));
     });
     connect(xlsx, &QPushButton::clicked, this, [this] {
-        runOutput(ReportOutput::saveSheet(this, m_report.sheet(), QStringLiteral("机时收费表.xlsx"),
+        runOutput(ReportOutput::saveSheet(this, d->report.sheet(), QStringLiteral("机时收费表.xlsx"),
                                           SheetFormat::Xlsx));
     });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     auto *splitter = new QSplitter(Qt::Vertical, this);
-    splitter->addWidget(m_list);
-    splitter->addWidget(m_chart);
+    splitter->addWidget(d->list);
+    splitter->addWidget(d->chart);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
 
@@ -139,10 +154,10 @@ ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const Q
     for (QPushButton *b : {print, detail, pdf, csv, xlsx, close})
         buttons->addWidget(b);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_summaryLabel);
+    layout->addWidget(d->summaryLabel);
     layout->addWidget(splitter, 1);
-    if (!m_foot.isEmpty()) {
-        auto *foot = new QLabel(m_foot.join(u'\n'), this);
+    if (!d->foot.isEmpty()) {
+        auto *foot = new QLabel(d->foot.join(u'\n'), this);
         foot->setObjectName(QStringLiteral("lblFoot"));
         foot->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
         layout->addWidget(foot);
@@ -150,14 +165,24 @@ ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const Q
     layout->addLayout(buttons);
     resize(900, 600);
     WindowFit::fit(this);
-    m_list->setFocus();
+    d->list->setFocus();
 }
 
 ReportWindow::~ReportWindow() = default;
 
+QTableView *ReportWindow::list() const
+{
+    return d->list;
+}
+
+QChartView *ReportWindow::chartView() const
+{
+    return d->chart;
+}
+
 QChartView *ReportWindow::makeChart()
 {
-    const ReportChart &data = m_report.chart();
+    const ReportChart &data = d->report.chart();
     auto *money = new QBarSet(QStringLiteral("实收金额（元）"));
     auto *machines = new QLineSeries;
     machines->setName(QStringLiteral("上机台数"));
@@ -210,10 +235,10 @@ QChartView *ReportWindow::makeChart()
 
 void ReportWindow::showDetail()
 {
-    const QModelIndex current = m_list->currentIndex();
+    const QModelIndex current = d->list->currentIndex();
     if (!current.isValid())
         return;
-    const JournalRecord &row = m_report.rows().at(current.row());
+    const JournalRecord &row = d->report.rows().at(current.row());
     const QStringList names = MachineTimeReport::headers();
     QStringList lines;
     for (int c = 0; c < MachineTimeReport::kColumns; ++c)
@@ -223,11 +248,11 @@ void ReportWindow::showDetail()
 
 std::unique_ptr<PageSource> ReportWindow::pages() const
 {
-    return std::make_unique<TablePages>(m_report, m_today, m_anchor, m_foot);
+    return std::make_unique<TablePages>(d->report, d->today, d->anchor, d->foot);
 }
 
 void ReportWindow::runOutput(OutputJob *job)
 {
     // The list stays usable meanwhile.
-    holdButtonsWhile(job, this, m_outputButtons, [this] { emit outputFinished(); });
+    holdButtonsWhile(job, this, d->outputButtons, [this] { emit outputFinished(); });
 }

@@ -7,8 +7,6 @@
 
 class OutputJob;
 class PageSource;
-class QLabel;
-class QPushButton;
 class QTableView;
 class QChartView;
 
@@ -24,8 +22,8 @@ public:
                  QWidget *parent = nullptr, const QStringList &foot = {});
     ~ReportWindow() override;
 
-    QTableView *list() const { return m_list; }
-    QChartView *chartView() const { return m_chart; }
+    QTableView *list() const;
+    QChartView *chartView() const;
 
 signals:
     // A print, PDF or export has ended, whole, failed or cancelled.
@@ -38,13 +36,6 @@ private:
     std::unique_ptr<PageSource> pages() const;
     void runOutput(OutputJob *job);
 
-    MachineTimeReport m_report;
-    QString m_anchor;
-    QStringList m_foot;
-    QString m_summary;
-    QDate m_today;
-    QList<QPushButton *> m_outputButtons;
-    QLabel *m_summaryLabel;
-    QTableView *m_list;
-    QChartView *m_chart;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

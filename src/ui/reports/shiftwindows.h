@@ -3,13 +3,8 @@
 #include "desk/shiftservice.h"
 
 #include <QDialog>
-#include <QList>
 #include <QWidget>
-
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QTreeWidget;
+#include <memory>
 
 // "交班": the open shift's figures; the cashier types the cash counted and the float left for
 // the next shift, and hands over. Accepted once the hand-over is stored; handedOver() then
@@ -20,18 +15,16 @@ class ShiftDialog final : public QDialog
 
 public:
     ShiftDialog(ShiftService &shifts, const Shift &open, QWidget *parent = nullptr);
+    ~ShiftDialog() override;
 
-    const Shift &handedOver() const { return m_shift; }
+    const Shift &handedOver() const;
 
 private:
     void showDifference();
     void handOver();
 
-    ShiftService &m_shifts;
-    Shift m_shift;
-    QLineEdit *m_counted;
-    QLineEdit *m_left;
-    QLabel *m_difference;
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 // "交班记录": the shifts handed over, the latest first; "打印" shows the chosen one's report.
@@ -41,13 +34,13 @@ class ShiftsWindow final : public QWidget
 
 public:
     ShiftsWindow(ShiftService shifts, QWidget *parent = nullptr);
+    ~ShiftsWindow() override;
 
 private:
     void printChosen();
 
-    ShiftService m_service;
-    QList<Shift> m_shifts;
-    QTreeWidget *m_list;
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 // The shift's report in a print window, with the trail's `anchor` under it.

@@ -3,12 +3,7 @@
 #include "desk/trailservice.h"
 
 #include <QWidget>
-
-class QComboBox;
-class QDateTimeEdit;
-class QLabel;
-class QLineEdit;
-class QTreeWidget;
+#include <memory>
 
 // "操作记录": the operator trail (on a server with the counter of each entry), filtered by
 // period, operator, machine and kind, with the check of the whole chain ("校验") and a CSV
@@ -19,6 +14,7 @@ class TrailWindow final : public QWidget
 
 public:
     explicit TrailWindow(TrailService trail, QWidget *parent = nullptr);
+    ~TrailWindow() override;
 
     // Lists the entries that match the filters.
     void refresh();
@@ -26,12 +22,6 @@ public:
     void check();
 
 private:
-    TrailService m_trail;
-    QDateTimeEdit *m_from;
-    QDateTimeEdit *m_to;
-    QLineEdit *m_operator;
-    QLineEdit *m_machine;
-    QComboBox *m_kind;
-    QTreeWidget *m_list;
-    QLabel *m_anchor;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -29,10 +30,22 @@ constexpr int kPanelRaise = 53;
 
 } // namespace
 
+struct LockWindow::Private
+{
+    LoginService logins;
+    QString lockedBy;
+    std::function<void(bool)> setLocked;
+    QPixmap snapshot;
+    QLineEdit *name = nullptr;
+    QLineEdit *password = nullptr;
+    QLabel *notice = nullptr;
+    bool locked = false;
+};
+
 LockWindow::LockWindow(LoginService logins, const QString &lockedBy, std::function<void(bool)> setLocked,
                        QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_logins(logins),
-      m_lockedBy(lockedBy), m_setLocked(std::move(setLocked))
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      d(std::make_unique<Private>(logins, lockedBy, std::move(setLocked)))
 {
     setObjectName(QStringLiteral("frmScreen"));
     setWindowTitle(QStringLiteral("锁定桌面"));
@@ -51,11 +64,11 @@ LockWindow::LockWindow(LoginService logins, const QString &lockedBy, std::functi
                    panel);
     text->setObjectName(QStringLiteral("lblText"));
     text->setWordWrap(true);
-    m_name = new QLineEdit(panel);
-    m_name->setObjectName(QStringLiteral("txtAdmin"));
-    m_password = new QLineEdit(panel);
-    m_password->setObjectName(QStringLiteral("txtPassword"));
-    m_password->setEchoMode(QLineEdit::Password);
+    d->name = new QLineEdit(panel);
+    d->name->setObjectName(QStringLiteral("txtAdmin"));
+    d->password = new QLineEdit(panel);
+    d->password->setObjectName(QStringLiteral("txtPassword"));
+    d->password->setEchoMode(QLineEdit::Password);
     auto *unlock = new QPushButton(QStringLiteral("取消锁定"), panel);
     unlock->setObjectName(QStringLiteral("cmdUnlock"));
     unlock->setDefault(true);
@@ -67,14 +80,14 @@ LockWindow::LockWindow(LoginService logins, const QString &lockedBy, std::functi
     area->setFocusPolicy(Qt::NoFocus);
 
     // Only a pause for too many failures is said; a plain failure stays silent.
-    m_notice = new QLabel(panel);
-    m_notice->setObjectName(QStringLiteral("lblThrottle"));
-    m_notice->setWordWrap(true);
-    m_notice->hide();
+    d->notice = new QLabel(panel);
+    d->notice->setObjectName(QStringLiteral("lblThrottle"));
+    d->notice->setWordWrap(true);
+    d->notice->hide();
 
     auto *form = new QFormLayout;
-    form->addRow(QStringLiteral("管理员："), m_name);
-    form->addRow(QStringLiteral("密码："), m_password);
+    form->addRow(QStringLiteral("管理员："), d->name);
+    form->addRow(QStringLiteral("密码："), d->password);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(area);
     buttons->addStretch();
@@ -82,7 +95,7 @@ LockWindow::LockWindow(LoginService logins, const QString &lockedBy, std::functi
     auto *panelLayout = new QVBoxLayout(panel);
     panelLayout->addWidget(text);
     panelLayout->addLayout(form);
-    panelLayout->addWidget(m_notice);
+    panelLayout->addWidget(d->notice);
     panelLayout->addLayout(buttons);
     panel->setFixedWidth(360);
 
@@ -94,53 +107,53 @@ LockWindow::LockWindow(LoginService logins, const QString &lockedBy, std::functi
 
     connect(unlock, &QPushButton::clicked, this, &LockWindow::tryUnlock);
     connect(area, &QPushButton::clicked, this, &LockWindow::tryUnlock);
-    connect(m_password, &QLineEdit::returnPressed, this, &LockWindow::tryUnlock);
+    connect(d->password, &QLineEdit::returnPressed, this, &LockWindow::tryUnlock);
 
     if (QScreen *screen = QGuiApplication::primaryScreen())
-        m_snapshot = screen->grabWindow(0);
+        d->snapshot = screen->grabWindow(0);
 }
 
 LockWindow::~LockWindow()
 {
-    if (m_locked && m_setLocked)
-        m_setLocked(false);
+    if (d->locked && d->setLocked)
+        d->setLocked(false);
 }
 
 void LockWindow::lock()
 {
     if (QScreen *screen = QGuiApplication::primaryScreen())
         setGeometry(screen->geometry());
-    m_locked = true;
-    if (m_setLocked)
-        m_setLocked(true);
+    d->locked = true;
+    if (d->setLocked)
+        d->setLocked(true);
     showFullScreen();
     raise();
     activateWindow();
-    m_name->setFocus();
+    d->name->setFocus();
 }
 
 void LockWindow::tryUnlock()
 {
-    if (const Result<> released = m_logins.unlock(m_lockedBy, m_name->text(), m_password->text());
+    if (const Result<> released = d->logins.unlock(d->lockedBy, d->name->text(), d->password->text());
         !released) {
-        m_notice->setText(released.error());
-        m_notice->setVisible(!released.error().isEmpty());
-        m_password->clear();
-        m_password->setFocus();
+        d->notice->setText(released.error());
+        d->notice->setVisible(!released.error().isEmpty());
+        d->password->clear();
+        d->password->setFocus();
         return;
     }
-    m_locked = false;
-    if (m_setLocked)
-        m_setLocked(false);
-    emit released(m_name->text());
+    d->locked = false;
+    if (d->setLocked)
+        d->setLocked(false);
+    emit released(d->name->text());
     close();
 }
 
 void LockWindow::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    if (!m_snapshot.isNull())
-        p.drawPixmap(rect(), m_snapshot);
+    if (!d->snapshot.isNull())
+        p.drawPixmap(rect(), d->snapshot);
     else
         p.fillRect(rect(), palette().window());
     p.fillRect(rect(), QBrush(hatchTile()));
@@ -149,7 +162,7 @@ void LockWindow::paintEvent(QPaintEvent *)
 void LockWindow::closeEvent(QCloseEvent *event)
 {
     // Alt+F4 and the like cannot end the lock; only an unlock can.
-    if (m_locked)
+    if (d->locked)
         event->ignore();
     else
         event->accept();

@@ -2,12 +2,9 @@
 
 #include "desk/loginservice.h"
 
-#include <QPixmap>
 #include <QWidget>
 #include <functional>
-
-class QLabel;
-class QLineEdit;
+#include <memory>
 
 // "锁定桌面": a full-screen, topmost window over a snapshot of the screen that blocks every
 // other window of the program until the locking operator or a super administrator unlocks it.
@@ -36,12 +33,6 @@ protected:
 private:
     void tryUnlock();
 
-    LoginService m_logins;
-    QString m_lockedBy;
-    std::function<void(bool)> m_setLocked;
-    QPixmap m_snapshot;
-    QLineEdit *m_name;
-    QLineEdit *m_password;
-    QLabel *m_notice;
-    bool m_locked = false;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

@@ -10,31 +10,40 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-LoginDialog::LoginDialog(LoginService logins, QWidget *parent) : QDialog(parent), m_logins(std::move(logins))
+struct LoginDialog::Private
+{
+    LoginService logins;
+    QComboBox *name = nullptr;
+    QLineEdit *password = nullptr;
+    std::optional<Operator> loggedIn;
+};
+
+LoginDialog::LoginDialog(LoginService logins, QWidget *parent)
+    : QDialog(parent), d(std::make_unique<Private>(std::move(logins)))
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("登录"));
 
-    m_name = new QComboBox(this);
-    m_name->setObjectName(QStringLiteral("cboUserName"));
-    m_name->setEditable(true);
-    m_name->setInsertPolicy(QComboBox::NoInsert);
-    m_name->addItems(m_logins.operatorNames());
+    d->name = new QComboBox(this);
+    d->name->setObjectName(QStringLiteral("cboUserName"));
+    d->name->setEditable(true);
+    d->name->setInsertPolicy(QComboBox::NoInsert);
+    d->name->addItems(d->logins.operatorNames());
     // The counter is mostly worked by whoever logged in last.
-    const int last = m_name->findText(m_logins.lastLoggedIn(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int last = d->name->findText(d->logins.lastLoggedIn(), Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (last >= 0)
-        m_name->setCurrentIndex(last);
-    m_password = new QLineEdit(this);
-    m_password->setObjectName(QStringLiteral("txtPassword"));
-    m_password->setEchoMode(QLineEdit::Password);
+        d->name->setCurrentIndex(last);
+    d->password = new QLineEdit(this);
+    d->password->setObjectName(QStringLiteral("txtPassword"));
+    d->password->setEchoMode(QLineEdit::Password);
 
     auto *form = new QFormLayout;
     auto *nameLabel = new QLabel(QStringLiteral("用户名称(&U):"), this);
-    nameLabel->setBuddy(m_name);
+    nameLabel->setBuddy(d->name);
     auto *passwordLabel = new QLabel(QStringLiteral("密码(&P):"), this);
-    passwordLabel->setBuddy(m_password);
-    form->addRow(nameLabel, m_name);
-    form->addRow(passwordLabel, m_password);
+    passwordLabel->setBuddy(d->password);
+    form->addRow(nameLabel, d->name);
+    form->addRow(passwordLabel, d->password);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
@@ -49,23 +58,30 @@ LoginDialog::LoginDialog(LoginService logins, QWidget *parent) : QDialog(parent)
     layout->addLayout(form);
     layout->addWidget(buttons);
     setMinimumWidth(300);
-    setTabOrder(m_name, m_password);
-    setTabOrder(m_password, ok);
+    setTabOrder(d->name, d->password);
+    setTabOrder(d->password, ok);
     setTabOrder(ok, cancel);
     // Most logins are by an operator already in the list: start with the password.
-    if (m_name->count() > 0)
-        m_password->setFocus();
+    if (d->name->count() > 0)
+        d->password->setFocus();
+}
+
+LoginDialog::~LoginDialog() = default;
+
+std::optional<Operator> LoginDialog::loggedIn() const
+{
+    return d->loggedIn;
 }
 
 void LoginDialog::tryLogin()
 {
-    const Result<Operator> op = m_logins.logIn(m_name->currentText(), m_password->text());
+    const Result<Operator> op = d->logins.logIn(d->name->currentText(), d->password->text());
     if (!op) {
         Messages::tell(this, QStringLiteral("登录"), op.error(), QMessageBox::Warning);
-        m_password->setFocus();
-        m_password->selectAll();
+        d->password->setFocus();
+        d->password->selectAll();
         return;
     }
-    m_loggedIn = *op;
+    d->loggedIn = *op;
     accept();
 }

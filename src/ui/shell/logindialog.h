@@ -4,10 +4,8 @@
 #include "store/accountrows.h"
 
 #include <QDialog>
+#include <memory>
 #include <optional>
-
-class QComboBox;
-class QLineEdit;
 
 // "登录": asks an operator's name and password. Accepted once they match an operator;
 // cancelling or closing logs nobody in.
@@ -17,15 +15,14 @@ class LoginDialog final : public QDialog
 
 public:
     explicit LoginDialog(LoginService logins, QWidget *parent = nullptr);
+    ~LoginDialog() override;
 
     // The operator who logged in; empty until then.
-    std::optional<Operator> loggedIn() const { return m_loggedIn; }
+    std::optional<Operator> loggedIn() const;
 
 private:
     void tryLogin();
 
-    LoginService m_logins;
-    QComboBox *m_name;
-    QLineEdit *m_password;
-    std::optional<Operator> m_loggedIn;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

@@ -1,28 +1,14 @@
 #pragma once
 
-#include "accounts/displaysettings.h"
 #include "menus.h"
 
-#include <QDateTime>
 #include <QMainWindow>
-#include <QPointer>
+#include <memory>
 
-class QTimer;
-
-class CardDialog;
-class TrailWindow;
-class CustomerDialog;
 class FrontDesk;
-class GoodsDialog;
-class GridDelegate;
-class MachineListModel;
 class QAbstractItemView;
 class QAction;
-class QLabel;
-class QListView;
 class QMenu;
-class QStackedWidget;
-class QTreeView;
 
 // "Corvana": the machine list with its menus, toolbar and status bar.
 class MainWindow final : public QMainWindow
@@ -35,15 +21,16 @@ public:
     // The operator logged in before the window was made (see logInAtStart); the window
     // applies that operator's rights, caption and display settings.
     explicit MainWindow(FrontDesk &desk, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     void setViewMode(ViewMode mode);
     // The view that shows the list now.
     QAbstractItemView *currentView() const;
-    const MainMenus &menus() const { return m_menus; }
+    const MainMenus &menus() const;
 
     // The "记费(&M)" menu; popped up at `globalPos` with its default entry in bold: "开始记费"
     // when that command is enabled, else "结帐".
-    QMenu *billingMenu() const { return m_menus.billing; }
+    QMenu *billingMenu() const;
     void popupBillingMenu(const QPoint &globalPos);
 
     // Checkout of the selected machine; with a card, paid from it once the operator settles.
@@ -110,31 +97,7 @@ private:
     void choosePicture();
     void chooseBackgroundColor();
     void popupUnder(QAction *button, QMenu *menu);
-    // The list's look as the views show it now.
-    DisplaySettings m_display;
 
-    FrontDesk &m_desk;
-    MachineListModel *m_model;
-    QStackedWidget *m_stack;
-    QListView *m_iconView;
-    QTreeView *m_detailsView;
-    GridDelegate *m_grid;
-    QLabel *m_panels[3];
-    // Notices of the desk and the link, apart from the three panels, for kNoticeMs.
-    QLabel *m_notice = nullptr;
-    QTimer *m_noticeTimer = nullptr;
-    static constexpr int kNoticeMs = 15000;
-    MainMenus m_menus;
-    // The machine number being typed in the list, and when its last digit came.
-    int m_typedNumber = 0;
-    QDateTime m_typedAt;
-    static constexpr int kTypingMs = 1000;
-    bool m_checkoutOpen = false;
-    // Card payments of clients approved while a checkout was open, taken up when it closes.
-    QList<CardPayment> m_cardPayments;
-    // The management windows: one each, raised when asked for again.
-    QPointer<GoodsDialog> m_goods;
-    QPointer<CustomerDialog> m_customers;
-    QPointer<CardDialog> m_cards;
-    QPointer<TrailWindow> m_trail;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

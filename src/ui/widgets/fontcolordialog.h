@@ -3,9 +3,7 @@
 #include <QColor>
 #include <QDialog>
 #include <QFont>
-
-class QFontDialog;
-class QLabel;
+#include <memory>
 
 // "字体": the font dialog with the text colour beside it.
 class FontColorDialog final : public QDialog
@@ -14,15 +12,13 @@ class FontColorDialog final : public QDialog
 
 public:
     FontColorDialog(const QFont &font, const QColor &color, QWidget *parent = nullptr);
+    ~FontColorDialog() override;
 
     QFont selectedFont() const;
-    QColor selectedColor() const { return m_color; }
+    QColor selectedColor() const;
     void setSelectedColor(const QColor &color);
 
 private:
-    QFontDialog *m_fonts;
-    QString m_storedFamily; // the name the list's font was asked by ("宋体")
-    QString m_shownFamily;  // the installed family that stands in for it
-    QLabel *m_swatch;
-    QColor m_color;
+    struct Private;
+    std::unique_ptr<Private> d;
 };

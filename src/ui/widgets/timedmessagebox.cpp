@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -79,8 +80,26 @@ Layout layoutOf(const QString &text)
 
 } // namespace
 
+struct TimedMessageBox::Private
+{
+    Question question;
+    QTimer timer;
+    QLabel *text = nullptr;
+    QScrollArea *scroll = nullptr;
+    QLabel *countdown = nullptr;
+    QProgressBar *bar = nullptr;
+    QPushButton *first = nullptr;
+    QPushButton *second = nullptr;
+    Answer firstAnswer = Answer::Ok;
+    int count = 0;
+    bool started = false;
+    bool answered = false;
+    bool soundStarted = false;
+    Answer answer = Answer::Cancel;
+};
+
 TimedMessageBox::TimedMessageBox(const Question &question, QWidget *parent)
-    : QDialog(parent), m_question(question)
+    : QDialog(parent), d(std::make_unique<Private>(question))
 {
     setObjectName(QStringLiteral("TimedMessageBox"));
     setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -90,7 +109,7 @@ TimedMessageBox::TimedMessageBox(const Question &question, QWidget *parent)
     setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
 
     const ButtonSet set = buttonsFor(question);
-    m_firstAnswer = set.firstAnswer;
+    d->firstAnswer = set.firstAnswer;
 
     auto *icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("icon"));
@@ -108,16 +127,16 @@ TimedMessageBox::TimedMessageBox(const Question &question, QWidget *parent)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     const Layout parts = layoutOf(text);
-    m_text = new QLabel(parts.head, this);
-    m_text->setObjectName(QStringLiteral("text"));
-    m_text->setTextFormat(Qt::PlainText);
-    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    d->text = new QLabel(parts.head, this);
+    d->text->setObjectName(QStringLiteral("text"));
+    d->text->setTextFormat(Qt::PlainText);
+    d->text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A one-line question sits level with the icon.
-    m_text->setMinimumHeight(iconSize);
-    m_text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    d->text->setMinimumHeight(iconSize);
+    d->text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     auto *textColumn = new QVBoxLayout;
     textColumn->setSpacing(6);
-    textColumn->addWidget(m_text);
+    textColumn->addWidget(d->text);
     if (!parts.rows.isEmpty()) {
         auto *grid = new QGridLayout;
         grid->setHorizontalSpacing(28);
@@ -145,18 +164,18 @@ TimedMessageBox::TimedMessageBox(const Question &question, QWidget *parent)
     content->setObjectName(QStringLiteral("content"));
     content->setLayout(textColumn);
     textColumn->setContentsMargins(0, 0, 0, 0);
-    m_scroll = new QScrollArea(this);
-    m_scroll->setObjectName(QStringLiteral("textArea"));
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->setWidget(content);
-    m_scroll->setBackgroundRole(QPalette::Window);
+    d->scroll = new QScrollArea(this);
+    d->scroll->setObjectName(QStringLiteral("textArea"));
+    d->scroll->setFrameShape(QFrame::NoFrame);
+    d->scroll->setWidgetResizable(true);
+    d->scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    d->scroll->setWidget(content);
+    d->scroll->setBackgroundRole(QPalette::Window);
     content->setAutoFillBackground(false);
 
     auto *textAndWait = new QVBoxLayout;
     textAndWait->setSpacing(6);
-    textAndWait->addWidget(m_scroll);
+    textAndWait->addWidget(d->scroll);
     if (question.waitedSeconds > 0) {
         // The customer may have given up waiting.
         auto *waited = new QLabel(QStringLiteral("（已等待%1秒）").arg(question.waitedSeconds), this);
@@ -176,52 +195,52 @@ TimedMessageBox::TimedMessageBox(const Question &question, QWidget *parent)
 
     if (isTimed()) {
         // Written once: the bar shows the time running out.
-        m_countdown = new QLabel(QStringLiteral("窗口将在%1秒后关闭").arg(question.seconds), this);
-        m_countdown->setObjectName(QStringLiteral("countdown"));
-        QPalette muted = m_countdown->palette();
+        d->countdown = new QLabel(QStringLiteral("窗口将在%1秒后关闭").arg(question.seconds), this);
+        d->countdown->setObjectName(QStringLiteral("countdown"));
+        QPalette muted = d->countdown->palette();
         muted.setColor(QPalette::WindowText, muted.color(QPalette::PlaceholderText));
-        m_countdown->setPalette(muted);
-        m_bar = new QProgressBar(this);
-        m_bar->setObjectName(QStringLiteral("progress"));
-        m_bar->setRange(0, 100);
-        m_bar->setValue(0);
-        m_bar->setTextVisible(false);
-        m_bar->setFixedHeight(8);
-        m_bar->setMinimumWidth(260);
+        d->countdown->setPalette(muted);
+        d->bar = new QProgressBar(this);
+        d->bar->setObjectName(QStringLiteral("progress"));
+        d->bar->setRange(0, 100);
+        d->bar->setValue(0);
+        d->bar->setTextVisible(false);
+        d->bar->setFixedHeight(8);
+        d->bar->setMinimumWidth(260);
         layout->addSpacing(4);
-        layout->addWidget(m_countdown);
-        layout->addWidget(m_bar);
+        layout->addWidget(d->countdown);
+        layout->addWidget(d->bar);
     }
 
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     buttons->addStretch(1);
-    m_first = new QPushButton(set.first, this);
-    m_first->setObjectName(QStringLiteral("firstButton"));
-    m_first->setMinimumWidth(88);
-    buttons->addWidget(m_first);
-    connect(m_first, &QPushButton::clicked, this, [this] { finish(m_firstAnswer); });
-    m_second = new QPushButton(set.second, this);
-    m_second->setObjectName(QStringLiteral("secondButton"));
-    m_second->setMinimumWidth(88);
-    buttons->addWidget(m_second);
-    connect(m_second, &QPushButton::clicked, this, [this] { finish(secondAnswer()); });
+    d->first = new QPushButton(set.first, this);
+    d->first->setObjectName(QStringLiteral("firstButton"));
+    d->first->setMinimumWidth(88);
+    buttons->addWidget(d->first);
+    connect(d->first, &QPushButton::clicked, this, [this] { finish(d->firstAnswer); });
+    d->second = new QPushButton(set.second, this);
+    d->second->setObjectName(QStringLiteral("secondButton"));
+    d->second->setMinimumWidth(88);
+    buttons->addWidget(d->second);
+    connect(d->second, &QPushButton::clicked, this, [this] { finish(secondAnswer()); });
     buttons->addStretch(1);
     layout->addSpacing(4);
     layout->addLayout(buttons);
 
     // A stray Enter from someone typing elsewhere must not grant a request: the refusing
     // button has the focus.
-    QPushButton *preferred = m_first;
+    QPushButton *preferred = d->first;
     if (set.second.isEmpty())
-        m_second->hide();
+        d->second->hide();
     else
-        preferred = m_second;
+        preferred = d->second;
     preferred->setDefault(true);
     preferred->setFocus();
 
-    m_timer.setInterval(kTickMilliseconds);
-    connect(&m_timer, &QTimer::timeout, this, &TimedMessageBox::tick);
+    d->timer.setInterval(kTickMilliseconds);
+    connect(&d->timer, &QTimer::timeout, this, &TimedMessageBox::tick);
 
     fitToScreen(content);
 }
@@ -229,7 +248,7 @@ TimedMessageBox::TimedMessageBox(const Question &question, QWidget *parent)
 void TimedMessageBox::fitToScreen(QWidget *content)
 {
     const QSize wanted = content->sizeHint();
-    m_scroll->setFixedSize(wanted);
+    d->scroll->setFixedSize(wanted);
     const QScreen *onScreen = parentWidget() ? parentWidget()->screen() : screen();
     if (!onScreen)
         onScreen = QGuiApplication::primaryScreen();
@@ -241,28 +260,68 @@ void TimedMessageBox::fitToScreen(QWidget *content)
     const int room = onScreen->availableGeometry().height() - kFrame - rest;
     if (wanted.height() <= room)
         return;
-    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_scroll);
-    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_scroll->setFixedSize(wanted.width() + bar, qMax(room, 60));
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, d->scroll);
+    d->scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    d->scroll->setFixedSize(wanted.width() + bar, qMax(room, 60));
 }
 
 TimedMessageBox::~TimedMessageBox()
 {
-    if (!m_answered) {
-        m_answered = true;
-        m_answer = secondAnswer();
-        emit answered(m_answer);
+    if (!d->answered) {
+        d->answered = true;
+        d->answer = secondAnswer();
+        emit answered(d->answer);
     }
+}
+
+const Question &TimedMessageBox::question() const
+{
+    return d->question;
+}
+
+bool TimedMessageBox::isTimed() const
+{
+    return d->question.seconds > 0;
+}
+
+int TimedMessageBox::count() const
+{
+    return d->count;
+}
+
+Answer TimedMessageBox::answer() const
+{
+    return d->answer;
+}
+
+bool TimedMessageBox::soundStarted() const
+{
+    return d->soundStarted;
+}
+
+QScrollArea *TimedMessageBox::textArea() const
+{
+    return d->scroll;
+}
+
+QPushButton *TimedMessageBox::firstButton() const
+{
+    return d->first;
+}
+
+QPushButton *TimedMessageBox::secondButton() const
+{
+    return d->second;
 }
 
 int TimedMessageBox::progress() const
 {
-    return m_bar ? m_bar->value() : 0;
+    return d->bar ? d->bar->value() : 0;
 }
 
 Answer TimedMessageBox::secondAnswer() const
 {
-    return buttonsFor(m_question).secondAnswer;
+    return buttonsFor(d->question).secondAnswer;
 }
 
 void TimedMessageBox::reject()
@@ -273,37 +332,37 @@ void TimedMessageBox::reject()
 void TimedMessageBox::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (m_started)
+    if (d->started)
         return;
-    m_started = true;
+    d->started = true;
     if (!isTimed())
         return;
-    m_soundStarted = Sound::play(QDir(Sound::directory()).filePath(QStringLiteral("notify.wav")));
+    d->soundStarted = Sound::play(QDir(Sound::directory()).filePath(QStringLiteral("notify.wav")));
     raise();
     activateWindow();
-    m_timer.start();
+    d->timer.start();
 }
 
 void TimedMessageBox::tick()
 {
-    if (m_answered)
+    if (d->answered)
         return;
-    ++m_count;
-    const int total = m_question.seconds * 10;
-    m_bar->setValue(qMin(100, m_count * 100 / total));
-    if (m_count >= total)
+    ++d->count;
+    const int total = d->question.seconds * 10;
+    d->bar->setValue(qMin(100, d->count * 100 / total));
+    if (d->count >= total)
         finish(secondAnswer());
 }
 
 void TimedMessageBox::finish(Answer answer)
 {
-    if (m_answered)
+    if (d->answered)
         return;
-    m_answered = true;
-    m_answer = answer;
-    m_timer.stop();
+    d->answered = true;
+    d->answer = answer;
+    d->timer.stop();
     QPointer<TimedMessageBox> alive(this);
-    done(answer == m_firstAnswer ? QDialog::Accepted : QDialog::Rejected);
+    done(answer == d->firstAnswer ? QDialog::Accepted : QDialog::Rejected);
     if (alive)
         emit answered(answer);
 }

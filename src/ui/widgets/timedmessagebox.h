@@ -4,10 +4,8 @@
 
 #include <QDialog>
 #include <QPointer>
-#include <QTimer>
+#include <memory>
 
-class QLabel;
-class QProgressBar;
 class QScrollArea;
 class QPushButton;
 
@@ -27,21 +25,21 @@ public:
     // button, so the one who asked is never left waiting.
     ~TimedMessageBox() override;
 
-    const Question &question() const { return m_question; }
-    bool isTimed() const { return m_question.seconds > 0; }
+    const Question &question() const;
+    bool isTimed() const;
     // Ticks of 100 ms since the box was first shown, and the bar's value.
-    int count() const { return m_count; }
+    int count() const;
     int progress() const;
     // The answer given by the second button, by the window's close control and on time-out.
     Answer secondAnswer() const;
-    Answer answer() const { return m_answer; }
+    Answer answer() const;
     // Whether the notification sound could be started when the box opened.
-    bool soundStarted() const { return m_soundStarted; }
+    bool soundStarted() const;
 
     // The question's text, which scrolls when the box would not fit the screen.
-    QScrollArea *textArea() const { return m_scroll; }
-    QPushButton *firstButton() const { return m_first; }
-    QPushButton *secondButton() const { return m_second; }
+    QScrollArea *textArea() const;
+    QPushButton *firstButton() const;
+    QPushButton *secondButton() const;
 
     // Escape and the window's close control.
     void reject() override;
@@ -58,20 +56,8 @@ private:
     void finish(Answer answer);
     void fitToScreen(QWidget *content);
 
-    Question m_question;
-    QTimer m_timer;
-    QLabel *m_text = nullptr;
-    QScrollArea *m_scroll = nullptr;
-    QLabel *m_countdown = nullptr;
-    QProgressBar *m_bar = nullptr;
-    QPushButton *m_first = nullptr;
-    QPushButton *m_second = nullptr;
-    Answer m_firstAnswer = Answer::Ok;
-    int m_count = 0;
-    bool m_started = false;
-    bool m_answered = false;
-    bool m_soundStarted = false;
-    Answer m_answer = Answer::Cancel;
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 // Serves the questions of the core's QuestionQueue to the operator, each in its own timed
