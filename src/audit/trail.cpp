@@ -38,7 +38,8 @@ QHash<const Database *, Place> &places()
 
 Place placeOf(const Database &db)
 {
-    return db.isServer() ? places().value(&db, Place{QStringLiteral("audit.trail"), {}, true}) : Place{};
+    return db.sharedByCounters() ? places().value(&db, Place{QStringLiteral("audit.trail"), {}, true})
+                                 : Place{};
 }
 
 QString columns(const Place &place)
@@ -122,12 +123,12 @@ void detach(const Database &db)
 
 QString counterName(Database &db)
 {
-    return db.isServer() ? CounterTable(db).ownName() : QSysInfo::machineHostName();
+    return db.sharedByCounters() ? CounterTable(db).ownName() : QSysInfo::machineHostName();
 }
 
 Result<> attach(Database &db, const QString &path, const QString &serverSchema)
 {
-    if (db.isServer())
+    if (db.sharedByCounters())
         return attachServer(db, serverSchema.isEmpty() ? ownSchema(db) : serverSchema);
     // An attached file opens as the store did, which may not create it: a new trail is
     // created on its own connection first.

@@ -12,7 +12,7 @@
 
 Q_LOGGING_CATEGORY(lcCommands, "corvana.desk.commands")
 
-CommandRunner::CommandRunner(Database &db, const ServerWatch &watch, audit::Recorder &trail)
+CommandRunner::CommandRunner(Database &db, ServerWatch &watch, audit::Recorder &trail)
     : m_db(db), m_watch(watch), m_trail(trail)
 {
 }
@@ -57,14 +57,14 @@ Result<> CommandRunner::execute(const Action &action, const std::function<bool(E
                 break;
         }
         const QString reason = m_db.lastError();
-        const bool retry = attempt == 0 && m_db.isServer() && m_db.lastFailureRetryable();
+        const bool retry = attempt == 0 && m_db.lastFailureRetryable();
         if (retry) {
             qCInfo(lcCommands) << "conflict with another writer, running" << action.kind << "once more:" << reason;
             continue;
         }
         if (!done)
             return failure(QString()); // the rule's own refusal
-        if (m_db.commitInDoubt()) {
+        if (m_watch.commitInDoubt()) {
             qCWarning(lcCommands) << "connection lost at the commit of" << action.kind;
             // Named as the trail would have named it.
             const QString name = !action.kind.isEmpty()      ? action.kind
@@ -107,7 +107,7 @@ QString CommandRunner::settleInDoubt()
 {
     if (!m_inDoubt)
         return {};
-    const CommitFate fate = m_db.commitFate();
+    const CommitFate fate = m_watch.commitFate();
     if (fate == CommitFate::NotYetKnown)
         return {};
     const InDoubt doubt = *std::exchange(m_inDoubt, std::nullopt);

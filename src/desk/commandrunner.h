@@ -18,7 +18,7 @@ class Recorder;
 class CommandRunner final : public CommandPath
 {
 public:
-    CommandRunner(Database &db, const ServerWatch &watch, audit::Recorder &trail);
+    CommandRunner(Database &db, ServerWatch &watch, audit::Recorder &trail);
 
     // Where the messages for PCs go; none while the desk runs without the link.
     void setLink(ClientLink *link) { m_link = link; }
@@ -48,7 +48,7 @@ private:
     void tellPcs(const Effects &effects);
 
     Database &m_db;
-    const ServerWatch &m_watch;
+    ServerWatch &m_watch;
     audit::Recorder &m_trail;
     ClientLink *m_link = nullptr;
     std::function<void(int)> m_select;

@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "link/linkserver.h"
 #include "link/message.h"
+#include "serverwatch.h"
 #include "store/countertable.h"
 #include "store/database.h"
 
@@ -35,8 +36,9 @@ Result<QString> CounterLink::claim(Database &db)
     return name;
 }
 
-CounterLink::CounterLink(Database &db, const QString &name, LinkServer &server, QObject *parent)
-    : QObject(parent), m_db(db), m_name(name), m_server(server)
+CounterLink::CounterLink(Database &db, ServerWatch &watch, const QString &name, LinkServer &server,
+                         QObject *parent)
+    : QObject(parent), m_db(db), m_watch(watch), m_name(name), m_server(server)
 {
     m_reclaimRetry.setSingleShot(true);
     m_reclaimRetry.setInterval(kReclaimRetryMs);
@@ -143,8 +145,13 @@ void CounterLink::send(const QString &ip, const QByteArray &message, Reach reach
     const QString posted = QStringList{kForPc, holder, ip, reach == Reach::Every ? QStringLiteral("E") : QStringLiteral("F"),
                                        QString::fromLatin1(message.toBase64())}
                                .join(u'\t');
-    if (posted.size() > kMaxMessage || !m_db.post(posted))
-        qCWarning(lcCounters) << "a message for" << ip << "at counter" << holder << "cannot be sent:" << m_db.lastError();
+    if (posted.size() > kMaxMessage) {
+        qCWarning(lcCounters) << "a message for" << ip << "at counter" << holder << "is too long to be sent";
+        return;
+    }
+    if (const Result<> sent = m_watch.post(posted); !sent)
+        qCWarning(lcCounters) << "a message for" << ip << "at counter" << holder
+                              << "cannot be sent:" << sent.error();
 }
 
 void CounterLink::flushPending()

@@ -11,6 +11,7 @@
 
 class Database;
 class LinkServer;
+class ServerWatch;
 
 // The link to the café's PCs of one counter among several on a database server, each counter
 // with the PCs that connect to it. A PC held by another counter is reached through the server:
@@ -26,7 +27,9 @@ public:
     // Claims the connection's counter name; fails when a live counter runs under it already.
     static Result<QString> claim(Database &db);
 
-    CounterLink(Database &db, const QString &name, LinkServer &server, QObject *parent = nullptr);
+    // Messages for PCs held elsewhere are posted through `watch`.
+    CounterLink(Database &db, ServerWatch &watch, const QString &name, LinkServer &server,
+                QObject *parent = nullptr);
 
     QString name() const { return m_name; }
     // After the connection to the server was made anew, which loses the claim: claims the name
@@ -64,6 +67,7 @@ private:
     void send(const QString &ip, const QByteArray &message, Reach reach);
 
     Database &m_db;
+    ServerWatch &m_watch;
     QString m_name;
     LinkServer &m_server;
     // As of the last flush: the PCs other live counters hold, and the live counters.

@@ -26,8 +26,8 @@ FrontDesk::FrontDesk(QObject *parent)
     m_runner.setSelect([this](int position) { select(position); });
     m_runner.setRefusal([this] { return refusal(); });
     m_trail.setFailureNotice([this] {
-        emit statusNotice(m_store.isServer() ? QStringLiteral("操作记录写入失败")
-                                             : QStringLiteral("操作记录写入失败，请检查audit.db"));
+        emit statusNotice(m_store.hasOwnFile() ? QStringLiteral("操作记录写入失败，请检查audit.db")
+                                               : QStringLiteral("操作记录写入失败"));
     });
     m_clockTimer.setInterval(1000);
     m_supervisionTimer.setInterval(30000);
@@ -71,10 +71,10 @@ Result<> FrontDesk::open(const QString &path)
 {
     if (Result<> opened = reopen(path); !opened)
         return opened;
-    if (m_store.created() && m_store.isServer())
-        qCWarning(lcDesk) << "the database server had no tables; created them";
-    else if (m_store.created())
+    if (m_store.created() && m_store.hasOwnFile())
         qCWarning(lcDesk) << "no database file was found; created a new one:" << QDir::toNativeSeparators(path);
+    else if (m_store.created())
+        qCWarning(lcDesk) << "the database server had no tables; created them";
     rebuildList();
     return {};
 }
@@ -92,7 +92,7 @@ Result<> FrontDesk::openStore(const QString &path)
     QString error;
     if (!m_store.open(path, &error))
         return failure(error);
-    if (m_store.isServer()) {
+    if (m_store.sharedByCounters()) {
         const Result<QString> claimed = CounterLink::claim(db());
         if (!claimed) {
             m_store.close();
@@ -103,7 +103,7 @@ Result<> FrontDesk::openStore(const QString &path)
     m_runner.setCounter(m_counterName);
     m_watch.start();
     // The café's takings are nobody else's to read.
-    if (!m_store.isServer() && QFile::exists(path) &&
+    if (m_store.hasOwnFile() && QFile::exists(path) &&
         !QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner))
         qCWarning(lcDesk) << "cannot make" << path << "private";
     noteStoreFile();
@@ -118,12 +118,12 @@ void FrontDesk::openTrail(const QString &path)
     const Result<> attached = audit::attach(db(), trail);
     m_trail.setOn(bool(attached));
     // Nor the operators' hashes.
-    if (!m_store.isServer() && QFile::exists(trail) &&
+    if (m_store.hasOwnFile() && QFile::exists(trail) &&
         !QFile::setPermissions(trail, QFile::ReadOwner | QFile::WriteOwner))
         qCWarning(lcDesk) << "cannot make" << trail << "private";
     if (!attached)
         qCWarning(lcDesk) << "the operator trail"
-                          << (m_store.isServer() ? QStringLiteral("on the server") : trail)
+                          << (m_store.hasOwnFile() ? trail : QStringLiteral("on the server"))
                           << "cannot be opened:" << attached.error();
 }
 
@@ -146,7 +146,7 @@ void FrontDesk::dailyBackup()
         dailyBackupDone(folder, target);
         return;
     }
-    if (m_store.isServer()) {
+    if (!m_store.hasOwnFile()) {
         const Result<> done = backup::backUp(db(), m_store.path(), *target);
         dailyBackupDone(folder, done ? target : Result<QString>(failure(done.error())));
         return;
@@ -186,7 +186,7 @@ bool FrontDesk::startBackup(const QString &target, std::function<void(const Resu
             record(QStringLiteral("数据备份"), 0, target);
         done(outcome);
     };
-    if (m_store.isServer()) {
+    if (!m_store.hasOwnFile()) {
         if (m_job.running())
             return false;
         finish(backup::backUp(db(), m_store.path(), target));
@@ -220,7 +220,7 @@ Result<> FrontDesk::restoreFrom(const QString &chosen)
     if (copying())
         return failure(m_job.running() ? m_job.waitText() : restoreWaitText());
     beginRestore(chosen);
-    if (m_store.isServer()) {
+    if (!m_store.hasOwnFile()) {
         const Result<QString> kept = restoreOnServer(chosen);
         followReplacedStore();
         return endRestore(kept);
@@ -235,7 +235,7 @@ bool FrontDesk::startRestore(const QString &chosen, std::function<void(const Res
 {
     if (copying())
         return false;
-    if (m_store.isServer()) {
+    if (!m_store.hasOwnFile()) {
         done(restoreFrom(chosen));
         return true;
     }
@@ -355,7 +355,8 @@ void FrontDesk::noteStoreFile()
     struct stat st
     {
     };
-    const bool found = !m_store.isServer() && ::stat(QFile::encodeName(m_store.path()).constData(), &st) == 0;
+    const bool found =
+        m_store.hasOwnFile() && ::stat(QFile::encodeName(m_store.path()).constData(), &st) == 0;
     m_fileDevice = found ? quint64(st.st_dev) : 0;
     m_fileInode = found ? quint64(st.st_ino) : 0;
     m_fileGone = false;
@@ -363,7 +364,7 @@ void FrontDesk::noteStoreFile()
 
 bool FrontDesk::storeFileIntact()
 {
-    if (m_store.isServer() || !db().isOpen())
+    if (!m_store.hasOwnFile() || !db().isOpen())
         return true;
     const QByteArray path = QFile::encodeName(m_store.path());
     const QByteArray folder = QFile::encodeName(QFileInfo(m_store.path()).absolutePath());
@@ -413,8 +414,8 @@ void FrontDesk::setLink(ClientLink *link)
 
 void FrontDesk::attach(LinkServer &server)
 {
-    if (m_store.isServer()) {
-        m_counter = std::make_unique<CounterLink>(db(), m_counterName, server);
+    if (m_store.sharedByCounters()) {
+        m_counter = std::make_unique<CounterLink>(db(), m_watch, m_counterName, server);
         connect(&m_watch, &ServerWatch::messagesArrived, m_counter.get(), &CounterLink::deliver);
         connect(m_counter.get(), &CounterLink::reclaimed, this, [this](bool held, const QString &notice) {
             if (!held) {

@@ -12,12 +12,14 @@ ServerWatch::ServerWatch(Database &db, QObject *parent) : QObject(parent), m_db(
     connect(&m_attempt, &QTimer::timeout, this, [this] { follow(ReconnectStep::Failed); });
     m_probe.setInterval(3000);
     connect(&m_probe, &QTimer::timeout, this, &ServerWatch::probe);
-    m_db.setNotified([this] { noticed(); });
+    if (ServerLink *l = link())
+        l->setNotified([this] { noticed(); });
 }
 
 ServerWatch::~ServerWatch()
 {
-    m_db.setNotified({});
+    if (ServerLink *l = link())
+        l->setNotified({});
 }
 
 QString ServerWatch::lostText()
@@ -38,7 +40,12 @@ void ServerWatch::start()
     drop();
     m_probe.stop();
     m_tables.clear();
-    const int socket = m_db.notificationSocket();
+    ServerLink *l = link();
+    if (!l)
+        return;
+    // A store opened again has a link of its own.
+    l->setNotified([this] { noticed(); });
+    const int socket = l->notificationSocket();
     if (socket < 0)
         return;
     m_socket = std::make_unique<QSocketNotifier>(qintptr(socket), QSocketNotifier::Read);
@@ -49,8 +56,8 @@ void ServerWatch::start()
 void ServerWatch::probe()
 {
     // A transaction's own statements find a dead link; a failed probe is told through noticed().
-    if (!m_lost && !m_db.inTransaction())
-        m_db.probe();
+    if (ServerLink *l = link(); l && !m_lost && !m_db.inTransaction())
+        l->probe();
 }
 
 void ServerWatch::noticed()
@@ -76,10 +83,13 @@ void ServerWatch::noticed()
 
 void ServerWatch::read()
 {
-    for (const QString &table : m_db.takeNotifications())
+    ServerLink *l = link();
+    if (!l)
+        return;
+    for (const QString &table : l->takeNotifications())
         m_tables.insert(table);
     // Messages are for the PCs: they go on at once, not gathered.
-    if (const QStringList messages = m_db.takeMessages(); !messages.isEmpty())
+    if (const QStringList messages = l->takeMessages(); !messages.isEmpty())
         emit messagesArrived(messages);
     if (!m_lost && !m_tables.isEmpty() && !m_gather.isActive())
         m_gather.start();
@@ -99,17 +109,22 @@ void ServerWatch::retry()
 {
     m_retry.stop(); // one attempt at a time
     m_attempt.start();
-    follow(m_db.startReconnect());
+    ServerLink *l = link();
+    follow(l ? l->startReconnect() : ReconnectStep::Failed);
 }
 
 void ServerWatch::follow(ReconnectStep step)
 {
     drop();
-    const int socket = m_db.notificationSocket();
+    ServerLink *l = link();
+    const int socket = l ? l->notificationSocket() : -1;
     if ((step == ReconnectStep::WaitRead || step == ReconnectStep::WaitWrite) && socket >= 0) {
         m_socket = std::make_unique<QSocketNotifier>(
             qintptr(socket), step == ReconnectStep::WaitRead ? QSocketNotifier::Read : QSocketNotifier::Write);
-        connect(m_socket.get(), &QSocketNotifier::activated, this, [this] { follow(m_db.continueReconnect()); });
+        connect(m_socket.get(), &QSocketNotifier::activated, this, [this] {
+            ServerLink *now = link();
+            follow(now ? now->continueReconnect() : ReconnectStep::Failed);
+        });
         return;
     }
     m_attempt.stop();
@@ -120,6 +135,29 @@ void ServerWatch::follow(ReconnectStep step)
     }
     m_lost = false;
     start();
-    m_db.takeNotifications(); // what was missed is read afresh by whoever follows
+    if (l)
+        l->takeNotifications(); // what was missed is read afresh by whoever follows
     emit lostChanged(false);
+}
+
+Result<> ServerWatch::post(const QString &message)
+{
+    ServerLink *l = link();
+    if (!l)
+        return failure(QStringLiteral("只有数据库服务器上才有其他柜台"));
+    if (!l->post(message))
+        return failure(l->lastError());
+    return {};
+}
+
+bool ServerWatch::commitInDoubt() const
+{
+    const ServerLink *l = link();
+    return l && l->commitInDoubt();
+}
+
+CommitFate ServerWatch::commitFate()
+{
+    ServerLink *l = link();
+    return l ? l->commitFate() : CommitFate::NotYetKnown;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "common/result.h"
 #include "store/database.h"
+#include "store/serverlink.h"
 
 #include <QObject>
 #include <QSet>
@@ -14,6 +16,8 @@
 // within seconds and not at the desk's next command; every command is bounded by the store
 // itself. A lost connection is told at once and tried again every 5 s, each attempt bounded,
 // without blocking the desk. On the file there is nothing to watch and nothing is ever told.
+// It alone holds the store's server link: what the counters post and what became of a commit
+// the loss cut off go through it.
 class ServerWatch final : public QObject
 {
     Q_OBJECT
@@ -27,6 +31,14 @@ public:
     bool lost() const { return m_lost; }
 
     static QString lostText();
+
+    // A message for the other counters on the schema, sent when the transaction commits (at
+    // once outside one, never when it rolls back). Fails on the file, which has no other counter.
+    Result<> post(const QString &message);
+    // Whether the connection was lost while the last commit was under way, and once connected
+    // again, what became of it (NotYetKnown while the server cannot tell yet, and on the file).
+    bool commitInDoubt() const;
+    CommitFate commitFate();
 
 signals:
     // Tables other counters changed.
@@ -47,6 +59,8 @@ private:
     void follow(ReconnectStep step);
     // Stops watching the socket; safe from the notifier's own signal.
     void drop();
+    // The store's link as it is now (null on the file): opening the store again replaces it.
+    ServerLink *link() const { return m_db.serverLink(); }
 
     Database &m_db;
     std::unique_ptr<QSocketNotifier> m_socket;

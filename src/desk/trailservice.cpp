@@ -4,7 +4,7 @@
 
 bool TrailService::namesCounters() const
 {
-    return m_db.isServer();
+    return m_db.sharedByCounters();
 }
 
 QList<audit::Entry> TrailService::entries(const QDateTime &from, const QDateTime &to,

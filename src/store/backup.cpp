@@ -256,7 +256,7 @@ Result<> verify(const QString &path)
 
 Result<> backUp(Database &db, const QString &livePath, const QString &target)
 {
-    if (db.isServer()) {
+    if (!db.hasOwnFile()) {
         const Result<> done = backUpTables(db, target);
         if (!done)
             qCWarning(lcBackup) << "backup of the server's tables to" << target << "failed:" << done.error();

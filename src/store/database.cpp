@@ -22,22 +22,26 @@ Database::~Database()
 bool Database::open(const QString &path, const QByteArray &key, bool create)
 {
     close();
-    m_engine = FileEngine::open(path, key, create, &m_error);
+    std::unique_ptr<FileEngine> file = FileEngine::open(path, key, create, &m_error);
+    m_file = file.get();
+    m_engine = std::move(file);
     return m_engine != nullptr;
 }
 
 bool Database::openServer(const QString &connection, const QByteArray &key)
 {
     close();
-    m_engine = ServerEngine::connect(connection, key, &m_error);
-    if (m_engine && m_notified)
-        m_engine->setNotified(m_notified);
+    std::unique_ptr<ServerEngine> server = ServerEngine::connect(connection, key, &m_error);
+    m_link = server.get();
+    m_engine = std::move(server);
     return m_engine != nullptr;
 }
 
 void Database::close()
 {
     m_cache.clear();
+    m_file = nullptr;
+    m_link = nullptr;
     m_engine.reset();
 }
 
@@ -46,9 +50,14 @@ bool Database::lastFailureRetryable() const
     return m_engine && m_engine->lastFailureRetryable();
 }
 
-bool Database::isServer() const
+bool Database::hasOwnFile() const
 {
-    return m_engine && m_engine->isServer();
+    return m_engine && m_engine->hasOwnFile();
+}
+
+bool Database::sharedByCounters() const
+{
+    return m_engine && m_engine->sharedByCounters();
 }
 
 bool Database::check(bool ok)
@@ -100,14 +109,14 @@ Database::Lease Database::cached(const QString &sql)
 
 bool Database::lockTable(const QString &table)
 {
-    if (!isServer())
+    if (!sharedByCounters())
         return isOpen();
     return exec(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(table));
 }
 
 bool Database::lockRows(const QString &table, QList<qint64> rowids)
 {
-    if (!isServer())
+    if (!sharedByCounters())
         return isOpen();
     // One order for every connection, so two never wait for each other.
     std::sort(rowids.begin(), rowids.end());
@@ -134,84 +143,14 @@ Database::ChangeStamp Database::changeStamp()
     return {m_engine.get(), m_engine->ownChanges(), m_engine->otherChanges()};
 }
 
-int Database::notificationSocket() const
-{
-    return m_engine ? m_engine->notificationSocket() : -1;
-}
-
-QStringList Database::takeNotifications()
-{
-    return m_engine ? m_engine->takeNotifications() : QStringList();
-}
-
-bool Database::post(const QString &message)
-{
-    if (!m_engine || !m_engine->isServer()) {
-        m_error = QStringLiteral("只有数据库服务器上才有其他柜台");
-        return false;
-    }
-    return check(m_engine->post(message));
-}
-
-QStringList Database::takeMessages()
-{
-    return m_engine ? m_engine->takeMessages() : QStringList();
-}
-
-void Database::setNotified(std::function<void()> notified)
-{
-    m_notified = std::move(notified);
-    if (m_engine)
-        m_engine->setNotified(m_notified);
-}
-
 bool Database::connectionLost() const
 {
     return m_engine && m_engine->connectionLost();
 }
 
-bool Database::probe()
-{
-    return !m_engine || m_engine->probe();
-}
-
 qint64 Database::roundTrips() const
 {
-    return m_engine ? m_engine->roundTrips() : 0;
-}
-
-ReconnectStep Database::startReconnect()
-{
-    if (!m_engine)
-        return ReconnectStep::Failed;
-    const ReconnectStep step = m_engine->startReconnect();
-    check(step != ReconnectStep::Failed);
-    return step;
-}
-
-ReconnectStep Database::continueReconnect()
-{
-    if (!m_engine)
-        return ReconnectStep::Failed;
-    const ReconnectStep step = m_engine->continueReconnect();
-    check(step != ReconnectStep::Failed);
-    return step;
-}
-
-bool Database::commitInDoubt() const
-{
-    return m_engine && m_engine->commitInDoubt();
-}
-
-CommitFate Database::commitFate()
-{
-    return m_engine ? m_engine->commitFate() : CommitFate::NotYetKnown;
-}
-
-void Database::loseConnectionAtCommit(bool afterSending)
-{
-    if (m_engine)
-        m_engine->loseConnectionAtCommit(afterSending);
+    return m_link ? m_link->roundTrips() : 0;
 }
 
 int Database::schemaVersion()
@@ -231,7 +170,7 @@ QStringList Database::tableNames()
 
 sqlite3 *Database::handle() const
 {
-    return m_engine ? static_cast<sqlite3 *>(m_engine->nativeHandle()) : nullptr;
+    return m_file ? m_file->connection() : nullptr;
 }
 
 bool Database::writeAllowed()

@@ -7,12 +7,13 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <functional>
 #include <memory>
 #include <unordered_map>
 
 struct sqlite3;
 
+class FileEngine;
+class ServerLink;
 class Statement;
 
 // One open store: the keyed SQLCipher file, or a schema on a PostgreSQL server. The store's
@@ -34,7 +35,12 @@ public:
     bool openServer(const QString &connection, const QByteArray &key);
     void close();
     bool isOpen() const { return m_engine != nullptr; }
-    bool isServer() const;
+    // What sets the engines apart (see Engine); false while closed.
+    bool hasOwnFile() const;
+    bool sharedByCounters() const;
+    // Whether the tables are on a server, for the store's own SQL where the two dialects part
+    // (catalogue, schemas, row keys). Everyone else asks one of the questions above.
+    bool isServer() const { return m_link != nullptr; }
 
     bool exec(const QString &sql);
     Statement prepare(const QString &sql);
@@ -71,38 +77,15 @@ public:
     // what other connections committed before.
     bool lockRows(const QString &table, QList<qint64> rowids);
 
-    // Other connections' changes to a shared server, announced at their commit (a change
-    // rolled back is never announced). On the file there are none: no socket (-1), no tables.
-    // The socket to watch for their arrival.
-    int notificationSocket() const;
-    // Reads what has arrived: the tables changed by other connections since the last call.
-    QStringList takeNotifications();
-    // Messages between the counters on one server schema: posted ones reach every other
-    // counter when the transaction commits (at once outside one, never when it rolls back);
-    // taken ones are those arrived so far, in order. On the file nothing is posted or taken.
-    bool post(const QString &message);
-    QStringList takeMessages();
-    // `notified` runs when changes have arrived or the connection is found lost, possibly in
-    // the middle of another command (which may have read them off the socket): it should
-    // only take note and act later, from the event loop.
-    void setNotified(std::function<void()> notified);
+    // What only a server has: other counters' changes and messages, the connection's liveness,
+    // connecting again and the fate of a commit cut off; for the desk's server watch. Null on
+    // the file and while closed; another one after the store was opened again.
+    ServerLink *serverLink() const { return m_link; }
     // Whether the server connection has gone; every command fails until it is connected again.
+    // Never on the file.
     bool connectionLost() const;
-    // Whether the server still answers, asked with a few seconds' bound; when it does not, the
-    // connection is lost from then on. Always on the file.
-    bool probe();
     // Round trips to the server so far, for measuring; 0 on the file.
     qint64 roundTrips() const;
-    // Connects to the server again (same connection string, same statements) without
-    // blocking: startReconnect() begins; each time notificationSocket() is ready as the step
-    // asks, continueReconnect() goes on, until Done or Failed.
-    ReconnectStep startReconnect();
-    ReconnectStep continueReconnect();
-    // Whether the connection was lost during the last commit, which may have taken effect or
-    // not; commitFate() tells which once connected again (NotYetKnown while the server's
-    // session of that transaction has not ended yet). Never on the file.
-    bool commitInDoubt() const;
-    CommitFate commitFate();
 
     // The schema's version (0 when none was set) and the tables present.
     int schemaVersion();
@@ -117,9 +100,6 @@ public:
     // then rolled back whole, as when the disk refuses it). -1 disables.
     void failWritesAfter(int statements) { m_failAfter = statements; }
     void failCommitsAfter(int commits) { m_failCommitsAfter = commits; }
-    // On a server: the next outermost commit loses the connection before the COMMIT is sent,
-    // or right after it was sent (the server commits; its answer is lost).
-    void loseConnectionAtCommit(bool afterSending);
 
     // Whether a transaction is open on this connection.
     bool inTransaction() const { return m_depth > 0; }
@@ -131,10 +111,11 @@ private:
     bool check(bool ok);
 
     std::unique_ptr<Engine> m_engine;
+    // The engine as what it is beyond Engine: at most one of them is set.
+    FileEngine *m_file = nullptr;
+    ServerLink *m_link = nullptr;
     QString m_error;
     std::unordered_map<QString, std::unique_ptr<Statement>> m_cache;
-    // Kept across reopening, so whoever watches need not know when the engine was replaced.
-    std::function<void()> m_notified;
     int m_failAfter = -1;
     int m_failCommitsAfter = -1;
     int m_depth = 0; // transactions open, the outermost counted too

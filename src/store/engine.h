@@ -3,21 +3,14 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <functional>
 #include <memory>
 
 // What Database, Statement and Transaction need of a relational engine. The store's SQL is
 // written for the file engine; an engine that speaks another dialect translates it itself.
+// What only a server has (other counters, the network) is its ServerLink, not here.
 //
 // Values reach an engine already reduced to four kinds: a null QVariant, qint64, double and
 // QString (dates as their stored text).
-// Where connecting again stands: failed, waiting until the socket can be read or written,
-// or working again.
-enum class ReconnectStep { Failed, WaitRead, WaitWrite, Done };
-
-// What became of a commit whose answer never came: asked of the server once connected again.
-enum class CommitFate { Committed, RolledBack, NotYetKnown, Unknowable };
-
 class EngineStatement
 {
 public:
@@ -45,7 +38,15 @@ class Engine
 public:
     virtual ~Engine() = default;
 
-    virtual bool isServer() const = 0;
+    // What sets the engines apart, for those who must act differently on them.
+    // A file of this PC's own (the store's path): it is copied whole to back it up, kept
+    // private to the program's user and watched for being deleted or replaced, and the trail is
+    // a file beside it.
+    virtual bool hasOwnFile() const = 0;
+    // Several counters work on it at once: each claims a name of its own, locks what it writes
+    // against the others, and names itself in the trail it shares with them.
+    virtual bool sharedByCounters() const = 0;
+
     // The reason of the last failure, in words the operator can be shown.
     virtual QString lastError() const = 0;
     // Whether the last failure was a conflict with another writer (a serialization failure or
@@ -73,46 +74,7 @@ public:
     virtual bool setSchemaVersion(int version) = 0;
     virtual QStringList tableNames() = 0;
 
-    // Other connections' changes as they commit, for a server shared by several counters; the
-    // file has no other writer worth watching, so it has none of this.
-    // The connection's socket, to watch for them; -1 when there is none.
-    virtual int notificationSocket() const { return -1; }
-    // Reads what has arrived and returns the tables other connections changed since the last
-    // call, each once.
-    virtual QStringList takeNotifications() { return {}; }
-    // Messages between the counters working on the schema: post() sends one to all the others
-    // when the transaction commits (at once outside one; never when it rolls back), and
-    // takeMessages() returns those that have arrived, in order. The file has no other counter.
-    virtual bool post(const QString &message)
-    {
-        Q_UNUSED(message);
-        return false;
-    }
-    virtual QStringList takeMessages() { return {}; }
-    // Called whenever changes of other connections arrive or the connection is found lost,
-    // also in the middle of a command that happened to read them: the socket is then
-    // quiet although something is waiting. Must only take note, not run commands.
-    virtual void setNotified(std::function<void()> notified) { Q_UNUSED(notified); }
-    // Whether the connection to the server has gone; then every command fails.
-    virtual bool connectionLost() const { return false; }
-    // Asks the server whether it still answers, waiting a few seconds at most; false, and the
-    // connection counted lost, when it does not.
-    virtual bool probe() { return true; }
-    // Commands sent to the server and answered so far (0 on the file, which has no round trips).
-    virtual qint64 roundTrips() const { return 0; }
-    // Connects again after a loss without blocking: startReconnect() begins, and
-    // continueReconnect() goes on each time the socket is ready the way the last step asked.
-    virtual ReconnectStep startReconnect() { return ReconnectStep::Done; }
-    virtual ReconnectStep continueReconnect() { return ReconnectStep::Done; }
-    // Whether the connection was lost while the last outermost commit was under way, so that
-    // it may or may not have taken effect; commitFate() asks the server which, once connected
-    // again. The file always knows.
-    virtual bool commitInDoubt() const { return false; }
-    virtual CommitFate commitFate() { return CommitFate::RolledBack; }
-    // Test hook: the next outermost commit loses the connection, before the COMMIT is sent or
-    // right after (the server then commits and its answer is lost).
-    virtual void loseConnectionAtCommit(bool afterSending) { Q_UNUSED(afterSending); }
-
-    // The file engine's sqlite3 connection, for test hooks; null on other engines.
-    virtual void *nativeHandle() const { return nullptr; }
+    // Whether the store can no longer be reached: then every command fails until it is
+    // connected again. A file, on this PC, is never lost.
+    virtual bool connectionLost() const = 0;
 };

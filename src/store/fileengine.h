@@ -17,7 +17,8 @@ public:
                                             QString *error);
     ~FileEngine() override;
 
-    bool isServer() const override { return false; }
+    bool hasOwnFile() const override { return true; }
+    bool sharedByCounters() const override { return false; }
     QString lastError() const override { return m_error; }
 
     bool exec(const QString &sql) override;
@@ -35,7 +36,10 @@ public:
     bool setSchemaVersion(int version) override;
     QStringList tableNames() override;
 
-    void *nativeHandle() const override { return m_db; }
+    bool connectionLost() const override { return false; }
+
+    // The SQLCipher connection, for tests that hook into it.
+    sqlite3 *connection() const { return m_db; }
 
     void setError(const QString &context);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine.h"
+#include "serverlink.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,7 +12,7 @@ struct pg_conn;
 
 // A schema on a PostgreSQL server, reached through libpq. The tables live in the first
 // schema of the connection's search path.
-class ServerEngine final : public Engine
+class ServerEngine final : public Engine, public ServerLink
 {
 public:
     // Null on failure, with the reason in `error`.
@@ -28,7 +29,8 @@ public:
     // folder, localhost or a loopback address) and it asks for less; else empty, as it stands.
     static QByteArray requiredSslMode(const QString &connection);
 
-    bool isServer() const override { return true; }
+    bool hasOwnFile() const override { return false; }
+    bool sharedByCounters() const override { return true; }
     QString lastError() const override { return m_error; }
     bool lastFailureRetryable() const override { return m_retryable; }
 
@@ -49,12 +51,14 @@ public:
     bool setSchemaVersion(int version) override;
     QStringList tableNames() override;
 
+    bool connectionLost() const override;
+
+    // ServerLink
     int notificationSocket() const override;
     QStringList takeNotifications() override;
     bool post(const QString &message) override;
     QStringList takeMessages() override;
     void setNotified(std::function<void()> notified) override { m_notified = std::move(notified); }
-    bool connectionLost() const override;
     bool probe() override;
     qint64 roundTrips() const override { return m_roundTrips; }
     ReconnectStep startReconnect() override;

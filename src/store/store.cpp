@@ -20,7 +20,8 @@ bool Store::open(const QString &path, QString *error)
     m_connection.clear();
     m_created = false;
     const QString settings = QFileInfo(path).dir().filePath(serverFileName());
-    if (QFile::exists(settings))
+    m_onServer = QFile::exists(settings);
+    if (m_onServer)
         return openServer(settings, error);
     const bool exists = QFile::exists(path);
     if (!m_db.open(path, key(), !exists)) {

@@ -18,7 +18,10 @@ public:
     // cannot be opened is left untouched; `error` then says why. With dbase.pg beside `path`
     // it connects to that server and creates the tables there when the schema has none.
     bool open(const QString &path, QString *error);
-    bool isServer() const { return m_db.isServer(); }
+    // What sets the engines apart (see Engine), as of the last open(): also while closed, as
+    // after a restore whose file did not open, which is still to be restored by file.
+    bool hasOwnFile() const { return !m_onServer; }
+    bool sharedByCounters() const { return m_onServer; }
     void close() { m_db.close(); }
 
     Database &db() { return m_db; }
@@ -38,4 +41,5 @@ private:
     QString m_path;
     QString m_connection;
     bool m_created = false;
+    bool m_onServer = false;
 };

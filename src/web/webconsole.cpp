@@ -18,6 +18,7 @@
 #include "store/goodstables.h"
 #include "store/machinetable.h"
 #include "store/schema.h"
+#include "store/serverlink.h"
 #include "webpages.h"
 
 #include <QFile>
@@ -469,8 +470,10 @@ Database *WebConsole::storeShown(Context &c)
     }
     c.trailKept = b.trailKept;
     // Its changes are announced to it as to any counter; nothing here waits for them.
-    (void)b.db->takeNotifications();
-    (void)b.db->takeMessages();
+    if (ServerLink *link = b.db->serverLink()) {
+        (void)link->takeNotifications();
+        (void)link->takeMessages();
+    }
     return b.db.get();
 }
 
@@ -486,7 +489,7 @@ void WebConsole::machines(Context &c, bool asJson)
     const QDateTime now = Clock::now();
     webpages::MachinesView view;
     view.updated = now.toString(QStringLiteral("HH:mm:ss"));
-    view.counters = db.isServer();
+    view.counters = db.sharedByCounters();
     CounterTable counters(db);
     const MachineList &list = m_desk.machineList();
     const std::optional<Tariff> tariff = own ? std::nullopt : std::optional(Tariff::read(db));
@@ -709,7 +712,7 @@ void WebConsole::trail(Context &c)
     if (!c.trailKept) {
         c.reply(c.html(QStringLiteral("操作记录"), QStringLiteral("trail"),
                        webpages::trailBody(f, {}, kMaxTrailRows, QStringLiteral("该分店没有操作记录"), true,
-                                           QString(), db.isServer())));
+                                           QString(), db.sharedByCounters())));
         return;
     }
     const QString anchor = audit::anchor(db);
@@ -723,9 +726,9 @@ void WebConsole::trail(Context &c)
     const QList<audit::Entry> entries =
         audit::entries(db, QDateTime(f.from, QTime(0, 0)), QDateTime(f.to, QTime(23, 59, 59)), f.operatorName,
                        f.machine, f.kind);
-    c.reply(c.html(
-        QStringLiteral("操作记录"), QStringLiteral("trail"),
-        webpages::trailBody(f, entries, kMaxTrailRows, m_checkText, m_checkIntact, anchor, db.isServer())));
+    c.reply(c.html(QStringLiteral("操作记录"), QStringLiteral("trail"),
+                   webpages::trailBody(f, entries, kMaxTrailRows, m_checkText, m_checkIntact, anchor,
+                                       db.sharedByCounters())));
 }
 
 bool WebConsole::runReports(Database &db, const QList<ReportRequest> &requests,

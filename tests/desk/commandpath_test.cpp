@@ -6,6 +6,7 @@
 #include "store/accounttables.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
+#include "store/serverlink.h"
 #include "support/fakepresenter.h"
 #include "support/testdesk.h"
 #include "support/testserver.h"
@@ -187,9 +188,9 @@ private slots:
         const auto run = std::find_if(commands().begin(), commands().end(),
                                       [&](const auto &c) { return command == QLatin1StringView(c.first); })
                              ->second;
-        t.db().loseConnectionAtCommit(afterSending);
+        t.db().serverLink()->loseConnectionAtCommit(afterSending);
         QVERIFY(!run(t));
-        QVERIFY(t.db().commitInDoubt());
+        QVERIFY(t.db().serverLink()->commitInDoubt());
         QCOMPARE(t.link.sent, QStringList());
 
         QTRY_VERIFY_WITH_TIMEOUT(!operatorAtDesk.asked.isEmpty(), 30000);

@@ -116,7 +116,7 @@ private slots:
         SKIP_WITHOUT_SERVER(true);
         TwoCounters c;
         std::unique_ptr<TestClient> pc = c.b->pc(1);
-        QVERIFY(c.a->store.db().post(posted));
+        QVERIFY(c.a->store.db().serverLink()->post(posted));
         QCOMPARE(arrivedWithin(*pc, 500).size(), sent);
     }
 

@@ -6,6 +6,7 @@
 #include "store/accounttables.h"
 #include "store/backup.h"
 #include "store/serverengine.h"
+#include "store/serverlink.h"
 #include "support/testcommands.h"
 #include "support/testserver.h"
 
@@ -60,7 +61,7 @@ QStringList heard(Database &db, const QString &table)
     // A table that never comes shows in the comparison of what was heard.
     (void)QTest::qWaitFor(
         [&] {
-            tables << db.takeNotifications();
+            tables << db.serverLink()->takeNotifications();
             return tables.contains(table);
         },
         5000);

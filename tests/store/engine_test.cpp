@@ -7,6 +7,7 @@
 #include "store/journaltable.h"
 #include "store/machinetable.h"
 #include "store/serverengine.h"
+#include "store/serverlink.h"
 #include "store/store.h"
 #include "store/webtables.h"
 #include "support/testserver.h"
@@ -220,7 +221,12 @@ void EngineTest::schemaCreatedOnceAndChecked()
     SKIP_WITHOUT_SERVER(onServer);
     EngineStore s(onServer);
     QVERIFY(s.t->store().created());
-    QCOMPARE(s.t->store().isServer(), onServer);
+    // What sets the engines apart, asked of the store and of its connection alike.
+    QCOMPARE(s.t->store().sharedByCounters(), onServer);
+    QCOMPARE(s.t->db().sharedByCounters(), onServer);
+    QCOMPARE(s.t->db().hasOwnFile(), !onServer);
+    QCOMPARE(s.t->db().serverLink() != nullptr, onServer);
+    QCOMPARE(s.t->db().handle() != nullptr, !onServer);
     QCOMPARE(s.t->db().schemaVersion(), 2);
     s.t->addMachine(1);
 
@@ -234,6 +240,9 @@ void EngineTest::schemaCreatedOnceAndChecked()
     // A store of a newer program is refused and left alone.
     QVERIFY(again.db().setSchemaVersion(3));
     again.close();
+    // Closed (as after a restore whose file did not open), it still says what it was.
+    QCOMPARE(again.hasOwnFile(), !onServer);
+    QVERIFY(!again.db().hasOwnFile() && !again.db().sharedByCounters());
     Store newer;
     QVERIFY(!newer.open(s.t->path(), &error));
     QCOMPARE(error, u"数据库文件的版本比本程序新"_qs);
@@ -282,10 +291,11 @@ qint64 backendPid(Database &db)
 
 bool reconnect(Database &db)
 {
-    ReconnectStep step = db.startReconnect();
+    ServerLink *link = db.serverLink();
+    ReconnectStep step = link->startReconnect();
     for (int i = 0; i < 1000 && (step == ReconnectStep::WaitRead || step == ReconnectStep::WaitWrite); ++i) {
         QTest::qWait(5);
-        step = db.continueReconnect();
+        step = link->continueReconnect();
     }
     return step == ReconnectStep::Done;
 }

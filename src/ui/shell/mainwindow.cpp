@@ -203,7 +203,7 @@ MainWindow::MainWindow(FrontDesk &desk, QWidget *parent)
     if (desk.storeCreated()) {
         // Started from the wrong folder, the desk would otherwise open an empty café unnoticed.
         d->panels[0]->setText(
-            desk.store().isServer()
+            !desk.store().hasOwnFile()
                 ? QStringLiteral("已在数据库服务器上新建数据表")
                 : QStringLiteral("已新建数据库文件：%1").arg(QDir::toNativeSeparators(desk.store().path())));
     }
