@@ -5,12 +5,12 @@
 
 #include "audit/trail.h"
 #include "billing/checkout.h"
-#include "support/history.h"
 #include "common/clock.h"
 #include "desk/frontdesk.h"
 #include "store/database.h"
 #include "store/goodstables.h"
 #include "store/machinetable.h"
+#include "support/history.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -82,24 +82,47 @@ double median(std::vector<double> times)
     return times[times.size() / 2];
 }
 
+// The milliseconds the desk then takes to move the checkout's trail entries into the trail
+// file, which it does a moment after the action.
+double timedTrailMove(FrontDesk &desk)
+{
+    QElapsedTimer timer;
+    timer.start();
+    if (!audit::settle(desk.db()))
+        return -1;
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+struct Medians
+{
+    double a = -1;
+    double b = -1;
+    double bMove = -1; // `b`'s trail move after each of its checkouts
+};
+
 // The medians of checkouts on `a` and `b` taken in turn (each pair in the other order than
 // the one before), so other work on the machine slows both alike; -1 when one failed.
-std::pair<double, double> alternatingMedians(FrontDesk &a, FrontDesk &b)
+Medians alternatingMedians(FrontDesk &a, FrontDesk &b)
 {
     timedCheckout(a); // warm the statement caches
     timedCheckout(b);
+    timedTrailMove(b);
     std::vector<double> ta;
     std::vector<double> tb;
+    std::vector<double> moves;
     for (int i = 0; i < kAlternatingRuns; ++i) {
         const bool aFirst = i % 2 == 0;
         const double first = timedCheckout(aFirst ? a : b);
+        const double firstMove = aFirst ? 0 : timedTrailMove(b);
         const double second = timedCheckout(aFirst ? b : a);
-        if (first < 0 || second < 0)
-            return {-1, -1};
+        const double secondMove = aFirst ? timedTrailMove(b) : 0;
+        if (first < 0 || second < 0 || firstMove < 0 || secondMove < 0)
+            return {};
         ta.push_back(aFirst ? first : second);
         tb.push_back(aFirst ? second : first);
+        moves.push_back(firstMove + secondMove);
     }
-    return {median(ta), median(tb)};
+    return {median(ta), median(tb), median(moves)};
 }
 
 double medianCheckout(FrontDesk &desk)
@@ -159,23 +182,34 @@ int main(int argc, char *argv[])
     {
         Transaction t(trailed.db());
         for (int i = 0; i < kTrailEntries; ++i)
-            if (!audit::append(trailed.db(), {0, kNow, QStringLiteral("小王"), 1, QStringLiteral("开始记费"),
-                                              QStringLiteral("客户：张三 限时：0小时0分钟 预交：0"), {}}))
+            if (!audit::append(trailed.db(), {0,
+                                              kNow,
+                                              QStringLiteral("小王"),
+                                              1,
+                                              QStringLiteral("开始记费"),
+                                              QStringLiteral("客户：张三 限时：0小时0分钟 预交：0"),
+                                              {}}))
                 return 1;
-        if (!t.commit())
+        if (!t.commit() || !audit::settle(trailed.db()))
             return 1;
     }
     audit::Recorder::of(untrailed.db())->setOn(false);
-    const auto [off, on] = alternatingMedians(untrailed, trailed);
-    if (off <= 0 || on <= 0)
+    const Medians m = alternatingMedians(untrailed, trailed);
+    if (m.a <= 0 || m.b <= 0)
         return 1;
-    const double trailRatio = on / off;
+    // The cashier waits for the checkout with its entry; the desk moves the entry into the
+    // trail file a moment later, a burst of entries together (here: after each checkout). An
+    // append that slowed with the trail's length would show far above the limit.
+    const double trailRatio = m.b / m.a;
     std::printf("trail, median of %d alternating runs each\n", kAlternatingRuns);
-    std::printf("trail off: %.2f ms\n", off);
-    std::printf("trail on (%d entries before): %.2f ms\n", kTrailEntries, on);
-    // The entry shares the checkout's commit across two files, which costs one journal more;
-    // an append that slowed with the trail's length would show far above the limit.
-    std::printf("trail ratio: %.2f (aim 1.3, limit 2) %s\n", trailRatio,
-                trailRatio <= 1.3 ? "ok" : trailRatio <= 2 ? "above the aim" : "TOO SLOW");
+    std::printf("trail off: %.2f ms\n", m.a);
+    std::printf("trail on (%d entries before): %.2f ms, then %.2f ms moving it into the trail file\n",
+                kTrailEntries, m.b, m.bMove);
+    std::printf("trail ratio: %.2f (aim 1.3, limit 2) %s; with the move after each checkout %.2f\n",
+                trailRatio,
+                trailRatio <= 1.3 ? "ok"
+                : trailRatio <= 2 ? "above the aim"
+                                  : "TOO SLOW",
+                (m.b + m.bMove) / m.a);
     return ratio <= 2 && trailRatio <= 2 ? 0 : 1;
 }

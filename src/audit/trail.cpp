@@ -21,13 +21,15 @@ namespace audit {
 namespace {
 
 // Where a connection keeps its trail. On the file: the attached audit.db, entries without a
-// counter (so existing files keep their hashes). On a server: a schema of its own, shared by
-// every counter, each entry naming the counter that wrote it.
+// counter (so existing files keep their hashes), each entry first written into the store file
+// with its action (`pending`) and moved into audit.db moments later. On a server: a schema of
+// its own, shared by every counter, each entry naming the counter that wrote it.
 struct Place
 {
     QString table = QStringLiteral("audit.trail");
     QString counter;
     bool server = false;
+    QString pending = server ? QString() : QStringLiteral("main.trail_pending");
 };
 
 QHash<const Database *, Place> &places()
@@ -46,6 +48,31 @@ QString columns(const Place &place)
 {
     return place.server ? QStringLiteral("seq, time, operator, machine, kind, details, hash, counter")
                         : QStringLiteral("seq, time, operator, machine, kind, details, hash");
+}
+
+// The whole trail to read from: on the file the entries still waiting in the store file follow
+// those in audit.db. Waiting entries a restored store brought back, already moved, are left out.
+QString source(const Place &place)
+{
+    if (place.pending.isEmpty())
+        return place.table;
+    return QStringLiteral("(SELECT %1 FROM %2 UNION ALL SELECT %1 FROM %3 WHERE seq > "
+                          "(SELECT coalesce(max(seq), 0) FROM %2))")
+        .arg(columns(place), place.table, place.pending);
+}
+
+// The seq and hash of the newest entry; seq 0 while the trail is empty.
+std::pair<qint64, QString> newest(Database &db, const Place &place)
+{
+    std::pair<qint64, QString> found{0, QString()};
+    for (const QString &table : {place.table, place.pending}) {
+        if (table.isEmpty())
+            continue;
+        auto last = db.cached(QStringLiteral("SELECT seq, hash FROM %1 ORDER BY seq DESC LIMIT 1").arg(table));
+        if (last->next() && last->integer(0) > found.first)
+            found = {last->integer(0), last->text(1)};
+    }
+    return found;
 }
 
 QString hashOf(const QString &previous, const Entry &e, bool withCounter)
@@ -144,6 +171,9 @@ Result<> attach(Database &db, const QString &path, const QString &serverSchema)
     attach = Statement();
     if (!db.exec(QStringLiteral(R"(CREATE TABLE IF NOT EXISTS audit.trail (
             seq INTEGER PRIMARY KEY, time TEXT, operator TEXT, machine INTEGER, kind TEXT,
+            details TEXT, hash TEXT))")) ||
+        !db.exec(QStringLiteral(R"(CREATE TABLE IF NOT EXISTS main.trail_pending (
+            seq INTEGER PRIMARY KEY, time TEXT, operator TEXT, machine INTEGER, kind TEXT,
             details TEXT, hash TEXT))")))
         return failure(db.lastError());
     return {};
@@ -162,14 +192,8 @@ Result<> append(Database &db, Entry entry)
     // until the other's transaction ends. Taken last, after the action's own locks.
     if (!db.lockTable(place.table))
         return failure(db.lastError());
-    auto last =
-        db.cached(QStringLiteral("SELECT seq, hash FROM %1 ORDER BY seq DESC LIMIT 1").arg(place.table));
-    QString previous;
-    entry.seq = 1;
-    if (last->next()) {
-        entry.seq = last->integer(0) + 1;
-        previous = last->text(1);
-    }
+    const auto [lastSeq, previous] = newest(db, place);
+    entry.seq = lastSeq + 1;
     entry.counter = place.counter;
     entry.hash = hashOf(previous, entry, place.server);
     QVariantList values{entry.seq,  entry.time,    entry.operatorName, entry.machine,
@@ -177,8 +201,8 @@ Result<> append(Database &db, Entry entry)
     if (place.server)
         values << entry.counter;
     const QString marks = place.server ? QStringLiteral("?,?,?,?,?,?,?,?") : QStringLiteral("?,?,?,?,?,?,?");
-    auto add =
-        db.cached(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(place.table, columns(place), marks));
+    const QString into = place.pending.isEmpty() ? place.table : place.pending;
+    auto add = db.cached(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(into, columns(place), marks));
     if (!add->bindAll(values).run()) {
         qCWarning(lcAudit) << "trail entry not written:" << entry.kind << db.lastError();
         return failure(db.lastError());
@@ -193,7 +217,7 @@ QList<Entry> entries(Database &db, const QDateTime &from, const QDateTime &to, c
 {
     const Place place = placeOf(db);
     Statement s =
-        db.prepare(QStringLiteral("SELECT %1 FROM %2").arg(columns(place), place.table) + QStringLiteral(R"(
+        db.prepare(QStringLiteral("SELECT %1 FROM %2 AS t").arg(columns(place), source(place)) + QStringLiteral(R"(
         WHERE (?1 = '' OR time >= ?1) AND (?2 = '' OR time <= ?2) AND (?3 = '' OR operator = ?3)
           AND (?4 = 0 OR machine = ?4) AND (?5 = '' OR kind = ?5) ORDER BY seq)"));
     s.bindAll({from.isValid() ? storedDateTime(from) : QString(),
@@ -208,7 +232,7 @@ Result<qint64> verify(Database &db)
 {
     const Place place = placeOf(db);
     Statement s =
-        db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY seq").arg(columns(place), place.table));
+        db.prepare(QStringLiteral("SELECT %1 FROM %2 AS t ORDER BY seq").arg(columns(place), source(place)));
     QString previous;
     qint64 expected = 1;
     while (s.next()) {
@@ -229,9 +253,30 @@ QString verificationText(const Result<qint64> &verified)
 
 QString anchor(Database &db)
 {
-    auto last =
-        db.cached(QStringLiteral("SELECT hash FROM %1 ORDER BY seq DESC LIMIT 1").arg(placeOf(db).table));
-    return last->next() ? last->text(0).left(16) : QString();
+    return newest(db, placeOf(db)).second.left(16);
+}
+
+Result<> settle(Database &db)
+{
+    const Place place = placeOf(db);
+    if (place.pending.isEmpty() || !db.isOpen() || db.inTransaction())
+        return {};
+    {
+        auto waiting = db.cached(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(place.pending));
+        if (!waiting->next())
+            return {};
+    }
+    Transaction t(db);
+    const bool moved =
+        db.exec(QStringLiteral("INSERT INTO %2 (%1) SELECT %1 FROM %3 WHERE seq > "
+                               "(SELECT coalesce(max(seq), 0) FROM %2) ORDER BY seq")
+                    .arg(columns(place), place.table, place.pending)) &&
+        db.exec(QStringLiteral("DELETE FROM %1").arg(place.pending)) && t.commit();
+    if (!moved) {
+        qCWarning(lcAudit) << "trail entries not moved into the trail file:" << db.lastError();
+        return failure(db.lastError());
+    }
+    return {};
 }
 
 Recorder::Recorder(Database &db) : m_db(db)
@@ -262,8 +307,11 @@ bool Recorder::append(const QString &kind, int machine, const QString &details, 
                                              {}}))
         m_missed = 0;
     const QString who = actor.isEmpty() ? m_operator : actor;
-    if (audit::append(m_db, {0, Clock::now(), who, machine, kind, details, {}}))
+    if (audit::append(m_db, {0, Clock::now(), who, machine, kind, details, {}})) {
+        if (m_written)
+            m_written();
         return true;
+    }
     if (m_missed++ == 0 && m_notice)
         m_notice();
     return false;

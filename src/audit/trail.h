@@ -10,7 +10,9 @@
 
 // The operator trail: every action that moves money or changes what the café charges, kept in
 // a file of its own (audit.db, keyed like the store) that is attached to the store's
-// connection, so an action and its entry are written in one transaction. On a database server
+// connection. An entry is written into the store file in its action's transaction (one file's
+// commit is much the cheaper), and settle() moves the entries written so far into audit.db in
+// one transaction across both files; until then they are read from where they wait. On a database server
 // it is a schema of its own on the same connection, shared by every counter, each entry naming
 // the counter that wrote it. Entries are only ever added; each carries the SHA-256 of the one
 // before and of its own content, so an entry changed, deleted or moved breaks the chain from
@@ -44,6 +46,10 @@ QString counterName(Database &db);
 
 // Adds an entry (its seq and hash are computed here) inside whatever transaction is open.
 Result<> append(Database &db, Entry entry);
+
+// Moves the entries waiting in the store file into the trail file, all or none; nothing to do
+// on a server or inside an open transaction. What fails to move stays waiting for the next time.
+Result<> settle(Database &db);
 
 // The entries from `from` to `to` (both included; invalid: no bound), oldest first, that
 // match the operator, machine and kind given (empty or 0: any).
@@ -82,6 +88,8 @@ public:
     const QString &operatorName() const { return m_operator; }
     // Called when an entry cannot be written, once until one can be again.
     void setFailureNotice(std::function<void()> notice) { m_notice = std::move(notice); }
+    // Called after each entry written, so its mover knows there is something to settle().
+    void setWritten(std::function<void()> written) { m_written = std::move(written); }
 
     // Adds an entry inside whatever transaction is open, naming `actor` (empty: the operator
     // set); false when it could not be written.
@@ -92,6 +100,7 @@ private:
     bool m_on = false;
     QString m_operator;
     std::function<void()> m_notice;
+    std::function<void()> m_written;
     int m_missed = 0; // entries that could not be written since the last one that was
 };
 

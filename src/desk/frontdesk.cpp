@@ -37,6 +37,16 @@ FrontDesk::FrontDesk(QObject *parent)
     connect(&m_supervisor, &Supervisor::selectRequested, this, &FrontDesk::select);
     m_backupTimer.setSingleShot(true);
     connect(&m_backupTimer, &QTimer::timeout, this, &FrontDesk::dailyBackup);
+    // An entry reaches the trail file a moment after its action, a burst of them together.
+    m_trailTimer.setSingleShot(true);
+    m_trailTimer.setInterval(2000);
+    connect(&m_trailTimer, &QTimer::timeout, this, &FrontDesk::settleTrail);
+    // Again at each pass, for what could not be moved before.
+    connect(&m_supervisionTimer, &QTimer::timeout, this, &FrontDesk::settleTrail);
+    m_trail.setWritten([this] {
+        if (!m_trailTimer.isActive())
+            m_trailTimer.start();
+    });
     // What other counters commit on a server: the list follows it at once.
     connect(&m_watch, &ServerWatch::changed, this, [this](const QSet<QString> &tables) {
         // The link's cached lists see the change themselves (the store's change stamp moved);
@@ -65,7 +75,10 @@ FrontDesk::FrontDesk(QObject *parent)
     });
 }
 
-FrontDesk::~FrontDesk() = default;
+FrontDesk::~FrontDesk()
+{
+    audit::settle(db());
+}
 
 Result<> FrontDesk::open(const QString &path)
 {
@@ -117,6 +130,9 @@ void FrontDesk::openTrail(const QString &path)
     const QString trail = QFileInfo(path).dir().filePath(QStringLiteral("audit.db"));
     const Result<> attached = audit::attach(db(), trail);
     m_trail.setOn(bool(attached));
+    // What the last run wrote but had no moment to move.
+    if (attached)
+        audit::settle(db());
     // Nor the operators' hashes.
     if (m_store.hasOwnFile() && QFile::exists(trail) &&
         !QFile::setPermissions(trail, QFile::ReadOwner | QFile::WriteOwner))
@@ -125,6 +141,14 @@ void FrontDesk::openTrail(const QString &path)
         qCWarning(lcDesk) << "the operator trail"
                           << (m_store.hasOwnFile() ? trail : QStringLiteral("on the server"))
                           << "cannot be opened:" << attached.error();
+}
+
+void FrontDesk::settleTrail()
+{
+    if (copying())
+        m_trailTimer.start();
+    else
+        audit::settle(db());
 }
 
 void FrontDesk::startDailyBackups()
@@ -324,7 +348,9 @@ Result<QString> FrontDesk::swapFile(const QString &incoming)
 Result<QString> FrontDesk::swapStore(const QString &incoming)
 {
     const QString path = m_store.path();
-    // Nothing is written to the trail until it is attached to the new connection.
+    // Nothing is written to the trail until it is attached to the new connection; what waits
+    // in the store file goes to the trail file before that file is swapped.
+    audit::settle(db());
     m_trail.setOn(false);
     m_store.close();
     const Result<QString> kept = backup::swapIn(path, incoming, Clock::now());

@@ -216,6 +216,9 @@ private:
     // Tells each connected PC what the restored store says of its machine.
     Result<> alignPcs(const QString &kept);
     void dailyBackup();
+    // Moves the trail entries written with their actions into the trail file, unless a backup
+    // or a restore is copying (then again after it).
+    void settleTrail();
     void dailyBackupDone(const QString &folder, const Result<QString> &written);
     // Notes which file the store is (after every opening) and whether it still is.
     void noteStoreFile();
@@ -250,6 +253,7 @@ private:
     QString m_operatorRight;
     bool m_locked = false;
     QTimer m_backupTimer;
+    QTimer m_trailTimer;
     BackupJob m_job;
     // From the start of a restore beside the desk's work until its last step is done.
     bool m_restoring = false;

@@ -49,6 +49,7 @@ struct Fixture
         audit::append(db(), entry(QStringLiteral("开始记费"), 3, QString(), 0));
         audit::append(db(), entry(QStringLiteral("结帐"), 3, QStringLiteral("应收 12 实收 10"), 90));
         audit::append(db(), entry(QStringLiteral("储金卡"), 0, QStringLiteral("金额 50 → 80"), 95));
+        audit::settle(db());
     }
     ~Fixture()
     {
@@ -131,6 +132,45 @@ private slots:
             // not committed: the action did not happen, so neither did its entry
         }
         QCOMPARE(audit::verify(f.db()).value_or(-1), 3);
+    }
+
+    // On the file an entry waits in the store file until it is moved into the trail file: read
+    // the same before and after, moved all or none, once, and what a restored store brings back
+    // of entries already moved is neither read twice nor moved again.
+    void waitingEntriesAreReadThenMovedOnce()
+    {
+        Fixture f(false);
+        QVERIFY(audit::append(f.db(), entry(QStringLiteral("结帐"), 4, QStringLiteral("应收 3 实收 3"), 100)));
+        QVERIFY(audit::append(f.db(), entry(QStringLiteral("开始记费"), 5, QString(), 101)));
+        auto count = [&](const QString &table) {
+            Statement s = f.db().prepare(QStringLiteral("SELECT count(*) FROM ") + table);
+            return s.next() ? s.integer(0) : -1;
+        };
+        auto check = [&](qint64 waiting, qint64 moved) {
+            QCOMPARE(count(QStringLiteral("main.trail_pending")), waiting);
+            QCOMPARE(count(QStringLiteral("audit.trail")), moved);
+            QCOMPARE(audit::verificationText(audit::verify(f.db())), QStringLiteral("记录完整，共5条"));
+            const QList<audit::Entry> all = audit::entries(f.db(), {}, {}, {}, 0, {});
+            QCOMPARE(all.size(), 5);
+            QCOMPARE(all.at(3).machine, 4);
+            QCOMPARE(audit::anchor(f.db()), all.at(4).hash.left(16));
+        };
+        check(2, 3);
+
+        f.db().failCommitsAfter(0);
+        QVERIFY(!audit::settle(f.db()));
+        f.db().failCommitsAfter(-1);
+        check(2, 3);
+
+        QVERIFY(audit::settle(f.db()));
+        check(0, 5);
+
+        QVERIFY(f.db().exec(QStringLiteral("INSERT INTO main.trail_pending SELECT * FROM audit.trail WHERE seq >= 4")));
+        check(2, 5);
+        QVERIFY(audit::settle(f.db()));
+        check(0, 5);
+        QVERIFY(audit::append(f.db(), entry(QStringLiteral("结帐"), 5, QStringLiteral("应收 2 实收 2"), 130)));
+        QCOMPARE(audit::verify(f.db()).value_or(-1), 6);
     }
 
     void unwrittenEntriesAreSaidOnceAndRecordedLater()

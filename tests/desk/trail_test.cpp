@@ -54,6 +54,14 @@ private slots:
         QVERIFY(all.at(0).details.contains(QStringLiteral("张三")));
         QCOMPARE(all.at(2).details, QStringLiteral("应收：3 实收：3 优惠：100 共收：3 已收：0"));
         QCOMPARE(audit::verify(t.db()).value_or(-1), 3);
+        // A moment later they are in the trail file.
+        auto inTrailFile = [&] {
+            Statement s = t.db().prepare(QStringLiteral("SELECT count(*) FROM audit.trail"));
+            return s.next() ? s.integer(0) : -1;
+        };
+        QCOMPARE(inTrailFile(), 0);
+        QTRY_COMPARE(inTrailFile(), 3);
+        QCOMPARE(audit::verify(t.db()).value_or(-1), 3);
     }
 
     void aFailedCheckoutLeavesNoEntry()

@@ -59,6 +59,7 @@ private slots:
             e.kind = QStringLiteral("结帐");
             QVERIFY(audit::append(db, e));
         }
+        QVERIFY(audit::settle(db));
         auto *window = new TrailWindow(TrailService(db));
         QCOMPARE(window->windowTitle(), QStringLiteral("操作记录"));
         auto *list = child<QTreeWidget>(*window, "lstTrail");
