@@ -289,6 +289,11 @@ bool Statement::run()
     return true;
 }
 
+qint64 Statement::changedRows() const
+{
+    return m_stmt ? m_stmt->changedRows() : 0;
+}
+
 void Statement::reset()
 {
     if (m_stmt) {

@@ -144,6 +144,8 @@ public:
     bool next();
     // Runs a statement that returns no rows to completion.
     bool run();
+    // The rows the last run inserted, changed or deleted.
+    qint64 changedRows() const;
     void reset();
 
     int columnCount() const;

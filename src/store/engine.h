@@ -25,6 +25,8 @@ public:
     virtual void reset() = 0;
     // Whether running the statement can change nothing.
     virtual bool readOnly() const = 0;
+    // The rows its last run inserted, changed or deleted.
+    virtual qint64 changedRows() const = 0;
 
     virtual int columnCount() const = 0;
     virtual bool isNull(int column) const = 0;

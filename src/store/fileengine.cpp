@@ -85,6 +85,7 @@ public:
     }
 
     bool readOnly() const override { return sqlite3_stmt_readonly(m_stmt) != 0; }
+    qint64 changedRows() const override { return sqlite3_changes(sqlite3_db_handle(m_stmt)); }
     int columnCount() const override { return sqlite3_column_count(m_stmt); }
     bool isNull(int column) const override { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
 

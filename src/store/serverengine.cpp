@@ -113,6 +113,10 @@ public:
     }
 
     bool readOnly() const override { return m_readOnly; }
+    qint64 changedRows() const override
+    {
+        return m_result ? QByteArray(PQcmdTuples(m_result)).toLongLong() : 0;
+    }
 
     int columnCount() const override
     {

@@ -34,7 +34,8 @@ std::optional<Shift> ShiftTable::open(const QString &counter)
     return read(*s);
 }
 
-std::optional<Shift> ShiftTable::begin(const QString &counter, const QString &operatorName, const QDateTime &when)
+std::optional<Shift> ShiftTable::begin(const QString &counter, const QString &operatorName,
+                                       const QDateTime &when)
 {
     if (std::optional<Shift> shift = open(counter))
         return shift;
@@ -56,12 +57,25 @@ std::optional<Shift> ShiftTable::begin(const QString &counter, const QString &op
 bool ShiftTable::add(const QString &counter, const QString &operatorName, const QDateTime &when,
                      const Takings &t)
 {
-    const std::optional<Shift> shift = begin(counter, operatorName, when);
-    if (!shift)
+    // Into the open shift in one statement, as every action that takes money does; only the
+    // first of a shift opens it first.
+    const auto credit = [&](bool *credited) {
+        auto s = m_db.cached(
+            QStringLiteral(R"(UPDATE jbjlb SET "现金结帐"="现金结帐"+?, "储金卡结帐"="储金卡结帐"+?,
+                                               "售卡及充值"="售卡及充值"+?, "柜台零售"="柜台零售"+?
+                                               WHERE rowid=(SELECT rowid FROM jbjlb WHERE "柜台"=? AND "交班时间" IS NULL
+                                                            ORDER BY rowid LIMIT 1))"));
+        if (!s->bindAll({t.sessionCash, t.cardPaid, t.cardSales, t.counterSales, counter}).run())
+            return false;
+        *credited = s->changedRows() > 0;
+        return true;
+    };
+    bool credited = false;
+    if (!credit(&credited))
         return false;
-    auto s = m_db.cached(QStringLiteral(R"(UPDATE jbjlb SET "现金结帐"="现金结帐"+?, "储金卡结帐"="储金卡结帐"+?,
-                                           "售卡及充值"="售卡及充值"+?, "柜台零售"="柜台零售"+? WHERE rowid=?)"));
-    return s->bindAll({t.sessionCash, t.cardPaid, t.cardSales, t.counterSales, shift->rowid}).run();
+    if (credited)
+        return true;
+    return begin(counter, operatorName, when) && credit(&credited) && credited;
 }
 
 bool ShiftTable::close(qint64 rowid, const QDateTime &when, double counted, double left)
@@ -75,7 +89,8 @@ QList<Shift> ShiftTable::closed()
 {
     QList<Shift> result;
     auto s = m_db.cached(
-        QStringLiteral(R"(SELECT %1 FROM jbjlb WHERE "交班时间" IS NOT NULL ORDER BY "交班时间" DESC, rowid DESC)")
+        QStringLiteral(
+            R"(SELECT %1 FROM jbjlb WHERE "交班时间" IS NOT NULL ORDER BY "交班时间" DESC, rowid DESC)")
             .arg(kColumns));
     while (s->next())
         result.append(read(*s));

@@ -278,6 +278,16 @@ void EngineTest::numbersAndKeysOfNewRows()
     QVERIFY(added);
     QCOMPARE(CustomerTable(db).byRowid(added->rowid)->name, u"赵六"_qs);
     QCOMPARE(added->number, u"00000002"_qs);
+
+    // A write tells how many rows it met, none included.
+    s.t->addMachine(1);
+    s.t->addMachine(2);
+    Statement rename = db.prepare(uR"(UPDATE yxsjb SET "名称" = "名称" || 'x' WHERE "机号" <= ?)"_qs);
+    for (const auto &[upTo, met] : {std::pair{2, 2}, {0, 0}, {1, 1}}) {
+        QVERIFY(rename.bind(1, upTo).run());
+        QCOMPARE(rename.changedRows(), qint64(met));
+        rename.reset();
+    }
 }
 
 namespace {
