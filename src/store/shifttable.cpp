@@ -58,24 +58,20 @@ bool ShiftTable::add(const QString &counter, const QString &operatorName, const 
                      const Takings &t)
 {
     // Into the open shift in one statement, as every action that takes money does; only the
-    // first of a shift opens it first.
-    const auto credit = [&](bool *credited) {
+    // first of a shift opens it first. credit() gives the rows credited: 1, or 0 while no shift
+    // is open; -1 when the statement failed.
+    const auto credit = [&]() -> qint64 {
         auto s = m_db.cached(
             QStringLiteral(R"(UPDATE jbjlb SET "现金结帐"="现金结帐"+?, "储金卡结帐"="储金卡结帐"+?,
                                                "售卡及充值"="售卡及充值"+?, "柜台零售"="柜台零售"+?
                                                WHERE rowid=(SELECT rowid FROM jbjlb WHERE "柜台"=? AND "交班时间" IS NULL
                                                             ORDER BY rowid LIMIT 1))"));
-        if (!s->bindAll({t.sessionCash, t.cardPaid, t.cardSales, t.counterSales, counter}).run())
-            return false;
-        *credited = s->changedRows() > 0;
-        return true;
+        return s->bindAll({t.sessionCash, t.cardPaid, t.cardSales, t.counterSales, counter}).run() ? s->changedRows()
+                                                                                                   : -1;
     };
-    bool credited = false;
-    if (!credit(&credited))
-        return false;
-    if (credited)
-        return true;
-    return begin(counter, operatorName, when) && credit(&credited) && credited;
+    if (const qint64 credited = credit(); credited != 0)
+        return credited > 0;
+    return begin(counter, operatorName, when) && credit() > 0;
 }
 
 bool ShiftTable::close(qint64 rowid, const QDateTime &when, double counted, double left)
