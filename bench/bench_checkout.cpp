@@ -110,18 +110,24 @@ Medians alternatingMedians(FrontDesk &a, FrontDesk &b)
     std::vector<double> ta;
     std::vector<double> tb;
     std::vector<double> moves;
-    for (int i = 0; i < kAlternatingRuns; ++i) {
-        const bool aFirst = i % 2 == 0;
-        const double first = timedCheckout(aFirst ? a : b);
-        const double firstMove = aFirst ? 0 : timedTrailMove(b);
-        const double second = timedCheckout(aFirst ? b : a);
-        const double secondMove = aFirst ? timedTrailMove(b) : 0;
-        if (first < 0 || second < 0 || firstMove < 0 || secondMove < 0)
-            return {};
-        ta.push_back(aFirst ? first : second);
-        tb.push_back(aFirst ? second : first);
-        moves.push_back(firstMove + secondMove);
+    bool failed = false;
+    const auto turnOfA = [&] { ta.push_back(timedCheckout(a)); };
+    const auto turnOfB = [&] {
+        tb.push_back(timedCheckout(b));
+        moves.push_back(timedTrailMove(b));
+    };
+    for (int i = 0; i < kAlternatingRuns && !failed; ++i) {
+        if (i % 2 == 0) {
+            turnOfA();
+            turnOfB();
+        } else {
+            turnOfB();
+            turnOfA();
+        }
+        failed = ta.back() < 0 || tb.back() < 0 || moves.back() < 0;
     }
+    if (failed)
+        return {};
     return {median(ta), median(tb), median(moves)};
 }
 
