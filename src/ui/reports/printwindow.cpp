@@ -16,7 +16,6 @@ struct PrintWindow::Private
     ReportSheet sheet;
     QString fileStem;
     QString anchor;
-    QList<QPushButton *> outputButtons;
 };
 
 PrintWindow::PrintWindow(const StyledText &text, const ReportSheet &sheet, const QString &fileStem,
@@ -47,28 +46,11 @@ PrintWindow::PrintWindow(const StyledText &text, const ReportSheet &sheet, const
     xlsx->setVisible(!sheet.headers.isEmpty());
     auto *close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
-    d->outputButtons = {print, pdf, csv, xlsx};
-
     // What is printed is what the area shows, wrapped where the area wraps it.
-    auto pages = [this] {
-        return std::make_unique<TextPages>(d->styled, d->text->lineWrapColumnOrWidth(), d->anchor);
-    };
-    connect(print, &QPushButton::clicked, this, [this, pages] {
-        runOutput(
-            ReportOutput::print(this, pages(), QPageLayout::Portrait, d->fileStem + QStringLiteral(".pdf")));
-    });
-    connect(pdf, &QPushButton::clicked, this, [this, pages] {
-        runOutput(ReportOutput::savePdf(this, pages(), d->fileStem + QStringLiteral(".pdf"),
-                                        QPageLayout::Portrait));
-    });
-    connect(csv, &QPushButton::clicked, this, [this] {
-        runOutput(
-            ReportOutput::saveSheet(this, d->sheet, d->fileStem + QStringLiteral(".csv"), SheetFormat::Csv));
-    });
-    connect(xlsx, &QPushButton::clicked, this, [this] {
-        runOutput(ReportOutput::saveSheet(this, d->sheet, d->fileStem + QStringLiteral(".xlsx"),
-                                          SheetFormat::Xlsx));
-    });
+    ReportOutput::connectButtons(
+        this, {print, pdf, csv, xlsx}, d->fileStem, QPageLayout::Portrait,
+        [this] { return std::make_unique<TextPages>(d->styled, d->text->lineWrapColumnOrWidth(), d->anchor); },
+        [this] { return d->sheet; }, [this] { emit outputFinished(); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     auto *buttons = new QHBoxLayout;
@@ -88,10 +70,4 @@ PrintWindow::~PrintWindow() = default;
 QTextEdit *PrintWindow::textArea() const
 {
     return d->text;
-}
-
-void PrintWindow::runOutput(OutputJob *job)
-{
-    // The list stays usable meanwhile.
-    holdButtonsWhile(job, this, d->outputButtons, [this] { emit outputFinished(); });
 }

@@ -6,7 +6,6 @@
 #include <QWidget>
 #include <memory>
 
-class OutputJob;
 class QTextEdit;
 
 // "打印报表": a text report ready to print, save as PDF and, where it has a sheet, export.
@@ -28,8 +27,6 @@ signals:
     void outputFinished();
 
 private:
-    void runOutput(OutputJob *job);
-
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -419,18 +419,33 @@ void setNextSaveFileName(const QString &path)
     g_nextSaveName = path;
 }
 
-} // namespace ReportOutput
-
-void holdButtonsWhile(OutputJob *job, QObject *owner, const QList<QPushButton *> &buttons,
-                      std::function<void()> done)
+void connectButtons(QWidget *window, const OutputButtons &buttons, const QString &fileStem,
+                    QPageLayout::Orientation orientation, std::function<std::unique_ptr<PageSource>()> pages,
+                    std::function<ReportSheet()> sheet, std::function<void()> finished)
 {
-    if (!job)
-        return;
-    for (QPushButton *b : buttons)
-        b->setEnabled(false);
-    QObject::connect(job, &OutputJob::finished, owner, [buttons, done = std::move(done)] {
-        for (QPushButton *b : buttons)
-            b->setEnabled(true);
-        done();
+    const QList<QPushButton *> all{buttons.print, buttons.pdf, buttons.csv, buttons.xlsx};
+    const auto run = [window, all, finished](OutputJob *job) {
+        if (!job)
+            return;
+        for (QPushButton *b : all)
+            b->setEnabled(false);
+        QObject::connect(job, &OutputJob::finished, window, [all, finished] {
+            for (QPushButton *b : all)
+                b->setEnabled(true);
+            finished();
+        });
+    };
+    const QString pdfName = fileStem + QStringLiteral(".pdf");
+    QObject::connect(buttons.print, &QPushButton::clicked, window,
+                     [=] { run(print(window, pages(), orientation, pdfName)); });
+    QObject::connect(buttons.pdf, &QPushButton::clicked, window,
+                     [=] { run(savePdf(window, pages(), pdfName, orientation)); });
+    QObject::connect(buttons.csv, &QPushButton::clicked, window, [=] {
+        run(saveSheet(window, sheet(), fileStem + QStringLiteral(".csv"), SheetFormat::Csv));
+    });
+    QObject::connect(buttons.xlsx, &QPushButton::clicked, window, [=] {
+        run(saveSheet(window, sheet(), fileStem + QStringLiteral(".xlsx"), SheetFormat::Xlsx));
     });
 }
+
+} // namespace ReportOutput

@@ -52,10 +52,6 @@ private:
 
 // Paints pages onto a printer, a few milliseconds of them per turn of the event loop. A PDF
 // is written beside its place under another name and put there once complete.
-// One output at a time: `buttons` (of the window `owner`) are greyed out while `job` runs (none:
-// nothing to do), given back when it ends, and `done` is called then — unless `owner` is gone.
-void holdButtonsWhile(OutputJob *job, QObject *owner, const QList<QPushButton *> &buttons,
-                      std::function<void()> done);
 
 class PrintJob final : public OutputJob
 {
@@ -151,6 +147,22 @@ OutputJob *savePdf(QWidget *owner, std::unique_ptr<PageSource> pages, const QStr
 // "导出CSV" and "导出Excel".
 OutputJob *saveSheet(QWidget *owner, const ReportSheet &sheet, const QString &suggestedName,
                      SheetFormat format);
+
+// A report window's output buttons.
+struct OutputButtons
+{
+    QPushButton *print = nullptr;
+    QPushButton *pdf = nullptr;
+    QPushButton *csv = nullptr;
+    QPushButton *xlsx = nullptr;
+};
+// Has the buttons of `window` print and save its `pages` (in `orientation`) and export its
+// `sheet`, offering names `fileStem` + ".pdf", ".csv" and ".xlsx". One output at a time: the
+// four are greyed out while one runs, given back when it ends, and `finished` is called then —
+// unless the window is gone.
+void connectButtons(QWidget *window, const OutputButtons &buttons, const QString &fileStem,
+                    QPageLayout::Orientation orientation, std::function<std::unique_ptr<PageSource>()> pages,
+                    std::function<ReportSheet()> sheet, std::function<void()> finished);
 
 // Asks for a file name and writes a short table there as CSV, at once.
 void saveCsv(QWidget *parent, const QList<QStringList> &rows, const QString &suggestedName);

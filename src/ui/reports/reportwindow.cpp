@@ -76,7 +76,6 @@ struct ReportWindow::Private
     QStringList foot;
     QString summary;
     QDate today;
-    QList<QPushButton *> outputButtons;
     QLabel *summaryLabel = nullptr;
     QTableView *list = nullptr;
     QChartView *chart = nullptr;
@@ -121,26 +120,11 @@ ReportWindow::ReportWindow(MachineTimeReport report, const QDate &today, const Q
     xlsx->setObjectName(QStringLiteral("cmdXlsx"));
     auto *close = new QPushButton(QStringLiteral("关闭窗口"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
-    d->outputButtons = {print, pdf, csv, xlsx};
-
-    connect(print, &QPushButton::clicked, this, [this] {
-        runOutput(
-            ReportOutput::print(this, pages(), QPageLayout::Landscape, QStringLiteral("机时收费表.pdf")));
-    });
+    ReportOutput::connectButtons(
+        this, {print, pdf, csv, xlsx}, QStringLiteral("机时收费表"), QPageLayout::Landscape, [this] { return pages(); },
+        [this] { return d->report.sheet(); }, [this] { emit outputFinished(); });
     connect(detail, &QPushButton::clicked, this, &ReportWindow::showDetail);
     connect(d->list, &QTableView::doubleClicked, this, &ReportWindow::showDetail);
-    connect(pdf, &QPushButton::clicked, this, [this] {
-        runOutput(
-            ReportOutput::savePdf(this, pages(), QStringLiteral("机时收费表.pdf"), QPageLayout::Landscape));
-    });
-    connect(csv, &QPushButton::clicked, this, [this] {
-        runOutput(ReportOutput::saveSheet(this, d->report.sheet(), QStringLiteral("机时收费表.csv"),
-                                          SheetFormat::Csv));
-    });
-    connect(xlsx, &QPushButton::clicked, this, [this] {
-        runOutput(ReportOutput::saveSheet(this, d->report.sheet(), QStringLiteral("机时收费表.xlsx"),
-                                          SheetFormat::Xlsx));
-    });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     auto *splitter = new QSplitter(Qt::Vertical, this);
@@ -249,10 +233,4 @@ void ReportWindow::showDetail()
 std::unique_ptr<PageSource> ReportWindow::pages() const
 {
     return std::make_unique<TablePages>(d->report, d->today, d->anchor, d->foot);
-}
-
-void ReportWindow::runOutput(OutputJob *job)
-{
-    // The list stays usable meanwhile.
-    holdButtonsWhile(job, this, d->outputButtons, [this] { emit outputFinished(); });
 }

@@ -5,7 +5,6 @@
 #include <QWidget>
 #include <memory>
 
-class OutputJob;
 class PageSource;
 class QTableView;
 class QChartView;
@@ -34,7 +33,6 @@ private:
     QChartView *makeChart();
     // The report as printed pages: the summary line, then the list.
     std::unique_ptr<PageSource> pages() const;
-    void runOutput(OutputJob *job);
 
     struct Private;
     std::unique_ptr<Private> d;
