@@ -68,9 +68,12 @@ std::pair<qint64, QString> newest(Database &db, const Place &place)
     for (const QString &table : {place.table, place.pending}) {
         if (table.isEmpty())
             continue;
-        auto last = db.cached(QStringLiteral("SELECT seq, hash FROM %1 ORDER BY seq DESC LIMIT 1").arg(table));
-        if (last->next() && last->integer(0) > found.first)
-            found = {last->integer(0), last->text(1)};
+        // One-off and without values: on a server it goes with the lock on the trail and the
+        // entry's savepoint, one round trip.
+        Statement last =
+            db.prepare(QStringLiteral("SELECT seq, hash FROM %1 ORDER BY seq DESC LIMIT 1").arg(table));
+        if (last.next() && last.integer(0) > found.first)
+            found = {last.integer(0), last.text(1)};
     }
     return found;
 }

@@ -28,10 +28,10 @@ bool Database::open(const QString &path, const QByteArray &key, bool create)
     return m_engine != nullptr;
 }
 
-bool Database::openServer(const QString &connection, const QByteArray &key)
+bool Database::openServer(const QString &connection, const QByteArray &key, bool hearOthers)
 {
     close();
-    std::unique_ptr<ServerEngine> server = ServerEngine::connect(connection, key, &m_error);
+    std::unique_ptr<ServerEngine> server = ServerEngine::connect(connection, key, &m_error, hearOthers);
     m_link = server.get();
     m_engine = std::move(server);
     return m_engine != nullptr;
@@ -109,9 +109,11 @@ Database::Lease Database::cached(const QString &sql)
 
 bool Database::lockTable(const QString &table)
 {
-    if (!sharedByCounters())
-        return isOpen();
-    return exec(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(table));
+    if (!m_engine) {
+        m_error = QStringLiteral("数据库未打开");
+        return false;
+    }
+    return check(m_engine->lockTable(table));
 }
 
 bool Database::lockRows(const QString &table, QList<qint64> rowids)

@@ -31,8 +31,10 @@ public:
     // missing file is an error. A file that does not open with the key is an error too.
     bool open(const QString &path, const QByteArray &key, bool create);
     // Connects to a server with a libpq connection string; one without a password gets
-    // `key` as its password. The tables live in the first schema of the search path.
-    bool openServer(const QString &connection, const QByteArray &key);
+    // `key` as its password. The tables live in the first schema of the search path. Without
+    // `hearOthers` other connections' changes and messages are not heard of (a reader that
+    // never waits on them): changeStamp() cannot tell them, and serverLink() has none to take.
+    bool openServer(const QString &connection, const QByteArray &key, bool hearOthers = true);
     void close();
     bool isOpen() const { return m_engine != nullptr; }
     // What sets the engines apart (see Engine); false while closed.
@@ -71,7 +73,8 @@ public:
     // Locks for several writers, taken inside a transaction and held until it ends; on the
     // file, the only writer, they do nothing. Take them in one fixed order: yxsjb, cjkgl,
     // spkcb, khglb, sjlszb (held the shortest, to number journal rows), splsjlb.
-    // The whole table against other writers; readers go on.
+    // The whole table against other writers; readers go on. On a server it is taken with the
+    // next statement sent, and a failure to take it fails that statement.
     bool lockTable(const QString &table);
     // The rows `rowids` of `table` against other writers, in row order. A read after it sees
     // what other connections committed before.

@@ -63,6 +63,9 @@ public:
     virtual bool begin(const QString &name) = 0;
     virtual bool commit(const QString &name) = 0;
     virtual void rollback(const QString &name) = 0;
+    // The whole table against other writers until the transaction ends (see Database). A
+    // failure to take it may show only at the next statement, which then fails with it.
+    virtual bool lockTable(const QString &table) = 0;
 
     // The row order key of the row added last on this connection.
     virtual qint64 lastInsertId() = 0;

@@ -27,6 +27,8 @@ public:
     bool begin(const QString &name) override;
     bool commit(const QString &name) override;
     void rollback(const QString &name) override;
+    // The only writer: nothing to lock against.
+    bool lockTable(const QString &) override { return true; }
 
     qint64 lastInsertId() override;
     qint64 ownChanges() override;

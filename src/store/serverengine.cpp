@@ -78,12 +78,17 @@ public:
             for (const std::optional<QByteArray> &v : m_values)
                 values.push_back(v ? v->constData() : nullptr);
             const int n = int(values.size());
-            PGconn *conn = m_engine->connection();
-            PGresult *r = m_engine->roundTrip(
-                m_name.isEmpty()
-                    ? PQsendQueryParams(conn, m_sql.constData(), n, nullptr, values.data(), nullptr, nullptr,
-                                        0)
-                    : PQsendQueryPrepared(conn, m_name.constData(), n, values.data(), nullptr, nullptr, 0));
+            // A one-off statement without values goes as text, with the commands waiting.
+            PGresult *r = nullptr;
+            if (m_name.isEmpty() && n == 0)
+                r = m_engine->roundTrip(m_sql);
+            else
+                r = m_engine->roundTrip([&](PGconn *conn) {
+                    return m_name.isEmpty() ? PQsendQueryParams(conn, m_sql.constData(), n, nullptr,
+                                                                values.data(), nullptr, nullptr, 0)
+                                            : PQsendQueryPrepared(conn, m_name.constData(), n, values.data(),
+                                                                  nullptr, nullptr, 0);
+                });
             if (!m_engine->succeeded(r, m_readOnly)) {
                 PQclear(r);
                 return Step::Error;
@@ -124,15 +129,15 @@ public:
             return PQnfields(m_result);
         // Before the first step only the server can say: ask it for the shape.
         if (m_name.isEmpty()) {
-            PGresult *prepared =
-                m_engine->roundTrip(PQsendPrepare(m_engine->connection(), "", m_sql.constData(), 0, nullptr));
+            PGresult *prepared = m_engine->roundTrip(
+                [&](PGconn *conn) { return PQsendPrepare(conn, "", m_sql.constData(), 0, nullptr); });
             const bool ok = m_engine->succeeded(prepared, true);
             PQclear(prepared);
             if (!ok)
                 return 0;
         }
-        PGresult *shape =
-            m_engine->roundTrip(PQsendDescribePrepared(m_engine->connection(), m_name.constData()));
+        PGresult *shape = m_engine->roundTrip(
+            [&](PGconn *conn) { return PQsendDescribePrepared(conn, m_name.constData()); });
         const int n = PQresultStatus(shape) == PGRES_COMMAND_OK ? PQnfields(shape) : 0;
         PQclear(shape);
         return n;
@@ -230,7 +235,7 @@ QHash<QString, QString> settingsOf(const QString &connection)
 } // namespace
 
 std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, const QByteArray &key,
-                                                    QString *error)
+                                                    QString *error, bool hearOthers)
 {
     // Later keywords win: a password, a name or a timeout in the connection string overrides
     // ours, the encoding is always UTF-8, and a server elsewhere is reached encrypted. The
@@ -268,6 +273,7 @@ std::unique_ptr<ServerEngine> ServerEngine::connect(const QString &connection, c
     keywords.push_back(nullptr);
     values.push_back(nullptr);
     std::unique_ptr<ServerEngine> e(new ServerEngine);
+    e->m_hearOthers = hearOthers;
     e->m_conn = PQconnectdbParams(keywords.data(), values.data(), 1);
     if (!e->m_conn || PQstatus(e->m_conn) != CONNECTION_OK) {
         *error = QStringLiteral("无法连接数据库服务器：") +
@@ -336,14 +342,14 @@ bool ServerEngine::setUpSession()
     // Each table's changes are announced on a channel of its name, with the schema as payload:
     // other cafés' schemas on the same server announce on the same channels.
     m_schemas.clear();
-    PGresult *r = roundTrip(PQsendQuery(m_conn, "SELECT unnest(current_schemas(false))"));
+    PGresult *r = roundTrip(QByteArray("SELECT unnest(current_schemas(false))"));
     const bool read = succeeded(r, true);
     if (read)
         for (int i = 0; i < PQntuples(r); ++i)
             m_schemas << QString::fromUtf8(PQgetvalue(r, i, 0));
     PQclear(r);
-    if (!read)
-        return false;
+    if (!read || !m_hearOthers)
+        return read;
     QString listen = QStringLiteral("LISTEN %1;").arg(QLatin1StringView(kCounterChannel));
     for (const QString &table : schema::tableNames())
         listen += QStringLiteral("LISTEN %1;").arg(table);
@@ -435,12 +441,32 @@ bool ServerEngine::succeeded(PGresult *result, bool readOnly)
     return false;
 }
 
-PGresult *ServerEngine::roundTrip(int sent, int capMs)
+QByteArray ServerEngine::takeDeferred()
 {
-    if (!sent)
+    QByteArray text;
+    for (const QByteArray &command : std::exchange(m_deferred, {}))
+        text += command + "; ";
+    return text;
+}
+
+PGresult *ServerEngine::roundTrip(const std::function<int(PGconn *)> &send, int capMs)
+{
+    if (!m_deferred.empty()) {
+        PGresult *r = roundTrip(QByteArray(), capMs);
+        if (PQresultStatus(r) != PGRES_COMMAND_OK)
+            return r;
+        PQclear(r);
+    }
+    if (!send(m_conn))
         return nullptr; // not even sent: the connection says why
     ++m_roundTrips;
     return await(capMs);
+}
+
+PGresult *ServerEngine::roundTrip(const QByteArray &statements, int capMs)
+{
+    const QByteArray text = takeDeferred() + statements;
+    return roundTrip([&](PGconn *conn) { return PQsendQuery(conn, text.constData()); }, capMs);
 }
 
 PGresult *ServerEngine::await(int capMs)
@@ -496,7 +522,7 @@ bool ServerEngine::probe()
     // Inside a transaction the statements themselves find a dead link.
     if (m_depth > 0)
         return true;
-    PGresult *r = roundTrip(PQsendQuery(m_conn, "SELECT 1"), kProbeCapMs);
+    PGresult *r = roundTrip(QByteArray("SELECT 1"), kProbeCapMs);
     const bool ok = succeeded(r, true);
     PQclear(r);
     return ok;
@@ -504,8 +530,7 @@ bool ServerEngine::probe()
 
 bool ServerEngine::exec(const QString &sql)
 {
-    const QByteArray text = translate(sql);
-    PGresult *r = roundTrip(PQsendQuery(m_conn, text.constData()));
+    PGresult *r = roundTrip(translate(sql));
     const bool ok = succeeded(r, false);
     PQclear(r);
     if (!ok)
@@ -521,7 +546,9 @@ std::unique_ptr<EngineStatement> ServerEngine::prepare(const QString &sql, bool 
     if (keep) {
         // Kept statements are parsed once; one-off ones go with their values each time.
         name = "corvana_" + QByteArray::number(++m_serial);
-        PGresult *r = roundTrip(PQsendPrepare(m_conn, name.constData(), text.constData(), 0, nullptr));
+        PGresult *r = roundTrip([&](PGconn *conn) {
+            return PQsendPrepare(conn, name.constData(), text.constData(), 0, nullptr);
+        });
         const bool ok = succeeded(r, true);
         PQclear(r);
         if (!ok) {
@@ -533,17 +560,17 @@ std::unique_ptr<EngineStatement> ServerEngine::prepare(const QString &sql, bool 
     return std::make_unique<ServerStatement>(this, text, parameters, name);
 }
 
-// The outermost transaction is BEGIN … COMMIT; inner ones are savepoints.
+// The outermost transaction is BEGIN … COMMIT; inner ones are savepoints, opened and released
+// with the next command sent: a savepoint costs no round trip of its own.
 bool ServerEngine::begin(const QString &name)
 {
     if (m_depth > 0) {
-        const bool ok = exec(QStringLiteral("SAVEPOINT ") + name);
-        if (ok)
-            ++m_depth;
-        return ok;
+        m_deferred.push_back("SAVEPOINT " + name.toUtf8());
+        ++m_depth;
+        return true;
     }
     // The transaction's number comes in the same round trip.
-    PGresult *r = roundTrip(PQsendQuery(m_conn, "BEGIN; SELECT txid_current()"));
+    PGresult *r = roundTrip(QByteArray("BEGIN; SELECT txid_current()"));
     const bool ok = succeeded(r, false) && PQntuples(r) == 1;
     m_xid = ok ? QByteArray(PQgetvalue(r, 0, 0)) : QByteArray();
     PQclear(r);
@@ -557,30 +584,33 @@ bool ServerEngine::begin(const QString &name)
 bool ServerEngine::commit(const QString &name)
 {
     if (m_depth > 1) {
-        const bool ok = exec(QStringLiteral("RELEASE SAVEPOINT ") + name);
-        if (ok)
-            --m_depth;
-        return ok;
+        m_deferred.push_back("RELEASE SAVEPOINT " + name.toUtf8());
+        --m_depth;
+        return true;
     }
-    // A COMMIT of a transaction that met an error rolls back and still reports success.
+    // A COMMIT of a transaction that met an error rolls back and still reports success. It
+    // releases every savepoint and lock: the commands waiting to go need not be sent.
     m_depth = 0;
+    m_deferred.clear();
     const int lose = std::exchange(m_loseAtCommit, 0);
     if (lose == 1)
         abandon(0);
-    const int sent = PQsendQuery(m_conn, "COMMIT");
-    if (lose == 2 && PQflush(m_conn) == 0) {
-        // The server's answer arrives and is lost on the way.
-        const int fd = PQsocket(m_conn);
-        pollfd answered{fd, POLLIN, 0};
-        if (poll(&answered, 1, 5000) == 1) {
-            char dropped[4096];
-            while (::recv(fd, dropped, sizeof dropped, MSG_DONTWAIT) > 0) {
+    PGresult *r = roundTrip([&](PGconn *conn) {
+        const int sent = PQsendQuery(conn, "COMMIT");
+        if (lose == 2 && PQflush(conn) == 0) {
+            // The server's answer arrives and is lost on the way.
+            const int fd = PQsocket(conn);
+            pollfd answered{fd, POLLIN, 0};
+            if (poll(&answered, 1, 5000) == 1) {
+                char dropped[4096];
+                while (::recv(fd, dropped, sizeof dropped, MSG_DONTWAIT) > 0) {
+                }
             }
         }
-    }
-    if (lose == 2)
-        abandon(0);
-    PGresult *r = roundTrip(sent);
+        if (lose == 2)
+            abandon(0);
+        return sent;
+    });
     bool ok = succeeded(r, false);
     // Lost on the way: the server may have committed or not; commitFate() asks later.
     m_inDoubt = !ok && connectionLost() && !m_xid.isEmpty();
@@ -596,13 +626,32 @@ void ServerEngine::rollback(const QString &name)
 {
     if (m_depth == 0)
         return; // a failed COMMIT has ended it already
-    if (m_depth > 1) {
-        exec(QStringLiteral("ROLLBACK TO SAVEPOINT ") + name);
-        exec(QStringLiteral("RELEASE SAVEPOINT ") + name);
-    } else {
-        exec(QStringLiteral("ROLLBACK"));
-    }
     --m_depth;
+    if (m_depth == 0) {
+        m_deferred.clear();
+        exec(QStringLiteral("ROLLBACK"));
+        return;
+    }
+    // A savepoint not sent yet has nothing to undo; what waits after it belongs inside it.
+    const QByteArray opened = "SAVEPOINT " + name.toUtf8();
+    const auto waiting = std::find(m_deferred.rbegin(), m_deferred.rend(), opened);
+    if (waiting != m_deferred.rend()) {
+        m_deferred.erase(std::prev(waiting.base()), m_deferred.end());
+        return;
+    }
+    // Everything waiting belongs to savepoints inside this one, which go with it.
+    m_deferred.clear();
+    exec(QStringLiteral("ROLLBACK TO SAVEPOINT %1; RELEASE SAVEPOINT %1").arg(name));
+}
+
+bool ServerEngine::lockTable(const QString &table)
+{
+    const QByteArray lock = "LOCK TABLE " + table.toUtf8() + " IN EXCLUSIVE MODE";
+    // Outside a transaction there is nothing to hold it for: the server says so at once.
+    if (m_depth == 0)
+        return exec(QString::fromUtf8(lock));
+    m_deferred.push_back(lock);
+    return true;
 }
 
 CommitFate ServerEngine::commitFate()
@@ -623,7 +672,7 @@ CommitFate ServerEngine::commitFate()
 
 QString ServerEngine::single(const QString &sql)
 {
-    PGresult *r = roundTrip(PQsendQuery(m_conn, translate(sql).constData()));
+    PGresult *r = roundTrip(translate(sql));
     QString value;
     if (succeeded(r, true) && PQntuples(r) > 0 && !PQgetisnull(r, 0, 0))
         value = QString::fromUtf8(PQgetvalue(r, 0, 0));
@@ -658,8 +707,8 @@ QStringList ServerEngine::tableNames()
 {
     QStringList names;
     // A branch of a chain finds the shared tables in a later schema of its search path.
-    PGresult *r = roundTrip(PQsendQuery(m_conn, "SELECT DISTINCT table_name FROM information_schema.tables "
-                                                "WHERE table_schema = ANY (current_schemas(false))"));
+    PGresult *r = roundTrip(QByteArray("SELECT DISTINCT table_name FROM information_schema.tables "
+                                       "WHERE table_schema = ANY (current_schemas(false))"));
     if (succeeded(r, true))
         for (int i = 0; i < PQntuples(r); ++i)
             names << QString::fromUtf8(PQgetvalue(r, i, 0));
@@ -669,6 +718,8 @@ QStringList ServerEngine::tableNames()
 
 qint64 ServerEngine::otherChanges()
 {
+    if (!m_hearOthers)
+        return -1;
     // What has arrived counts, even when no one has read the socket yet.
     readArrived();
     return connectionLost() ? -1 : m_others;
@@ -739,9 +790,10 @@ bool ServerEngine::post(const QString &message)
 {
     const QByteArray payload = message.toUtf8();
     const char *values[] = {kCounterChannel, payload.constData()};
-    PGresult *r =
-        roundTrip(PQsendQueryParams(m_conn, "SELECT pg_notify($1, current_schema() || chr(10) || $2)", 2,
-                                    nullptr, values, nullptr, nullptr, 0));
+    PGresult *r = roundTrip([&](PGconn *conn) {
+        return PQsendQueryParams(conn, "SELECT pg_notify($1, current_schema() || chr(10) || $2)", 2, nullptr,
+                                 values, nullptr, nullptr, 0);
+    });
     const bool ok = succeeded(r, true);
     PQclear(r);
     return ok;
@@ -789,10 +841,13 @@ bool ServerEngine::finishReconnect()
     // The old session's transaction and statements went with it. The connection counts as
     // lost until it is set up as the first one was.
     m_depth = 0;
+    m_deferred.clear();
     if (!setUpSession())
         return false;
     for (const auto &[name, text] : m_prepared) {
-        PGresult *r = roundTrip(PQsendPrepare(m_conn, name.constData(), text.constData(), 0, nullptr));
+        PGresult *r = roundTrip([&](PGconn *conn) {
+            return PQsendPrepare(conn, name.constData(), text.constData(), 0, nullptr);
+        });
         const bool ok = succeeded(r, true);
         PQclear(r);
         if (!ok)

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QSet>
+#include <functional>
 #include <vector>
 
 struct pg_conn;
@@ -15,9 +16,11 @@ struct pg_conn;
 class ServerEngine final : public Engine, public ServerLink
 {
 public:
-    // Null on failure, with the reason in `error`.
+    // Null on failure, with the reason in `error`. Without `hearOthers` the connection is not
+    // told of other connections' changes and messages (a reader that never waits on them), and
+    // otherChanges() cannot tell.
     static std::unique_ptr<ServerEngine> connect(const QString &connection, const QByteArray &key,
-                                                 QString *error);
+                                                 QString *error, bool hearOthers = true);
     ~ServerEngine() override;
 
     // The store's SQL in the server's dialect: "?" and "?N" parameters become "$N", rowid
@@ -40,6 +43,8 @@ public:
     bool begin(const QString &name) override;
     bool commit(const QString &name) override;
     void rollback(const QString &name) override;
+    // Taken with the next command sent.
+    bool lockTable(const QString &table) override;
 
     qint64 lastInsertId() override { return m_lastId; }
     qint64 ownChanges() override { return m_changes; }
@@ -67,12 +72,15 @@ public:
     CommitFate commitFate() override;
     void loseConnectionAtCommit(bool afterSending) override { m_loseAtCommit = afterSending ? 2 : 1; }
 
-    pg_conn *connection() const { return m_conn; }
-    // The answer to a command sent (`sent` is what the PQsend… call returned); null when it was
-    // not sent. Awaits at most `capMs` (past the session's statement timeout: for a server that
+    // The answer to a command that `send` sends (returning what its PQsend… call did); null
+    // when it was not sent. The commands waiting to go (see m_deferred) are sent first, on their
+    // own. Awaits at most `capMs` (past the session's statement timeout: for a server that
     // acknowledges but never answers), and much less on a link found dead, which is then lost.
     static constexpr int kAnswerCapMs = 20000;
-    struct pg_result *roundTrip(int sent, int capMs = kAnswerCapMs);
+    struct pg_result *roundTrip(const std::function<int(pg_conn *)> &send, int capMs = kAnswerCapMs);
+    // The answer to one or more statements without values, sent as one text after the commands
+    // waiting to go; the last statement's result, or the first that failed.
+    struct pg_result *roundTrip(const QByteArray &statements, int capMs = kAnswerCapMs);
     // Takes the outcome of a command: true when it succeeded, else the reason is kept.
     bool succeeded(struct pg_result *result, bool readOnly);
     void noteInsertId(qint64 id) { m_lastId = id; }
@@ -96,6 +104,11 @@ private:
     // Gives up a connection whose link is dead: from then on it counts as lost.
     void abandon(qint64 waitedMs);
 
+    // The savepoints opened and released and the tables locked since the last command, as
+    // their commands: nothing waits on their answer, so they go with the next command, which
+    // fails if one of them did.
+    QByteArray takeDeferred();
+    std::vector<QByteArray> m_deferred;
     // Kept statements by name, prepared again on a new session.
     std::vector<std::pair<QByteArray, QByteArray>> m_prepared;
     // The schemas whose changes count: those of the search path.
@@ -104,6 +117,7 @@ private:
     QStringList m_messages;
     qint64 m_others = 0;
     std::function<void()> m_notified;
+    bool m_hearOthers = true;
     // Lost and not yet set up again (the connection may be half way back).
     bool m_lostNoted = false;
 

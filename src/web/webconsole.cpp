@@ -18,7 +18,6 @@
 #include "store/goodstables.h"
 #include "store/machinetable.h"
 #include "store/schema.h"
-#include "store/serverlink.h"
 #include "webpages.h"
 
 #include <QFile>
@@ -457,7 +456,9 @@ Database *WebConsole::storeShown(Context &c)
     if (!b.db || (b.db->connectionLost() && m_batches == 0)) {
         b.close();
         b.db = std::make_unique<Database>();
-        if (!b.db->openServer(schema::branchConnection(m_desk.store().connection(), chain, chosen), Store::key())) {
+        // Read only when asked: nothing here waits on the branch's changes.
+        if (!b.db->openServer(schema::branchConnection(m_desk.store().connection(), chain, chosen),
+                              Store::key(), false)) {
             qCWarning(lcWeb) << "branch" << chosen << "not reached:" << b.db->lastError();
             m_branches.erase(chosen);
             return nullptr;
@@ -469,11 +470,6 @@ Database *WebConsole::storeShown(Context &c)
             qCInfo(lcWeb) << "branch" << chosen << "has no trail:" << trail.error();
     }
     c.trailKept = b.trailKept;
-    // Its changes are announced to it as to any counter; nothing here waits for them.
-    if (ServerLink *link = b.db->serverLink()) {
-        (void)link->takeNotifications();
-        (void)link->takeMessages();
-    }
     return b.db.get();
 }
 

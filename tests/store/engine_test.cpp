@@ -38,6 +38,8 @@ private slots:
     void valuesRoundTrip();
     void nestedTransactions_data() { engines(); }
     void nestedTransactions();
+    void savepointsAndLocksWaitForTheNextStatement_data() { engines(); }
+    void savepointsAndLocksWaitForTheNextStatement();
     void schemaCreatedOnceAndChecked_data() { engines(); }
     void schemaCreatedOnceAndChecked();
     void numbersAndKeysOfNewRows_data() { engines(); }
@@ -213,6 +215,61 @@ void EngineTest::nestedTransactions()
     QVERIFY2(again.open(s.t->path(), &error), qPrintable(error));
     QCOMPARE(sites(again.db()).last(), u"f"_qs);
     QCOMPARE(sites(again.db()).size(), committed ? 6 : 4);
+}
+
+// A server sends savepoints and table locks with the next statement: inner transactions that
+// end before anything was sent, or end together, must come out as if each had gone at once.
+void EngineTest::savepointsAndLocksWaitForTheNextStatement()
+{
+    QFETCH(bool, onServer);
+    SKIP_WITHOUT_SERVER(onServer);
+    EngineStore s(onServer);
+    Database &db = s.t->db();
+    QVERIFY(addSite(db, u"warm"_qs)); // the insert is prepared once, outside what is counted
+    {
+        Transaction outer(db);
+        {
+            // Opened and undone with nothing in between, twice over.
+            Transaction middle(db);
+            Transaction inner(db);
+            QVERIFY(inner.commit());
+        }
+        QVERIFY(addSite(db, u"a"_qs));
+        {
+            // Undone after its savepoint went with a statement, inner ones still waiting.
+            Transaction middle(db);
+            QVERIFY(addSite(db, u"undone"_qs));
+            Transaction inner(db);
+            QVERIFY(inner.commit());
+        }
+        // Released while waiting, then the outer one goes on and commits.
+        const qint64 before = db.roundTrips();
+        {
+            Transaction inner(db);
+            QVERIFY(db.lockTable(u"hickhttp"_qs));
+            Statement count = db.prepare(u"SELECT count(*) FROM hickhttp"_qs);
+            QVERIFY(count.next());
+            QCOMPARE(count.integer(0), 2);
+            QVERIFY(inner.commit());
+        }
+        // The savepoint and the lock went with the read; the release waits.
+        if (onServer)
+            QCOMPARE(db.roundTrips() - before, 1);
+        QVERIFY(addSite(db, u"b"_qs));
+        QVERIFY(addSite(db, u"c"_qs));
+        QVERIFY(outer.commit());
+    }
+    {
+        // Released inside an outer one that is undone: nothing of it stays.
+        Transaction outer(db);
+        Transaction inner(db);
+        QVERIFY(addSite(db, u"gone"_qs));
+        QVERIFY(inner.commit());
+    }
+    QCOMPARE(sites(db), (QStringList{u"warm"_qs, u"a"_qs, u"b"_qs, u"c"_qs}));
+    QVERIFY(!db.inTransaction());
+    QVERIFY(addSite(db, u"d"_qs)); // nothing left open on the connection
+    QCOMPARE(sites(db).size(), 5);
 }
 
 void EngineTest::schemaCreatedOnceAndChecked()
