@@ -41,6 +41,7 @@ void Supervisor::pass()
     MachineTable machines(m_db);
     OrderTable orders(m_db);
     QList<Machine> rows = machines.all();
+    const QHash<int, double> goodsTotals = orders.goodsTotals();
 
     // Standby machines whose client has gone are turned off together, in one write.
     QList<Machine *> gone;
@@ -65,13 +66,14 @@ void Supervisor::pass()
     for (Machine m : std::as_const(rows)) {
         // A question answered at once runs a complete pass from inside this one; the rows
         // read before it are stale then, so read each remaining row afresh.
-        if (m_passes != serial) {
+        const bool stale = m_passes != serial;
+        if (stale) {
             std::optional<Machine> fresh = machines.byRowid(m.rowid);
             if (!fresh)
                 continue;
             m = *fresh;
         }
-        const double goods = m.inSession() ? orders.goodsTotal(m.number) : 0;
+        const double goods = !m.inSession() ? 0 : stale ? orders.goodsTotal(m.number) : goodsTotals.value(m.number);
         if (const auto columns = FlashListView(m, tariff, goods, now))
             m_list.apply(m.position, *columns);
         if (m.status == MachineStatus::Billing) {

@@ -504,11 +504,11 @@ void FrontDesk::rebuildList()
 {
     flushLink();
     const QList<Machine> machines = MachineTable(db()).all();
-    OrderTable orders(db());
+    const QHash<int, double> totals = OrderTable(db()).goodsTotals();
     QList<double> goods;
     goods.reserve(machines.size());
     for (const Machine &m : machines)
-        goods.append(m.inSession() ? orders.goodsTotal(m.number) : 0);
+        goods.append(m.inSession() ? totals.value(m.number) : 0);
     m_list.rebuild(machines, Tariff::read(db()), goods, Clock::now());
     m_listedMachines.clear();
     for (const Machine &m : machines)

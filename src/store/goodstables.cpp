@@ -113,18 +113,33 @@ QList<PricedLine> OrderTable::pricedLinesOf(int machine)
     return result;
 }
 
+namespace {
+
+// Each line's machine, quantity and price (the first catalogue row of its number; NULL, read
+// as 0, when it is missing), in table order: the order the lines are listed and added up in.
+const QString kLinePrices = QStringLiteral(
+    R"(SELECT l."机号", l."数量", (SELECT "零售价格" FROM spkcb WHERE "商品编号" = l."商品编号" ORDER BY rowid LIMIT 1)
+       FROM splsjlb l %1 ORDER BY l.rowid)");
+
+} // namespace
+
 double OrderTable::goodsTotal(int machine)
 {
-    // Runs for every machine on every supervision pass: read only the two numbers, and add
-    // them up here in table order, as the lines are listed.
-    auto s = m_db.cached(QStringLiteral(
-        R"(SELECT l."数量", (SELECT "零售价格" FROM spkcb WHERE "商品编号" = l."商品编号" ORDER BY rowid LIMIT 1)
-           FROM splsjlb l WHERE l."机号" = ? ORDER BY l.rowid)"));
+    auto s = m_db.cached(kLinePrices.arg(QStringLiteral(R"(WHERE l."机号" = ?)")));
     s->bind(1, machine);
     double total = 0;
     while (s->next())
-        total += s->real(0) * s->real(1); // a line missing from the catalogue reads price 0
+        total += s->real(1) * s->real(2);
     return total;
+}
+
+QHash<int, double> OrderTable::goodsTotals()
+{
+    auto s = m_db.cached(kLinePrices.arg(QString()));
+    QHash<int, double> totals;
+    while (s->next())
+        totals[int(s->integer(0))] += s->real(1) * s->real(2);
+    return totals;
 }
 
 std::optional<OrderLine> OrderTable::find(int machine, const QString &article)

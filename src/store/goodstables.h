@@ -62,6 +62,9 @@ public:
     QList<PricedLine> pricedLinesOf(int machine);
     // Sum of quantity × retail price over the machine's lines.
     double goodsTotal(int machine);
+    // The same for every machine with lines, by machine number, in one read: for a pass over
+    // all machines.
+    QHash<int, double> goodsTotals();
     std::optional<OrderLine> find(int machine, const QString &article);
     bool add(const OrderLine &line);
     bool save(const OrderLine &line);

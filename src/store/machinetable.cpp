@@ -166,15 +166,15 @@ FeeInputs MachineTable::withLines(const QList<qint64> &rowids)
 
 std::optional<Machine> MachineTable::first(const QString &where, const QVariant &value)
 {
-    auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM yxsjb WHERE ") + where +
-                         QStringLiteral(" ORDER BY rowid LIMIT 1"));
+    // Its position in the list comes along: the machines before it and itself.
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns +
+                         QStringLiteral(", (SELECT count(*) FROM yxsjb p WHERE p.rowid <= m.rowid) FROM yxsjb m WHERE ") +
+                         where + QStringLiteral(" ORDER BY rowid LIMIT 1"));
     s->bind(1, value);
     if (!s->next())
         return std::nullopt;
     Machine m = read(*s);
-    auto p = m_db.cached(QStringLiteral("SELECT count(*) FROM yxsjb WHERE rowid <= ?"));
-    p->bind(1, m.rowid);
-    m.position = p->next() ? int(p->integer(0)) : 0;
+    m.position = int(s->integer(15));
     return m;
 }
 
@@ -217,33 +217,22 @@ bool MachineTable::turnOffStandbyAt(const QString &ip)
     return s->bind(1, ip).run();
 }
 
-bool MachineTable::startSession(qint64 rowid, const Start &st)
+bool MachineTable::startSessionIfIdle(qint64 rowid, const Start &st, bool *started)
 {
+    // One statement checks and takes the machine: on a server an update waits for another
+    // counter's on the same row, then checks what that one committed.
     // 到点时间 and 已收款 keep what is stored unless given.
     auto s = m_db.cached(QStringLiteral(
         R"(UPDATE yxsjb SET "状态"=?, "开始时间"=?, "上机方式"=?, "客户姓名"=?, "客户证件"=?, "证件号码"=?,
            "到点时间"=CASE WHEN ? THEN ? ELSE "到点时间" END,
            "已收款"=CASE WHEN ? THEN ? ELSE "已收款" END WHERE rowid=? AND ifnull("状态", '') NOT IN ('Y', 'P'))"));
-    return s
-        ->bindAll({letterOf(st.status), st.start, st.mode, st.customer, st.idKind, st.idNumber,
-                   qint64(st.due.has_value()), st.due.value_or(QDateTime()), qint64(st.prepaid.has_value()),
-                   st.prepaid.value_or(0), rowid})
-        .run();
-}
-
-bool MachineTable::startSessionIfIdle(qint64 rowid, const Start &st, bool *started)
-{
-    *started = false;
-    if (!lockRows({rowid}))
-        return false;
-    // Read under the lock: what another counter committed meanwhile counts.
-    const std::optional<Machine> now = byRowid(rowid);
-    if (!now || now->inSession())
-        return true;
-    if (!startSession(rowid, st))
-        return false;
-    *started = true;
-    return true;
+    const bool ran =
+        s->bindAll({letterOf(st.status), st.start, st.mode, st.customer, st.idKind, st.idNumber,
+                    qint64(st.due.has_value()), st.due.value_or(QDateTime()), qint64(st.prepaid.has_value()),
+                    st.prepaid.value_or(0), rowid})
+            .run();
+    *started = ran && s->changedRows() == 1;
+    return ran;
 }
 
 bool MachineTable::changeSession(qint64 rowid, const std::optional<QDateTime> &due, const QString &customer,

@@ -72,11 +72,9 @@ public:
         std::optional<QDateTime> due;
         std::optional<double> prepaid;
     };
-    // Changes nothing on a machine already in session ("Y" or "P"): of two starts of one
-    // machine at two counters, the second finds the first's session and leaves it.
-    bool startSession(qint64 rowid, const Start &start);
-    // The same with the row locked against other counters first, telling in `started` whether
-    // this start took the machine (false: it was in session already). Inside a transaction.
+    // Starts a session on a machine out of session, telling in `started` whether this start
+    // took the machine (false: it was in session, "Y" or "P", already). Of two starts of one
+    // machine at two counters, the second waits for the first and then finds its session.
     bool startSessionIfIdle(qint64 rowid, const Start &start, bool *started);
     // A running session's limit, customer and prepaid amount; 到点时间 only when given.
     bool changeSession(qint64 rowid, const std::optional<QDateTime> &due, const QString &customer,

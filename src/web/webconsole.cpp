@@ -489,7 +489,7 @@ void WebConsole::machines(Context &c, bool asJson)
     CounterTable counters(db);
     const MachineList &list = m_desk.machineList();
     const std::optional<Tariff> tariff = own ? std::nullopt : std::optional(Tariff::read(db));
-    OrderTable orders(db);
+    const QHash<int, double> goodsTotals = own ? QHash<int, double>() : OrderTable(db).goodsTotals();
     int billing = 0;
     int paused = 0;
     for (const Machine &m : MachineTable(db).all()) {
@@ -507,7 +507,7 @@ void WebConsole::machines(Context &c, bool asJson)
             columns = e->columns;
             clientGone = e->clientGone;
         } else if (m.inSession() && tariff) {
-            if (const auto shown = FlashListView(m, *tariff, orders.goodsTotal(m.number), now))
+            if (const auto shown = FlashListView(m, *tariff, goodsTotals.value(m.number), now))
                 for (const std::optional<QString> &text : *shown)
                     columns << text.value_or(QString());
         }

@@ -204,7 +204,10 @@ private slots:
         bool started = false;
         QVERIFY(machines.startSessionIfIdle(m.rowid, st, &started));
         QCOMPARE(started, taken);
-        QVERIFY(machines.startSession(m.rowid, st)); // a second write changes nothing either way
+        // A second start changes nothing either way.
+        st.start = at(14, 11, 0);
+        QVERIFY(machines.startSessionIfIdle(m.rowid, st, &started));
+        QVERIFY(!started);
         QCOMPARE(f.machine(1).start, taken ? at(14, 10, 0) : at(14, 9, 0));
         QCOMPARE(f.machine(1).status, taken ? MachineStatus::Billing : status);
     }

@@ -1,8 +1,11 @@
 // Two counters on one database server: what one commits shows on the other's list at once.
 #include "billing/sessionstart.h"
+#include "common/clock.h"
+#include "common/formats.h"
 #include "desk/frontdesk.h"
 #include "link/cachedmessage.h"
 #include "machines/machinemanagement.h"
+#include "store/goodstables.h"
 #include "store/machinetable.h"
 #include "support/testserver.h"
 #include "support/teststore.h"
@@ -167,6 +170,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!c.desk2.serverLost(), 7000);
         QVERIFY(c.desk1.startTiming(1, {}, false));
         QTRY_COMPARE_WITH_TIMEOUT(c.desk2.machineList().at(1)->icon, IconBilling, 1000);
+    }
+
+    // A pass follows every machine, and on a server each read is a round trip: it reads all
+    // machines' goods at once, so with three sessions it costs what it costs with one, and
+    // shows each session's own goods.
+    void aPassCostsTheSameForAnyNumberOfSessions()
+    {
+        SKIP_WITHOUT_SERVER(true);
+        Counters c;
+        c.first->addArticle(u"00000001"_s, u"可乐"_s, 2.5);
+        auto tripsOfPass = [&c] {
+            const qint64 before = c.desk2.db().roundTrips();
+            c.desk2.refresh();
+            return c.desk2.db().roundTrips() - before;
+        };
+        const QDateTime start = Clock::now().addSecs(-600);
+        OrderTable orders(c.first->db());
+        c.first->startSession(1, start);
+        QVERIFY(orders.add({0, 1, u"00000001"_s, 1, start}));
+        tripsOfPass(); // statements are prepared once, on first use
+        const qint64 withOne = tripsOfPass();
+        for (int n = 2; n <= 3; ++n) {
+            c.first->startSession(n, start);
+            QVERIFY(orders.add({0, n, u"00000001"_s, double(n), start}));
+        }
+        QCOMPARE(tripsOfPass(), withOne);
+        for (int n = 1; n <= 3; ++n)
+            QCOMPARE(c.desk2.machineList().at(n)->columns.at(6), formatListMoney(2.5 * n));
     }
 };
 

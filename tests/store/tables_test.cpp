@@ -217,6 +217,11 @@ void TablesTest::articlesAndOrderLines()
     QCOMPARE(orders.goodsTotal(3), 2 * 2.5 + 1.5);
     QCOMPARE(orders.goodsTotal(4), 15.0);
     QCOMPARE(orders.goodsTotal(5), 0.0);
+    // Read for all machines at once, each adds up as read alone.
+    const QHash<int, double> totals = orders.goodsTotals();
+    QCOMPARE(totals.size(), 2);
+    QCOMPARE(totals.value(3), orders.goodsTotal(3));
+    QCOMPARE(totals.value(4), orders.goodsTotal(4));
 
     QVERIFY(articles.takeFromStock(QStringLiteral("00000001"), 3));
     QCOMPARE(articles.all().at(0).stock, 97.0);
