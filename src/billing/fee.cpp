@@ -6,6 +6,8 @@
 #include "store/goodstables.h"
 #include "store/settingstable.h"
 
+#include <algorithm>
+
 Tariff Tariff::from(const std::optional<Settings> &settings)
 {
     if (!settings)
@@ -54,4 +56,16 @@ double CountJF(const Machine &machine, const Tariff &tariff, double goodsTotal, 
 double CountJF(Database &db, const Machine &machine)
 {
     return CountJF(machine, Tariff::read(db), OrderTable(db).goodsTotal(machine.number), Clock::now());
+}
+
+QList<double> sessionGoods(Database &db, const QList<Machine> &machines)
+{
+    QList<double> goods(machines.size(), 0);
+    if (std::ranges::none_of(machines, &Machine::inSession))
+        return goods;
+    const QHash<int, double> totals = OrderTable(db).goodsTotals();
+    for (qsizetype i = 0; i < machines.size(); ++i)
+        if (machines.at(i).inSession())
+            goods[i] = totals.value(machines.at(i).number);
+    return goods;
 }

@@ -35,3 +35,7 @@ double timeCharge(const Machine &machine, const Tariff &tariff, const QDateTime 
 double CountJF(const Machine &machine, const Tariff &tariff, double goodsTotal, const QDateTime &now);
 // The same, reading the settings and the machine's goods from the store, at the clock's now.
 double CountJF(Database &db, const Machine &machine);
+
+// Each machine's goods total, 0 for one out of session: all in one read, none while no machine
+// is in session.
+QList<double> sessionGoods(Database &db, const QList<Machine> &machines);

@@ -41,7 +41,7 @@ void Supervisor::pass()
     MachineTable machines(m_db);
     OrderTable orders(m_db);
     QList<Machine> rows = machines.all();
-    const QHash<int, double> goodsTotals = orders.goodsTotals();
+    const QList<double> goods = sessionGoods(m_db, rows);
 
     // Standby machines whose client has gone are turned off together, in one write.
     QList<Machine *> gone;
@@ -63,7 +63,8 @@ void Supervisor::pass()
 
     int billing = 0;
     int paused = 0;
-    for (Machine m : std::as_const(rows)) {
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        Machine m = rows.at(i);
         // A question answered at once runs a complete pass from inside this one; the rows
         // read before it are stale then, so read each remaining row afresh.
         const bool stale = m_passes != serial;
@@ -73,8 +74,8 @@ void Supervisor::pass()
                 continue;
             m = *fresh;
         }
-        const double goods = !m.inSession() ? 0 : stale ? orders.goodsTotal(m.number) : goodsTotals.value(m.number);
-        if (const auto columns = FlashListView(m, tariff, goods, now))
+        const double goodsTotal = !stale ? goods.at(i) : m.inSession() ? orders.goodsTotal(m.number) : 0;
+        if (const auto columns = FlashListView(m, tariff, goodsTotal, now))
             m_list.apply(m.position, *columns);
         if (m.status == MachineStatus::Billing) {
             ++billing;

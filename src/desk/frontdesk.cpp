@@ -504,12 +504,7 @@ void FrontDesk::rebuildList()
 {
     flushLink();
     const QList<Machine> machines = MachineTable(db()).all();
-    const QHash<int, double> totals = OrderTable(db()).goodsTotals();
-    QList<double> goods;
-    goods.reserve(machines.size());
-    for (const Machine &m : machines)
-        goods.append(m.inSession() ? totals.value(m.number) : 0);
-    m_list.rebuild(machines, Tariff::read(db()), goods, Clock::now());
+    m_list.rebuild(machines, Tariff::read(db()), sessionGoods(db(), machines), Clock::now());
     m_listedMachines.clear();
     for (const Machine &m : machines)
         m_listedMachines.append({m.rowid, m.name});
