@@ -65,16 +65,16 @@ void Supervisor::pass()
     int paused = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         Machine m = rows.at(i);
+        double goodsTotal = goods.at(i);
         // A question answered at once runs a complete pass from inside this one; the rows
         // read before it are stale then, so read each remaining row afresh.
-        const bool stale = m_passes != serial;
-        if (stale) {
+        if (m_passes != serial) {
             std::optional<Machine> fresh = machines.byRowid(m.rowid);
             if (!fresh)
                 continue;
             m = *fresh;
+            goodsTotal = m.inSession() ? orders.goodsTotal(m.number) : 0;
         }
-        const double goodsTotal = !stale ? goods.at(i) : m.inSession() ? orders.goodsTotal(m.number) : 0;
         if (const auto columns = FlashListView(m, tariff, goodsTotal, now))
             m_list.apply(m.position, *columns);
         if (m.status == MachineStatus::Billing) {

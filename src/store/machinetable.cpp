@@ -29,12 +29,15 @@ Machine read(const Statement &s)
     return m;
 }
 
+// The list position of machine m: the machines before it and itself.
+const QString kPosition = QStringLiteral("(SELECT count(*) FROM yxsjb p WHERE p.rowid <= m.rowid)");
+
 // The machine's columns as kColumns (m), then its position, the tariff (t) and one priced goods
 // line (l, a): a machine without lines comes once with the line's columns NULL.
 const QString kFeeInputs = QStringLiteral(
     R"(SELECT m.rowid, m."机号", m."名称", m."IP", m."单位费用", m."状态", m."开始时间", m."到点时间",
-              m."暂停开始", m."暂停时间", m."已收款", m."上机方式", m."客户姓名", m."客户证件", m."证件号码",
-              (SELECT count(*) FROM yxsjb p WHERE p.rowid <= m.rowid),
+              m."暂停开始", m."暂停时间", m."已收款", m."上机方式", m."客户姓名", m."客户证件", m."证件号码", )") +
+    kPosition + QStringLiteral(R"(,
               t.r, t."通宵金额", t."最低消费额", t."取整金额",
               l.rowid, l."机号", l."商品编号", l."数量", l."时间", a.rowid, a."商品名称", a."零售价格"
        FROM yxsjb m
@@ -166,10 +169,9 @@ FeeInputs MachineTable::withLines(const QList<qint64> &rowids)
 
 std::optional<Machine> MachineTable::first(const QString &where, const QVariant &value)
 {
-    // Its position in the list comes along: the machines before it and itself.
-    auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns +
-                         QStringLiteral(", (SELECT count(*) FROM yxsjb p WHERE p.rowid <= m.rowid) FROM yxsjb m WHERE ") +
-                         where + QStringLiteral(" ORDER BY rowid LIMIT 1"));
+    // Its position in the list comes along.
+    auto s = m_db.cached(QStringLiteral("SELECT ") + kColumns + QStringLiteral(", ") + kPosition +
+                         QStringLiteral(" FROM yxsjb m WHERE ") + where + QStringLiteral(" ORDER BY rowid LIMIT 1"));
     s->bind(1, value);
     if (!s->next())
         return std::nullopt;

@@ -489,10 +489,12 @@ void WebConsole::machines(Context &c, bool asJson)
     CounterTable counters(db);
     const MachineList &list = m_desk.machineList();
     const std::optional<Tariff> tariff = own ? std::nullopt : std::optional(Tariff::read(db));
-    const QHash<int, double> goodsTotals = own ? QHash<int, double>() : OrderTable(db).goodsTotals();
+    const QList<Machine> machines = MachineTable(db).all();
+    const QList<double> goods = own ? QList<double>() : sessionGoods(db, machines);
     int billing = 0;
     int paused = 0;
-    for (const Machine &m : MachineTable(db).all()) {
+    for (qsizetype i = 0; i < machines.size(); ++i) {
+        const Machine &m = machines.at(i);
         webpages::MachineRow row;
         row.number = m.number;
         row.name = m.name;
@@ -507,7 +509,7 @@ void WebConsole::machines(Context &c, bool asJson)
             columns = e->columns;
             clientGone = e->clientGone;
         } else if (m.inSession() && tariff) {
-            if (const auto shown = FlashListView(m, *tariff, goodsTotals.value(m.number), now))
+            if (const auto shown = FlashListView(m, *tariff, goods.at(i), now))
                 for (const std::optional<QString> &text : *shown)
                     columns << text.value_or(QString());
         }

@@ -52,7 +52,6 @@ private:
 
 // Paints pages onto a printer, a few milliseconds of them per turn of the event loop. A PDF
 // is written beside its place under another name and put there once complete.
-
 class PrintJob final : public OutputJob
 {
     Q_OBJECT
